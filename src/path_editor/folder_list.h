@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QList>
+
+class SettingsStore;
+
+// The tickable list of folders that searches may cover. It lives as long as the editor window
+// that holds it; ticks are never stored.
+class FolderList : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    explicit FolderList(QObject *parent = nullptr);
+
+    int count() const;
+    QString entryText(int position) const;
+    bool isTicked(int position) const;
+    void append(const QString &text);
+    void tick(int position);
+    void remove(int position);
+
+    void load(const SettingsStore &store);
+    void save(SettingsStore &store) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    struct Entry
+    {
+        QString text;
+        bool ticked = false;
+    };
+    QList<Entry> m_entries;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+// Walks one folder (and, on request, its sub-folders depth-first) and reports every entry whose
+// name matches a wildcard pattern. Paths are bytes, as the file system holds them.
+class cFindFile : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit cFindFile(QObject *parent = nullptr);
+
+    // Throws FindFileError (number 9999) when a level of the walk fails.
+    void sStartSearch();
+
+    void setSFileFlag(qint32 flag);
+    qint32 sFileFlag() const;
+    void setSInclSubfolders(bool include);
+    bool sInclSubfolders() const;
+    void setSFileToFind(const QByteArray &pattern);
+    QByteArray sFileToFind() const;
+    void setSSearchpath(const QByteArray &path);
+    QByteArray sSearchpath() const;
+
+Q_SIGNALS:
+    // name without folder; folder always ends with the path separator
+    void MatchFound(const QByteArray &name, const QByteArray &folder);
+    // answer is false when raised; set it to true to end the walk of the asking level
+    void StopSearch(bool &answer);
+};
