@@ -1,0 +1,20 @@
+#pragma once
+
+class QWidget;
+
+// Outer window geometry in twips: frame included, as the window system reports it.
+namespace window_geometry {
+
+int outerWidth(const QWidget *window);
+int outerHeight(const QWidget *window);
+int outerLeft(const QWidget *window);
+void setOuterWidth(QWidget *window, int twips);
+void setOuterHeight(QWidget *window, int twips);
+void setOuterLeft(QWidget *window, int twips);
+void setOuterTop(QWidget *window, int twips);
+int screenWidth(const QWidget *window);
+int screenHeight(const QWidget *window);
+// Places the window's outer rectangle in the middle of its screen.
+void centreOnScreen(QWidget *window);
+
+} // namespace window_geometry
