@@ -1,0 +1,386 @@
+// Writes a tree of CAD-like files for the benchmark. The same arguments always give the same
+// names and bytes, on every machine and library version, so timings stay comparable.
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The part name the benchmark searches for, upper case as a search run sends it.
+constexpr std::string_view searchedPart = "WELLE_0815";
+
+// Near misses: wrong case, cut short, one character off. A space after each keeps the random
+// bytes around it from completing the name by chance.
+constexpr std::array<std::string_view, 7> decoys = {
+    "welle_0815 ", "Welle_0815 ", "WELLE_081 ",  "WELLE_08 ",
+    " ELLE_0815 ", "WELLE-0815 ", "WELLE_O815 ",
+};
+
+constexpr int defaultFileCount = 3000;
+constexpr int maxDepth = 6;
+constexpr std::size_t blockSize = 4096;
+constexpr std::size_t chunkSize = 65536;
+constexpr std::uint64_t seed = 0x5eed0815c0ffee01;
+
+// splitmix64: its output is fixed by its definition, unlike the std distributions.
+class Random
+{
+public:
+    explicit Random(std::uint64_t state)
+        : state(state)
+    {}
+
+    std::uint64_t next()
+    {
+        std::uint64_t z = (state += 0x9e3779b97f4a7c15);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+        return z ^ (z >> 31);
+    }
+    // The modulo bias is far below anything a benchmark tree could show.
+    std::uint64_t below(std::uint64_t bound) { return next() % bound; }
+    std::uint64_t between(std::uint64_t low, std::uint64_t high)
+    {
+        return low + below(high - low + 1);
+    }
+    bool percent(unsigned chance) { return below(100) < chance; }
+    template<typename T, std::size_t N> const T &pick(const std::array<T, N> &items)
+    {
+        return items[below(N)];
+    }
+
+private:
+    std::uint64_t state;
+};
+
+template<typename... Args> std::string format(const char *pattern, Args... args)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, pattern, args...);
+    return text;
+}
+
+struct Folder
+{
+    fs::path path;
+    int depth;
+};
+
+enum class Kind
+{
+    Assembly,
+    Drawing,
+    Part,
+    Other
+};
+
+struct Totals
+{
+    int files = 0;
+    std::uint64_t bytes = 0;
+    int assemblies = 0;
+    int assembliesWithPart = 0;
+    std::uint64_t assemblyBytes = 0;
+};
+
+std::string folderName(Random &random, int index)
+{
+    // "Export.ASM" matches the assembly pattern although it is a folder; "Gehäuse" is UTF-8.
+    static constexpr std::array<const char *, 12> stems = {
+        "Projekt", "Baugruppen", "Zeichnungen", "Teile",     "Normteile", "archiv",
+        "alt",     "Kunde",      "Rev_B",       "varianten", "Gehäuse",   "Export.ASM",
+    };
+    return format("%s_%02d", random.pick(stems), index);
+}
+
+std::vector<Folder> makeFolders(Random &random, const fs::path &root, int count)
+{
+    std::vector<Folder> folders = {{root, 0}};
+    // One chain reaches the deepest level, whatever the random choices below.
+    for (int depth = 1; depth <= maxDepth; ++depth)
+        folders.push_back({folders.back().path / folderName(random, depth), depth});
+    while (int(folders.size()) < count) {
+        // Shallow parents are likelier, so the tree is broad near the top as shares are.
+        const Folder &parent = folders[random.below(folders.size())];
+        if (parent.depth > int(random.below(maxDepth)))
+            continue;
+        folders.push_back(
+            {parent.path / folderName(random, int(folders.size())), parent.depth + 1});
+    }
+    for (const Folder &folder : folders)
+        fs::create_directories(folder.path);
+    return folders;
+}
+
+Kind pickKind(Random &random)
+{
+    const auto roll = random.below(100);
+    if (roll < 35)
+        return Kind::Assembly;
+    if (roll < 60)
+        return Kind::Drawing;
+    if (roll < 95)
+        return Kind::Part;
+    return Kind::Other;
+}
+
+// Names in the mixed cases and revision styles of a real share; the index keeps them unique.
+std::string fileName(Random &random, Kind kind, int index)
+{
+    const auto revision = int(random.between(1, 15));
+    switch (kind) {
+    case Kind::Assembly: {
+        static constexpr std::array<const char *, 5> patterns = {
+            "ASM_%04d.ASM.%d",    "asm_%04d.asm.%d", "Baugruppe_%d.Asm.%d",
+            "getriebe_%d.asm.%d", "MOTOR_%d.asm",
+        };
+        return format(random.pick(patterns), index, revision);
+    }
+    case Kind::Drawing: {
+        static constexpr std::array<const char *, 3> patterns = {"Plan_%d.DRW.%d", "plan_%d.drw.%d",
+                                                                 "ZNG_%04d.Drw.%d"};
+        return format(random.pick(patterns), index, revision);
+    }
+    case Kind::Part: {
+        static constexpr std::array<const char *, 4> patterns = {
+            "hub_%d.prt.%d", "PRT_%04d.PRT.%d", "welle_%d.prt.%d", "Flansch_%d.Prt"};
+        return format(random.pick(patterns), index, revision);
+    }
+    case Kind::Other: {
+        // "asm_" and "ASM" before another type must not match the assembly pattern.
+        static constexpr std::array<const char *, 5> patterns = {
+            "stueckliste_%d.csv", "notiz_%d.txt", "ASM_%04d.pdf", "export_%d.step", "asm_%d.log"};
+        return format(random.pick(patterns), index);
+    }
+    }
+    return {};
+}
+
+// Most files are small, a few are large; the large ones dominate the bytes read.
+std::size_t pickSize(Random &random)
+{
+    const auto roll = random.below(1000);
+    if (roll < 800)
+        return random.between(15'000, 64'000);
+    if (roll < 970)
+        return random.between(64'000, 384'000);
+    if (roll < 997)
+        return random.between(384'000, 2'000'000);
+    return random.between(2'000'000, 8'000'000);
+}
+
+void put(std::string &bytes, std::size_t position, std::string_view text)
+{
+    if (position + text.size() <= bytes.size())
+        bytes.replace(position, text.size(), text);
+}
+
+// Random bytes with the text records a CAD file keeps between them: other parts' names,
+// feature lines. None of them can form the searched name.
+void fillBackground(Random &random, std::string &bytes)
+{
+    for (std::size_t i = 0; i < bytes.size(); i += 8) {
+        const std::uint64_t word = random.next();
+        std::memcpy(bytes.data() + i, &word, std::min<std::size_t>(8, bytes.size() - i));
+    }
+    static constexpr std::array<const char *, 6> records = {
+        "\nPART PRT_%04d REV %d\n",
+        "\nWELLE_%04d.PRT %d\n",
+        "\nfeature extrude_%d depth=%d.500\n",
+        "\nHUB_%d INSTANCE %d\n",
+        "\nmaterial STAHL_%d %d\n",
+        "\nLAGER_%04d.ASM %d\n",
+    };
+    for (std::size_t position = random.below(600); position < bytes.size();
+         position += random.between(200, 1200)) {
+        // WELLE_1000 to WELLE_9999: never the searched 0815.
+        put(bytes, position,
+            format(random.pick(records), int(random.between(1000, 9999)),
+                   int(random.between(1, 99))));
+    }
+}
+
+// Where a real occurrence goes: the block and chunk boundaries are where a reader that
+// carries bytes from one read to the next goes wrong.
+std::size_t pickPartPosition(Random &random, std::size_t size)
+{
+    const std::size_t length = searchedPart.size();
+    const std::size_t lastStart = size - length;
+    switch (random.below(6)) {
+    case 0:
+        return 0;
+    case 1:
+        return lastStart;
+    case 2:
+        if (size > chunkSize + length)
+            return chunkSize * random.between(1, (size - length) / chunkSize) -
+                   random.between(1, length - 1);
+        [[fallthrough]];
+    case 3:
+        return blockSize * random.between(1, (size - length) / blockSize) -
+               random.between(1, length - 1);
+    case 4:
+        return lastStart - random.below(size / 4);
+    default:
+        return random.below(lastStart + 1);
+    }
+}
+
+void addDecoys(Random &random, std::string &bytes)
+{
+    const auto count = random.between(2, 6);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::string_view decoy = random.pick(decoys);
+        // Some end exactly on a block boundary, so only the carry could join them to what follows.
+        const std::size_t boundaryEnd =
+            blockSize * random.between(1, bytes.size() / blockSize) - (decoy.size() - 1);
+        put(bytes, random.percent(40) ? boundaryEnd : random.below(bytes.size()), decoy);
+    }
+    // A name cut off by the end of the file.
+    if (random.percent(10))
+        put(bytes, bytes.size() - 9, searchedPart.substr(0, 9));
+}
+
+unsigned partChance(Kind kind)
+{
+    switch (kind) {
+    case Kind::Assembly:
+        return 35;
+    case Kind::Drawing:
+        return 25;
+    case Kind::Part:
+        return 3;
+    case Kind::Other:
+        return 20;
+    }
+    return 0;
+}
+
+// Everything but the searched name: background, records and decoys.
+std::string makeFiller(Random &random, std::size_t size)
+{
+    std::string bytes(size, '\0');
+    fillBackground(random, bytes);
+    addDecoys(random, bytes);
+    return bytes;
+}
+
+std::string makeContent(Random &random, Kind kind, std::size_t size)
+{
+    std::string bytes = makeFiller(random, size);
+    // The real occurrences last, so no decoy overwrites one.
+    if (random.percent(partChance(kind))) {
+        const auto occurrences = random.percent(20) ? 2 : 1;
+        for (int i = 0; i < occurrences; ++i)
+            put(bytes, pickPartPosition(random, size), searchedPart);
+    }
+    return bytes;
+}
+
+void writeFile(const fs::path &path, const std::string &bytes, Kind kind, Totals &totals)
+{
+    std::ofstream file(path, std::ios::binary);
+    file.write(bytes.data(), std::streamsize(bytes.size()));
+    file.close();
+    if (!file)
+        throw std::runtime_error("cannot write " + path.string());
+    ++totals.files;
+    totals.bytes += bytes.size();
+    if (kind != Kind::Assembly)
+        return;
+    ++totals.assemblies;
+    totals.assemblyBytes += bytes.size();
+    if (bytes.find(searchedPart) != std::string::npos)
+        ++totals.assembliesWithPart;
+}
+
+// Files a share also holds: the part itself, names outside ASCII (one in Latin-1, as old
+// shares have them), two large assemblies (a reader that holds whole files shows in the memory
+// check), an empty one and one shorter than the searched name.
+void writeSpecialFiles(Random &random, const std::vector<Folder> &folders, Totals &totals)
+{
+    const auto folder = [&] { return folders[random.below(folders.size())].path; };
+    const auto write = [&](const char *name, const std::string &bytes, Kind kind) {
+        writeFile(folder() / name, bytes, kind, totals);
+    };
+    std::string bytes = makeFiller(random, 40'000);
+    put(bytes, 0, searchedPart);
+    write("welle_0815.prt.4", bytes, Kind::Part);
+
+    bytes = makeFiller(random, 70'000);
+    put(bytes, chunkSize - 4, searchedPart);
+    write("W\xe4rmetauscher_1.asm.2", bytes, Kind::Assembly);
+    bytes = makeFiller(random, 50'000);
+    put(bytes, blockSize - 6, searchedPart);
+    write("Gehäuse_2.ASM.1", bytes, Kind::Assembly);
+
+    bytes = makeFiller(random, 7'500'000);
+    put(bytes, bytes.size() - chunkSize - 3, searchedPart);
+    write("ANLAGE_3.ASM.7", bytes, Kind::Assembly);
+    write("anlage_4.asm.2", makeFiller(random, 6'000'000), Kind::Assembly);
+
+    write("leer_5.asm.1", {}, Kind::Assembly);
+    write("kurz_6.asm.1", std::string(searchedPart.substr(0, 5)), Kind::Assembly);
+}
+
+bool parseCount(const char *text, int &count)
+{
+    const std::string_view view(text);
+    const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), count);
+    return error == std::errc() && end == view.data() + view.size() && count > 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int fileCount = defaultFileCount;
+    if (argc < 2 || argc > 3 || (argc == 3 && !parseCount(argv[2], fileCount))) {
+        std::fprintf(stderr,
+                     "usage: make-cad-tree FOLDER [FILES]\n"
+                     "Writes FILES (default %d) CAD-like files into the new FOLDER, in nested\n"
+                     "folders up to %d deep; the same arguments always give the same bytes.\n",
+                     defaultFileCount, maxDepth);
+        return 2;
+    }
+    const fs::path root = argv[1];
+    std::error_code error;
+    if (fs::exists(root, error)) {
+        std::fprintf(stderr, "make-cad-tree: %s already exists\n", argv[1]);
+        return 2;
+    }
+
+    Random random(seed);
+    try {
+        const std::vector<Folder> folders = makeFolders(random, root, std::max(8, fileCount / 15));
+        Totals totals;
+        writeSpecialFiles(random, folders, totals);
+        for (int index = totals.files; index < fileCount; ++index) {
+            const fs::path &folder = folders[random.below(folders.size())].path;
+            const Kind kind = pickKind(random);
+            const std::string name = fileName(random, kind, index);
+            writeFile(folder / name, makeContent(random, kind, pickSize(random)), kind, totals);
+        }
+        std::printf("%d files in %zu folders, %.0f MB; %d assemblies (%.0f MB), %d of them "
+                    "contain %.*s\n",
+                    totals.files, folders.size(), double(totals.bytes) / 1e6, totals.assemblies,
+                    double(totals.assemblyBytes) / 1e6, totals.assembliesWithPart,
+                    int(searchedPart.size()), searchedPart.data());
+    } catch (const std::exception &failure) {
+        std::fprintf(stderr, "make-cad-tree: %s\n", failure.what());
+        return 2;
+    }
+    return 0;
+}
