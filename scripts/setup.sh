@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-    libgl-dev fonts-dejavu-core
+    libgl-dev fonts-dejavu-core fonts-liberation2
     xvfb xauth
 )
 

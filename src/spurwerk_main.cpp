@@ -1,4 +1,17 @@
-int main()
+#include "main_window/command_line.h"
+#include "main_window/form1.h"
+#include "settings/settings_store.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
 {
-    return 0;
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("spurwerk"));
+    QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
+
+    SettingsStore store;
+    Form1 mainWindow(store, fileArgumentFromCommandLine(application.arguments().mid(1)));
+    mainWindow.show();
+    return QApplication::exec();
 }

@@ -1,10 +1,11 @@
 #include "platform/busy_pointer.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 BusyPointer::BusyPointer()
 {
-    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
 }
 
 BusyPointer::~BusyPointer()

@@ -7,8 +7,8 @@ namespace platform {
 
 void showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
     box.exec();
 }
 

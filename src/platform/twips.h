@@ -11,8 +11,7 @@ inline constexpr int twipsPerPixel = 15;
 
 constexpr int twipsToPixels(double twips)
 {
-    return static_cast<int>(twips >= 0 ? twips / twipsPerPixel + 0.5
-                                       : twips / twipsPerPixel - 0.5);
+    return static_cast<int>(twips >= 0 ? twips / twipsPerPixel + 0.5 : twips / twipsPerPixel - 0.5);
 }
 
 constexpr int pixelsToTwips(int pixels)

@@ -8,12 +8,10 @@
 
 // Holds the one instance of a window class: load() creates it on first use (or after it was
 // unloaded), so every use after an unload meets a freshly loaded window.
-template<typename Window>
-class WindowSlot
+template<typename Window> class WindowSlot
 {
 public:
-    template<typename... Args>
-    Window *load(Args &&...args)
+    template<typename... Args> Window *load(Args &&...args)
     {
         if (!isLoaded())
             m_window = new Window(std::forward<Args>(args)...);

@@ -1,0 +1,10 @@
+#include "main_window/command_line.h"
+
+QString fileArgumentFromCommandLine(const QStringList &argumentsAfterProgramName)
+{
+    QString text = argumentsAfterProgramName.join(QLatin1Char(' '));
+    const QLatin1Char quote('"');
+    if (text.size() >= 2 && text.startsWith(quote) && text.endsWith(quote))
+        text = text.mid(1, text.size() - 2);
+    return text;
+}

@@ -1,0 +1,349 @@
+#include "main_window/form1.h"
+
+#include "main_window/height_layout.h"
+#include "main_window/notes_text.h"
+#include "main_window/path_list_model.h"
+#include "notices/frmsplash.h"
+#include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
+#include "platform/clickable_label.h"
+#include "platform/controls.h"
+#include "platform/picture_button.h"
+#include "platform/throttled_event_pump.h"
+#include "platform/twips.h"
+#include "platform/window_geometry.h"
+#include "search/cfindfile.h"
+#include "settings/settings_store.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+using controls::place;
+
+namespace {
+
+const QColor lightYellow(255, 255, 192);
+const QColor darkBlue(0, 0, 192);
+constexpr int wideFormWidth = 15345;
+
+QListView *listBox(QWidget *parent, PathListModel *model)
+{
+    auto *list = new QListView(parent);
+    list->setModel(model);
+    list->setUniformItemSizes(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return list;
+}
+
+} // namespace
+
+Form1::Form1(SettingsStore &store, const QString &fileArgument)
+    : m_store(store)
+    , m_candidates(new PathListModel(this))
+    , m_results(new PathListModel(this))
+    , m_searchedFolders(new PathListModel(this))
+{
+    buildControls();
+    setTabOrder();
+    platform::installThrottledEventPump();
+    Form_Load(fileArgument);
+}
+
+Form1::~Form1()
+{
+    m_form2.unload();
+    m_splash.unload();
+}
+
+// The controls with their captions, states at start and places in twips.
+void Form1::buildControls()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("spurwerk !"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/spurwerk.png")));
+    setFont(controls::sansFont());
+    winId(); // frame extents are known from here on, so outer sizes come out right
+
+    frame_file = place(new QGroupBox(QStringLiteral("Such-Eingabe"), this), "frame_file", 180, 120,
+                       4335, 1575);
+    txt_textfind = place(new QLineEdit(frame_file), "txt_textfind", 120, 360, 4095, 375);
+    txt_textfind->setFont(controls::sansFont(8.25, true));
+    txt_textfind->setAccessibleName(frame_file->title());
+    txt_textfind->installEventFilter(this);
+    Command3 = place(new QPushButton(QStringLiteral("Suche starten"), frame_file), "Command3", 120,
+                     960, 2055, 495);
+    Command3->setFont(controls::sansFont(8.25, true));
+    Label2 = place(new QLabel(QStringLiteral("Suchkriterium:"), frame_file), "Label2", 2460, 900,
+                   975, 195);
+    Label2->setFont(controls::serifFont(7));
+    lbl_stop = place(new QLabel(QStringLiteral("0"), frame_file), "lbl_stop", 3480, 900, 375, 195);
+    lbl_stop->hide();
+    img_stop = place(new PictureButton(QStringLiteral(":/images/stop.png"),
+                                       QStringLiteral("Suche abbrechen"), frame_file),
+                     "img_stop", 3720, 960, 480, 480);
+    connect(img_stop, &QToolButton::clicked, this, &Form1::img_stop_Click);
+
+    com_krit = place(new QComboBox(this), "com_krit", 2640, 1260, 1035, 315);
+    com_krit->setEditable(true);
+    com_krit->setEditText(QStringLiteral("*"));
+    com_krit->setAccessibleName(Label2->text());
+    chk_under = place(new QCheckBox(QStringLiteral("Unterverzeichnisse einbeziehen"), this),
+                      "chk_under", 6060, 960, 2655, 195);
+    chk_under->setChecked(true);
+    Label5 =
+        place(new QLabel(QStringLiteral("Fenstergröße:"), this), "Label5", 4740, 960, 1095, 255);
+    Slider1 = place(new QSlider(Qt::Horizontal, this), "Slider1", 4620, 1260, 4215, 315);
+    Slider1->setRange(0, 100);
+    Slider1->setSingleStep(1);
+    Slider1->setPageStep(5);
+    Slider1->setAccessibleName(Label5->text());
+    connect(Slider1, &QSlider::valueChanged, this, &Form1::Slider1_Scroll);
+    Label4 = place(new QLabel(QStringLiteral("spurwerk !"), this), "Label4", 4620, 60, 4275, 675);
+    Label4->setFont(controls::serifFont(24, true));
+    lbl_Autor = place(new QLabel(QStringLiteral("Spurwerk · Konstruktion"), this), "lbl_Autor",
+                      6840, 720, 1755, 195);
+    controls::setTextColour(lbl_Autor, QColor(128, 128, 128));
+    Label1 = place(new QLabel(this), "Label1", 120, 1560, 2000, 195);
+    Label1->hide();
+    Image1 = place(
+        new PictureButton(QStringLiteral(":/images/folders.png"), QStringLiteral("Pfade"), this),
+        "Image1", 8940, 60, 480, 480);
+    connect(Image1, &QToolButton::clicked, this, &Form1::Image1_Click);
+    img_info = place(new PictureButton(QStringLiteral(":/images/info.png"),
+                                       QStringLiteral("Optionen und Info"), this),
+                     "img_info", 8940, 660, 480, 480);
+    cmd_opennote =
+        place(new QPushButton(QStringLiteral(">>"), this), "cmd_opennote", 8880, 1260, 615, 315);
+    cmd_opennote->setAccessibleName(QStringLiteral("Notizen ein- und ausblenden"));
+
+    List2 = place(listBox(this, m_results), "List2", 120, 1800, 9375, 2400);
+    List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List2->setAccessibleName(QStringLiteral("Gefundene Dateien"));
+    List2->hide();
+    Picture1 = place(new QLabel(this), "Picture1", 3540, 2280, 3285, 2190);
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/images/drawing.png")));
+    List1 = place(listBox(this, m_candidates), "List1", 120, 1800, 4995, 1230);
+    List1->hide();
+    List_temp = place(listBox(this, m_searchedFolders), "List_temp", 120, 6240, 4995, 1230);
+    List_temp->setToolTip(QStringLiteral("Liste der zuletzt gesuchten Pfade"));
+    List_temp->setAccessibleName(List_temp->toolTip());
+    List_temp->hide();
+    akt_dir = new QLabel(QDir::currentPath(), this);
+    akt_dir->setObjectName(QStringLiteral("akt_dir"));
+    akt_dir->hide();
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+
+    Frame1 = place(new QGroupBox(QStringLiteral("control"), this), "Frame1", 120, 4500, 9555, 1515);
+    Frame1->hide();
+    lbl_filetime = place(new QLabel(Frame1), "lbl_filetime", 60, 60, 1575, 255);
+    controls::setBackground(lbl_filetime, lightYellow);
+    Label10 = place(new QLabel(Frame1), "Label10", 1620, 60, 4215, 255);
+    controls::setBackground(Label10, lightYellow);
+    Label10->hide();
+    Label8 = place(new ClickableLabel(Frame1), "Label8", 5820, 60, 3615, 255);
+    controls::setBackground(Label8, lightYellow);
+    controls::setTextColour(Label8, darkBlue);
+    Label8->setFont(controls::sansFont(8.25, true));
+    Label8->setCursor(Qt::PointingHandCursor);
+    Label8->setToolTip(QStringLiteral("Doppelklick um in Arbeits-Liste aufzunehmen"));
+    Label8->hide();
+    Command1 = place(new QPushButton(QStringLiteral("Aufrufen"), Frame1), "Command1", 5820, 360,
+                     3615, 495);
+    Command1->setFont(controls::sansFont(8.25, true));
+    Command1->hide();
+    Label6 = place(new QLabel(Frame1), "Label6", 3660, 600, 500, 195);
+    Label6->hide();
+    Label9 = place(new QLabel(QStringLiteral("Label9"), Frame1), "Label9", 4200, 600, 500, 195);
+    Label9->hide();
+    Label3 = place(new QLabel(Frame1), "Label3", 4740, 600, 500, 195);
+    Label3->hide();
+    cmd_purge = place(new QPushButton(QStringLiteral("doppelte löschen"), Frame1), "cmd_purge", 60,
+                      540, 1695, 315);
+    cmd_purge->hide();
+    cmd_savefile = place(new QPushButton(QStringLiteral("in Textdatei speichern"), Frame1),
+                         "cmd_savefile", 1800, 540, 1815, 315);
+    PBar = place(new QProgressBar(Frame1), "PBar", 60, 900, 8835, 255);
+    PBar->setRange(0, 100);
+    PBar->setValue(0);
+    PBar->setTextVisible(false);
+    PBar->setAccessibleName(QStringLiteral("Fortschritt"));
+    img_exit = place(
+        new PictureButton(QStringLiteral(":/images/exit.png"), QStringLiteral("EXIT"), Frame1),
+        "img_exit", 8940, 960, 480, 480);
+    connect(img_exit, &QToolButton::clicked, this, &Form1::img_exit_Click);
+    lblStatus =
+        place(new QLabel(QStringLiteral("Status"), Frame1), "lblStatus", 60, 1200, 1815, 255);
+    lbl_aktpfad = place(new ClickableLabel(Frame1), "lbl_aktpfad", 1920, 1200, 6975, 255);
+    connect(lbl_aktpfad, &ClickableLabel::doubleClicked, this, &Form1::lbl_aktpfad_DblClick);
+
+    lbl_notizen =
+        place(new QLabel(QStringLiteral("Notizen"), this), "lbl_notizen", 10380, 420, 855, 375);
+    lbl_notizen->setFont(controls::serifFont(12, true));
+    img_putlisttoinfo =
+        place(new PictureButton(QStringLiteral(":/images/copy_to_notes.png"),
+                                QStringLiteral("Markierung in die Liste kopieren"), this),
+              "img_putlisttoinfo", 9840, 1200, 480, 480);
+    Command7 = place(new QPushButton(QStringLiteral("Notizblatt löschen"), this), "Command7", 10560,
+                     1320, 1995, 315);
+    txt_note = place(new QPlainTextEdit(this), "txt_note", 9780, 1800, 5235, 4095);
+    txt_note->setFont(controls::serifFont(8.25));
+    txt_note->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txt_note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt_note->setAccessibleName(lbl_notizen->text());
+    controls::setBackground(txt_note, lightYellow);
+}
+
+void Form1::setTabOrder()
+{
+    const QList<QWidget *> order{txt_note,     Command7,  Command3,    txt_textfind, List2,
+                                 cmd_opennote, List_temp, com_krit,    cmd_purge,    Command1,
+                                 Slider1,      chk_under, cmd_savefile};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    txt_note->setFocus();
+}
+
+void Form1::Form_Load(const QString &fileArgument)
+{
+    m_form2.unload();
+    Slider1->blockSignals(true);
+    Slider1->setValue(m_store.sliderValue());
+    Slider1->blockSignals(false);
+    txt_textfind->setText(m_store.value(SettingsStore::Key::SearchText));
+    txt_note->setPlainText(notesForDisplay(m_store.value(SettingsStore::Key::Notes)));
+    window_geometry::setOuterWidth(this, narrowFormWidth);
+    applyHeightLayout(extraHeightForSlider(Slider1->value()));
+    com_krit->addItems(
+        {QStringLiteral("asm"), QStringLiteral("drw"), QStringLiteral("prt"), QStringLiteral("*")});
+    com_krit->setCurrentIndex(com_krit->count() - 1);
+    FolderList &folders = folderList();
+    Label1->setText(folders.count() > 0 ? folders.entryText(0) : QString());
+    lbl_aktpfad->setText(Label1->text());
+    nSearch = new cFindFile(this);
+    connect(nSearch, &cFindFile::MatchFound, this, &Form1::nSearch_MatchFound);
+    connect(nSearch, &cFindFile::StopSearch, this, &Form1::nSearch_StopSearch);
+    img_stop->hide();
+    Timer1->start(1000);
+    if (!fileArgument.isEmpty())
+        startWithFileArgument(fileArgument);
+}
+
+void Form1::Form_Unload()
+{
+    m_store.setValue(SettingsStore::Key::SliderValue, QString::number(Slider1->value()));
+    m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
+    m_store.setValue(SettingsStore::Key::Notes, notesForStore(txt_note->toPlainText()));
+    m_form2.unload();
+    m_store.sync();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_runInProgress && !m_exiting) {
+        // The run is further down the call stack: let it wind down, then close.
+        requestStopForClose();
+        event->ignore();
+        return;
+    }
+    Timer1->stop();
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shownBefore)
+        return;
+    m_shownBefore = true;
+    window_geometry::centreOnScreen(this);
+}
+
+QString Form1::statusText() const
+{
+    return lblStatus->text();
+}
+
+void Form1::applyHeightLayout(double d)
+{
+    const HeightLayout layout = heightLayoutFor(d);
+    List2->resize(List2->width(), twipsToPixels(layout.list2Height));
+    Frame1->move(Frame1->x(), twipsToPixels(layout.frame1Top));
+    window_geometry::setOuterHeight(this, layout.form1Height);
+    Picture1->move(Picture1->x(), twipsToPixels(layout.picture1Top));
+}
+
+bool Form1::isNormalState() const
+{
+    return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
+void Form1::Slider1_Scroll()
+{
+    if (isNormalState())
+        applyHeightLayout(extraHeightForSlider(Slider1->value()));
+}
+
+void Form1::Timer1_Timer()
+{
+    if (!isNormalState())
+        return;
+    if (window_geometry::outerHeight(this) < minimumFormHeight)
+        window_geometry::setOuterHeight(this, minimumFormHeight);
+    if (window_geometry::outerWidth(this) < narrowFormWidth)
+        window_geometry::setOuterWidth(this, narrowFormWidth);
+    applyHeightLayout(extraHeightForOuterHeight(window_geometry::outerHeight(this)));
+}
+
+void Form1::img_exit_Click()
+{
+    m_exiting = true;
+    if (m_runInProgress)
+        requestStopForClose();
+    UnloadAllForms();
+    QCoreApplication::exit(0);
+}
+
+void Form1::UnloadAllForms()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->close();
+}
+
+void Form1::lbl_aktpfad_DblClick()
+{
+    List_temp->setVisible(!List_temp->isVisible());
+}
+
+void Form1::Image1_Click()
+{
+    Form2 *editor = loadForm2();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+}
+
+Form2 *Form1::loadForm2()
+{
+    return m_form2.load(m_store, *this);
+}
+
+FolderList &Form1::folderList()
+{
+    return loadForm2()->folderList();
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "path_editor/main_window_link.h"
+#include "platform/window_slot.h"
+
+#include <QByteArrayList>
+#include <QWidget>
+
+class ClickableLabel;
+class cFindFile;
+class FolderList;
+class Form2;
+class frmSplash;
+class PathListModel;
+class PictureButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTimer;
+class SettingsStore;
+
+// The main window: search input, result list, detail panel and notes pad, and the search run
+// that every start shares.
+class Form1 : public QWidget, public MainWindowLink
+{
+    Q_OBJECT
+
+public:
+    // A non-empty file argument searches that part's name in the current folder's assemblies
+    // before the window is first shown.
+    Form1(SettingsStore &store, const QString &fileArgument = QString());
+    ~Form1() override;
+
+    QString statusText() const override;
+    bool isSearchRunning() const { return m_runInProgress; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // window frame (form1.cpp)
+    void buildControls();
+    void setTabOrder();
+    void Form_Load(const QString &fileArgument);
+    void Form_Unload();
+    void applyHeightLayout(double d);
+    bool isNormalState() const;
+    void Slider1_Scroll();
+    void Timer1_Timer();
+    void img_exit_Click();
+    void UnloadAllForms();
+    void lbl_aktpfad_DblClick();
+    void Image1_Click();
+    Form2 *loadForm2();
+    FolderList &folderList();
+
+    // search run (form1_search_run.cpp)
+    void RunSearch();
+    void startWithFileArgument(const QString &fileArgument);
+    void txt_textfind_KeyPress(const QString &keyText, int key);
+    void nSearch_MatchFound(const QByteArray &name, const QByteArray &folder);
+    void nSearch_StopSearch(bool &answer);
+    void img_stop_Click();
+    void searchContents(qint64 candidateCount);
+    void reportOutcome();
+    // Runs a search from a handler: errors become a message, never an escaping exception.
+    void runSearchFromHandler();
+    void requestStopForClose();
+
+    SettingsStore &m_store;
+    WindowSlot<Form2> m_form2;
+    WindowSlot<frmSplash> m_splash;
+    cFindFile *nSearch = nullptr;
+    bool bStop = false;
+    qint64 nCount = 0;
+    bool m_runInProgress = false;
+    bool m_closeAfterRun = false;
+    bool m_exiting = false;
+    bool m_shownBefore = false;
+    // candidates of the current run that could not be read
+    QByteArrayList m_unreadable;
+
+    PathListModel *m_candidates;
+    PathListModel *m_results;
+    PathListModel *m_searchedFolders;
+
+    QGroupBox *frame_file;
+    QLineEdit *txt_textfind;
+    QPushButton *Command3;
+    QLabel *Label2;
+    QLabel *lbl_stop;
+    PictureButton *img_stop;
+    QComboBox *com_krit;
+    QCheckBox *chk_under;
+    QLabel *Label5;
+    QSlider *Slider1;
+    QLabel *Label4;
+    QLabel *lbl_Autor;
+    QLabel *Label1;
+    PictureButton *Image1;
+    PictureButton *img_info;
+    QPushButton *cmd_opennote;
+    QListView *List2;
+    QLabel *Picture1;
+    QListView *List1;
+    QListView *List_temp;
+    QLabel *akt_dir;
+    QTimer *Timer1;
+    QGroupBox *Frame1;
+    QLabel *lbl_filetime;
+    QLabel *Label10;
+    ClickableLabel *Label8;
+    QPushButton *Command1;
+    QLabel *Label6;
+    QLabel *Label9;
+    QLabel *Label3;
+    QPushButton *cmd_purge;
+    QPushButton *cmd_savefile;
+    QProgressBar *PBar;
+    PictureButton *img_exit;
+    QLabel *lblStatus;
+    ClickableLabel *lbl_aktpfad;
+    QLabel *lbl_notizen;
+    PictureButton *img_putlisttoinfo;
+    QPushButton *Command7;
+    QPlainTextEdit *txt_note;
+};

@@ -1,0 +1,229 @@
+#include "main_window/form1.h"
+
+#include "main_window/path_list_model.h"
+#include "notices/frmsplash.h"
+#include "path_editor/folder_list.h"
+#include "platform/busy_pointer.h"
+#include "platform/clickable_label.h"
+#include "platform/event_pump.h"
+#include "platform/message_box.h"
+#include "platform/picture_button.h"
+#include "search/cfindfile.h"
+#include "search/content_search.h"
+#include "search/find_file_error.h"
+#include "search/name_analysis.h"
+#include "search/search_pattern.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+constexpr int unreadableNamesInToolTip = 20;
+
+QString unreadableSummary(qsizetype count)
+{
+    return count == 1 ? QStringLiteral(" – 1 Datei nicht lesbar")
+                      : QStringLiteral(" – %1 Dateien nicht lesbar").arg(count);
+}
+
+QString unreadableToolTip(const QByteArrayList &paths)
+{
+    QStringList lines{QStringLiteral("Nicht durchsucht, da nicht lesbar:")};
+    for (qsizetype i = 0; i < paths.size() && i < unreadableNamesInToolTip; ++i)
+        lines.append(QString::fromLocal8Bit(paths.at(i)));
+    if (paths.size() > unreadableNamesInToolTip)
+        lines.append(
+            QStringLiteral("… und %1 weitere").arg(paths.size() - unreadableNamesInToolTip));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+// Performs one run over the ticked folders. A start while a run is in progress is refused, so a
+// run never has its lists emptied under itself.
+void Form1::RunSearch()
+{
+    if (m_runInProgress)
+        return;
+    m_runInProgress = true;
+    struct RunEnd
+    {
+        Form1 *form;
+        ~RunEnd()
+        {
+            form->img_stop->hide();
+            form->m_runInProgress = false;
+            if (form->m_closeAfterRun)
+                QTimer::singleShot(0, form, &QWidget::close);
+        }
+    } runEnd{this};
+
+    Label8->hide();
+    Label10->hide();
+    lbl_filetime->hide();
+    Frame1->show();
+    cmd_purge->show();
+    Picture1->hide();
+    m_candidates->clear();
+    m_results->clear();
+    m_searchedFolders->clear();
+    List2->show();
+    lblStatus->setToolTip(QString());
+    m_unreadable.clear();
+
+    const QByteArray pattern = patternForCriterion(com_krit->currentText());
+    bStop = false;
+    nCount = 0;
+    lbl_stop->setText(QStringLiteral("0"));
+
+    const FolderList &folders = folderList();
+    for (int i = 0; i < folders.count(); ++i) {
+        if (folders.isTicked(i))
+            m_searchedFolders->append(folders.entryText(i).toLocal8Bit());
+    }
+
+    const int folderCount = m_searchedFolders->count();
+    for (int i = 0; i < folderCount; ++i) {
+        nSearch->setSFileToFind(pattern);
+        nSearch->setSInclSubfolders(chk_under->isChecked());
+        const QByteArray folder = m_searchedFolders->pathAt(i);
+        Label1->setText(m_searchedFolders->textAt(i));
+        lbl_aktpfad->setText(Label1->text());
+        nSearch->setSSearchpath(folder);
+        img_stop->show();
+        const BusyPointer busy;
+        nSearch->sStartSearch();
+    }
+
+    if (folderCount > 0 && !txt_textfind->text().isEmpty())
+        searchContents(nCount);
+    reportOutcome();
+}
+
+void Form1::searchContents(qint64 candidateCount)
+{
+    if (candidateCount == 0) {
+        PBar->setValue(0);
+        return;
+    }
+    const StatusSink showStatus = [this](const QString &status) { lblStatus->setText(status); };
+    for (qint64 k = 0; k < candidateCount; ++k) {
+        if (k > 0 && lbl_stop->text() == QStringLiteral("1"))
+            break;
+        PBar->setValue(static_cast<int>((k + 1) * 100 / candidateCount));
+        const int row = static_cast<int>(k);
+        lbl_aktpfad->setText(m_candidates->textAt(row));
+        const QByteArray path = m_candidates->pathAt(row);
+        const ContentSearchResult result =
+            SearchFileForText(path, txt_textfind->text(), 1, showStatus);
+        if (result.outcome == ContentSearchOutcome::Found)
+            m_results->append(path);
+        else if (result.outcome == ContentSearchOutcome::Unreadable)
+            m_unreadable.append(path);
+    }
+}
+
+void Form1::reportOutcome()
+{
+    lblStatus->setText(QStringLiteral("Suche abgeschlossen"));
+    Label6->setText(QString::number(m_results->count()));
+    if (m_results->count() == 0) {
+        frmSplash *notice = m_splash.load();
+        notice->show();
+        notice->raise();
+        lblStatus->setText(QStringLiteral("keine Treffer"));
+    }
+    if (lbl_stop->text() == QStringLiteral("1"))
+        lblStatus->setText(QStringLiteral("Suche abgebrochen"));
+    if (!m_unreadable.isEmpty()) {
+        lblStatus->setText(lblStatus->text() + unreadableSummary(m_unreadable.size()));
+        lblStatus->setToolTip(unreadableToolTip(m_unreadable));
+    }
+    img_stop->hide();
+}
+
+void Form1::startWithFileArgument(const QString &fileArgument)
+{
+    chk_under->setChecked(false);
+    txt_textfind->setText(fileArgument);
+    txt_textfind->setText(Zerlege(txt_textfind->text()));
+    com_krit->setEditText(QStringLiteral("asm"));
+    txt_textfind->setText(txt_textfind->text().toUpper());
+    FolderList &folders = folderList();
+    folders.append(akt_dir->text());
+    folders.tick(folders.count() - 1);
+    runSearchFromHandler();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txt_textfind && event->type() == QEvent::KeyPress) {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        txt_textfind_KeyPress(keyEvent->text(), keyEvent->key());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::txt_textfind_KeyPress(const QString &keyText, int key)
+{
+    if (keyText.isEmpty())
+        return;
+    lblStatus->setText(QStringLiteral("Input..."));
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !txt_textfind->text().isEmpty())
+        runSearchFromHandler();
+}
+
+void Form1::nSearch_MatchFound(const QByteArray &name, const QByteArray &folder)
+{
+    m_candidates->append(folder + name);
+    ++nCount;
+    lblStatus->setText(QString::number(nCount));
+    platform::processPendingEvents();
+}
+
+void Form1::nSearch_StopSearch(bool &answer)
+{
+    if (bStop)
+        answer = true;
+    platform::processPendingEvents();
+}
+
+void Form1::img_stop_Click()
+{
+    bStop = true;
+    Command3->setEnabled(true);
+    if (lbl_stop->text().toInt() != 0) {
+        lbl_stop->setText(QStringLiteral("0"));
+        return;
+    }
+    platform::showMessage(this, QStringLiteral("Die Suche wurde abgebrochen !"));
+    lbl_stop->setText(QStringLiteral("1"));
+}
+
+void Form1::requestStopForClose()
+{
+    bStop = true;
+    lbl_stop->setText(QStringLiteral("1"));
+    m_closeAfterRun = !m_exiting;
+}
+
+void Form1::runSearchFromHandler()
+{
+    try {
+        RunSearch();
+    } catch (const FindFileError &error) {
+        platform::showMessage(this, error.description);
+    } catch (const std::exception &error) {
+        platform::showMessage(this, QString::fromLocal8Bit(error.what()));
+    }
+}

@@ -1,0 +1,41 @@
+#include "main_window/path_list_model.h"
+
+QString PathListModel::textAt(int position) const
+{
+    return QString::fromLocal8Bit(m_paths.at(position));
+}
+
+void PathListModel::append(const QByteArray &path)
+{
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row);
+    m_paths.append(path);
+    endInsertRows();
+}
+
+void PathListModel::clear()
+{
+    beginResetModel();
+    m_paths.clear();
+    endResetModel();
+}
+
+int PathListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant PathListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return textAt(index.row());
+    case PathBytesRole:
+        return m_paths.at(index.row());
+    default:
+        return {};
+    }
+}

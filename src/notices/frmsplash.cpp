@@ -1,0 +1,78 @@
+#include "notices/frmsplash.h"
+
+#include "platform/controls.h"
+#include "platform/twips.h"
+#include "platform/window_geometry.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+const QColor noticeYellow(255, 255, 128);
+
+QLabel *noticeText(QWidget *parent, const QString &text, bool bold)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setFont(controls::sansFont(8.25, bold));
+    return label;
+}
+
+} // namespace
+
+frmSplash::frmSplash()
+    : Form(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    setAccessibleName(QStringLiteral("Es wurden keine Dateien gefunden !"));
+    setFixedSize(twipsToPixels(3825), twipsToPixels(2355));
+    controls::setBackground(this, noticeYellow);
+    setStyleSheet(QStringLiteral("frmSplash { border: 1px solid #808080; }"));
+
+    Label1 = controls::place(
+        noticeText(this, QStringLiteral("Es wurden keine Dateien gefunden !"), true), "Label1", 120,
+        240, 3615, 255);
+    Label2 = controls::place(
+        noticeText(this, QStringLiteral("Versuchen Sie eventuell die Eingabe zu optimieren !"),
+                   false),
+        "Label2", 240, 600, 3255, 555);
+    Label3 = controls::place(noticeText(this,
+                                        QStringLiteral("Zum Schliessen dieser Dialogbox klicken "
+                                                       "Sie in die Box oder drücken Sie eine "
+                                                       "Taste !"),
+                                        true),
+                             "Label3", 360, 1500, 3135, 615);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &frmSplash::CloseNotice);
+
+    Form_Load();
+}
+
+void frmSplash::Form_Load()
+{
+    window_geometry::centreOnScreen(this);
+    Timer1->start(closeAfterMs);
+}
+
+void frmSplash::CloseNotice()
+{
+    unload();
+}
+
+void frmSplash::mousePressEvent(QMouseEvent *)
+{
+    CloseNotice();
+}
+
+void frmSplash::keyPressEvent(QKeyEvent *event)
+{
+    if (event->text().isEmpty())
+        return Form::keyPressEvent(event);
+    CloseNotice();
+}

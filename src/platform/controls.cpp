@@ -1,0 +1,62 @@
+#include "platform/controls.h"
+
+#include "platform/twips.h"
+
+#include <QColor>
+#include <QPalette>
+#include <QWidget>
+
+namespace controls {
+
+void setObjectNameAndGeometry(QWidget *control, const char *name, int left, int top, int width,
+                              int height)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(twipsRect(left, top, width, height));
+}
+
+void setBackground(QWidget *control, const QColor &colour)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget *control, const QColor &colour)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    control->setPalette(palette);
+}
+
+namespace {
+
+QFont font(const QStringList &families, double pointSize, bool bold)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+QFont sansFont(double pointSize, bool bold)
+{
+    return font({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                 QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")},
+                pointSize, bold);
+}
+
+QFont serifFont(double pointSize, bool bold)
+{
+    return font({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                 QStringLiteral("DejaVu Serif")},
+                pointSize, bold);
+}
+
+} // namespace controls
