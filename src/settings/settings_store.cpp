@@ -1,0 +1,112 @@
+#include "settings/settings_store.h"
+
+#include "platform/path_syntax.h"
+#include "settings/settings_storage.h"
+
+#include <QLatin1String>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace {
+
+struct KeySpec
+{
+    QLatin1String readName;
+    QLatin1String writeName;
+    QLatin1String defaultValue;
+};
+
+// The main window reads "slider1.Value" and writes "slider1.value"; letter case does not matter
+// to the store, but a new key is created under the write name.
+KeySpec keySpec(SettingsStore::Key key)
+{
+    switch (key) {
+    case SettingsStore::Key::SliderValue:
+        return {QLatin1String("slider1.Value"), QLatin1String("slider1.value"), QLatin1String("0")};
+    case SettingsStore::Key::SearchText:
+        return {QLatin1String("txt_textfind.Text"), QLatin1String("txt_textfind.Text"),
+                QLatin1String("Suchtext")};
+    case SettingsStore::Key::Notes:
+        return {QLatin1String("txt_note.Text"), QLatin1String("txt_note.Text"),
+                QLatin1String("Notizen")};
+    case SettingsStore::Key::FolderLastIndex:
+        return {QLatin1String("ANZI"), QLatin1String("ANZI"), QLatin1String("0")};
+    }
+    Q_UNREACHABLE();
+}
+
+// The root folder, as "C:\" is the root of the system drive on Windows.
+QString defaultFolderEntry()
+{
+    return nativePathSyntax == PathSyntax::Windows ? QStringLiteral("C:\\") : QStringLiteral("/");
+}
+
+// Numbers are stored as plain decimal text; blanks around them, a plus sign and leading zeros
+// still name one number unambiguously, so they are accepted. Fractions, hex and other digits are
+// not.
+std::optional<int> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+// The 16-bit range the stored list was once limited to.
+constexpr int classicLastIndexLimit = std::numeric_limits<qint16>::max();
+
+} // namespace
+
+SettingsStore::SettingsStore()
+    : m_storage(std::make_unique<Storage>())
+{}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::value(Key key) const
+{
+    const KeySpec spec = keySpec(key);
+    return m_storage->value(spec.readName).value_or(spec.defaultValue);
+}
+
+void SettingsStore::setValue(Key key, const QString &value)
+{
+    m_storage->setValue(keySpec(key).writeName, value);
+}
+
+QString SettingsStore::folderEntry(int index) const
+{
+    return m_storage->value(QString::number(index)).value_or(defaultFolderEntry());
+}
+
+void SettingsStore::setFolderEntry(int index, const QString &path)
+{
+    m_storage->setValue(QString::number(index), path);
+}
+
+int SettingsStore::sliderValue() const
+{
+    const std::optional<int> stored = wholeNumber(value(Key::SliderValue));
+    return stored && *stored >= 0 && *stored <= 100 ? *stored : 0;
+}
+
+int SettingsStore::folderLastIndex() const
+{
+    // A save leaves at most one entry key per index beside "ANZI"; a larger index can only come
+    // from a damaged file and would make the load allocate without end.
+    const qsizetype largestIndex =
+        std::max<qsizetype>(classicLastIndexLimit, m_storage->keyCount());
+    const std::optional<int> stored = wholeNumber(value(Key::FolderLastIndex));
+    return stored && *stored >= 0 && *stored <= largestIndex ? *stored : -1;
+}
+
+bool SettingsStore::canSave() const
+{
+    return m_storage->canSave();
+}
+
+void SettingsStore::sync()
+{
+    m_storage->sync();
+}

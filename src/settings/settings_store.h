@@ -4,14 +4,19 @@
 
 #include <memory>
 
-class QSettings;
-
 // The program's persisted values: application "spurwerk", section "Optionen". Section and key
 // names are matched without regard to letter case; values come back exactly as saved.
+// Reads see the store as it was when this instance was made or last synced.
 class SettingsStore
 {
 public:
-    enum class Key { SliderValue, SearchText, Notes, FolderLastIndex };
+    enum class Key
+    {
+        SliderValue,
+        SearchText,
+        Notes,
+        FolderLastIndex
+    };
 
     SettingsStore();
     ~SettingsStore();
@@ -25,8 +30,8 @@ public:
     void setFolderEntry(int index, const QString &path);
 
     // Converted values, with the fallback for stored texts that do not convert.
-    int sliderValue() const;     // 0 to 100, else 0
-    int folderLastIndex() const; // a 16-bit integer, else -1 (an empty list)
+    int sliderValue() const;     // a whole number 0 to 100, else 0
+    int folderLastIndex() const; // the last entry's index, else -1 (an empty list)
 
     // False when an existing settings file could not be read: then nothing is ever written to it.
     bool canSave() const;

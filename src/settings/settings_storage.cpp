@@ -1,0 +1,123 @@
+#include "settings/settings_storage.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QVariant>
+
+namespace {
+
+const QString applicationName = QStringLiteral("spurwerk");
+const QString sectionName = QStringLiteral("Optionen");
+
+QString folded(const QString &name)
+{
+    return name.toCaseFolded();
+}
+
+// Only a file that exists and could not be opened or parsed is unreadable; on Windows the
+// settings live in the registry and fileName() names no file.
+bool existingFileUnreadable(const QSettings &settings)
+{
+    if (settings.status() != QSettings::NoError)
+        return true;
+    QFile file(settings.fileName());
+    return file.exists() && !file.open(QIODevice::ReadOnly);
+}
+
+// QSettings reads an unquoted hand-written value with commas as a list and "@ByteArray(...)" as
+// bytes; every value this program writes comes back as a plain string.
+QString storedText(const QVariant &stored)
+{
+    switch (stored.typeId()) {
+    case QMetaType::QStringList:
+        return stored.toStringList().join(QLatin1String(", "));
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(stored.toByteArray());
+    default:
+        return stored.toString();
+    }
+}
+
+} // namespace
+
+SettingsStore::Storage::Storage()
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                             applicationName, applicationName))
+    , m_section(sectionName)
+{
+    m_settings->setFallbacksEnabled(false);
+    if (existingFileUnreadable(*m_settings)) {
+        // QSettings treats such a file as empty and would replace it on the next save.
+        m_settings.reset();
+        return;
+    }
+    readStoredKeys();
+}
+
+SettingsStore::Storage::~Storage() = default;
+
+std::optional<QString> SettingsStore::Storage::value(const QString &key) const
+{
+    const auto stored = m_keys.constFind(folded(key));
+    if (stored == m_keys.cend())
+        return std::nullopt;
+    return stored->value;
+}
+
+void SettingsStore::Storage::setValue(const QString &key, const QString &value)
+{
+    StoredKey &stored = m_keys[folded(key)];
+    stored.value = value;
+    if (!m_settings)
+        return;
+    if (stored.path.isEmpty())
+        stored.path = m_section + QLatin1Char('/') + key;
+    for (const QString &otherPath : std::as_const(stored.otherPaths))
+        m_settings->remove(otherPath);
+    stored.otherPaths.clear();
+    m_settings->setValue(stored.path, value);
+}
+
+qsizetype SettingsStore::Storage::keyCount() const
+{
+    return m_keys.size();
+}
+
+bool SettingsStore::Storage::canSave() const
+{
+    return m_settings != nullptr;
+}
+
+void SettingsStore::Storage::sync()
+{
+    if (!m_settings)
+        return;
+    m_settings->sync();
+    // Another copy of the program may have saved meanwhile; sync() merged its keys.
+    readStoredKeys();
+}
+
+void SettingsStore::Storage::readStoredKeys()
+{
+    QStringList sections = m_settings->childGroups();
+    sections.removeIf(
+        [](const QString &section) { return folded(section) != folded(sectionName); });
+    m_section = sections.value(0, sectionName);
+
+    m_keys.clear();
+    for (const QString &section : std::as_const(sections)) {
+        m_settings->beginGroup(section);
+        const QStringList keys = m_settings->childKeys();
+        for (const QString &key : keys) {
+            StoredKey &stored = m_keys[folded(key)];
+            const QString path = section + QLatin1Char('/') + key;
+            if (stored.path.isEmpty()) {
+                stored.path = path;
+                stored.value = storedText(m_settings->value(key));
+            } else {
+                stored.otherPaths.append(path);
+            }
+        }
+        m_settings->endGroup();
+    }
+}
