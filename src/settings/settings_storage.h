@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+class QSettings;
+
 // The section "Optionen" of the per-user QSettings, with keys and the section name matched
 // without regard to letter case, which QSettings on Linux does not do itself. When the existing
 // file cannot be read, values live in memory only and the file is left untouched.
