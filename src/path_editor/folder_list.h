@@ -21,7 +21,9 @@ public:
     void tick(int position);
     void remove(int position);
 
+    // Replaces the contents with the stored entries, none ticked.
     void load(const SettingsStore &store);
+    // Writes every entry and "ANZI", ticks excluded, and syncs the store.
     void save(SettingsStore &store) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -30,6 +32,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    bool isValidPosition(int position) const;
+    void setTicked(int position, bool ticked);
+
     struct Entry
     {
         QString text;

@@ -1,0 +1,267 @@
+#include "path_editor/folder_list.h"
+#include "settings/settings_file.h"
+#include "settings/settings_store.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QStringList texts(const FolderList &list)
+{
+    QStringList result;
+    for (int position = 0; position < list.count(); ++position)
+        result.append(list.entryText(position));
+    return result;
+}
+
+bool anyTicked(const FolderList &list)
+{
+    for (int position = 0; position < list.count(); ++position) {
+        if (list.isTicked(position))
+            return true;
+    }
+    return false;
+}
+
+void saveList(const QStringList &entries)
+{
+    FolderList list;
+    for (const QString &entry : entries)
+        list.append(entry);
+    SettingsStore store;
+    list.save(store);
+}
+
+QStringList loadList()
+{
+    FolderList list;
+    list.load(SettingsStore());
+    return texts(list);
+}
+
+QStringList sortedStoredKeys()
+{
+    QStringList keys = SettingsFile::storedKeys();
+    keys.sort();
+    return keys;
+}
+
+} // namespace
+
+class tst_FolderList : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void load_data();
+    void load();
+    void saveWritesEveryEntryThenLastIndex();
+    void shorterListLeavesStaleKeys();
+    void emptyListSavesOnlyLastIndex();
+    void unsavedAppendAndTickAreLost();
+    void ticksAreNeverStored();
+    void listBeyond16BitsRoundTrips();
+    void checkStateIsUserEditable();
+    void positionsOutOfRangeChangeNothing();
+};
+
+void tst_FolderList::initTestCase()
+{
+    QVERIFY2(SettingsFile::isIsolated(), "XDG_CONFIG_HOME must point to a test location");
+}
+
+void tst_FolderList::init()
+{
+    SettingsFile::remove();
+}
+
+void tst_FolderList::load_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString root = QStringLiteral("/");
+    QTest::addRow("empty store") << QByteArray() << QStringList{root};
+    QTest::addRow("ANZI -1") << QByteArray("[Optionen]\nANZI=-1\n0=/daten\n") << QStringList();
+    QTest::addRow("ANZI 3 with keys 0 and 1")
+        << QByteArray("[Optionen]\nANZI=3\n0=/daten\n1=/cad\n")
+        << QStringList{QStringLiteral("/daten"), QStringLiteral("/cad"), root, root};
+    QTest::addRow("ANZI not a number")
+        << QByteArray("[Optionen]\nANZI=viele\n0=/daten\n") << QStringList();
+    QTest::addRow("ANZI below -1")
+        << QByteArray("[Optionen]\nANZI=-5\n0=/daten\n") << QStringList();
+    QTest::addRow("ANZI far beyond the stored keys")
+        << QByteArray("[Optionen]\nANZI=2000000000\n0=/daten\n") << QStringList();
+    QTest::addRow("keys in other case, entries verbatim")
+        << QByteArray("[optionen]\nanzi=2\n0=\" /mit Blank \"\n1=/cad/\n2=\n")
+        << QStringList{QStringLiteral(" /mit Blank "), QStringLiteral("/cad/"), QString()};
+}
+
+void tst_FolderList::load()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, expected);
+
+    if (!content.isEmpty())
+        SettingsFile::write(content);
+    FolderList list;
+    list.append(QStringLiteral("/vorher"));
+    list.tick(0);
+    QSignalSpy resets(&list, &FolderList::modelReset);
+
+    list.load(SettingsStore());
+
+    QCOMPARE(texts(list), expected);
+    QVERIFY(!anyTicked(list));
+    QCOMPARE(resets.count(), 1);
+}
+
+void tst_FolderList::saveWritesEveryEntryThenLastIndex()
+{
+    QStringList entries;
+    for (int i = 0; i < 12; ++i)
+        entries.append(QStringLiteral("/cad/projekt%1").arg(i));
+    saveList(entries);
+
+    QStringList expectedKeys{QStringLiteral("Optionen/ANZI")};
+    for (int i = 0; i < 12; ++i) {
+        expectedKeys.append(QStringLiteral("Optionen/%1").arg(i));
+        QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/%1").arg(i)), entries.at(i));
+    }
+    expectedKeys.sort();
+    QCOMPARE(sortedStoredKeys(), expectedKeys);
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("11"));
+    QCOMPARE(loadList(), entries);
+}
+
+void tst_FolderList::shorterListLeavesStaleKeys()
+{
+    saveList({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c"),
+              QStringLiteral("/d"), QStringLiteral("/e")});
+    {
+        FolderList list;
+        SettingsStore store;
+        list.load(store);
+        list.remove(4);
+        list.remove(1);
+        list.save(store);
+    }
+
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("2"));
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/1")), QStringLiteral("/c"));
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/3")), QStringLiteral("/d"));
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/4")), QStringLiteral("/e"));
+    QCOMPARE(loadList(),
+             (QStringList{QStringLiteral("/a"), QStringLiteral("/c"), QStringLiteral("/d")}));
+}
+
+void tst_FolderList::emptyListSavesOnlyLastIndex()
+{
+    saveList({});
+
+    QCOMPARE(SettingsFile::storedKeys(), QStringList{QStringLiteral("Optionen/ANZI")});
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("-1"));
+    QCOMPARE(loadList(), QStringList());
+}
+
+void tst_FolderList::unsavedAppendAndTickAreLost()
+{
+    saveList({QStringLiteral("/daten")});
+    {
+        FolderList list;
+        list.load(SettingsStore());
+        list.append(QStringLiteral("/arbeit"));
+        list.tick(1);
+        QCOMPARE(list.count(), 2);
+        QVERIFY(list.isTicked(1));
+    }
+    QCOMPARE(loadList(), QStringList{QStringLiteral("/daten")});
+}
+
+void tst_FolderList::ticksAreNeverStored()
+{
+    {
+        FolderList list;
+        list.append(QStringLiteral("/daten"));
+        list.append(QStringLiteral("/cad"));
+        list.tick(0);
+        list.tick(1);
+        SettingsStore store;
+        list.save(store);
+    }
+    QCOMPARE(sortedStoredKeys(),
+             (QStringList{QStringLiteral("Optionen/0"), QStringLiteral("Optionen/1"),
+                          QStringLiteral("Optionen/ANZI")}));
+
+    FolderList reloaded;
+    reloaded.load(SettingsStore());
+    QCOMPARE(reloaded.count(), 2);
+    QVERIFY(!anyTicked(reloaded));
+}
+
+void tst_FolderList::listBeyond16BitsRoundTrips()
+{
+    const int count = 40000;
+    QStringList entries;
+    entries.reserve(count);
+    for (int i = 0; i < count; ++i)
+        entries.append(QStringLiteral("/cad/%1").arg(i));
+    saveList(entries);
+
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("39999"));
+    QCOMPARE(loadList(), entries);
+}
+
+void tst_FolderList::checkStateIsUserEditable()
+{
+    FolderList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    list.append(QStringLiteral("/daten"));
+    list.append(QStringLiteral("/cad"));
+    const QModelIndex second = list.index(1);
+
+    QCOMPARE(second.data(Qt::DisplayRole).toString(), QStringLiteral("/cad"));
+    QCOMPARE(second.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QVERIFY(list.flags(second).testFlag(Qt::ItemIsUserCheckable));
+    QVERIFY(!list.flags(second).testFlag(Qt::ItemIsEditable));
+
+    QSignalSpy changes(&list, &FolderList::dataChanged);
+    QVERIFY(list.setData(second, QVariant::fromValue(Qt::Checked), Qt::CheckStateRole));
+    QVERIFY(list.isTicked(1));
+    QVERIFY(!list.isTicked(0));
+    QCOMPARE(second.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(changes.at(0).at(0).value<QModelIndex>(), second);
+
+    QVERIFY(list.setData(second, int(Qt::Unchecked), Qt::CheckStateRole));
+    QVERIFY(!list.isTicked(1));
+    QVERIFY(!list.setData(second, QStringLiteral("/anders"), Qt::EditRole));
+    QCOMPARE(list.entryText(1), QStringLiteral("/cad"));
+}
+
+void tst_FolderList::positionsOutOfRangeChangeNothing()
+{
+    FolderList list;
+    list.append(QStringLiteral("/daten"));
+    QSignalSpy changes(&list, &FolderList::dataChanged);
+    QSignalSpy removals(&list, &FolderList::rowsRemoved);
+
+    list.tick(1);
+    list.tick(-1);
+    list.remove(1);
+    list.remove(-1);
+
+    QCOMPARE(list.entryText(1), QString());
+    QVERIFY(!list.isTicked(-1));
+    QCOMPARE(texts(list), QStringList{QStringLiteral("/daten")});
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(removals.count(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_FolderList)
+#include "tst_folderlist.moc"
