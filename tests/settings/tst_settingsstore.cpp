@@ -120,6 +120,9 @@ void tst_SettingsStore::handWrittenFileMatchedWithoutCase_data()
         << QByteArray("[Optionen]\nanzi=4\n") << Key::FolderLastIndex << QStringLiteral("4");
     QTest::addRow("empty value is not missing")
         << QByteArray("[Optionen]\ntxt_note.text=\n") << Key::Notes << QString();
+    QTest::addRow("unquoted commas read as one text")
+        << QByteArray("[Optionen]\ntxt_textfind.Text=4711, 4712\n") << Key::SearchText
+        << QStringLiteral("4711, 4712");
     QTest::addRow("other section ignored")
         << QByteArray("[Andere]\nslider1.value=37\n") << Key::SliderValue << QStringLiteral("0");
 }
