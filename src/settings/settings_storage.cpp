@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <QVariant>
 
 namespace {
@@ -9,19 +10,35 @@ namespace {
 const QString applicationName = QStringLiteral("spurwerk");
 const QString sectionName = QStringLiteral("Optionen");
 
+// The per-user file alone: the default constructor would also read organisation-wide and
+// system-wide files, and a broken one of those must not stop this file from being saved.
+QString userSettingsLocation()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, applicationName,
+                     applicationName)
+        .fileName();
+}
+
 QString folded(const QString &name)
 {
     return name.toCaseFolded();
 }
 
-// Only a file that exists and could not be opened or parsed is unreadable; on Windows the
-// settings live in the registry and fileName() names no file.
-bool existingFileUnreadable(const QSettings &settings)
+// Only a file that exists and cannot be opened or parsed is unreadable; on Windows the settings
+// live in the registry and the location names no file. A private copy is parsed because
+// QSettings shares one parsed file per process and reports a parse error only to the instance
+// that parsed it first.
+bool existingFileUnreadable(const QString &location)
 {
-    if (settings.status() != QSettings::NoError)
+    QFile file(location);
+    if (!file.exists())
+        return false;
+    if (!file.open(QIODevice::ReadOnly))
         return true;
-    QFile file(settings.fileName());
-    return file.exists() && !file.open(QIODevice::ReadOnly);
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(file.readAll()) < 0 || !copy.flush())
+        return true;
+    return QSettings(copy.fileName(), QSettings::NativeFormat).status() != QSettings::NoError;
 }
 
 // QSettings reads an unquoted hand-written value with commas as a list and "@ByteArray(...)" as
@@ -41,12 +58,11 @@ QString storedText(const QVariant &stored)
 } // namespace
 
 SettingsStore::Storage::Storage()
-    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             applicationName, applicationName))
+    : m_settings(std::make_unique<QSettings>(userSettingsLocation(), QSettings::NativeFormat))
     , m_section(sectionName)
 {
-    m_settings->setFallbacksEnabled(false);
-    if (existingFileUnreadable(*m_settings)) {
+    if (m_settings->status() != QSettings::NoError ||
+        existingFileUnreadable(m_settings->fileName())) {
         // QSettings treats such a file as empty and would replace it on the next save.
         m_settings.reset();
         return;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 using Key = SettingsStore::Key;
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void folderLastIndex();
     void unreadableFileLeftAlone_data();
     void unreadableFileLeftAlone();
+    void brokenFileBesideOursIsIgnored();
 };
 
 void tst_SettingsStore::initTestCase()
@@ -262,7 +264,8 @@ void tst_SettingsStore::unreadableFileLeftAlone()
             QSKIP("permission bits do not stop this user from reading");
     }
 
-    {
+    // A second store in the same process must come to the same verdict.
+    for (int storeMade = 0; storeMade < 2; ++storeMade) {
         SettingsStore store;
         QVERIFY(!store.canSave());
         QCOMPARE(store.sliderValue(), 0);
@@ -283,6 +286,26 @@ void tst_SettingsStore::unreadableFileLeftAlone()
                                       QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QCOMPARE(SettingsFile::read(), content);
     }
+}
+
+void tst_SettingsStore::brokenFileBesideOursIsIgnored()
+{
+    const QString organisationFile =
+        QFileInfo(SettingsFile::path()).dir().filePath(QStringLiteral("../spurwerk.conf"));
+    const auto removeOrganisationFile = qScopeGuard([&] { QFile::remove(organisationFile); });
+    QDir().mkpath(QFileInfo(SettingsFile::path()).path());
+    QFile file(organisationFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Optionen\nslider1.value=99\n");
+    file.close();
+
+    {
+        SettingsStore store;
+        QVERIFY(store.canSave());
+        QCOMPARE(store.sliderValue(), 0);
+        store.setValue(Key::SliderValue, QStringLiteral("12"));
+    }
+    QCOMPARE(SettingsStore().sliderValue(), 12);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)
