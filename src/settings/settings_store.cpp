@@ -11,7 +11,7 @@
 
 namespace {
 
-struct KeySpec
+struct KeyDefinition
 {
     QLatin1String readName;
     QLatin1String writeName;
@@ -20,7 +20,7 @@ struct KeySpec
 
 // The main window reads "slider1.Value" and writes "slider1.value"; letter case does not matter
 // to the store, but a new key is created under the write name.
-KeySpec keySpec(SettingsStore::Key key)
+KeyDefinition keyDefinition(SettingsStore::Key key)
 {
     switch (key) {
     case SettingsStore::Key::SliderValue:
@@ -66,13 +66,13 @@ SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::value(Key key) const
 {
-    const KeySpec spec = keySpec(key);
-    return m_storage->value(spec.readName).value_or(spec.defaultValue);
+    const KeyDefinition definition = keyDefinition(key);
+    return m_storage->value(definition.readName).value_or(definition.defaultValue);
 }
 
 void SettingsStore::setValue(Key key, const QString &value)
 {
-    m_storage->setValue(keySpec(key).writeName, value);
+    m_storage->setValue(keyDefinition(key).writeName, value);
 }
 
 QString SettingsStore::folderEntry(int index) const
