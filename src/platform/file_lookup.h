@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <optional>
+#include <sys/types.h>
+
+namespace platform {
+
+// What a path names, as far as a content search cares. Only Ordinary files are ever opened:
+// reading a FIFO could block forever, and opening a device can have side effects.
+enum class FileKind
+{
+    Ordinary, // a regular file (also through a symbolic link) whose name does not begin with "."
+    Hidden,   // a name that begins with "."
+    Folder,
+    System,       // anything else: FIFO, socket, device, a symbolic link that leads nowhere
+    Inaccessible, // the path cannot be looked up (removed, no access to a folder on the way)
+};
+
+struct FileLookup
+{
+    FileKind kind = FileKind::Inaccessible;
+    int error = 0; // errno, only when Inaccessible
+};
+
+FileLookup lookupFile(const QByteArray &path);
+
+// The size in bytes, following symbolic links; none when the path cannot be looked up.
+std::optional<qint64> fileSize(const QByteArray &path);
+
+bool isFolder(const QByteArray &path);
+
+// Tells one folder from another whatever path leads to it.
+struct FolderIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FolderIdentity &) const = default;
+};
+
+std::optional<FolderIdentity> folderIdentity(const QByteArray &path);
+
+} // namespace platform

@@ -1,0 +1,78 @@
+#include "platform/wildcard_pattern.h"
+
+#include <QString>
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
+char foldAscii(char byte)
+{
+    return byte >= 'A' && byte <= 'Z' ? char(byte - 'A' + 'a') : byte;
+}
+
+QList<uint> decodeFolded(QByteArrayView bytes)
+{
+    return QString::fromLocal8Bit(bytes).toCaseFolded().toUcs4();
+}
+
+// Iterative match that backtracks only to the latest "*": linear for the usual patterns.
+template<typename Char, typename Fold>
+bool wildcardMatch(const Char *pattern, qsizetype patternLength, const Char *name,
+                   qsizetype nameLength, Fold fold)
+{
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype afterStar = -1;
+    qsizetype starMatchedUpTo = 0;
+    while (n < nameLength) {
+        if (p < patternLength && pattern[p] == Char('*')) {
+            afterStar = ++p;
+            starMatchedUpTo = n;
+        } else if (p < patternLength && (pattern[p] == Char('?') || pattern[p] == fold(name[n]))) {
+            ++p;
+            ++n;
+        } else if (afterStar >= 0) {
+            p = afterStar;
+            n = ++starMatchedUpTo;
+        } else {
+            return false;
+        }
+    }
+    while (p < patternLength && pattern[p] == Char('*'))
+        ++p;
+    return p == patternLength;
+}
+
+} // namespace
+
+WildcardPattern::WildcardPattern(const QByteArray &pattern)
+    : m_pattern(pattern)
+    , m_matchesEverything(pattern == "*")
+    , m_patternIsAscii(isAscii(pattern))
+    , m_foldedPattern(decodeFolded(pattern))
+{
+    std::transform(m_pattern.begin(), m_pattern.end(), m_pattern.begin(), foldAscii);
+}
+
+bool WildcardPattern::matches(QByteArrayView name) const
+{
+    if (m_matchesEverything)
+        return true;
+    if (m_patternIsAscii && isAscii(name))
+        return wildcardMatch(m_pattern.constData(), m_pattern.size(), name.data(), name.size(),
+                             foldAscii);
+    // "?" stands for one character, not one byte, and case folding goes beyond ASCII here
+    const QList<uint> foldedName = decodeFolded(name);
+    return wildcardMatch(m_foldedPattern.constData(), m_foldedPattern.size(),
+                         foldedName.constData(), foldedName.size(), [](uint c) { return c; });
+}
+
+} // namespace platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+namespace platform {
+
+// A directory-listing pattern: "*" matches any run of characters, "?" exactly one, and letters
+// match without regard to case. Names and pattern are bytes in the local 8-bit encoding.
+class WildcardPattern
+{
+public:
+    explicit WildcardPattern(const QByteArray &pattern);
+
+    bool matches(QByteArrayView name) const;
+
+private:
+    QByteArray m_pattern; // ASCII letters folded to lower case
+    bool m_matchesEverything = false;
+    bool m_patternIsAscii = true;
+    // by characters of the local 8-bit decoding, for names or patterns beyond ASCII
+    QList<uint> m_foldedPattern;
+};
+
+} // namespace platform
