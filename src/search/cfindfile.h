@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/file_lookup.h"
+
 #include <QByteArray>
 #include <QObject>
+#include <vector>
 
 // Walks one folder (and, on request, its sub-folders depth-first) and reports every entry whose
 // name matches a wildcard pattern. Paths are bytes, as the file system holds them.
@@ -29,4 +32,18 @@ Q_SIGNALS:
     void MatchFound(const QByteArray &name, const QByteArray &folder);
     // answer is false when raised; set it to true to end the walk of the asking level
     void StopSearch(bool &answer);
+
+private:
+    enum class Member;
+    [[noreturn]] static void RaiseError(Member member);
+    template<typename Action> static auto trapped(Member member, Action action);
+
+    void walkLevel();
+
+    qint32 m_fileFlag = 439;
+    bool m_inclSubfolders = true;
+    QByteArray m_fileToFind;
+    QByteArray m_searchpath;
+    // the folders from the walk's top level down to the level being walked, to refuse loops
+    std::vector<platform::FolderIdentity> m_walkPath;
 };

@@ -1,0 +1,136 @@
+#include "search/content_search.h"
+
+#include "platform/event_pump.h"
+#include "platform/file_lookup.h"
+#include "platform/raw_file.h"
+#include "platform/system_error.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Progress is reported per block of this size, as the status line has always counted it.
+constexpr qint64 blockSize = 4096;
+// Reading many blocks per system call is what makes the search fast; see FACTS.md.
+constexpr qint64 chunkSize = 16 * blockSize;
+// The kernel copies several times faster into a target on a cache-line boundary.
+constexpr qint64 readAlignment = 64;
+
+qint64 alignUp(qint64 value)
+{
+    return (value + readAlignment - 1) / readAlignment * readAlignment;
+}
+
+// Room for the bytes carried over from one chunk to the next, directly in front of an aligned
+// read target, so that the two form one contiguous window to search.
+class SearchBuffer
+{
+public:
+    explicit SearchBuffer(qint64 carryCapacity)
+        : m_carryRoom(alignUp(carryCapacity))
+        , m_memory(static_cast<char *>(std::aligned_alloc(readAlignment, m_carryRoom + chunkSize)))
+    {
+        if (!m_memory)
+            throw std::bad_alloc();
+    }
+
+    char *readTarget() const { return m_memory.get() + m_carryRoom; }
+
+private:
+    struct Free
+    {
+        void operator()(char *memory) const { std::free(memory); }
+    };
+    qint64 m_carryRoom;
+    std::unique_ptr<char, Free> m_memory;
+};
+
+ContentSearchResult unreadable(const QString &why)
+{
+    return {ContentSearchOutcome::Unreadable, 0, why};
+}
+
+class BlockProgress
+{
+public:
+    BlockProgress(qint64 start, qint64 size, const StatusSink &status)
+        : m_nextBlockEnd(start)
+        , m_size(size)
+        , m_status(status)
+    {}
+
+    // Reports every block that ends at or before the given end, and the block holding it.
+    void reportUpTo(qint64 end)
+    {
+        while (m_nextBlockEnd < end) {
+            m_nextBlockEnd = std::min(m_nextBlockEnd + blockSize, m_size);
+            if (m_status) {
+                const int percent = int(double(m_nextBlockEnd) / double(m_size) * 100 + 0.5);
+                m_status(QStringLiteral("Suche läuft... ") + QString::number(percent) + u'%');
+            }
+            platform::processPendingEvents();
+        }
+    }
+
+private:
+    qint64 m_nextBlockEnd;
+    qint64 m_size;
+    const StatusSink &m_status;
+};
+
+} // namespace
+
+ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
+                                      qint64 startPosition, const StatusSink &status)
+{
+    const QByteArray needle = text.toLocal8Bit();
+    if (needle.isEmpty())
+        return {};
+    const platform::FileLookup lookup = platform::lookupFile(path);
+    if (lookup.kind == platform::FileKind::Inaccessible)
+        return unreadable(platform::systemErrorText(lookup.error));
+    if (lookup.kind != platform::FileKind::Ordinary)
+        return {};
+
+    platform::RawFile file;
+    if (!file.open(path))
+        return unreadable(file.errorText());
+    const qint64 size = file.size();
+    const qint64 start = std::max<qint64>(startPosition - 1, 0);
+    if (start >= size)
+        return {};
+
+    // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
+    const qint64 carryCapacity = needle.size() - 1;
+    SearchBuffer buffer(carryCapacity);
+    char *const target = buffer.readTarget();
+    BlockProgress progress(start, size, status);
+    qint64 carried = 0;
+    for (qint64 offset = start; offset < size;) {
+        const qint64 wanted = std::min(chunkSize, size - offset);
+        const qint64 got = file.readAt(offset, target, wanted);
+        if (got < 0)
+            return unreadable(file.errorText());
+        if (got < wanted)
+            return unreadable(QStringLiteral("the file became shorter while it was read"));
+
+        const char *window = target - carried;
+        const qint64 windowSize = carried + got;
+        const auto *hit = static_cast<const char *>(
+            ::memmem(window, size_t(windowSize), needle.constData(), size_t(needle.size())));
+        if (hit) {
+            const qint64 found = offset - carried + (hit - window);
+            progress.reportUpTo(found + needle.size());
+            return {ContentSearchOutcome::Found, found + 1, {}};
+        }
+        progress.reportUpTo(offset + got);
+
+        carried = std::min(carryCapacity, windowSize);
+        std::memmove(target - carried, window + windowSize - carried, size_t(carried));
+        offset += got;
+    }
+    return {};
+}

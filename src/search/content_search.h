@@ -4,7 +4,8 @@
 #include <QString>
 #include <functional>
 
-enum class ContentSearchOutcome {
+enum class ContentSearchOutcome
+{
     Found,
     NotFound,   // also: not searched by design (empty text, folder, hidden or system file)
     Unreadable, // a candidate that could not be looked up, opened or read

@@ -12,8 +12,7 @@ public:
         , number(number)
         , source(source)
         , description(description)
-    {
-    }
+    {}
 
     qint32 number;
     QString source;
