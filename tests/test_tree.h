@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTemporaryDir>
+
+// A folder tree for a test, removed with the object (also names that are not valid UTF-8 and
+// folders a test has locked). Paths are bytes, so any name can be made; every add function creates
+// missing parent folders and returns the full path. A tree that cannot be made ends the test
+// program with a message.
+class TestTree
+{
+public:
+    TestTree();
+    ~TestTree();
+    TestTree(const TestTree &) = delete;
+    TestTree &operator=(const TestTree &) = delete;
+
+    // the root folder, without a trailing "/"
+    QByteArray root() const { return m_root; }
+    // root + "/" + relative
+    QByteArray path(const QByteArray &relative) const;
+
+    QByteArray addFile(const QByteArray &relative, const QByteArray &content = {});
+    // a file of the given size that holds nothing but zero bytes, except content at offset;
+    // sparse, so even files of gigabytes cost no disk space
+    QByteArray addSparseFile(const QByteArray &relative, qint64 size, qint64 offset,
+                             const QByteArray &content);
+    QByteArray addFolder(const QByteArray &relative);
+    QByteArray addSymlink(const QByteArray &relative, const QByteArray &target);
+    QByteArray addFifo(const QByteArray &relative);
+
+private:
+    QByteArray prepare(const QByteArray &relative);
+
+    QTemporaryDir m_dir;
+    QByteArray m_root;
+};
+
+// How many file descriptors the process holds: a test compares it before and after to find leaks.
+int openDescriptorCount();
