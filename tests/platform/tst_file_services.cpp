@@ -1,0 +1,137 @@
+#include "platform/file_lookup.h"
+#include "platform/raw_file.h"
+
+#include "test_tree.h"
+
+#include <QTest>
+#include <unistd.h>
+
+using platform::FileKind;
+
+class tst_FileServices : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void lookupTellsWhatAPathNames_data();
+    void lookupTellsWhatAPathNames();
+    void sizeAndFolderTest();
+    void folderIdentityFollowsLinks();
+    void rawFileReadsAtOffsets();
+    void rawFileRefusesWhatIsNotARegularFile_data();
+    void rawFileRefusesWhatIsNotARegularFile();
+};
+
+void tst_FileServices::lookupTellsWhatAPathNames_data()
+{
+    QTest::addColumn<QByteArray>("relative");
+    QTest::addColumn<FileKind>("kind");
+
+    QTest::addRow("file") << QByteArray("top/hub.prt") << FileKind::Ordinary;
+    QTest::addRow("empty file") << QByteArray("top/empty.prt") << FileKind::Ordinary;
+    QTest::addRow("Latin-1 name") << QByteArray("top/w\xe4rme.asm") << FileKind::Ordinary;
+    QTest::addRow("link to a file") << QByteArray("top/to_hub") << FileKind::Ordinary;
+    QTest::addRow("hidden file") << QByteArray("top/.hub.prt") << FileKind::Hidden;
+    QTest::addRow("file in a hidden folder")
+        << QByteArray("top/.old/hub.prt") << FileKind::Ordinary;
+    QTest::addRow("folder") << QByteArray("top") << FileKind::Folder;
+    QTest::addRow("link to a folder") << QByteArray("top/to_old") << FileKind::Folder;
+    QTest::addRow("FIFO") << QByteArray("top/pipe.prt") << FileKind::System;
+    QTest::addRow("dangling link") << QByteArray("top/dangling") << FileKind::System;
+    QTest::addRow("missing") << QByteArray("top/missing.prt") << FileKind::Inaccessible;
+    QTest::addRow("below a file") << QByteArray("top/hub.prt/x") << FileKind::Inaccessible;
+}
+
+void tst_FileServices::lookupTellsWhatAPathNames()
+{
+    QFETCH(QByteArray, relative);
+    QFETCH(FileKind, kind);
+    TestTree tree;
+    tree.addFile("top/hub.prt", "data");
+    tree.addFile("top/empty.prt");
+    tree.addFile("top/w\xe4rme.asm", "data");
+    tree.addSymlink("top/to_hub", "hub.prt");
+    tree.addFile("top/.hub.prt", "data");
+    tree.addFile("top/.old/hub.prt", "data");
+    tree.addSymlink("top/to_old", ".old");
+    tree.addFifo("top/pipe.prt");
+    tree.addSymlink("top/dangling", "nowhere");
+
+    const platform::FileLookup lookup = platform::lookupFile(tree.path(relative));
+    QCOMPARE(lookup.kind, kind);
+    QCOMPARE(lookup.error != 0, kind == FileKind::Inaccessible);
+}
+
+void tst_FileServices::sizeAndFolderTest()
+{
+    TestTree tree;
+    const QByteArray file = tree.addFile("hub.prt", "12345");
+    const QByteArray empty = tree.addFile("empty.prt");
+    const QByteArray folder = tree.addFolder("sub");
+
+    QCOMPARE(platform::fileSize(file), 5);
+    QCOMPARE(platform::fileSize(empty), 0);
+    QCOMPARE(platform::fileSize(tree.path("missing")), std::nullopt);
+    QVERIFY(platform::isFolder(folder));
+    QVERIFY(!platform::isFolder(file));
+    QVERIFY(!platform::isFolder(tree.path("missing")));
+}
+
+void tst_FileServices::folderIdentityFollowsLinks()
+{
+    TestTree tree;
+    const QByteArray folder = tree.addFolder("a/b");
+    const QByteArray link = tree.addSymlink("c", "a/b");
+    const QByteArray other = tree.addFolder("a/d");
+
+    QVERIFY(platform::folderIdentity(folder).has_value());
+    QCOMPARE(platform::folderIdentity(link), platform::folderIdentity(folder));
+    QCOMPARE(platform::folderIdentity(tree.path("a/b/../b/")), platform::folderIdentity(folder));
+    QVERIFY(platform::folderIdentity(other) != platform::folderIdentity(folder));
+    QCOMPARE(platform::folderIdentity(tree.addFile("f")), std::nullopt);
+}
+
+void tst_FileServices::rawFileReadsAtOffsets()
+{
+    TestTree tree;
+    const QByteArray path = tree.addFile("w\xe4rme.asm", "0123456789");
+    platform::RawFile file;
+    QVERIFY(file.open(path));
+    QCOMPARE(file.size(), 10);
+
+    char buffer[16] = {};
+    QCOMPARE(file.readAt(3, buffer, 4), 4);
+    QCOMPARE(QByteArray(buffer, 4), "3456");
+    QCOMPARE(file.readAt(8, buffer, 16), 2);
+    QCOMPARE(QByteArray(buffer, 2), "89");
+    QCOMPARE(file.readAt(10, buffer, 16), 0);
+
+    QVERIFY(!file.open(tree.path("missing")));
+    QVERIFY(!file.isOpen());
+    QVERIFY(!file.errorText().isEmpty());
+}
+
+void tst_FileServices::rawFileRefusesWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QByteArray>("relative");
+    QTest::addRow("FIFO") << QByteArray("pipe");
+    QTest::addRow("folder") << QByteArray("sub");
+}
+
+void tst_FileServices::rawFileRefusesWhatIsNotARegularFile()
+{
+    QFETCH(QByteArray, relative);
+    TestTree tree;
+    tree.addFifo("pipe");
+    tree.addFolder("sub");
+    const int before = openDescriptorCount();
+
+    // a FIFO without a writer must neither block the open nor be read
+    platform::RawFile file;
+    QVERIFY(!file.open(tree.path(relative)));
+    QVERIFY(!file.errorText().isEmpty());
+    QCOMPARE(openDescriptorCount(), before);
+}
+
+QTEST_GUILESS_MAIN(tst_FileServices)
+#include "tst_file_services.moc"

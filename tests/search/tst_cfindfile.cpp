@@ -1,0 +1,400 @@
+#include "search/cfindfile.h"
+
+#include "platform/event_pump.h"
+#include "search/find_file_error.h"
+#include "search/search_pattern.h"
+
+#include "test_tree.h"
+
+#include <QScopeGuard>
+#include <QSet>
+#include <QTest>
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+// Records a walk's events as "match <folder><name>" and "stop", folders relative to the tree.
+class WalkRecorder
+{
+public:
+    WalkRecorder(cFindFile &finder, const TestTree &tree)
+        : m_root(tree.root() + '/')
+    {
+        QObject::connect(&finder, &cFindFile::MatchFound, &finder,
+                         [this](const QByteArray &name, const QByteArray &folder) {
+                             QByteArray shown = folder;
+                             if (shown.startsWith(m_root))
+                                 shown.remove(0, m_root.size());
+                             events.append("match " + shown + name);
+                             folders.insert(shown);
+                         });
+        QObject::connect(&finder, &cFindFile::StopSearch, &finder, [this](bool &answer) {
+            events.append("stop");
+            ++questions;
+            answer = answerStop(questions);
+            // a walk that runs away must still end
+            if (events.size() > 1000)
+                answer = true;
+        });
+    }
+
+    QList<QByteArray> events;
+    QSet<QByteArray> folders;
+    int questions = 0;
+    std::function<bool(int question)> answerStop = [](int) { return false; };
+
+private:
+    QByteArray m_root;
+};
+
+void prepare(cFindFile &finder, const QByteArray &folder, const QByteArray &pattern,
+             bool inclSubfolders = true)
+{
+    finder.setSSearchpath(folder);
+    finder.setSFileToFind(pattern);
+    finder.setSInclSubfolders(inclSubfolders);
+}
+
+QList<QByteArray> sorted(QList<QByteArray> list)
+{
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+} // namespace
+
+class tst_cFindFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+    void defaults();
+    void patternForCriterion_data();
+    void patternForCriterion();
+    void walksPreOrderAndAsksBeforeEachSubfolder();
+    void trailingSeparatorIsOptional_data();
+    void trailingSeparatorIsOptional();
+    void starReportsEveryEntryButDotAndDotDot();
+    void withoutSubfoldersNothingIsAsked();
+    void stopAnswerEndsOnlyTheAskingLevel();
+    void stopAtTheTopStillReportsTheTopFolder();
+    void searchpathIsLeftAtTheLastSubfolder();
+    void missingFolderGivesNothing();
+    void emptySearchpathIsTheRoot();
+    void propertiesChangedDuringAWalkApplyToLaterLevels();
+    void linksBackIntoTheWalkAreNotEntered();
+    void pendingEventsAfterEveryFurtherEntry();
+    void errorsArriveAsOne9999AndCloseTheListing_data();
+    void errorsArriveAsOne9999AndCloseTheListing();
+};
+
+void tst_cFindFile::cleanup()
+{
+    platform::setPendingEventsHandler({});
+}
+
+void tst_cFindFile::defaults()
+{
+    const cFindFile finder;
+    QCOMPARE(finder.sFileFlag(), 439);
+    QCOMPARE(finder.sInclSubfolders(), true);
+    QCOMPARE(finder.sFileToFind(), QByteArray());
+    QCOMPARE(finder.sSearchpath(), QByteArray());
+}
+
+void tst_cFindFile::patternForCriterion_data()
+{
+    QTest::addColumn<QString>("criterion");
+    QTest::addColumn<QByteArray>("pattern");
+
+    QTest::addRow("every entry") << QStringLiteral("*") << QByteArray("*");
+    QTest::addRow("type") << QStringLiteral("asm") << QByteArray("*.asm*");
+    QTest::addRow("typed as typed") << QStringLiteral("PRT ") << QByteArray("*.PRT *");
+    QTest::addRow("empty") << QString() << QByteArray("*.*");
+    QTest::addRow("star inside") << QStringLiteral("a*") << QByteArray("*.a**");
+    QTest::addRow("local 8-bit bytes") << QStringLiteral("wä") << QByteArray("*.w\xc3\xa4*");
+}
+
+void tst_cFindFile::patternForCriterion()
+{
+    QFETCH(QString, criterion);
+    QFETCH(QByteArray, pattern);
+    QCOMPARE(::patternForCriterion(criterion), pattern);
+}
+
+void tst_cFindFile::walksPreOrderAndAsksBeforeEachSubfolder()
+{
+    TestTree tree;
+    tree.addFile("top/HUB.ASM.3");
+    tree.addFile("top/hub.prt");
+    tree.addFile("top/sub/deep/d.asm");
+    tree.addFile("top/sub/c.Asm");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    prepare(finder, tree.path("top"), ::patternForCriterion(QStringLiteral("asm")));
+
+    finder.sStartSearch();
+
+    // "sub" and "deep" do not match the pattern, yet they are walked
+    const QList<QByteArray> expected{"match top/HUB.ASM.3", "stop", "match top/sub/c.Asm", "stop",
+                                     "match top/sub/deep/d.asm"};
+    QCOMPARE(recorder.events, expected);
+}
+
+void tst_cFindFile::trailingSeparatorIsOptional_data()
+{
+    QTest::addColumn<QByteArray>("suffix");
+    QTest::addRow("without") << QByteArray();
+    QTest::addRow("with") << QByteArray("/");
+}
+
+void tst_cFindFile::trailingSeparatorIsOptional()
+{
+    QFETCH(QByteArray, suffix);
+    TestTree tree;
+    tree.addFile("top/a.prt");
+    cFindFile finder;
+    QList<QByteArray> folders;
+    connect(&finder, &cFindFile::MatchFound, this,
+            [&folders](const QByteArray &, const QByteArray &folder) { folders.append(folder); });
+    prepare(finder, tree.path("top") + suffix, "*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(folders, QList<QByteArray>{tree.path("top/")});
+}
+
+void tst_cFindFile::starReportsEveryEntryButDotAndDotDot()
+{
+    TestTree tree;
+    tree.addFile("top/a.prt");
+    tree.addFile("top/.hidden");
+    tree.addFile("top/w\xe4rme.asm.1");
+    tree.addFifo("top/pipe");
+    tree.addFolder("top/sub");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    prepare(finder, tree.path("top"), "*", false);
+
+    finder.sStartSearch();
+
+    const QList<QByteArray> expected{"match top/.hidden", "match top/a.prt", "match top/pipe",
+                                     "match top/sub", "match top/w\xe4rme.asm.1"};
+    QCOMPARE(sorted(recorder.events), expected);
+}
+
+void tst_cFindFile::withoutSubfoldersNothingIsAsked()
+{
+    TestTree tree;
+    tree.addFile("top/a.asm");
+    tree.addFile("top/sub/b.asm");
+    tree.addFile("leaf/c.asm");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+
+    prepare(finder, tree.path("top"), "*.asm*", false);
+    finder.sStartSearch();
+    prepare(finder, tree.path("leaf"), "*.asm*", true);
+    finder.sStartSearch();
+
+    QCOMPARE(recorder.events, (QList<QByteArray>{"match top/a.asm", "match leaf/c.asm"}));
+}
+
+void tst_cFindFile::stopAnswerEndsOnlyTheAskingLevel()
+{
+    // whichever order the folders come in: the second level's second question is answered true
+    TestTree tree;
+    for (const char *file : {"top/A/A1/f", "top/A/A2/f", "top/B/B1/f", "top/B/B2/f"})
+        tree.addFile(file);
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    recorder.answerStop = [](int question) { return question >= 3; };
+    prepare(finder, tree.path("top"), "*");
+
+    finder.sStartSearch();
+
+    // top asks before its first sub-folder X, X before X1, X before X2 (true), top before Y (true)
+    QCOMPARE(recorder.questions, 4);
+    QCOMPARE(recorder.folders.size(), 3);
+    QVERIFY(recorder.folders.contains("top/"));
+    const QByteArray first = recorder.folders.contains("top/A/") ? "top/A/" : "top/B/";
+    QVERIFY(recorder.folders.contains(first));
+    QVERIFY(recorder.folders.contains(first + first.at(4) + "1/") ||
+            recorder.folders.contains(first + first.at(4) + "2/"));
+}
+
+void tst_cFindFile::stopAtTheTopStillReportsTheTopFolder()
+{
+    TestTree tree;
+    tree.addFile("top/a.asm");
+    tree.addFile("top/b.asm");
+    tree.addFile("top/s1/c.asm");
+    tree.addFile("top/s2/d.asm");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    recorder.answerStop = [](int) { return true; };
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(sorted(recorder.events),
+             (QList<QByteArray>{"match top/a.asm", "match top/b.asm", "stop"}));
+}
+
+void tst_cFindFile::searchpathIsLeftAtTheLastSubfolder()
+{
+    TestTree tree;
+    tree.addFolder("top/s/t");
+    cFindFile finder;
+    prepare(finder, tree.path("top/"), "*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(finder.sSearchpath(), tree.path("top/s/t"));
+}
+
+void tst_cFindFile::missingFolderGivesNothing()
+{
+    TestTree tree;
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    prepare(finder, tree.path("missing"), "*");
+
+    finder.sStartSearch();
+
+    QVERIFY(recorder.events.isEmpty());
+}
+
+void tst_cFindFile::emptySearchpathIsTheRoot()
+{
+    cFindFile finder;
+    QSet<QByteArray> folders;
+    QSet<QByteArray> names;
+    connect(&finder, &cFindFile::MatchFound, this,
+            [&](const QByteArray &name, const QByteArray &folder) {
+                names.insert(name);
+                folders.insert(folder);
+            });
+    prepare(finder, QByteArray(), "*", false);
+
+    finder.sStartSearch();
+
+    QCOMPARE(folders, QSet<QByteArray>{"/"});
+    QVERIFY(names.contains("tmp"));
+}
+
+void tst_cFindFile::propertiesChangedDuringAWalkApplyToLaterLevels()
+{
+    TestTree tree;
+    tree.addFile("top/a.asm");
+    tree.addFile("top/b.asm");
+    tree.addFile("top/c.prt");
+    tree.addFile("top/sub/d.asm");
+    tree.addFile("top/sub/e.prt");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    connect(&finder, &cFindFile::MatchFound, this, [&finder] { finder.setSFileToFind("*.prt*"); });
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(sorted(recorder.events), (QList<QByteArray>{"match top/a.asm", "match top/b.asm",
+                                                         "match top/sub/e.prt", "stop"}));
+}
+
+void tst_cFindFile::linksBackIntoTheWalkAreNotEntered()
+{
+    TestTree tree;
+    tree.addFile("top/s/a.asm");
+    tree.addSymlink("top/s/up", "..");
+    tree.addSymlink("top/s/self", ".");
+    tree.addSymlink("top/s/root", tree.path("top"));
+    tree.addFile("other/o.asm");
+    tree.addSymlink("top/elsewhere", "../other");
+    tree.addSymlink("top/twin", "s");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    // top asks before s, elsewhere and twin; twin is s again but not on the path, so it is walked
+    // too, and the links inside s and twin lead back onto the path and are passed over unasked
+    QCOMPARE(sorted(recorder.events),
+             (QList<QByteArray>{"match top/elsewhere/o.asm", "match top/s/a.asm",
+                                "match top/twin/a.asm", "stop", "stop", "stop"}));
+}
+
+void tst_cFindFile::pendingEventsAfterEveryFurtherEntry()
+{
+    TestTree tree;
+    tree.addFile("top/a.asm");
+    tree.addFile("top/b.asm");
+    tree.addFile("top/c.prt");
+    cFindFile finder;
+    QList<QByteArray> events;
+    connect(&finder, &cFindFile::MatchFound, this,
+            [&events](const QByteArray &) { events.append("match"); });
+    platform::setPendingEventsHandler([&events] { events.append("pump"); });
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    // pass 1 lists five entries (with "." and ".."), pass 2 two; the last listing call that
+    // finds the end counts as well
+    const QList<QByteArray> expected{"pump",  "pump", "pump",  "pump", "pump",
+                                     "match", "pump", "match", "pump"};
+    QCOMPARE(events, expected);
+}
+
+void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing_data()
+{
+    QTest::addColumn<int>("failingCall");
+    QTest::addRow("first entry of the top level") << 1;
+    QTest::addRow("midway through pass 1") << 3;
+    QTest::addRow("midway through pass 2") << 6;
+    QTest::addRow("deep in the walk") << 13;
+}
+
+void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing()
+{
+    QFETCH(int, failingCall);
+    TestTree tree;
+    tree.addFile("top/a.asm");
+    tree.addFile("top/b.asm");
+    tree.addFile("top/sub/c.asm");
+    tree.addFile("top/sub/d.asm");
+    tree.addFile("top/sub/deeper/e.asm");
+    int calls = 0;
+    platform::setPendingEventsHandler([&calls, failingCall] {
+        if (++calls == failingCall)
+            throw std::runtime_error("injected");
+    });
+    cFindFile finder;
+    prepare(finder, tree.path("top"), "*.asm*");
+    const int descriptorsBefore = openDescriptorCount();
+
+    try {
+        finder.sStartSearch();
+        QFAIL("the walk did not fail");
+    } catch (const FindFileError &error) {
+        QCOMPARE(error.number, 9999);
+        QCOMPARE(error.source, QStringLiteral("cFindFile:sStartSearch Method"));
+        QCOMPARE(error.description, QStringLiteral("Fehler bei sStartSearch"));
+    }
+    QCOMPARE(calls, failingCall);
+    QCOMPARE(openDescriptorCount(), descriptorsBefore);
+
+    // the failed walk leaves nothing behind that changes the next one
+    platform::setPendingEventsHandler({});
+    WalkRecorder recorder(finder, tree);
+    prepare(finder, tree.path("top"), "*.asm*");
+    finder.sStartSearch();
+    QCOMPARE(recorder.events.count("stop"), 2);
+    QCOMPARE(recorder.events.size(), 7);
+}
+
+QTEST_GUILESS_MAIN(tst_cFindFile)
+#include "tst_cfindfile.moc"

@@ -1,0 +1,328 @@
+#include "search/content_search.h"
+
+#include "platform/event_pump.h"
+#include "search/cfindfile.h"
+
+#include "test_tree.h"
+
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray partName("PART_0042");
+
+// Bytes that come close to the part name everywhere but never hold it.
+QByteArray filler(qint64 size)
+{
+    const QByteArray nearMiss("PART_0041;PART_004;part_0042;");
+    QByteArray bytes;
+    bytes.reserve(size);
+    while (bytes.size() < size)
+        bytes.append(nearMiss);
+    bytes.truncate(size);
+    return bytes;
+}
+
+// A file's content with the given texts placed at 1-based positions.
+QByteArray content(qint64 size, const QList<std::pair<qint64, QByteArray>> &placed)
+{
+    QByteArray bytes = filler(size);
+    for (const auto &[position, text] : placed)
+        bytes.replace(position - 1, text.size(), text);
+    return bytes;
+}
+
+QString status(int percent)
+{
+    return QStringLiteral("Suche läuft... %1%").arg(percent);
+}
+
+struct Search
+{
+    ContentSearchResult result;
+    QStringList statuses;
+    int pendingEventCalls = 0;
+};
+
+Search search(const QByteArray &path, const QByteArray &text, qint64 start = 1)
+{
+    Search done;
+    platform::setPendingEventsHandler([&done] { ++done.pendingEventCalls; });
+    done.result =
+        SearchFileForText(path, QString::fromLocal8Bit(text), start,
+                          [&done](const QString &status) { done.statuses.append(status); });
+    platform::setPendingEventsHandler({});
+    return done;
+}
+
+} // namespace
+
+class tst_ContentSearch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+    void findsTheFirstOccurrence_data();
+    void findsTheFirstOccurrence();
+    void statusAfterEveryBlock_data();
+    void statusAfterEveryBlock();
+    void notSearchedByDesign_data();
+    void notSearchedByDesign();
+    void linksAndNamesThatAreNotUtf8AreSearched();
+    void positionsPast2GiB_data();
+    void positionsPast2GiB();
+    void fileRemovedBetweenWalkAndContentPass();
+    void fileThatCannotBeOpened();
+    void fileThatShrinksWhileItIsRead();
+};
+
+void tst_ContentSearch::cleanup()
+{
+    platform::setPendingEventsHandler({});
+}
+
+void tst_ContentSearch::findsTheFirstOccurrence_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("expected"); // 0: not found
+
+    const QByteArray &t = partName;
+    const qint64 L = t.size();
+    const QByteArray longText = filler(5000).replace(0, 4, "LONG").replace(4996, 4, "TEXT");
+    const qint64 chunk = 65536;
+
+    QTest::addRow("at the first byte") << content(10000, {{1, t}}) << t << 1LL << 1LL;
+    QTest::addRow("at byte L") << content(10000, {{L, t}}) << t << 1LL << L;
+    QTest::addRow("5 characters at 4094")
+        << content(10000, {{4094, "PARTS"}}) << QByteArray("PARTS") << 1LL << 4094LL;
+    QTest::addRow("ends with block 1") << content(10000, {{4097 - L, t}}) << t << 1LL << 4097 - L;
+    QTest::addRow("last byte of block 1") << content(10000, {{4096, t}}) << t << 1LL << 4096LL;
+    QTest::addRow("first byte of block 2") << content(10000, {{4097, t}}) << t << 1LL << 4097LL;
+    QTest::addRow("ends with a chunk")
+        << content(200000, {{chunk + 1 - L, t}}) << t << 1LL << chunk + 1 - L;
+    QTest::addRow("across a chunk") << content(200000, {{chunk - 3, t}}) << t << 1LL << chunk - 3;
+    QTest::addRow("first byte of chunk 2")
+        << content(200000, {{chunk + 1, t}}) << t << 1LL << chunk + 1;
+    QTest::addRow("across the second chunk")
+        << content(200000, {{2 * chunk - 1, t}}) << t << 1LL << 2 * chunk - 1;
+    QTest::addRow("at the last bytes")
+        << content(200000, {{200001 - L, t}}) << t << 1LL << 200001 - L;
+    QTest::addRow("whole file") << t << t << 1LL << 1LL;
+    QTest::addRow("first of two, same block")
+        << content(10000, {{300, t}, {700, t}}) << t << 1LL << 300LL;
+    QTest::addRow("first of two, chunks apart")
+        << content(200000, {{90000, t}, {150000, t}}) << t << 1LL << 90000LL;
+    QTest::addRow("text longer than a block")
+        << content(20000, {{3000, longText}}) << longText << 1LL << 3000LL;
+    QTest::addRow("long text across a chunk")
+        << content(200000, {{chunk - 2500, longText}}) << longText << 1LL << chunk - 2500;
+    QTest::addRow("start position 100")
+        << content(10000, {{50, t}, {4200, t}}) << t << 100LL << 4200LL;
+    QTest::addRow("text at the start position")
+        << content(10000, {{100, t}}) << t << 100LL << 100LL;
+    QTest::addRow("text just before the start") << content(10000, {{99, t}}) << t << 100LL << 0LL;
+    QTest::addRow("start position 0 is 1") << content(10000, {{1, t}}) << t << 0LL << 1LL;
+    QTest::addRow("start past the end") << content(10000, {{1, t}}) << t << 10001LL << 0LL;
+    QTest::addRow("different case") << content(10000, {{500, "part_0042"}}) << t << 1LL << 0LL;
+    QTest::addRow("near misses only") << filler(200000) << t << 1LL << 0LL;
+    QTest::addRow("text longer than the file") << QByteArray("PART") << t << 1LL << 0LL;
+    QTest::addRow("non-ASCII text")
+        << content(10000, {{5000, "WÄRME"}}) << QByteArray("WÄRME") << 1LL << 5000LL;
+    QTest::addRow("zero bytes in file")
+        << QByteArray("\0\0ab\0cd", 7) << QByteArray("b\0c", 3) << 1LL << 4LL;
+}
+
+void tst_ContentSearch::findsTheFirstOccurrence()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, start);
+    QFETCH(qint64, expected);
+    TestTree tree;
+    const QByteArray path = tree.addFile("hub.asm.1", bytes);
+
+    const ContentSearchResult result = search(path, text, start).result;
+
+    QCOMPARE(result.outcome,
+             expected > 0 ? ContentSearchOutcome::Found : ContentSearchOutcome::NotFound);
+    QCOMPARE(result.position, expected);
+}
+
+void tst_ContentSearch::statusAfterEveryBlock_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<QList<int>>("percentages");
+
+    QTest::addRow("10000 bytes, not found") << filler(10000) << 1LL << QList<int>{41, 82, 100};
+    QTest::addRow("found in block 2")
+        << content(10000, {{4094, partName}}) << 1LL << QList<int>{41, 82};
+    QTest::addRow("found in block 1")
+        << content(10000, {{4088, partName}}) << 1LL << QList<int>{41};
+    QTest::addRow("from start position 5001") << filler(10000) << 5001LL << QList<int>{91, 100};
+    QTest::addRow("one short block") << filler(100) << 1LL << QList<int>{100};
+    QTest::addRow("empty file") << QByteArray() << 1LL << QList<int>{};
+
+    // every block of a file of several chunks, each percentage as p / N * 100 + 0.5, cut
+    QList<int> manyBlocks;
+    const qint64 size = 300000;
+    for (qint64 p = 4096; p < size + 4096; p += 4096)
+        manyBlocks.append(int(double(std::min(p, size)) / double(size) * 100 + 0.5));
+    QTest::addRow("several chunks") << filler(size) << 1LL << manyBlocks;
+}
+
+void tst_ContentSearch::statusAfterEveryBlock()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, start);
+    QFETCH(QList<int>, percentages);
+    TestTree tree;
+    const QByteArray path = tree.addFile("hub.asm.1", bytes);
+
+    const Search done = search(path, partName, start);
+
+    QStringList expected;
+    for (int percent : percentages)
+        expected.append(status(percent));
+    QCOMPARE(done.statuses, expected);
+    QCOMPARE(done.pendingEventCalls, expected.size());
+}
+
+void tst_ContentSearch::notSearchedByDesign_data()
+{
+    QTest::addColumn<QByteArray>("relative");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::addRow("empty text") << QByteArray("hub.asm") << QByteArray();
+    QTest::addRow("hidden file") << QByteArray(".hub.asm") << partName;
+    QTest::addRow("folder") << QByteArray("sub.asm") << partName;
+    QTest::addRow("FIFO") << QByteArray("pipe.asm") << partName;
+    QTest::addRow("link that leads nowhere") << QByteArray("dangling.asm") << partName;
+}
+
+void tst_ContentSearch::notSearchedByDesign()
+{
+    QFETCH(QByteArray, relative);
+    QFETCH(QByteArray, text);
+    TestTree tree;
+    tree.addFile("hub.asm", partName);
+    tree.addFile(".hub.asm", partName);
+    tree.addFolder("sub.asm");
+    tree.addFifo("pipe.asm");
+    tree.addSymlink("dangling.asm", "nowhere");
+
+    // a FIFO that were opened would block here for good, with no writer in sight
+    const Search done = search(tree.path(relative), text);
+
+    QCOMPARE(done.result.outcome, ContentSearchOutcome::NotFound);
+    QCOMPARE(done.result.position, 0);
+    QVERIFY(done.statuses.isEmpty());
+}
+
+void tst_ContentSearch::linksAndNamesThatAreNotUtf8AreSearched()
+{
+    TestTree tree;
+    const QByteArray latin1 = tree.addFile("w\xe4rme.asm", content(5000, {{10, partName}}));
+    const QByteArray link = tree.addSymlink("link.asm", "w\xe4rme.asm");
+
+    QCOMPARE(search(latin1, partName).result.position, 10);
+    QCOMPARE(search(link, partName).result.position, 10);
+}
+
+void tst_ContentSearch::positionsPast2GiB_data()
+{
+    QTest::addColumn<qint64>("placedAt");
+    QTest::addColumn<qint64>("start");
+
+    const qint64 twoGiB = qint64(1) << 31;
+    QTest::addRow("past 2 GiB") << twoGiB + 11 << twoGiB - 5000;
+    QTest::addRow("across 2 GiB") << twoGiB - 3 << twoGiB - 70000;
+    QTest::addRow("past 4 GiB") << 2 * twoGiB + 1 << 2 * twoGiB - 100;
+    QTest::addRow("start past 2 GiB") << twoGiB + 9000 << twoGiB + 5;
+}
+
+void tst_ContentSearch::positionsPast2GiB()
+{
+    QFETCH(qint64, placedAt);
+    QFETCH(qint64, start);
+    TestTree tree;
+    const qint64 size = placedAt + 100000;
+    const QByteArray path = tree.addSparseFile("big.asm", size, placedAt - 1, partName);
+
+    const Search done = search(path, partName, start);
+
+    QCOMPARE(done.result.outcome, ContentSearchOutcome::Found);
+    QCOMPARE(done.result.position, placedAt);
+    // progress counts 64-bit too: blocks from the start position up to the one holding the end
+    const qint64 lastByte = placedAt + partName.size() - 2;
+    const qint64 blocks = (lastByte - (start - 1)) / 4096 + 1;
+    QCOMPARE(done.statuses.size(), blocks);
+    const qint64 lastBlockEnd = start - 1 + blocks * 4096;
+    QCOMPARE(done.statuses.last(), status(int(double(lastBlockEnd) / double(size) * 100 + 0.5)));
+}
+
+void tst_ContentSearch::fileRemovedBetweenWalkAndContentPass()
+{
+    TestTree tree;
+    tree.addFile("top/a.asm", partName);
+    tree.addFile("top/sub/b.asm", partName);
+    cFindFile finder;
+    QList<QByteArray> candidates;
+    connect(&finder, &cFindFile::MatchFound, this,
+            [&candidates](const QByteArray &name, const QByteArray &folder) {
+                candidates.append(folder + name);
+            });
+    connect(&finder, &cFindFile::StopSearch, this,
+            [&tree] { QCOMPARE(::unlink(tree.path("top/a.asm").constData()), 0); });
+    finder.setSSearchpath(tree.path("top"));
+    finder.setSFileToFind("*.asm*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(candidates, (QList<QByteArray>{tree.path("top/a.asm"), tree.path("top/sub/b.asm")}));
+    const Search removed = search(candidates.at(0), partName);
+    QCOMPARE(removed.result.outcome, ContentSearchOutcome::Unreadable);
+    QCOMPARE(removed.result.position, 0);
+    QVERIFY(!removed.result.error.isEmpty());
+    QVERIFY(removed.statuses.isEmpty());
+    QCOMPARE(search(candidates.at(1), partName).result.outcome, ContentSearchOutcome::Found);
+}
+
+void tst_ContentSearch::fileThatCannotBeOpened()
+{
+    if (::geteuid() == 0)
+        QSKIP("permission bits do not stop root from reading a file");
+    TestTree tree;
+    const QByteArray path = tree.addFile("locked.asm", partName);
+    QCOMPARE(::chmod(path.constData(), 0), 0);
+
+    const Search done = search(path, partName);
+
+    QCOMPARE(done.result.outcome, ContentSearchOutcome::Unreadable);
+    QVERIFY(!done.result.error.isEmpty());
+}
+
+void tst_ContentSearch::fileThatShrinksWhileItIsRead()
+{
+    TestTree tree;
+    const QByteArray path = tree.addFile("hub.asm", content(200000, {{150000, partName}}));
+    int calls = 0;
+    platform::setPendingEventsHandler([&] {
+        if (++calls == 1)
+            QCOMPARE(::truncate(path.constData(), 70000), 0);
+    });
+
+    const ContentSearchResult result = SearchFileForText(path, QString::fromLatin1(partName), 1);
+
+    QCOMPARE(result.outcome, ContentSearchOutcome::Unreadable);
+    QCOMPARE(result.position, 0);
+    QVERIFY(!result.error.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_ContentSearch)
+#include "tst_content_search.moc"

@@ -1,0 +1,201 @@
+#include "test_tree.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// QProcess takes arguments as QString, which cannot carry every byte: spawn directly.
+Run spurwerkFind(const QList<QByteArray> &arguments)
+{
+    Run run;
+    const QTemporaryDir outputs;
+    const QByteArray outPath = QFile::encodeName(outputs.filePath(QStringLiteral("out")));
+    const QByteArray errPath = QFile::encodeName(outputs.filePath(QStringLiteral("err")));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.constData(), O_WRONLY | O_CREAT, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT, 0644);
+
+    QList<QByteArray> argumentBytes{QByteArrayLiteral(SPURWERK_FIND_PATH)};
+    argumentBytes.append(arguments);
+    std::vector<char *> argv;
+    for (QByteArray &argument : argumentBytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return run;
+    run.exitCode = WEXITSTATUS(status);
+    QFile out(QFile::decodeName(outPath));
+    QFile err(QFile::decodeName(errPath));
+    if (out.open(QIODevice::ReadOnly))
+        run.out = out.readAll();
+    if (err.open(QIODevice::ReadOnly))
+        run.err = err.readAll();
+    return run;
+}
+
+} // namespace
+
+class tst_SpurwerkFind : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void printsHitsInRunOrder();
+    void typeAndSubfolders_data();
+    void typeAndSubfolders();
+    void nothingFound();
+    void badUsage_data();
+    void badUsage();
+    void helpExplains();
+    void unreadableFileIsNamedAndTheSearchGoesOn();
+
+private:
+    TestTree m_tree;
+};
+
+void tst_SpurwerkFind::initTestCase()
+{
+    m_tree.addFile("b/HUB.ASM.3", "..PART_0042..");
+    m_tree.addFile("b/hub.prt", "PART_0042");
+    m_tree.addFile("b/.hidden.asm", "PART_0042");
+    m_tree.addFile("b/sub/deep.asm", "PART_0042");
+    m_tree.addFile("b/sub/decoy.asm", "part_0042");
+    m_tree.addFile("a/z.asm", "PART_0042");
+    m_tree.addFifo("a/pipe.asm");
+}
+
+void tst_SpurwerkFind::printsHitsInRunOrder()
+{
+    // a name in Latin-1 is printed as its bytes
+    TestTree tree;
+    tree.addFile("one/w\xe4rme.asm", "PART_0042");
+    tree.addFile("one/sub/x.asm", "PART_0042");
+    tree.addFile("two/y.asm", "PART_0042");
+
+    const Run run =
+        spurwerkFind({"--type", "asm", "PART_0042", tree.path("two"), tree.path("one")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, tree.path("two/y.asm") + '\n' + tree.path("one/w\xe4rme.asm") + '\n' +
+                          tree.path("one/sub/x.asm") + '\n');
+    QCOMPARE(run.err, QByteArray());
+}
+
+void tst_SpurwerkFind::typeAndSubfolders_data()
+{
+    QTest::addColumn<QList<QByteArray>>("options");
+    QTest::addColumn<QList<QByteArray>>("hits");
+
+    QTest::addRow("every type") << QList<QByteArray>{}
+                                << QList<QByteArray>{"b/HUB.ASM.3", "b/hub.prt", "b/sub/deep.asm"};
+    QTest::addRow("asm") << QList<QByteArray>{"--type", "asm"}
+                         << QList<QByteArray>{"b/HUB.ASM.3", "b/sub/deep.asm"};
+    QTest::addRow("prt, joined") << QList<QByteArray>{"--type=prt"}
+                                 << QList<QByteArray>{"b/hub.prt"};
+    QTest::addRow("no sub-folders") << QList<QByteArray>{"--no-subfolders", "--type", "asm"}
+                                    << QList<QByteArray>{"b/HUB.ASM.3"};
+}
+
+void tst_SpurwerkFind::typeAndSubfolders()
+{
+    QFETCH(QList<QByteArray>, options);
+    QFETCH(QList<QByteArray>, hits);
+
+    const Run run = spurwerkFind(options + QList<QByteArray>{"PART_0042", m_tree.path("b/")});
+
+    QCOMPARE(run.exitCode, 0);
+    QList<QByteArray> printed = run.out.split('\n');
+    QCOMPARE(printed.takeLast(), QByteArray());
+    std::sort(printed.begin(), printed.end());
+    QList<QByteArray> expected;
+    for (const QByteArray &hit : hits)
+        expected.append(m_tree.path(hit));
+    QCOMPARE(printed, expected);
+}
+
+void tst_SpurwerkFind::nothingFound()
+{
+    const Run run = spurwerkFind({"PART_9999", m_tree.path("a"), m_tree.path("b")});
+
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err, QByteArray());
+}
+
+void tst_SpurwerkFind::badUsage_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+
+    QTest::addRow("nothing") << QList<QByteArray>{};
+    QTest::addRow("no folder") << QList<QByteArray>{"PART_0042"};
+    QTest::addRow("unknown option") << QList<QByteArray>{"--fast", "PART_0042", "."};
+    QTest::addRow("type without value") << QList<QByteArray>{"PART_0042", ".", "--type"};
+    QTest::addRow("text not in the local encoding") << QList<QByteArray>{"W\xc4RME", "."};
+}
+
+void tst_SpurwerkFind::badUsage()
+{
+    QFETCH(QList<QByteArray>, arguments);
+
+    const Run run = spurwerkFind(arguments);
+
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY(run.err.startsWith("spurwerk-find: "));
+}
+
+void tst_SpurwerkFind::helpExplains()
+{
+    const Run run = spurwerkFind({"--help"});
+
+    QCOMPARE(run.exitCode, 0);
+    for (const char *topic : {"--type", "--no-subfolders", "TEXT FOLDER...", "Exit status"})
+        QVERIFY2(run.out.contains(topic), topic);
+}
+
+void tst_SpurwerkFind::unreadableFileIsNamedAndTheSearchGoesOn()
+{
+    const QByteArray missingFolder = m_tree.path("missing");
+    const Run missing = spurwerkFind({"PART_0042", missingFolder, m_tree.path("a")});
+    QCOMPARE(missing.exitCode, 2);
+    QCOMPARE(missing.out, m_tree.path("a/z.asm") + '\n');
+    QVERIFY(missing.err.startsWith("spurwerk-find: " + missingFolder + ": "));
+
+    if (::geteuid() == 0)
+        QSKIP("permission bits do not stop root from reading a file");
+    TestTree tree;
+    const QByteArray locked = tree.addFile("locked.asm", "PART_0042");
+    tree.addFile("open.asm", "PART_0042");
+    QCOMPARE(::chmod(locked.constData(), 0), 0);
+
+    const Run run = spurwerkFind({"PART_0042", tree.root()});
+
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, tree.path("open.asm") + '\n');
+    QVERIFY(run.err.startsWith("spurwerk-find: " + locked + ": "));
+}
+
+QTEST_GUILESS_MAIN(tst_SpurwerkFind)
+#include "tst_spurwerk_find.moc"
