@@ -102,8 +102,8 @@ for name in "${commands[@]}"; do
     echo
 done
 
-# Memory: the search holds one chunk and the carry whatever a file's size, so the peak on the
-# tree (files up to several MB) should be the peak on an empty folder plus a few hundred KB.
+# Memory: the search holds one chunk and the carry-over, whatever a file's size, so the peak
+# with the largest assembly alone is the peak with the smallest one alone.
 max_rss_kb() {
     local status=0
     /usr/bin/time -f %M -o "$out/time.txt" "$spurwerk_find" --type asm "$text" "$1" >/dev/null ||
@@ -114,8 +114,14 @@ max_rss_kb() {
     fi
     tail -1 "$out/time.txt"
 }
-mkdir -p "$out/empty"
-tree_kb=$(max_rss_kb "$tree")
-empty_kb=$(max_rss_kb "$out/empty")
-printf 'max RSS spurwerk-find: %d KB on the tree, %d KB on an empty folder (%+d KB)\n' \
-    "$tree_kb" "$empty_kb" $((tree_kb - empty_kb))
+# Prints "size path" of the assembly at one end of the order by size.
+assembly_by_size() {
+    find "$tree" -type f -iname '*.asm*' -size +0 -printf '%s %p\n' | sort -n | "$1" -1
+}
+for end in head tail; do
+    read -r size path < <(assembly_by_size "$end")
+    mkdir -p "$out/$end"
+    cp "$path" "$out/$end/"
+    echo "max RSS spurwerk-find: $(max_rss_kb "$out/$end") KB with one assembly of $size bytes"
+done
+echo "max RSS spurwerk-find: $(max_rss_kb "$tree") KB on the whole tree"
