@@ -4,11 +4,13 @@
 #include "platform/file_lookup.h"
 #include "platform/raw_file.h"
 #include "platform/system_error.h"
+#include "search/byte_search.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -106,6 +108,7 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
     // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
     const qint64 carryCapacity = needle.size() - 1;
     SearchBuffer buffer(carryCapacity);
+    const ByteSearch byteSearch(needle);
     char *const target = buffer.readTarget();
     BlockProgress progress(start, size, status);
     qint64 carried = 0;
@@ -119,10 +122,9 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
 
         const char *window = target - carried;
         const qint64 windowSize = carried + got;
-        const auto *hit = static_cast<const char *>(
-            ::memmem(window, size_t(windowSize), needle.constData(), size_t(needle.size())));
-        if (hit) {
-            const qint64 found = offset - carried + (hit - window);
+        const qsizetype hit = byteSearch.indexIn(window, windowSize);
+        if (hit >= 0) {
+            const qint64 found = offset - carried + hit;
             progress.reportUpTo(found + needle.size());
             return {ContentSearchOutcome::Found, found + 1, {}};
         }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// Finds the first occurrence of a byte string in a block of memory, with the fastest method the
+// processor offers; every method gives the same answers.
+class ByteSearch
+{
+public:
+    enum class Method
+    {
+        Portable, // the C library's memmem
+        Avx2,     // 32 candidate positions per step, by their first and last byte
+    };
+
+    explicit ByteSearch(const QByteArray &needle, Method method = fastestMethod());
+
+    static Method fastestMethod();
+    static bool isAvailable(Method method);
+
+    // The index of the first occurrence, or -1.
+    qsizetype indexIn(const char *data, qsizetype size) const;
+
+private:
+    QByteArray m_needle;
+    Method m_method;
+};
