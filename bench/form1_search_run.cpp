@@ -1,0 +1,55 @@
+// One whole search run through the main window, as Enter in the search box starts it, over the
+// assemblies of the folders given; prints the hits, one per line. For timing against
+// spurwerk-find: run it offscreen, with a settings location of its own.
+#include "main_window/form1.h"
+#include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
+#include "settings/settings_store.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("spurwerk"));
+    QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.size() < 2) {
+        std::fputs("usage: spurwerk-form1-run TEXT FOLDER...\n", stderr);
+        return 2;
+    }
+
+    SettingsStore store;
+    Form1 form(store);
+    Form2 *editor = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *loaded = qobject_cast<Form2 *>(window); loaded && !loaded->isUnloaded())
+            editor = loaded;
+    }
+    FolderList &folders = editor->folderList();
+    for (const QString &folder : arguments.mid(1)) {
+        folders.append(folder);
+        folders.tick(folders.count() - 1);
+    }
+    form.show();
+    form.findChild<QComboBox *>(QStringLiteral("com_krit"))->setEditText(QStringLiteral("asm"));
+    auto *searchBox = form.findChild<QLineEdit *>(QStringLiteral("txt_textfind"));
+    searchBox->setText(arguments.first());
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(searchBox, &enter);
+
+    const QAbstractItemModel *hits = form.findChild<QListView *>(QStringLiteral("List2"))->model();
+    for (int row = 0; row < hits->rowCount(); ++row) {
+        const QByteArray path = hits->index(row, 0).data(Qt::UserRole).toByteArray();
+        std::fwrite(path.constData(), 1, path.size(), stdout);
+        std::fputc('\n', stdout);
+    }
+    return hits->rowCount() > 0 ? 0 : 1;
+}

@@ -1,0 +1,415 @@
+#include "main_window/command_line.h"
+#include "main_window/form1.h"
+#include "main_window/path_list_model.h"
+#include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
+#include "platform/event_pump.h"
+#include "platform/throttled_event_pump.h"
+#include "search/cfindfile.h"
+#include "settings/settings_store.h"
+#include "test_tree.h"
+#include "window_test_support.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+
+#include <stdexcept>
+
+namespace {
+
+Form2 *loadedEditor()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *editor = qobject_cast<Form2 *>(window); editor && !editor->isUnloaded())
+            return editor;
+    }
+    return nullptr;
+}
+
+QWidget *visibleNotice()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QStringLiteral("frmSplash") && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+QStringList entries(const Form1 &form, const char *listName)
+{
+    const auto *model = control<QListView>(&form, listName)->model();
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, 0).data().toString());
+    texts.sort();
+    return texts;
+}
+
+int rowCount(const Form1 &form, const char *listName)
+{
+    return control<QListView>(&form, listName)->model()->rowCount();
+}
+
+QString status(const Form1 &form)
+{
+    return control<QLabel>(&form, "lblStatus")->text();
+}
+
+// Ticks the folders for a run over their assemblies.
+void searchAssembliesIn(Form1 &form, const QByteArrayList &folders)
+{
+    control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("asm"));
+    FolderList &list = loadedEditor()->folderList();
+    for (const QByteArray &folder : folders) {
+        list.append(QString::fromLocal8Bit(folder));
+        list.tick(list.count() - 1);
+    }
+}
+
+void pressEnterWith(Form1 &form, const QString &text)
+{
+    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
+    searchBox->setText(text);
+    QTest::keyClick(searchBox, Qt::Key_Return);
+}
+
+} // namespace
+
+class tst_SearchRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void fileArgumentIsTakenFromTheCommandLine_data();
+    void fileArgumentIsTakenFromTheCommandLine();
+    void startWithFileArgumentSearchesTheCurrentFolder();
+    void enterRunsOverTheTickedFolders();
+    void enterWithoutTickedFoldersShowsTheNotice();
+    void stopDuringTheWalk();
+    void secondStopClickLetsTheContentPassFinish();
+    void startDuringARunIsRefused();
+    void unreadableCandidateIsSkippedAndNamed();
+    void finderErrorIsShownAndTheRunEndsCleanly();
+    void closingDuringARunStopsItThenSaves();
+    void moreCandidatesThanSixteenBitsHold();
+    void contentPassWithoutCandidatesLeavesBarAtZero();
+
+private:
+    QString m_startFolder;
+};
+
+void tst_SearchRun::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("spurwerk"));
+    QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
+    m_startFolder = QDir::currentPath();
+}
+
+void tst_SearchRun::init()
+{
+    removeStoredSettings();
+}
+
+void tst_SearchRun::cleanup()
+{
+    QDir::setCurrent(m_startFolder);
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->close();
+}
+
+void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("fileArgument");
+    QTest::addRow("none") << QStringList() << QString();
+    QTest::addRow("empty") << QStringList{QString()} << QString();
+    QTest::addRow("as the file manager passes it")
+        << QStringList{QStringLiteral("/cad/4711.prt")} << QStringLiteral("/cad/4711.prt");
+    QTest::addRow("still in quotes")
+        << QStringList{QStringLiteral("\"/cad/4711.prt\"")} << QStringLiteral("/cad/4711.prt");
+    QTest::addRow("a lone quote") << QStringList{QStringLiteral("\"")} << QStringLiteral("\"");
+    QTest::addRow("split at a blank")
+        << QStringList{QStringLiteral("/cad/teil"), QStringLiteral("neu.prt")}
+        << QStringLiteral("/cad/teil neu.prt");
+}
+
+void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QTEST(fileArgumentFromCommandLine(arguments), "fileArgument");
+}
+
+void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
+{
+    TestTree tree;
+    tree.addFile("hub.prt.3", "part");
+    tree.addFile("Gear.ASM.2", QByteArray(5000, 'x') + "HUB" + QByteArray(10, 'y'));
+    tree.addFile("lower.asm", "only hub in lower case");
+    tree.addFile("plan.drw.1", "HUB");
+    tree.addFile("sub/deep.asm", "HUB");
+    QVERIFY(QDir::setCurrent(QString::fromLocal8Bit(tree.root())));
+
+    SettingsStore store;
+    Form1 form(store, fileArgumentFromCommandLine({QStringLiteral("\"") +
+                                                   QString::fromLocal8Bit(tree.root()) +
+                                                   QStringLiteral("/hub.prt.3\"")}));
+
+    QVERIFY(!form.isVisible());
+    QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(tree.path("Gear.ASM.2"))});
+    QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QStringLiteral("HUB"));
+    QCOMPARE(control<QComboBox>(&form, "com_krit")->currentText(), QStringLiteral("asm"));
+    QVERIFY(!control<QCheckBox>(&form, "chk_under")->isChecked());
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("1"));
+
+    const FolderList &folders = loadedEditor()->folderList();
+    QCOMPARE(folders.count(), 2);
+    QCOMPARE(folders.entryText(1), QDir::currentPath());
+    QVERIFY(folders.isTicked(1));
+    QVERIFY(!folders.isTicked(0));
+
+    QVERIFY(form.close());
+    SettingsStore reread;
+    QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
+    QCOMPARE(reread.folderLastIndex(), 0);
+}
+
+void tst_SearchRun::enterRunsOverTheTickedFolders()
+{
+    TestTree tree;
+    tree.addFile("a/one.asm", "holds Hub");
+    tree.addFile("a/two.asm", "holds HUB");
+    tree.addFile("a/deeper/three.asm.4", "Hub again");
+    tree.addFile("b/four.drw", "Hub");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+
+    pressEnterWith(form, QStringLiteral("Hub"));
+
+    QCOMPARE(entries(form, "List2"),
+             QStringList({QString::fromLocal8Bit(tree.path("a/deeper/three.asm.4")),
+                          QString::fromLocal8Bit(tree.path("a/one.asm"))}));
+    QCOMPARE(rowCount(form, "List1"), 3);
+    QCOMPARE(entries(form, "List_temp"), QStringList{QString::fromLocal8Bit(tree.path("a"))});
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(control<QProgressBar>(&form, "PBar")->value(), 100);
+    QVERIFY(control<QWidget>(&form, "List2")->isVisible());
+    QVERIFY(!control<QWidget>(&form, "Picture1")->isVisible());
+    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
+    QVERIFY(!visibleNotice());
+}
+
+void tst_SearchRun::enterWithoutTickedFoldersShowsTheNotice()
+{
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(rowCount(form, "List2"), 0);
+    QCOMPARE(status(form), QStringLiteral("keine Treffer"));
+    QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("0"));
+    QVERIFY(visibleNotice());
+}
+
+void tst_SearchRun::stopDuringTheWalk()
+{
+    TestTree tree;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm", "b/4.asm", "b/sub/5.asm"})
+        tree.addFile(name, "HUB");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a"), tree.path("b")});
+    ModalBoxCloser boxes;
+    auto *stop = control<QToolButton>(&form, "img_stop");
+    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+            [stop, clicked = false]() mutable {
+                if (!std::exchange(clicked, true))
+                    stop->click();
+            });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Die Suche wurde abgebrochen !")});
+    // both folders report their own matches, and neither walk enters a sub-folder
+    QCOMPARE(entries(form, "List1"), QStringList({QString::fromLocal8Bit(tree.path("a/1.asm")),
+                                                  QString::fromLocal8Bit(tree.path("a/2.asm")),
+                                                  QString::fromLocal8Bit(tree.path("b/4.asm"))}));
+    QCOMPARE(rowCount(form, "List2"), 1);
+    QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
+    QCOMPARE(control<QLabel>(&form, "lbl_stop")->text(), QStringLiteral("1"));
+    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
+}
+
+void tst_SearchRun::secondStopClickLetsTheContentPassFinish()
+{
+    TestTree tree;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm"})
+        tree.addFile(name, "HUB");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    ModalBoxCloser boxes;
+    auto *stop = control<QToolButton>(&form, "img_stop");
+    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+            [stop, matches = 0]() mutable {
+                if (++matches == 1) {
+                    stop->click();
+                    stop->click();
+                }
+            });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(rowCount(form, "List1"), 2);
+    QCOMPARE(rowCount(form, "List2"), 2);
+    QCOMPARE(control<QLabel>(&form, "lbl_stop")->text(), QStringLiteral("0"));
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+}
+
+void tst_SearchRun::startDuringARunIsRefused()
+{
+    TestTree tree;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm"})
+        tree.addFile(name, "HUB");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
+    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+            [searchBox] { QTest::keyClick(searchBox, Qt::Key_Return); });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(rowCount(form, "List1"), 3);
+    QCOMPARE(rowCount(form, "List2"), 3);
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    QVERIFY(!form.isSearchRunning());
+}
+
+void tst_SearchRun::unreadableCandidateIsSkippedAndNamed()
+{
+    TestTree tree;
+    const QByteArray kept = tree.addFile("a/kept.asm", "HUB");
+    const QByteArray gone = tree.addFile("a/gone.asm", "HUB");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+            [gone](const QByteArray &name) {
+                if (name == "gone.asm")
+                    QFile::remove(QString::fromLocal8Bit(gone));
+            });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(kept)});
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen – 1 Datei nicht lesbar"));
+    QVERIFY(control<QLabel>(&form, "lblStatus")->toolTip().contains(QString::fromLocal8Bit(gone)));
+}
+
+void tst_SearchRun::finderErrorIsShownAndTheRunEndsCleanly()
+{
+    TestTree tree;
+    tree.addFile("a/x.txt");
+    tree.addFile("a/y.txt");
+    tree.addFile("a/z.asm", "HUB");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("drw"));
+    ModalBoxCloser boxes;
+    platform::setPendingEventsHandler([] { throw std::runtime_error("listing failed"); });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+    platform::installThrottledEventPump();
+
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Fehler bei sStartSearch")});
+    QVERIFY(!form.isSearchRunning());
+    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
+    QVERIFY(!QGuiApplication::overrideCursor());
+
+    control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("asm"));
+    pressEnterWith(form, QStringLiteral("HUB"));
+    QCOMPARE(rowCount(form, "List2"), 1);
+}
+
+void tst_SearchRun::closingDuringARunStopsItThenSaves()
+{
+    TestTree tree;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
+        tree.addFile(name, "HUB");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+            [&form, closed = false]() mutable {
+                if (!std::exchange(closed, true))
+                    QVERIFY(!form.close());
+            });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(rowCount(form, "List2"), 1);
+    QTRY_VERIFY(!form.isVisible());
+    SettingsStore reread;
+    QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
+}
+
+void tst_SearchRun::moreCandidatesThanSixteenBitsHold()
+{
+    constexpr int files = 33000;
+    TestTree tree;
+    for (int i = 0; i < files; ++i)
+        tree.addFile("a/part" + QByteArray::number(i) + ".asm", i == files - 1 ? "HUB" : "");
+    SettingsStore store;
+    Form1 form(store);
+    searchAssembliesIn(form, {tree.path("a")});
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(rowCount(form, "List1"), files);
+    QCOMPARE(entries(form, "List2"),
+             QStringList{QString::fromLocal8Bit(tree.path("a/part32999.asm"))});
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+}
+
+void tst_SearchRun::contentPassWithoutCandidatesLeavesBarAtZero()
+{
+    TestTree tree;
+    tree.addFolder("empty");
+    SettingsStore store;
+    Form1 form(store);
+    searchAssembliesIn(form, {tree.path("empty")});
+    control<QProgressBar>(&form, "PBar")->setValue(50);
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(control<QProgressBar>(&form, "PBar")->value(), 0);
+    QCOMPARE(status(form), QStringLiteral("keine Treffer"));
+}
+
+QTEST_MAIN(tst_SearchRun)
+#include "tst_search_run.moc"
