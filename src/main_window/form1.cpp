@@ -126,7 +126,6 @@ void Form1::buildControls()
                      "img_info", 8940, 660, 480, 480);
     cmd_opennote =
         place(new QPushButton(QStringLiteral(">>"), this), "cmd_opennote", 8880, 1260, 615, 315);
-    cmd_opennote->setAccessibleName(QStringLiteral("Notizen ein- und ausblenden"));
 
     List2 = place(listBox(this, m_results), "List2", 120, 1800, 9375, 2400);
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
