@@ -40,7 +40,7 @@ private:
 
     void walkLevel();
 
-    qint32 m_fileFlag = 439;
+    qint32 m_fileFlag = 439; // an attribute mask, kept for the owner; the walk does not apply it
     bool m_inclSubfolders = true;
     QByteArray m_fileToFind;
     QByteArray m_searchpath;

@@ -14,9 +14,9 @@
 
 namespace {
 
-// Progress is reported per block of this size, as the status line has always counted it.
+// The status line counts progress in blocks of this size.
 constexpr qint64 blockSize = 4096;
-// Reading many blocks per system call is what makes the search fast; see FACTS.md.
+// One system call per block would cost about as much as copying the block; read 16 at a time.
 constexpr qint64 chunkSize = 16 * blockSize;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
@@ -64,7 +64,7 @@ public:
         , m_status(status)
     {}
 
-    // Reports every block that ends at or before the given end, and the block holding it.
+    // Reports each block not reported yet, up to the one that holds the byte before end.
     void reportUpTo(qint64 end)
     {
         while (m_nextBlockEnd < end) {
