@@ -7,6 +7,7 @@
 #include "search/byte_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -55,6 +56,18 @@ ContentSearchResult unreadable(const QString &why)
     return {ContentSearchOutcome::Unreadable, 0, why};
 }
 
+// The status texts for 0 to 100 percent, built once: a search reports every block.
+const QString &progressText(int percent)
+{
+    static const std::array<QString, 101> texts = [] {
+        std::array<QString, 101> built;
+        for (int i = 0; i < int(built.size()); ++i)
+            built[i] = QStringLiteral("Suche läuft... ") + QString::number(i) + u'%';
+        return built;
+    }();
+    return texts[size_t(percent)];
+}
+
 class BlockProgress
 {
 public:
@@ -71,7 +84,7 @@ public:
             m_nextBlockEnd = std::min(m_nextBlockEnd + blockSize, m_size);
             if (m_status) {
                 const int percent = int(double(m_nextBlockEnd) / double(m_size) * 100 + 0.5);
-                m_status(QStringLiteral("Suche läuft... ") + QString::number(percent) + u'%');
+                m_status(progressText(percent));
             }
             platform::processPendingEvents();
         }
