@@ -8,6 +8,7 @@
 #include "path_editor/form2.h"
 #include "platform/clickable_label.h"
 #include "platform/controls.h"
+#include "platform/deferred_label_text.h"
 #include "platform/picture_button.h"
 #include "platform/throttled_event_pump.h"
 #include "platform/twips.h"
@@ -186,7 +187,9 @@ void Form1::buildControls()
     connect(img_exit, &QToolButton::clicked, this, &Form1::img_exit_Click);
     lblStatus =
         place(new QLabel(QStringLiteral("Status"), Frame1), "lblStatus", 60, 1200, 1815, 255);
+    m_runStatus = new platform::DeferredLabelText(lblStatus);
     lbl_aktpfad = place(new ClickableLabel(Frame1), "lbl_aktpfad", 1920, 1200, 6975, 255);
+    m_runPath = new platform::DeferredLabelText(lbl_aktpfad);
     connect(lbl_aktpfad, &ClickableLabel::doubleClicked, this, &Form1::lbl_aktpfad_DblClick);
 
     lbl_notizen =
@@ -275,7 +278,7 @@ void Form1::showEvent(QShowEvent *event)
 
 QString Form1::statusText() const
 {
-    return lblStatus->text();
+    return m_runStatus->text();
 }
 
 void Form1::applyHeightLayout(double d)

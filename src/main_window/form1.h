@@ -25,6 +25,9 @@ class QPushButton;
 class QSlider;
 class QTimer;
 class SettingsStore;
+namespace platform {
+class DeferredLabelText;
+}
 
 // The main window: search input, result list, detail panel and notes pad, and the search run
 // that every start shares.
@@ -71,6 +74,8 @@ private:
     void nSearch_StopSearch(bool &answer);
     void img_stop_Click();
     void searchContents(qint64 candidateCount);
+    // Hands the run's deferred label texts over, before texts are set directly again.
+    void showRunLabels();
     void reportOutcome();
     // Runs a search from a handler: errors become a message, never an escaping exception.
     void runSearchFromHandler();
@@ -92,6 +97,9 @@ private:
     PathListModel *m_candidates;
     PathListModel *m_results;
     PathListModel *m_searchedFolders;
+    // lblStatus and lbl_aktpfad as the run changes them per entry and per block
+    platform::DeferredLabelText *m_runStatus;
+    platform::DeferredLabelText *m_runPath;
 
     QGroupBox *frame_file;
     QLineEdit *txt_textfind;

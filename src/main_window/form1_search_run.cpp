@@ -5,6 +5,7 @@
 #include "path_editor/folder_list.h"
 #include "platform/busy_pointer.h"
 #include "platform/clickable_label.h"
+#include "platform/deferred_label_text.h"
 #include "platform/event_pump.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
@@ -36,6 +37,15 @@ QString unreadableSummary(qsizetype count)
                       : QStringLiteral(" – %1 Dateien nicht lesbar").arg(count);
 }
 
+// QProgressBar repaints the window at once on every visible step; leave the painting to the
+// next pass of the event loop, like every other control of the run.
+void setProgressPaintedLater(QProgressBar *bar, int value)
+{
+    bar->setUpdatesEnabled(false);
+    bar->setValue(value);
+    bar->setUpdatesEnabled(true);
+}
+
 QString unreadableToolTip(const QByteArrayList &paths)
 {
     QStringList lines{QStringLiteral("Nicht durchsucht, da nicht lesbar:")};
@@ -61,6 +71,7 @@ void Form1::RunSearch()
         Form1 *form;
         ~RunEnd()
         {
+            form->showRunLabels();
             form->img_stop->hide();
             form->m_runInProgress = false;
             if (form->m_closeAfterRun)
@@ -98,7 +109,7 @@ void Form1::RunSearch()
         nSearch->setSInclSubfolders(chk_under->isChecked());
         const QByteArray folder = m_searchedFolders->pathAt(i);
         Label1->setText(m_searchedFolders->textAt(i));
-        lbl_aktpfad->setText(Label1->text());
+        m_runPath->setText(Label1->text());
         nSearch->setSSearchpath(folder);
         img_stop->show();
         const BusyPointer busy;
@@ -107,6 +118,7 @@ void Form1::RunSearch()
 
     if (folderCount > 0 && !txt_textfind->text().isEmpty())
         searchContents(nCount);
+    showRunLabels();
     reportOutcome();
 }
 
@@ -116,13 +128,13 @@ void Form1::searchContents(qint64 candidateCount)
         PBar->setValue(0);
         return;
     }
-    const StatusSink showStatus = [this](const QString &status) { lblStatus->setText(status); };
+    const StatusSink showStatus = [this](const QString &status) { m_runStatus->setText(status); };
     for (qint64 k = 0; k < candidateCount; ++k) {
         if (k > 0 && lbl_stop->text() == QStringLiteral("1"))
             break;
-        PBar->setValue(static_cast<int>((k + 1) * 100 / candidateCount));
+        setProgressPaintedLater(PBar, static_cast<int>((k + 1) * 100 / candidateCount));
         const int row = static_cast<int>(k);
-        lbl_aktpfad->setText(m_candidates->textAt(row));
+        m_runPath->setText(m_candidates->textAt(row));
         const QByteArray path = m_candidates->pathAt(row);
         const ContentSearchResult result =
             SearchFileForText(path, txt_textfind->text(), 1, showStatus);
@@ -131,6 +143,12 @@ void Form1::searchContents(qint64 candidateCount)
         else if (result.outcome == ContentSearchOutcome::Unreadable)
             m_unreadable.append(path);
     }
+}
+
+void Form1::showRunLabels()
+{
+    m_runStatus->flush();
+    m_runPath->flush();
 }
 
 void Form1::reportOutcome()
@@ -187,7 +205,7 @@ void Form1::nSearch_MatchFound(const QByteArray &name, const QByteArray &folder)
 {
     m_candidates->append(folder + name);
     ++nCount;
-    lblStatus->setText(QString::number(nCount));
+    m_runStatus->setText(QString::number(nCount));
     platform::processPendingEvents();
 }
 

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void closingDuringARunStopsItThenSaves();
     void moreCandidatesThanSixteenBitsHold();
     void contentPassWithoutCandidatesLeavesBarAtZero();
+    void statusSeenDuringARunIsTheNewest();
 
 private:
     QString m_startFolder;
@@ -409,6 +410,42 @@ void tst_SearchRun::contentPassWithoutCandidatesLeavesBarAtZero()
 
     QCOMPARE(control<QProgressBar>(&form, "PBar")->value(), 0);
     QCOMPARE(status(form), QStringLiteral("keine Treffer"));
+}
+
+// The labels that change per entry and per block are painted once per pass of the event loop:
+// after each pass they must show the newest status, and the outcome text must stay.
+void tst_SearchRun::statusSeenDuringARunIsTheNewest()
+{
+    TestTree tree;
+    tree.addFile("a/1.asm", QByteArray(4 * 4096 - 3, 'x') + "HUB");
+    tree.addFile("a/2.asm", "no part here");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    QStringList seen;
+    bool statusAgrees = true;
+    platform::setPendingEventsHandler([&] {
+        QCoreApplication::processEvents();
+        statusAgrees = statusAgrees && form.statusText() == status(form);
+        if (seen.isEmpty() || seen.last() != status(form))
+            seen.append(status(form));
+    });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+    platform::installThrottledEventPump();
+    QCoreApplication::processEvents();
+
+    QVERIFY(statusAgrees);
+    const auto at = [&seen](const char *text) { return seen.indexOf(QString::fromUtf8(text)); };
+    QVERIFY2(at("1") >= 0 && at("1") < at("2"), qPrintable(seen.join(u'|')));
+    for (const char *text : {"Suche läuft... 25%", "Suche läuft... 50%", "Suche läuft... 100%"})
+        QVERIFY2(at(text) > at("2"), qPrintable(seen.join(u'|')));
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(form.statusText(), QStringLiteral("Suche abgeschlossen"));
+    const auto *candidates = control<QListView>(&form, "List1")->model();
+    QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(),
+             candidates->index(candidates->rowCount() - 1, 0).data().toString());
 }
 
 QTEST_MAIN(tst_SearchRun)
