@@ -12,7 +12,7 @@ files=${FILES:-3000}
 build_dir=${BUILD_DIR:-build}
 text=WELLE_0815 # the part name make-cad-tree embeds
 out=bench/out
-export LC_ALL=C # byte order for sort, byte semantics for grep: both compare bytes
+export LC_ALL=C # byte order for sort, byte semantics for grep, a dot in EPOCHREALTIME
 
 if [ ! -x /usr/bin/time ]; then
     as_root=()
@@ -22,8 +22,10 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target spurwerk-find make-cad-tree --parallel "$(nproc)" >/dev/null
+cmake --build "$build_dir" --target spurwerk-find make-cad-tree spurwerk-form1-run \
+    --parallel "$(nproc)" >/dev/null
 spurwerk_find=$build_dir/src/spurwerk-find
+form1_run=$build_dir/bench/spurwerk-form1-run
 
 # The tree's name carries the generator's checksum, so a changed generator makes a new tree.
 tree=$PWD/bench/tree/cad-$files-$(sha1sum bench/make_cad_tree.cpp | cut -c1-8)
@@ -36,19 +38,37 @@ fi
 echo "tree: $tree ($(du -sh "$tree" | cut -f1)), text $text"
 
 # The timed commands. Each prints the paths of its hits, one per line; the first is the
-# baseline the others are measured against. To add one, write run_<name> and list it here.
-commands=(grep spurwerk)
+# baseline whose hits the others must match. To add one, write run_<name> and list it here;
+# a command that times itself also writes own_seconds_<name>, which then replaces the time
+# taken from outside.
+commands=(grep spurwerk window)
+# Medians of these per-round ratios are printed last.
+ratios=(spurwerk/grep window/spurwerk)
 run_grep() { grep -rlF --include='*.[aA][sS][mM]*' -- "$text" "$tree"; }
 run_spurwerk() { "$spurwerk_find" --type asm "$text" "$tree"; }
+# A run through the main window, with criterion "asm"; the program's start-up is no part of it.
+run_window() {
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$out/config XDG_RUNTIME_DIR=$out/runtime \
+        "$form1_run" "$text" "$tree" 2>"$out/window.log"
+}
+own_seconds_window() { sed -n 's/^run seconds: //p' "$out/window.log"; }
 
 rm -rf "$out"
-mkdir -p "$out"
+mkdir -p "$out" "$out/config"
+mkdir -m 700 "$out/runtime"
 
-# Runs one command into $out/<name>.txt and fails unless it ended normally (0 found, 1 none)
-# and found exactly the baseline's files.
+# Runs one command into $out/<name>.txt, sets last_seconds to the time it took, and fails
+# unless it ended normally (0 found, 1 none) and found exactly the baseline's files. The clock is
+# bash's own, read without starting a process.
 run_checked() {
-    local name=$1 status=0
+    local name=$1 status=0 start end
+    start=$EPOCHREALTIME
     "run_$name" >"$out/$name.txt" || status=$?
+    end=$EPOCHREALTIME
+    last_seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
+    if declare -F "own_seconds_$name" >/dev/null; then
+        last_seconds=$("own_seconds_$name")
+    fi
     if [ "$status" -gt 1 ]; then
         echo "$name ended with status $status" >&2
         exit 2
@@ -60,8 +80,6 @@ run_checked() {
         exit 1
     fi
 }
-
-now_ns() { date +%s%N; }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -81,25 +99,26 @@ declare -A seconds
 for ((round = 1; round <= runs; ++round)); do
     for ((i = 0; i < count; ++i)); do
         name=${commands[(round + i) % count]}
-        start=$(now_ns)
         run_checked "$name"
-        seconds[$name]=$(awk -v ns=$(($(now_ns) - start)) 'BEGIN { printf "%.4f", ns / 1e9 }')
+        seconds[$name]=$last_seconds
     done
     printf '%-6s' "$round"
     for name in "${commands[@]}"; do
         printf ' %10s' "${seconds[$name]}"
         echo "${seconds[$name]}" >>"$out/$name.seconds"
-        [ "$name" = "${commands[0]}" ] || awk -v a="${seconds[$name]}" -v b="${seconds[${commands[0]}]}" \
-            'BEGIN { printf "%.4f\n", a / b }' >>"$out/$name.ratios"
     done
     echo
+    for ratio in "${ratios[@]}"; do
+        awk -v a="${seconds[${ratio%/*}]}" -v b="${seconds[${ratio#*/}]}" \
+            'BEGIN { printf "%.4f\n", a / b }' >>"$out/${ratio/\//-}.ratios"
+    done
 done
 
 for name in "${commands[@]}"; do
-    printf 'median %-10s %s s' "$name" "$(median <"$out/$name.seconds")"
-    [ "$name" = "${commands[0]}" ] || printf ', median ratio %s/%s %s' "$name" "${commands[0]}" \
-        "$(median <"$out/$name.ratios")"
-    echo
+    echo "median $name $(median <"$out/$name.seconds") s"
+done
+for ratio in "${ratios[@]}"; do
+    echo "median ratio $ratio $(median <"$out/${ratio/\//-}.ratios")"
 done
 
 # Memory: the search holds one chunk and the carry-over, whatever a file's size, so the peak
