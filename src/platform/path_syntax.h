@@ -3,7 +3,11 @@
 #include <QtGlobal>
 
 // How paths are spelled: "\" with drive prefixes on Windows, "/" without them elsewhere.
-enum class PathSyntax { Windows, Posix };
+enum class PathSyntax
+{
+    Windows,
+    Posix
+};
 
 #ifdef Q_OS_WIN
 inline constexpr PathSyntax nativePathSyntax = PathSyntax::Windows;
