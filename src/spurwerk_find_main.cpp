@@ -1,5 +1,7 @@
 // spurwerk-find: the search engine without windows, for scripts and for measuring.
 
+#include "platform/directory_search.h"
+#include "platform/system_error.h"
 #include "search/cfindfile.h"
 #include "search/content_search.h"
 #include "search/find_file_error.h"
@@ -9,6 +11,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 
@@ -35,8 +38,8 @@ const char helpText[] =
     "(names beginning with \".\"), folders, FIFOs, sockets and devices are never opened.\n"
     "\n"
     "Exit status: 0 when a file was found, 1 when none was, 2 on bad usage or when a\n"
-    "FOLDER or a file could not be read (each is named on standard error and the search\n"
-    "goes on).\n";
+    "FOLDER could not be listed or a file could not be read (each is named on standard\n"
+    "error and the search goes on). Sub-folders that cannot be listed are passed over.\n";
 
 struct Request
 {
@@ -123,6 +126,13 @@ int main(int argc, char **argv)
             exitStatus = exitTrouble;
             continue;
         }
+        // The finder passes over a folder it cannot list without a word; a script must still
+        // learn that a FOLDER it named was not searched.
+        if (!platform::DirectorySearch(folder, platform::WildcardPattern("*")).isValid()) {
+            complain(folder, QStringLiteral("cannot be listed"));
+            exitStatus = exitTrouble;
+            continue;
+        }
         finder.setSFileToFind(pattern);
         finder.setSInclSubfolders(request->inclSubfolders);
         finder.setSSearchpath(folder);
@@ -152,7 +162,9 @@ int main(int argc, char **argv)
         if (found && exitStatus != exitTrouble)
             exitStatus = exitFound;
     }
-    if (std::fflush(stdout) != 0)
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        complain("standard output", platform::systemErrorText(errno));
         return exitTrouble;
+    }
     return exitStatus;
 }

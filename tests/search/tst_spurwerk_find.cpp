@@ -1,4 +1,5 @@
 #include "test_tree.h"
+#include "unprivileged_user.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -69,7 +70,7 @@ private Q_SLOTS:
     void badUsage_data();
     void badUsage();
     void helpExplains();
-    void unreadableFileIsNamedAndTheSearchGoesOn();
+    void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
 
 private:
     TestTree m_tree;
@@ -175,7 +176,7 @@ void tst_SpurwerkFind::helpExplains()
         QVERIFY2(run.out.contains(topic), topic);
 }
 
-void tst_SpurwerkFind::unreadableFileIsNamedAndTheSearchGoesOn()
+void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
 {
     const QByteArray missingFolder = m_tree.path("missing");
     const Run missing = spurwerkFind({"PART_0042", missingFolder, m_tree.path("a")});
@@ -183,18 +184,21 @@ void tst_SpurwerkFind::unreadableFileIsNamedAndTheSearchGoesOn()
     QCOMPARE(missing.out, m_tree.path("a/z.asm") + '\n');
     QVERIFY(missing.err.startsWith("spurwerk-find: " + missingFolder + ": "));
 
-    if (::geteuid() == 0)
-        QSKIP("permission bits do not stop root from reading a file");
     TestTree tree;
     const QByteArray locked = tree.addFile("locked.asm", "PART_0042");
     tree.addFile("open.asm", "PART_0042");
     QCOMPARE(::chmod(locked.constData(), 0), 0);
+    const QByteArray lockedFolder = tree.addFolder("locked");
+    tree.addFile("locked/inside.asm", "PART_0042");
+    QCOMPARE(::chmod(lockedFolder.constData(), 0), 0);
+    const UnprivilegedUser user(tree);
 
-    const Run run = spurwerkFind({"PART_0042", tree.root()});
+    const Run run = spurwerkFind({"PART_0042", lockedFolder, tree.root()});
 
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.out, tree.path("open.asm") + '\n');
-    QVERIFY(run.err.startsWith("spurwerk-find: " + locked + ": "));
+    QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + ": cannot be listed\n"));
+    QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkFind)
