@@ -13,6 +13,7 @@
 #include "platform/throttled_event_pump.h"
 #include "platform/twips.h"
 #include "platform/window_geometry.h"
+#include "platform/working_folder.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
 
@@ -20,7 +21,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,7 +140,8 @@ void Form1::buildControls()
     List_temp->setToolTip(QStringLiteral("Liste der zuletzt gesuchten Pfade"));
     List_temp->setAccessibleName(List_temp->toolTip());
     List_temp->hide();
-    akt_dir = new QLabel(QDir::currentPath(), this);
+    m_workingFolder = platform::workingFolder();
+    akt_dir = new QLabel(QString::fromLocal8Bit(m_workingFolder), this);
     akt_dir->setObjectName(QStringLiteral("akt_dir"));
     akt_dir->hide();
     Timer1 = new QTimer(this);

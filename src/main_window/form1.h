@@ -91,6 +91,8 @@ private:
     bool m_closeAfterRun = false;
     bool m_exiting = false;
     bool m_shownBefore = false;
+    // the folder akt_dir shows, as the bytes that search it
+    QByteArray m_workingFolder;
     // candidates of the current run that could not be read
     QByteArrayList m_unreadable;
 

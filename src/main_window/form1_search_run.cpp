@@ -100,7 +100,7 @@ void Form1::RunSearch()
     const FolderList &folders = folderList();
     for (int i = 0; i < folders.count(); ++i) {
         if (folders.isTicked(i))
-            m_searchedFolders->append(folders.entryText(i).toLocal8Bit());
+            m_searchedFolders->append(folders.entryPath(i));
     }
 
     const int folderCount = m_searchedFolders->count();
@@ -178,7 +178,7 @@ void Form1::startWithFileArgument(const QString &fileArgument)
     com_krit->setEditText(QStringLiteral("asm"));
     txt_textfind->setText(txt_textfind->text().toUpper());
     FolderList &folders = folderList();
-    folders.append(akt_dir->text());
+    folders.appendPath(m_workingFolder);
     folders.tick(folders.count() - 1);
     runSearchFromHandler();
 }

@@ -21,10 +21,22 @@ bool FolderList::isTicked(int position) const
     return isValidPosition(position) && m_entries.at(position).ticked;
 }
 
+QByteArray FolderList::entryPath(int position) const
+{
+    return isValidPosition(position) ? m_entries.at(position).path : QByteArray();
+}
+
 void FolderList::append(const QString &text)
 {
     beginInsertRows(QModelIndex(), count(), count());
-    m_entries.append(Entry{text});
+    m_entries.append(Entry{text, text.toLocal8Bit()});
+    endInsertRows();
+}
+
+void FolderList::appendPath(const QByteArray &path)
+{
+    beginInsertRows(QModelIndex(), count(), count());
+    m_entries.append(Entry{QString::fromLocal8Bit(path), path});
     endInsertRows();
 }
 
@@ -47,8 +59,10 @@ void FolderList::load(const SettingsStore &store)
     const int lastIndex = store.folderLastIndex();
     QList<Entry> entries;
     entries.reserve(lastIndex + 1);
-    for (int index = 0; index <= lastIndex; ++index)
-        entries.append(Entry{store.folderEntry(index)});
+    for (int index = 0; index <= lastIndex; ++index) {
+        const QString text = store.folderEntry(index);
+        entries.append(Entry{text, text.toLocal8Bit()});
+    }
 
     beginResetModel();
     m_entries = std::move(entries);

@@ -16,8 +16,12 @@ public:
 
     int count() const;
     QString entryText(int position) const;
+    // The folder's path as bytes, for searching it.
+    QByteArray entryPath(int position) const;
     bool isTicked(int position) const;
     void append(const QString &text);
+    // For a folder whose name may not be valid UTF-8: the text shows it, the bytes search it.
+    void appendPath(const QByteArray &path);
     void tick(int position);
     void remove(int position);
 
@@ -38,6 +42,7 @@ private:
     struct Entry
     {
         QString text;
+        QByteArray path;
         bool ticked = false;
     };
     QList<Entry> m_entries;

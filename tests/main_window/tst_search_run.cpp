@@ -22,6 +22,7 @@
 #include <QToolButton>
 
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +95,7 @@ private Q_SLOTS:
 
     void fileArgumentIsTakenFromTheCommandLine_data();
     void fileArgumentIsTakenFromTheCommandLine();
+    void startWithFileArgumentSearchesTheCurrentFolder_data();
     void startWithFileArgumentSearchesTheCurrentFolder();
     void enterRunsOverTheTickedFolders();
     void enterWithoutTickedFoldersShowsTheNotice();
@@ -152,23 +154,36 @@ void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine()
     QTEST(fileArgumentFromCommandLine(arguments), "fileArgument");
 }
 
+void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder_data()
+{
+    QTest::addColumn<QByteArray>("folderName");
+    QTest::addRow("plain name") << QByteArray("cad");
+    // old shares hold such names, and QDir cannot carry them
+    QTest::addRow("Latin-1 name") << QByteArray("w\xe4rme");
+}
+
 void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
 {
+    QFETCH(QByteArray, folderName);
     TestTree tree;
-    tree.addFile("hub.prt.3", "part");
-    tree.addFile("Gear.ASM.2", QByteArray(5000, 'x') + "HUB" + QByteArray(10, 'y'));
-    tree.addFile("lower.asm", "only hub in lower case");
-    tree.addFile("plan.drw.1", "HUB");
-    tree.addFile("sub/deep.asm", "HUB");
-    QVERIFY(QDir::setCurrent(QString::fromLocal8Bit(tree.root())));
+    const QByteArray folder = tree.addFolder(folderName);
+    tree.addFile(folderName + "/hub.prt.3", "part");
+    tree.addFile(folderName + "/Gear.ASM.2", QByteArray(5000, 'x') + "HUB" + QByteArray(10, 'y'));
+    tree.addFile(folderName + "/lower.asm", "only hub in lower case");
+    tree.addFile(folderName + "/plan.drw.1", "HUB");
+    tree.addFile(folderName + "/sub/deep.asm", "HUB");
+    QCOMPARE(::chdir(folder.constData()), 0);
 
     SettingsStore store;
-    Form1 form(store, fileArgumentFromCommandLine({QStringLiteral("\"") +
-                                                   QString::fromLocal8Bit(tree.root()) +
-                                                   QStringLiteral("/hub.prt.3\"")}));
+    Form1 form(store,
+               fileArgumentFromCommandLine({QStringLiteral("\"") + QString::fromLocal8Bit(folder) +
+                                            QStringLiteral("/hub.prt.3\"")}));
 
     QVERIFY(!form.isVisible());
-    QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(tree.path("Gear.ASM.2"))});
+    const auto *hits = control<QListView>(&form, "List2")->model();
+    QCOMPARE(hits->rowCount(), 1);
+    QCOMPARE(hits->index(0, 0).data(PathListModel::PathBytesRole).toByteArray(),
+             folder + "/Gear.ASM.2");
     QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QStringLiteral("HUB"));
     QCOMPARE(control<QComboBox>(&form, "com_krit")->currentText(), QStringLiteral("asm"));
     QVERIFY(!control<QCheckBox>(&form, "chk_under")->isChecked());
@@ -177,7 +192,7 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
 
     const FolderList &folders = loadedEditor()->folderList();
     QCOMPARE(folders.count(), 2);
-    QCOMPARE(folders.entryText(1), QDir::currentPath());
+    QCOMPARE(folders.entryPath(1), folder);
     QVERIFY(folders.isTicked(1));
     QVERIFY(!folders.isTicked(0));
 
