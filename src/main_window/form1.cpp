@@ -29,6 +29,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTextDocument>
 #include <QTimer>
 
 using controls::place;
@@ -250,7 +251,7 @@ void Form1::Form_Unload()
 {
     m_store.setValue(SettingsStore::Key::SliderValue, QString::number(Slider1->value()));
     m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
-    m_store.setValue(SettingsStore::Key::Notes, notesForStore(txt_note->toPlainText()));
+    m_store.setValue(SettingsStore::Key::Notes, notesForStore(txt_note->document()->toRawText()));
     m_form2.unload();
     m_store.sync();
 }

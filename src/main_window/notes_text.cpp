@@ -6,8 +6,8 @@ QString notesForDisplay(const QString &storedNotes)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-QString notesForStore(const QString &displayedNotes)
+QString notesForStore(const QString &rawDocumentText)
 {
-    QString text = displayedNotes;
-    return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    QString text = rawDocumentText;
+    return text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
 }

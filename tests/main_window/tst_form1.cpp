@@ -35,6 +35,8 @@ private Q_SLOTS:
     void timerKeepsMinimumSizeAndDraggedHeight_data();
     void timerKeepsMinimumSizeAndDraggedHeight();
     void closingAndRestartingRestoresTheValues();
+    void storedNotesSurviveAStartAndClose_data();
+    void storedNotesSurviveAStartAndClose();
     void doubleClickOnFolderLineTogglesLastFolders();
     void emptyStoredFolderListLeavesFolderLineEmpty();
 };
@@ -228,6 +230,32 @@ void tst_Form1::closingAndRestartingRestoresTheValues()
     Form1 form(store);
     QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText(), QString());
     QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QString());
+}
+
+void tst_Form1::storedNotesSurviveAStartAndClose_data()
+{
+    QTest::addColumn<QString>("notes");
+    QTest::addRow("empty") << QString();
+    QTest::addRow("line breaks") << QStringLiteral("Welle\r\n\r\nNabe 4711\r\n");
+    QTest::addRow("no-break space and tab") << QStringLiteral("Nr.\u00a04711\tStück");
+    QTest::addRow("line separator") << QStringLiteral("Welle\u2028Nabe");
+}
+
+void tst_Form1::storedNotesSurviveAStartAndClose()
+{
+    QFETCH(QString, notes);
+    {
+        SettingsStore store;
+        store.setValue(SettingsStore::Key::Notes, notes);
+        store.sync();
+    }
+    {
+        SettingsStore store;
+        Form1 form(store);
+        QVERIFY(form.close());
+    }
+    SettingsStore store;
+    QCOMPARE(store.value(SettingsStore::Key::Notes), notes);
 }
 
 void tst_Form1::doubleClickOnFolderLineTogglesLastFolders()
