@@ -156,9 +156,12 @@ void Form1::reportOutcome()
     lblStatus->setText(QStringLiteral("Suche abgeschlossen"));
     Label6->setText(QString::number(m_results->count()));
     if (m_results->count() == 0) {
-        frmSplash *notice = m_splash.load();
-        notice->show();
-        notice->raise();
+        // After the exit image every window is unloaded and the process ends with this run.
+        if (!m_exiting) {
+            frmSplash *notice = m_splash.load();
+            notice->show();
+            notice->raise();
+        }
         lblStatus->setText(QStringLiteral("keine Treffer"));
     }
     if (lbl_stop->text() == QStringLiteral("1"))

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void unreadableCandidateIsSkippedAndNamed();
     void finderErrorIsShownAndTheRunEndsCleanly();
     void closingDuringARunStopsItThenSaves();
+    void exitDuringARunEndsItWithoutANotice();
     void moreCandidatesThanSixteenBitsHold();
     void contentPassWithoutCandidatesLeavesBarAtZero();
     void statusSeenDuringARunIsTheNewest();
@@ -390,6 +391,31 @@ void tst_SearchRun::closingDuringARunStopsItThenSaves()
 
     QCOMPARE(rowCount(form, "List2"), 1);
     QTRY_VERIFY(!form.isVisible());
+    SettingsStore reread;
+    QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
+}
+
+void tst_SearchRun::exitDuringARunEndsItWithoutANotice()
+{
+    TestTree tree;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
+        tree.addFile(name, "no part");
+    SettingsStore store;
+    Form1 form(store);
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    auto *exit = control<QToolButton>(&form, "img_exit");
+    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+            [exit, clicked = false]() mutable {
+                if (!std::exchange(clicked, true))
+                    exit->click();
+            });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(rowCount(form, "List1"), 3);
+    QVERIFY(!form.isVisible());
+    QVERIFY(!visibleNotice());
     SettingsStore reread;
     QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
 }
