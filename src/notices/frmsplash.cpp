@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QTimer>
 
 namespace {
@@ -30,7 +31,6 @@ frmSplash::frmSplash()
     setAccessibleName(QStringLiteral("Es wurden keine Dateien gefunden !"));
     setFixedSize(twipsToPixels(3825), twipsToPixels(2355));
     controls::setBackground(this, noticeYellow);
-    setStyleSheet(QStringLiteral("frmSplash { border: 1px solid #808080; }"));
 
     Label1 = controls::place(
         noticeText(this, QStringLiteral("Es wurden keine Dateien gefunden !"), true), "Label1", 120,
@@ -68,6 +68,14 @@ void frmSplash::CloseNotice()
 void frmSplash::mousePressEvent(QMouseEvent *)
 {
     CloseNotice();
+}
+
+// A fixed border without a title bar: no window manager draws such a frame, so the notice does.
+void frmSplash::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void frmSplash::keyPressEvent(QKeyEvent *event)

@@ -44,6 +44,12 @@ void tst_frmSplash::showsItsTextsOnYellow()
                                          "Box oder drücken Sie eine Taste !")}));
     QCOMPARE(notice->palette().color(QPalette::Window), QColor(255, 255, 128));
     QCOMPARE(notice->size(), QSize(255, 157));
+    // one yellow panel inside a border of its own, as it has no title bar
+    const QImage look = notice->grab().toImage();
+    QCOMPARE(look.pixelColor(notice->width() / 2, 5), QColor(255, 255, 128));
+    for (const QPoint edge : {QPoint(0, 0), QPoint(notice->width() / 2, notice->height() - 1),
+                              QPoint(notice->width() - 1, notice->height() / 2)})
+        QVERIFY(look.pixelColor(edge) != QColor(255, 255, 128));
     notice->unload();
 }
 
