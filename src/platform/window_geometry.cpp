@@ -19,80 +19,70 @@ QSize frameExtent(const QWidget *window)
 
 void placeInMiddle(QWidget *window);
 
-// A window manager frames a window only once it is shown, so outer sizes set before come out as
-// client sizes. This remembers the outer size asked for and, when the frame changes, sets the
-// client size again so that the outer size stays as asked; a window that was centred before its
-// frame was known is centred again.
-class FrameWatcher : public QObject
+// A window manager frames a window only once it is shown, so an outer size set before comes out as
+// the client size, and centring is off by the frame. Until the frame is known, this remembers the
+// outer size asked for and whether the window was centred, and puts both right when the frame
+// arrives; then it goes.
+class UnframedWindow : public QObject
 {
 public:
-    static FrameWatcher *of(QWidget *window)
+    // None once the window system has framed the window.
+    static UnframedWindow *of(QWidget *window)
     {
+        if (!frameExtent(window).isNull())
+            return nullptr;
         for (QObject *child : window->children()) {
-            if (auto *watcher = dynamic_cast<FrameWatcher *>(child))
-                return watcher;
+            if (auto *unframed = dynamic_cast<UnframedWindow *>(child))
+                return unframed;
         }
-        return new FrameWatcher(window);
+        return new UnframedWindow(window);
     }
 
-    void outerWidthSet(int twips)
-    {
-        m_outerWidth = twips;
-        m_frame = frameExtent(m_window);
-    }
-    void outerHeightSet(int twips)
-    {
-        m_outerHeight = twips;
-        m_frame = frameExtent(m_window);
-    }
-    void centred()
-    {
-        m_centred = true;
-        m_frame = frameExtent(m_window);
-    }
+    void outerWidthSet(int twips) { m_outerWidth = twips; }
+    void outerHeightSet(int twips) { m_outerHeight = twips; }
+    void centred() { m_centred = true; }
 
 protected:
     // The frame arrives with no event of its own; a framed window is painted soon after.
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         const QEvent::Type type = event->type();
-        if (watched == m_window && !m_pending &&
+        if (watched == m_window && !m_framed &&
             (type == QEvent::Paint || type == QEvent::Move || type == QEvent::Resize) &&
-            frameExtent(m_window) != m_frame) {
-            m_pending = true;
-            QMetaObject::invokeMethod(this, &FrameWatcher::frameChanged, Qt::QueuedConnection);
+            !frameExtent(m_window).isNull()) {
+            m_framed = true;
+            QMetaObject::invokeMethod(this, &UnframedWindow::framed, Qt::QueuedConnection);
         }
         return false;
     }
 
 private:
-    explicit FrameWatcher(QWidget *window)
+    explicit UnframedWindow(QWidget *window)
         : QObject(window)
         , m_window(window)
     {
         window->installEventFilter(this);
     }
 
-    void frameChanged()
+    void framed()
     {
-        m_pending = false;
-        const QSize frame = frameExtent(m_window);
-        const QSize outer = m_window->frameGeometry().size();
-        const int width = m_outerWidth >= 0 ? twipsToPixels(m_outerWidth) : outer.width();
-        const int height = m_outerHeight >= 0 ? twipsToPixels(m_outerHeight) : outer.height();
-        m_frame = frame;
-        m_window->resize(width - frame.width(), height - frame.height());
-        if (m_centred)
-            placeInMiddle(m_window);
-        m_centred = false;
+        if (m_window->windowState() == Qt::WindowNoState) {
+            const QSize frame = frameExtent(m_window);
+            const QSize outer = m_window->frameGeometry().size();
+            const int width = m_outerWidth >= 0 ? twipsToPixels(m_outerWidth) : outer.width();
+            const int height = m_outerHeight >= 0 ? twipsToPixels(m_outerHeight) : outer.height();
+            m_window->resize(width - frame.width(), height - frame.height());
+            if (m_centred)
+                placeInMiddle(m_window);
+        }
+        deleteLater();
     }
 
     QWidget *m_window;
-    QSize m_frame;
     int m_outerWidth = -1;
     int m_outerHeight = -1;
     bool m_centred = false;
-    bool m_pending = false;
+    bool m_framed = false;
 };
 
 QRect screenRect(const QWidget *window)
@@ -129,13 +119,15 @@ int outerLeft(const QWidget *window)
 void setOuterWidth(QWidget *window, int twips)
 {
     window->resize(twipsToPixels(twips) - frameExtent(window).width(), window->height());
-    FrameWatcher::of(window)->outerWidthSet(twips);
+    if (UnframedWindow *unframed = UnframedWindow::of(window))
+        unframed->outerWidthSet(twips);
 }
 
 void setOuterHeight(QWidget *window, int twips)
 {
     window->resize(window->width(), twipsToPixels(twips) - frameExtent(window).height());
-    FrameWatcher::of(window)->outerHeightSet(twips);
+    if (UnframedWindow *unframed = UnframedWindow::of(window))
+        unframed->outerHeightSet(twips);
 }
 
 void setOuterLeft(QWidget *window, int twips)
@@ -161,7 +153,8 @@ int screenHeight(const QWidget *window)
 void centreOnScreen(QWidget *window)
 {
     placeInMiddle(window);
-    FrameWatcher::of(window)->centred();
+    if (UnframedWindow *unframed = UnframedWindow::of(window))
+        unframed->centred();
 }
 
 } // namespace window_geometry
