@@ -16,13 +16,15 @@ UnprivilegedUser::UnprivilegedUser(const TestTree &tree)
 {
     if (::geteuid() != 0)
         return;
-    if (::chmod(tree.root().constData(), 0755) != 0 || ::seteuid(nobody) != 0)
+    // The real user ID changes too, or the programs a test starts count as set-user-ID and may
+    // not read their own /proc entries; the saved one stays root, to come back.
+    if (::chmod(tree.root().constData(), 0755) != 0 || ::setresuid(nobody, nobody, 0) != 0)
         qFatal("UnprivilegedUser: %s", std::strerror(errno));
     m_switched = true;
 }
 
 UnprivilegedUser::~UnprivilegedUser()
 {
-    if (m_switched && ::seteuid(0) != 0)
+    if (m_switched && ::setresuid(0, 0, 0) != 0)
         qFatal("UnprivilegedUser: cannot become root again: %s", std::strerror(errno));
 }
