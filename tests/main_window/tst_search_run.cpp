@@ -21,8 +21,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <functional>
 #include <stdexcept>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -73,6 +75,16 @@ void searchAssembliesIn(Form1 &form, const QByteArrayList &folders)
         list.append(QString::fromLocal8Bit(folder));
         list.tick(list.count() - 1);
     }
+}
+
+// Acts once, in the middle of the run: when the finder reports the first candidate.
+void atFirstCandidate(Form1 &form, const std::function<void()> &act)
+{
+    QObject::connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+                     [act, done = false]() mutable {
+                         if (!std::exchange(done, true))
+                             act();
+                     });
 }
 
 void pressEnterWith(Form1 &form, const QString &text)
@@ -255,11 +267,7 @@ void tst_SearchRun::stopDuringTheWalk()
     searchAssembliesIn(form, {tree.path("a"), tree.path("b")});
     ModalBoxCloser boxes;
     auto *stop = control<QToolButton>(&form, "img_stop");
-    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
-            [stop, clicked = false]() mutable {
-                if (!std::exchange(clicked, true))
-                    stop->click();
-            });
+    atFirstCandidate(form, [stop] { stop->click(); });
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
@@ -285,13 +293,10 @@ void tst_SearchRun::secondStopClickLetsTheContentPassFinish()
     searchAssembliesIn(form, {tree.path("a")});
     ModalBoxCloser boxes;
     auto *stop = control<QToolButton>(&form, "img_stop");
-    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
-            [stop, matches = 0]() mutable {
-                if (++matches == 1) {
-                    stop->click();
-                    stop->click();
-                }
-            });
+    atFirstCandidate(form, [stop] {
+        stop->click();
+        stop->click();
+    });
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
@@ -381,11 +386,7 @@ void tst_SearchRun::closingDuringARunStopsItThenSaves()
     Form1 form(store);
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
-    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
-            [&form, closed = false]() mutable {
-                if (!std::exchange(closed, true))
-                    QVERIFY(!form.close());
-            });
+    atFirstCandidate(form, [&form] { QVERIFY(!form.close()); });
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
@@ -405,11 +406,7 @@ void tst_SearchRun::exitDuringARunEndsItWithoutANotice()
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     auto *exit = control<QToolButton>(&form, "img_exit");
-    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
-            [exit, clicked = false]() mutable {
-                if (!std::exchange(clicked, true))
-                    exit->click();
-            });
+    atFirstCandidate(form, [exit] { exit->click(); });
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
