@@ -1,7 +1,7 @@
 #pragma once
 
 #include "path_editor/main_window_link.h"
-#include "platform/window_slot.h"
+#include "platform/windows/window_slot.h"
 
 #include <QByteArrayList>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "notices/frmsplash.h"
 
-#include "platform/controls.h"
-#include "platform/twips.h"
-#include "platform/window_geometry.h"
+#include "platform/windows/controls.h"
+#include "platform/windows/twips.h"
+#include "platform/windows/window_geometry.h"
 
 #include <QKeyEvent>
 #include <QLabel>

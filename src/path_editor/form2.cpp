@@ -2,9 +2,9 @@
 
 #include "path_editor/folder_list.h"
 #include "path_editor/main_window_link.h"
-#include "platform/controls.h"
-#include "platform/twips.h"
-#include "platform/window_geometry.h"
+#include "platform/windows/controls.h"
+#include "platform/windows/twips.h"
+#include "platform/windows/window_geometry.h"
 
 #include <QLabel>
 #include <QListView>

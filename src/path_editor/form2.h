@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/windows/form.h"
 
 class FolderList;
 class MainWindowLink;

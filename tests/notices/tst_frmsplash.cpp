@@ -1,5 +1,5 @@
 #include "notices/frmsplash.h"
-#include "platform/window_slot.h"
+#include "platform/windows/window_slot.h"
 
 #include <QLabel>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "platform/window_geometry.h"
+#include "platform/windows/window_geometry.h"
 
-#include "platform/twips.h"
+#include "platform/windows/twips.h"
 
 #include <QEvent>
 #include <QGuiApplication>

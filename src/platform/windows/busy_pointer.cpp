@@ -1,4 +1,4 @@
-#include "platform/busy_pointer.h"
+#include "platform/windows/busy_pointer.h"
 
 #include <QCursor>
 #include <QGuiApplication>

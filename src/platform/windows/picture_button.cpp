@@ -1,4 +1,4 @@
-#include "platform/picture_button.h"
+#include "platform/windows/picture_button.h"
 
 PictureButton::PictureButton(const QString &iconResource, const QString &toolTip, QWidget *parent)
     : QToolButton(parent)

@@ -1,4 +1,4 @@
-#include "platform/message_box.h"
+#include "platform/windows/message_box.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

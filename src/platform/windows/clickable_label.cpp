@@ -1,4 +1,4 @@
-#include "platform/clickable_label.h"
+#include "platform/windows/clickable_label.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "platform/form.h"
+#include "platform/windows/form.h"
 
 #include <QCloseEvent>
 

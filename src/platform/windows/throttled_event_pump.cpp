@@ -1,4 +1,4 @@
-#include "platform/throttled_event_pump.h"
+#include "platform/windows/throttled_event_pump.h"
 
 #include "platform/event_pump.h"
 

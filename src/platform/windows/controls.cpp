@@ -1,6 +1,6 @@
-#include "platform/controls.h"
+#include "platform/windows/controls.h"
 
-#include "platform/twips.h"
+#include "platform/windows/twips.h"
 
 #include <QColor>
 #include <QPalette>

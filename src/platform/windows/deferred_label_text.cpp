@@ -1,4 +1,4 @@
-#include "platform/deferred_label_text.h"
+#include "platform/windows/deferred_label_text.h"
 
 #include <QLabel>
 
