@@ -1,9 +1,9 @@
 #include "main_window/form1.h"
 #include "main_window/height_layout.h"
-#include "platform/twips.h"
-#include "platform/window_geometry.h"
+#include "platform/windows/twips.h"
+#include "platform/windows/window_geometry.h"
 #include "settings/settings_store.h"
-#include "window_test_support.h"
+#include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,9 +24,6 @@ class tst_Form1 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-
     void heightLayoutRule_data();
     void heightLayoutRule();
     void firstStartWithEmptyStore();
@@ -50,17 +47,6 @@ void compareInPixels(int pixels, int twips)
 }
 
 } // namespace
-
-void tst_Form1::initTestCase()
-{
-    QCoreApplication::setOrganizationName(QStringLiteral("spurwerk"));
-    QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
-}
-
-void tst_Form1::init()
-{
-    removeStoredSettings();
-}
 
 void tst_Form1::heightLayoutRule_data()
 {
@@ -88,8 +74,8 @@ void tst_Form1::heightLayoutRule()
 
 void tst_Form1::firstStartWithEmptyStore()
 {
-    SettingsStore store;
-    Form1 form(store);
+    WindowFixture fixture;
+    Form1 &form = fixture.form();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -139,14 +125,14 @@ void tst_Form1::storedSliderValueSetsTheHeights_data()
 
 void tst_Form1::storedSliderValueSetsTheHeights()
 {
+    WindowFixture fixture;
     QFETCH(QString, stored);
     {
         SettingsStore store;
         store.setValue(SettingsStore::Key::SliderValue, stored);
         store.sync();
     }
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -177,10 +163,10 @@ void tst_Form1::timerKeepsMinimumSizeAndDraggedHeight_data()
 
 void tst_Form1::timerKeepsMinimumSizeAndDraggedHeight()
 {
+    WindowFixture fixture;
     QFETCH(int, draggedWidth);
     QFETCH(int, draggedHeight);
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -205,6 +191,7 @@ void tst_Form1::timerKeepsMinimumSizeAndDraggedHeight()
 
 void tst_Form1::closingAndRestartingRestoresTheValues()
 {
+    WindowFixture fixture;
     const QString notes = QStringLiteral("erste Zeile\r\nzweite Zeile\r\n\r\nStück Nr. 4711");
     {
         SettingsStore store;
@@ -226,8 +213,7 @@ void tst_Form1::closingAndRestartingRestoresTheValues()
         control<QLineEdit>(&form, "txt_textfind")->clear();
         QVERIFY(form.close());
     }
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText(), QString());
     QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QString());
 }
@@ -243,25 +229,22 @@ void tst_Form1::storedNotesSurviveAStartAndClose_data()
 
 void tst_Form1::storedNotesSurviveAStartAndClose()
 {
+    WindowFixture fixture;
     QFETCH(QString, notes);
     {
         SettingsStore store;
         store.setValue(SettingsStore::Key::Notes, notes);
         store.sync();
     }
-    {
-        SettingsStore store;
-        Form1 form(store);
-        QVERIFY(form.close());
-    }
-    SettingsStore store;
-    QCOMPARE(store.value(SettingsStore::Key::Notes), notes);
+    QVERIFY(fixture.form().close());
+    SettingsStore reread;
+    QCOMPARE(reread.value(SettingsStore::Key::Notes), notes);
 }
 
 void tst_Form1::doubleClickOnFolderLineTogglesLastFolders()
 {
-    SettingsStore store;
-    Form1 form(store);
+    WindowFixture fixture;
+    Form1 &form = fixture.form();
     form.show();
     auto *folderLine = control<QWidget>(&form, "lbl_aktpfad");
     auto *lastFolders = control<QWidget>(&form, "List_temp");
@@ -275,13 +258,13 @@ void tst_Form1::doubleClickOnFolderLineTogglesLastFolders()
 
 void tst_Form1::emptyStoredFolderListLeavesFolderLineEmpty()
 {
+    WindowFixture fixture;
     {
         SettingsStore store;
         store.setValue(SettingsStore::Key::FolderLastIndex, QStringLiteral("-1"));
         store.sync();
     }
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(), QString());
 }
 

@@ -4,11 +4,11 @@
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
 #include "platform/event_pump.h"
-#include "platform/throttled_event_pump.h"
+#include "platform/windows/throttled_event_pump.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
 #include "test_tree.h"
-#include "window_test_support.h"
+#include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,30 +28,9 @@
 
 namespace {
 
-Form2 *loadedEditor()
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *editor = qobject_cast<Form2 *>(window); editor && !editor->isUnloaded())
-            return editor;
-    }
-    return nullptr;
-}
-
-QWidget *visibleNotice()
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QStringLiteral("frmSplash") && window->isVisible())
-            return window;
-    }
-    return nullptr;
-}
-
 QStringList entries(const Form1 &form, const char *listName)
 {
-    const auto *model = control<QListView>(&form, listName)->model();
-    QStringList texts;
-    for (int row = 0; row < model->rowCount(); ++row)
-        texts.append(model->index(row, 0).data().toString());
+    QStringList texts = listTexts(control<QListView>(&form, listName));
     texts.sort();
     return texts;
 }
@@ -70,7 +49,7 @@ QString status(const Form1 &form)
 void searchAssembliesIn(Form1 &form, const QByteArrayList &folders)
 {
     control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("asm"));
-    FolderList &list = loadedEditor()->folderList();
+    FolderList &list = loadedWindow<Form2>()->folderList();
     for (const QByteArray &folder : folders) {
         list.append(QString::fromLocal8Bit(folder));
         list.tick(list.count() - 1);
@@ -101,10 +80,6 @@ class tst_SearchRun : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void fileArgumentIsTakenFromTheCommandLine_data();
     void fileArgumentIsTakenFromTheCommandLine();
     void startWithFileArgumentSearchesTheCurrentFolder_data();
@@ -121,29 +96,7 @@ private Q_SLOTS:
     void moreCandidatesThanSixteenBitsHold();
     void contentPassWithoutCandidatesLeavesBarAtZero();
     void statusSeenDuringARunIsTheNewest();
-
-private:
-    QString m_startFolder;
 };
-
-void tst_SearchRun::initTestCase()
-{
-    QCoreApplication::setOrganizationName(QStringLiteral("spurwerk"));
-    QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
-    m_startFolder = QDir::currentPath();
-}
-
-void tst_SearchRun::init()
-{
-    removeStoredSettings();
-}
-
-void tst_SearchRun::cleanup()
-{
-    QDir::setCurrent(m_startFolder);
-    for (QWidget *window : QApplication::topLevelWidgets())
-        window->close();
-}
 
 void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine_data()
 {
@@ -178,7 +131,8 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder_data()
 void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
 {
     QFETCH(QByteArray, folderName);
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     const QByteArray folder = tree.addFolder(folderName);
     tree.addFile(folderName + "/hub.prt.3", "part");
     tree.addFile(folderName + "/Gear.ASM.2", QByteArray(5000, 'x') + "HUB" + QByteArray(10, 'y'));
@@ -187,10 +141,8 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
     tree.addFile(folderName + "/sub/deep.asm", "HUB");
     QCOMPARE(::chdir(folder.constData()), 0);
 
-    SettingsStore store;
-    Form1 form(store,
-               fileArgumentFromCommandLine({QStringLiteral("\"") + QString::fromLocal8Bit(folder) +
-                                            QStringLiteral("/hub.prt.3\"")}));
+    Form1 &form = fixture.form(fileArgumentFromCommandLine(
+        {QStringLiteral("\"") + QString::fromLocal8Bit(folder) + QStringLiteral("/hub.prt.3\"")}));
 
     QVERIFY(!form.isVisible());
     const auto *hits = control<QListView>(&form, "List2")->model();
@@ -203,7 +155,7 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
     QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
     QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("1"));
 
-    const FolderList &folders = loadedEditor()->folderList();
+    const FolderList &folders = loadedWindow<Form2>()->folderList();
     QCOMPARE(folders.count(), 2);
     QCOMPARE(folders.entryPath(1), folder);
     QVERIFY(folders.isTicked(1));
@@ -217,13 +169,13 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
 
 void tst_SearchRun::enterRunsOverTheTickedFolders()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     tree.addFile("a/one.asm", "holds Hub");
     tree.addFile("a/two.asm", "holds HUB");
     tree.addFile("a/deeper/three.asm.4", "Hub again");
     tree.addFile("b/four.drw", "Hub");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
 
@@ -239,13 +191,13 @@ void tst_SearchRun::enterRunsOverTheTickedFolders()
     QVERIFY(control<QWidget>(&form, "List2")->isVisible());
     QVERIFY(!control<QWidget>(&form, "Picture1")->isVisible());
     QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
-    QVERIFY(!visibleNotice());
+    QVERIFY(!visibleWindow("frmSplash"));
 }
 
 void tst_SearchRun::enterWithoutTickedFoldersShowsTheNotice()
 {
-    SettingsStore store;
-    Form1 form(store);
+    WindowFixture fixture;
+    Form1 &form = fixture.form();
     form.show();
 
     pressEnterWith(form, QStringLiteral("HUB"));
@@ -253,25 +205,24 @@ void tst_SearchRun::enterWithoutTickedFoldersShowsTheNotice()
     QCOMPARE(rowCount(form, "List2"), 0);
     QCOMPARE(status(form), QStringLiteral("keine Treffer"));
     QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("0"));
-    QVERIFY(visibleNotice());
+    QVERIFY(visibleWindow("frmSplash"));
 }
 
 void tst_SearchRun::stopDuringTheWalk()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm", "b/4.asm", "b/sub/5.asm"})
         tree.addFile(name, "HUB");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a"), tree.path("b")});
-    ModalBoxCloser boxes;
     auto *stop = control<QToolButton>(&form, "img_stop");
     atFirstCandidate(form, [stop] { stop->click(); });
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Die Suche wurde abgebrochen !")});
+    QCOMPARE(fixture.boxes.texts, QStringList{QStringLiteral("Die Suche wurde abgebrochen !")});
     // both folders report their own matches, and neither walk enters a sub-folder
     QCOMPARE(entries(form, "List1"), QStringList({QString::fromLocal8Bit(tree.path("a/1.asm")),
                                                   QString::fromLocal8Bit(tree.path("a/2.asm")),
@@ -284,14 +235,13 @@ void tst_SearchRun::stopDuringTheWalk()
 
 void tst_SearchRun::secondStopClickLetsTheContentPassFinish()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm"})
         tree.addFile(name, "HUB");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
-    ModalBoxCloser boxes;
     auto *stop = control<QToolButton>(&form, "img_stop");
     atFirstCandidate(form, [stop] {
         stop->click();
@@ -300,7 +250,7 @@ void tst_SearchRun::secondStopClickLetsTheContentPassFinish()
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
-    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(fixture.boxes.texts.size(), 1);
     QCOMPARE(rowCount(form, "List1"), 2);
     QCOMPARE(rowCount(form, "List2"), 2);
     QCOMPARE(control<QLabel>(&form, "lbl_stop")->text(), QStringLiteral("0"));
@@ -309,11 +259,11 @@ void tst_SearchRun::secondStopClickLetsTheContentPassFinish()
 
 void tst_SearchRun::startDuringARunIsRefused()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm"})
         tree.addFile(name, "HUB");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
@@ -330,11 +280,11 @@ void tst_SearchRun::startDuringARunIsRefused()
 
 void tst_SearchRun::unreadableCandidateIsSkippedAndNamed()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     const QByteArray kept = tree.addFile("a/kept.asm", "HUB");
     const QByteArray gone = tree.addFile("a/gone.asm", "HUB");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
@@ -352,22 +302,21 @@ void tst_SearchRun::unreadableCandidateIsSkippedAndNamed()
 
 void tst_SearchRun::finderErrorIsShownAndTheRunEndsCleanly()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     tree.addFile("a/x.txt");
     tree.addFile("a/y.txt");
     tree.addFile("a/z.asm", "HUB");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("drw"));
-    ModalBoxCloser boxes;
     platform::setPendingEventsHandler([] { throw std::runtime_error("listing failed"); });
 
     pressEnterWith(form, QStringLiteral("HUB"));
     platform::installThrottledEventPump();
 
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Fehler bei sStartSearch")});
+    QCOMPARE(fixture.boxes.texts, QStringList{QStringLiteral("Fehler bei sStartSearch")});
     QVERIFY(!form.isSearchRunning());
     QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
     QVERIFY(!QGuiApplication::overrideCursor());
@@ -379,11 +328,11 @@ void tst_SearchRun::finderErrorIsShownAndTheRunEndsCleanly()
 
 void tst_SearchRun::closingDuringARunStopsItThenSaves()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
         tree.addFile(name, "HUB");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     atFirstCandidate(form, [&form] { QVERIFY(!form.close()); });
@@ -398,11 +347,11 @@ void tst_SearchRun::closingDuringARunStopsItThenSaves()
 
 void tst_SearchRun::exitDuringARunEndsItWithoutANotice()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
         tree.addFile(name, "no part");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     auto *exit = control<QToolButton>(&form, "img_exit");
@@ -412,7 +361,7 @@ void tst_SearchRun::exitDuringARunEndsItWithoutANotice()
 
     QCOMPARE(rowCount(form, "List1"), 3);
     QVERIFY(!form.isVisible());
-    QVERIFY(!visibleNotice());
+    QVERIFY(!visibleWindow("frmSplash"));
     SettingsStore reread;
     QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
 }
@@ -420,11 +369,11 @@ void tst_SearchRun::exitDuringARunEndsItWithoutANotice()
 void tst_SearchRun::moreCandidatesThanSixteenBitsHold()
 {
     constexpr int files = 33000;
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     for (int i = 0; i < files; ++i)
         tree.addFile("a/part" + QByteArray::number(i) + ".asm", i == files - 1 ? "HUB" : "");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     searchAssembliesIn(form, {tree.path("a")});
 
     pressEnterWith(form, QStringLiteral("HUB"));
@@ -437,10 +386,10 @@ void tst_SearchRun::moreCandidatesThanSixteenBitsHold()
 
 void tst_SearchRun::contentPassWithoutCandidatesLeavesBarAtZero()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     tree.addFolder("empty");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     searchAssembliesIn(form, {tree.path("empty")});
     control<QProgressBar>(&form, "PBar")->setValue(50);
 
@@ -454,11 +403,11 @@ void tst_SearchRun::contentPassWithoutCandidatesLeavesBarAtZero()
 // after each pass they must show the newest status, and the outcome text must stay.
 void tst_SearchRun::statusSeenDuringARunIsTheNewest()
 {
-    TestTree tree;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
     tree.addFile("a/1.asm", QByteArray(4 * 4096 - 3, 'x') + "HUB");
     tree.addFile("a/2.asm", "no part here");
-    SettingsStore store;
-    Form1 form(store);
+    Form1 &form = fixture.form();
     form.show();
     searchAssembliesIn(form, {tree.path("a")});
     QStringList seen;

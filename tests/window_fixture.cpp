@@ -1,0 +1,83 @@
+#include "window_fixture.h"
+
+#include "main_window/form1.h"
+#include "platform/windows/desktop_opener.h"
+#include "platform/windows/throttled_event_pump.h"
+#include "platform/working_folder.h"
+#include "settings/settings_store.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <unistd.h>
+
+ModalBoxCloser::ModalBoxCloser()
+{
+    connect(&m_timer, &QTimer::timeout, this, &ModalBoxCloser::closeActiveModal);
+    m_timer.start(10);
+}
+
+void ModalBoxCloser::closeActiveModal()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box)
+        return;
+    texts.append(box->text());
+    box->accept();
+}
+
+WindowFixture::WindowFixture()
+    : m_startFolder(platform::workingFolder())
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("spurwerk"));
+    QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
+    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (configHome.isEmpty())
+        qFatal("window tests must run with an isolated XDG_CONFIG_HOME");
+    QDir(configHome + QStringLiteral("/spurwerk")).removeRecursively();
+    platform::setDesktopOpener([this](const QUrl &address) { opened.append(address); });
+}
+
+WindowFixture::~WindowFixture()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->close();
+    m_form.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    platform::setDesktopOpener({});
+    platform::installThrottledEventPump();
+    if (::chdir(m_startFolder.constData()) != 0)
+        qWarning("cannot return to %s", m_startFolder.constData());
+}
+
+SettingsStore &WindowFixture::store()
+{
+    if (!m_store)
+        m_store = std::make_unique<SettingsStore>();
+    return *m_store;
+}
+
+Form1 &WindowFixture::form(const QString &fileArgument)
+{
+    if (!m_form)
+        m_form = std::make_unique<Form1>(store(), fileArgument);
+    return *m_form;
+}
+
+QWidget *visibleWindow(const char *objectName)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String(objectName) && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+QStringList listTexts(const QAbstractItemView *list)
+{
+    QStringList texts;
+    const QAbstractItemModel *model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, 0).data().toString());
+    return texts;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "test_tree.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QList>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+
+#include <memory>
+
+class Form1;
+class SettingsStore;
+
+// Accepts every modal message box that opens while it lives and keeps the texts it showed, so a
+// test never hangs on a box nobody closes.
+class ModalBoxCloser : public QObject
+{
+    Q_OBJECT
+
+public:
+    ModalBoxCloser();
+    QStringList texts;
+
+private:
+    void closeActiveModal();
+    QTimer m_timer;
+};
+
+// What every window test stands on, made anew for each test function: an empty settings store in
+// the isolated settings location, a tree of files, the main window over them on first use, modal
+// boxes answered, and the desktop's opener recorded instead of started. Going, it closes every
+// window and puts back the working folder and the event and opener hooks.
+class WindowFixture
+{
+public:
+    WindowFixture();
+    ~WindowFixture();
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
+
+    // The store is read when first asked for, so a test may write settings before.
+    SettingsStore &store();
+    // The main window, loaded with the file argument on first use.
+    Form1 &form(const QString &fileArgument = QString());
+
+    TestTree tree;
+    ModalBoxCloser boxes;
+    // what the windows handed to the desktop, in order
+    QList<QUrl> opened;
+
+private:
+    QByteArray m_startFolder;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<Form1> m_form;
+};
+
+// The loaded (not unloaded) top-level window of that class, or none.
+template<typename Window> Window *loadedWindow()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *loaded = qobject_cast<Window *>(window); loaded && !loaded->isUnloaded())
+            return loaded;
+    }
+    return nullptr;
+}
+
+// The visible top-level window of that object name, or none.
+QWidget *visibleWindow(const char *objectName);
+
+template<typename Control> Control *control(const QWidget *window, const char *name)
+{
+    return window->findChild<Control *>(QLatin1String(name));
+}
+
+// The texts a list shows, in list order.
+QStringList listTexts(const QAbstractItemView *list);
