@@ -20,6 +20,22 @@ struct Run
     QByteArray err;
 };
 
+// A copy of the program that every user may start: the tests that act as an unprivileged user
+// would not reach it in a build folder inside a private home folder.
+QByteArray reachableProgram()
+{
+    static QTemporaryDir folder;
+    static const QByteArray program = [] {
+        const QString copy = folder.filePath(QStringLiteral("spurwerk-find"));
+        if (!QFile::copy(QStringLiteral(SPURWERK_FIND_PATH), copy) ||
+            ::chmod(QFile::encodeName(folder.path()).constData(), 0755) != 0 ||
+            ::chmod(QFile::encodeName(copy).constData(), 0755) != 0)
+            qFatal("cannot copy %s", SPURWERK_FIND_PATH);
+        return QFile::encodeName(copy);
+    }();
+    return program;
+}
+
 // QProcess takes arguments as QString, which cannot carry every byte: spawn directly.
 Run spurwerkFind(const QList<QByteArray> &arguments)
 {
@@ -32,7 +48,7 @@ Run spurwerkFind(const QList<QByteArray> &arguments)
     posix_spawn_file_actions_addopen(&actions, 1, outPath.constData(), O_WRONLY | O_CREAT, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT, 0644);
 
-    QList<QByteArray> argumentBytes{QByteArrayLiteral(SPURWERK_FIND_PATH)};
+    QList<QByteArray> argumentBytes{reachableProgram()};
     argumentBytes.append(arguments);
     std::vector<char *> argv;
     for (QByteArray &argument : argumentBytes)
