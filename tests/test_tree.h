@@ -28,10 +28,12 @@ public:
     QByteArray addFolder(const QByteArray &relative);
     QByteArray addSymlink(const QByteArray &relative, const QByteArray &target);
     QByteArray addFifo(const QByteArray &relative);
+    QByteArray addSocket(const QByteArray &relative);
+    // folders nested until the path is longer than the system's limit for one path (PATH_MAX),
+    // without a trailing "/"
+    QByteArray addDeepFolder(const QByteArray &relative);
 
 private:
-    QByteArray prepare(const QByteArray &relative);
-
     QTemporaryDir m_dir;
     QByteArray m_root;
 };

@@ -1,6 +1,9 @@
 #include "platform/file_lookup.h"
 
+#include "platform/long_path.h"
+
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -13,17 +16,14 @@ bool nameBeginsWithDot(const QByteArray &path)
     return nameStart < path.size() && path.at(nameStart) == '.';
 }
 
-} // namespace
-
-FileLookup lookupFile(const QByteArray &path)
+// statWith(status, flags) is stat or lstat of one entry, by AT_SYMLINK_NOFOLLOW in flags.
+template<typename Stat> FileLookup classify(Stat statWith)
 {
-    if (nameBeginsWithDot(path))
-        return {FileKind::Hidden};
     struct stat status;
-    if (::stat(path.constData(), &status) != 0) {
+    if (statWith(&status, 0) != 0) {
         const int error = errno;
         struct stat link;
-        if (::lstat(path.constData(), &link) == 0)
+        if (statWith(&link, AT_SYMLINK_NOFOLLOW) == 0)
             return {FileKind::System};
         return {FileKind::Inaccessible, error};
     }
@@ -34,10 +34,27 @@ FileLookup lookupFile(const QByteArray &path)
     return {FileKind::Ordinary};
 }
 
+} // namespace
+
+FileLookup lookupFile(const QByteArray &path)
+{
+    if (nameBeginsWithDot(path))
+        return {FileKind::Hidden};
+    return classify(
+        [&path](struct stat *status, int flags) { return statPath(path, status, flags); });
+}
+
+FileLookup lookupEntry(int folder, const char *name)
+{
+    return classify([folder, name](struct stat *status, int flags) {
+        return ::fstatat(folder, name, status, flags);
+    });
+}
+
 std::optional<qint64> fileSize(const QByteArray &path)
 {
     struct stat status;
-    if (::stat(path.constData(), &status) != 0)
+    if (statPath(path, &status) != 0)
         return std::nullopt;
     return status.st_size;
 }
@@ -45,15 +62,7 @@ std::optional<qint64> fileSize(const QByteArray &path)
 bool isFolder(const QByteArray &path)
 {
     struct stat status;
-    return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-std::optional<FolderIdentity> folderIdentity(const QByteArray &path)
-{
-    struct stat status;
-    if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return std::nullopt;
-    return FolderIdentity{status.st_dev, status.st_ino};
+    return statPath(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace platform

@@ -24,6 +24,8 @@ struct FileLookup
 };
 
 FileLookup lookupFile(const QByteArray &path);
+// The entry name in an open folder, as lookupFile gives it, but never Hidden.
+FileLookup lookupEntry(int folder, const char *name);
 
 // The size in bytes, following symbolic links; none when the path cannot be looked up.
 std::optional<qint64> fileSize(const QByteArray &path);
@@ -37,7 +39,5 @@ struct FolderIdentity
     ino_t inode = 0;
     bool operator==(const FolderIdentity &) const = default;
 };
-
-std::optional<FolderIdentity> folderIdentity(const QByteArray &path);
 
 } // namespace platform

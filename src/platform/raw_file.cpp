@@ -1,5 +1,6 @@
 #include "platform/raw_file.h"
 
+#include "platform/long_path.h"
 #include "platform/system_error.h"
 
 #include <cerrno>
@@ -18,7 +19,7 @@ bool RawFile::open(const QByteArray &path)
 {
     close();
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it changes nothing for regular files
-    m_descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    m_descriptor = openPath(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (m_descriptor < 0)
         return fail(systemErrorText(errno));
     struct stat status;

@@ -14,7 +14,8 @@ public:
     RawFile(const RawFile &) = delete;
     RawFile &operator=(const RawFile &) = delete;
 
-    // Refuses anything but a regular file, so a path swapped for a FIFO cannot block us.
+    // Refuses anything but a regular file, so a path swapped for a FIFO cannot block us. Paths
+    // of any length.
     bool open(const QByteArray &path);
     void close();
     bool isOpen() const { return m_descriptor >= 0; }

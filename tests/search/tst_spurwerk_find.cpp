@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <climits>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void badUsage();
     void helpExplains();
     void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
+    void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
 private:
     TestTree m_tree;
@@ -215,6 +217,20 @@ void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
     QCOMPARE(run.out, tree.path("open.asm") + '\n');
     QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + ": cannot be listed\n"));
     QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
+}
+
+void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()
+{
+    TestTree tree;
+    const QByteArray deep = tree.addDeepFolder("top");
+    QVERIFY(deep.size() > PATH_MAX);
+    const QByteArray hit = tree.addFile(deep.mid(tree.root().size() + 1) + "/hub.asm", "PART_0042");
+
+    const Run run = spurwerkFind({"--type", "asm", "PART_0042", tree.path("top")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, hit + '\n');
+    QCOMPARE(run.err, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkFind)
