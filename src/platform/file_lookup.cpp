@@ -36,10 +36,12 @@ template<typename Stat> FileLookup classify(Stat statWith)
 
 } // namespace
 
-FileLookup lookupFile(const QByteArray &path)
+FileLookup lookupFile(const QByteArray &path, const std::optional<FileLookup> &listed)
 {
     if (nameBeginsWithDot(path))
         return {FileKind::Hidden};
+    if (listed)
+        return *listed;
     return classify(
         [&path](struct stat *status, int flags) { return statPath(path, status, flags); });
 }

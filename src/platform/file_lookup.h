@@ -23,7 +23,9 @@ struct FileLookup
     int error = 0; // errno, only when Inaccessible
 };
 
-FileLookup lookupFile(const QByteArray &path);
+// listed: what the listing of the path's folder said of the entry (never Hidden), so that the
+// file system need not be asked again
+FileLookup lookupFile(const QByteArray &path, const std::optional<FileLookup> &listed = {});
 // The entry name in an open folder, as lookupFile gives it, but never Hidden.
 FileLookup lookupEntry(int folder, const char *name);
 

@@ -1,8 +1,10 @@
 #include "platform/raw_file.h"
 
+#include "platform/folder_listing.h"
 #include "platform/long_path.h"
 #include "platform/system_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,24 +12,38 @@
 
 namespace platform {
 
+namespace {
+
+// st_blocks counts in units of 512 bytes whatever the file system's block size.
+constexpr qint64 statBlockSize = 512;
+
+} // namespace
+
 RawFile::~RawFile()
 {
     close();
 }
 
-bool RawFile::open(const QByteArray &path)
+bool RawFile::open(const QByteArray &path, const OpenFolder *folder)
 {
     close();
+    m_wasNotRegular = false;
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it changes nothing for regular files
-    m_descriptor = openPath(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    constexpr int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    m_descriptor =
+        folder ? ::openat(folder->descriptor(), path.constData() + path.lastIndexOf('/') + 1, flags)
+               : openPath(path, flags);
     if (m_descriptor < 0)
         return fail(systemErrorText(errno));
     struct stat status;
     if (::fstat(m_descriptor, &status) != 0)
         return fail(systemErrorText(errno));
-    if (!S_ISREG(status.st_mode))
+    if (!S_ISREG(status.st_mode)) {
+        m_wasNotRegular = true;
         return fail(QStringLiteral("not a regular file"));
+    }
     m_size = status.st_size;
+    m_mayHaveHoles = qint64(status.st_blocks) * statBlockSize < m_size;
     return true;
 }
 
@@ -37,6 +53,7 @@ void RawFile::close()
         ::close(m_descriptor);
     m_descriptor = -1;
     m_size = 0;
+    m_mayHaveHoles = false;
 }
 
 qint64 RawFile::readAt(qint64 offset, char *target, qint64 length)
@@ -56,6 +73,23 @@ qint64 RawFile::readAt(qint64 offset, char *target, qint64 length)
         done += got;
     }
     return done;
+}
+
+RawFile::Stretch RawFile::stretchAt(qint64 offset) const
+{
+    if (!m_mayHaveHoles)
+        return {false, m_size};
+    const off_t data = ::lseek(m_descriptor, offset, SEEK_DATA);
+    if (data < 0) {
+        // ENXIO: a hole up to the end, or a file that became shorter, which the read then finds
+        const bool holeToTheEnd =
+            errno == ENXIO && ::lseek(m_descriptor, offset, SEEK_HOLE) == offset;
+        return {holeToTheEnd, m_size};
+    }
+    if (data > offset)
+        return {true, std::min<qint64>(data, m_size)};
+    const off_t hole = ::lseek(m_descriptor, offset, SEEK_HOLE);
+    return {false, hole > offset ? std::min<qint64>(hole, m_size) : m_size};
 }
 
 bool RawFile::fail(const QString &why)

@@ -5,6 +5,8 @@
 
 namespace platform {
 
+class OpenFolder;
+
 // A regular file opened for reading its raw bytes; closed when the object goes.
 class RawFile
 {
@@ -15,10 +17,12 @@ public:
     RawFile &operator=(const RawFile &) = delete;
 
     // Refuses anything but a regular file, so a path swapped for a FIFO cannot block us. Paths
-    // of any length.
-    bool open(const QByteArray &path);
+    // of any length; with the open folder that holds the file, by its name in that folder.
+    bool open(const QByteArray &path, const OpenFolder *folder = nullptr);
     void close();
     bool isOpen() const { return m_descriptor >= 0; }
+    // After a failed open: the path was opened but names no regular file.
+    bool wasNotRegular() const { return m_wasNotRegular; }
 
     // The length in bytes when the file was opened.
     qint64 size() const { return m_size; }
@@ -26,6 +30,15 @@ public:
     // Reads up to length bytes from the 0-based offset into target; fewer only at the end of the
     // file. Returns the number read, or -1 on error.
     qint64 readAt(qint64 offset, char *target, qint64 length);
+
+    // A stretch of the file from some offset on: data, or a hole that reads as zero bytes.
+    struct Stretch
+    {
+        bool hole = false;
+        qint64 end = 0;
+    };
+    // The stretch that holds offset, which must lie before the end of the file.
+    Stretch stretchAt(qint64 offset) const;
 
     // Why the last open or read failed.
     QString errorText() const { return m_errorText; }
@@ -35,6 +48,9 @@ private:
 
     int m_descriptor = -1;
     qint64 m_size = 0;
+    // fewer blocks than the size needs: the file may have holes
+    bool m_mayHaveHoles = false;
+    bool m_wasNotRegular = false;
     QString m_errorText;
 };
 
