@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -198,4 +199,33 @@ int openDescriptorCount()
         count += entry->d_name[0] != '.';
     ::closedir(descriptors);
     return count - 1; // the listing's own
+}
+
+bool evictFromMemory(const QByteArray &path)
+{
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    // only written-back pages can be dropped
+    const bool dropped =
+        ::fdatasync(descriptor) == 0 && ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(descriptor);
+    return dropped && !isInMemory(path);
+}
+
+bool isInMemory(const QByteArray &path)
+{
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        qFatal("isInMemory: %s: %s", path.constData(), std::strerror(errno));
+    const long page = ::sysconf(_SC_PAGESIZE);
+    // mapping a file reads nothing; mincore then tells which of its pages are cached
+    void *mapped = ::mmap(nullptr, size_t(page), PROT_READ, MAP_SHARED, descriptor, 0);
+    ::close(descriptor);
+    if (mapped == MAP_FAILED)
+        return true; // an empty file: nothing to read
+    unsigned char resident = 0;
+    const bool asked = ::mincore(mapped, size_t(page), &resident) == 0;
+    ::munmap(mapped, size_t(page));
+    return asked && (resident & 1);
 }

@@ -40,3 +40,9 @@ private:
 
 // How many file descriptors the process holds: a test compares it before and after to find leaks.
 int openDescriptorCount();
+
+// Drops a file's bytes from the page cache, as a restart would; false when the file system keeps
+// them in memory all the same.
+bool evictFromMemory(const QByteArray &path);
+// Whether the page cache holds the file's first bytes (or the kernel is reading them).
+bool isInMemory(const QByteArray &path);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace platform {
@@ -16,6 +17,17 @@ namespace {
 
 // st_blocks counts in units of 512 bytes whatever the file system's block size.
 constexpr qint64 statBlockSize = 512;
+
+// One read that takes only what is in memory; -1 with errno EAGAIN when none of it is.
+ssize_t readCached(int descriptor, char *target, qint64 length, qint64 offset)
+{
+    iovec vector{target, size_t(length)};
+    ssize_t got;
+    do
+        got = ::preadv2(descriptor, &vector, 1, offset, RWF_NOWAIT);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
 
 } // namespace
 
@@ -56,9 +68,20 @@ void RawFile::close()
     m_mayHaveHoles = false;
 }
 
-qint64 RawFile::readAt(qint64 offset, char *target, qint64 length)
+qint64 RawFile::readAt(qint64 offset, char *target, qint64 length, Residence *residence)
 {
     qint64 done = 0;
+    if (residence && length > 0) {
+        const ssize_t got = readCached(m_descriptor, target, length, offset);
+        if (got >= 0) {
+            done = got;
+            *residence = got == length ? Residence::InMemory : Residence::OnDisk;
+        } else {
+            // EOPNOTSUPP: a file system that cannot answer without reading
+            *residence = errno == EAGAIN ? Residence::OnDisk : Residence::Unknown;
+        }
+        // a short answer may also be the end of the file: the reads below find out
+    }
     while (done < length) {
         const ssize_t got =
             ::pread(m_descriptor, target + done, size_t(length - done), offset + done);
@@ -90,6 +113,19 @@ RawFile::Stretch RawFile::stretchAt(qint64 offset) const
         return {true, std::min<qint64>(data, m_size)};
     const off_t hole = ::lseek(m_descriptor, offset, SEEK_HOLE);
     return {false, hole > offset ? std::min<qint64>(hole, m_size) : m_size};
+}
+
+Residence RawFile::firstByteResidence() const
+{
+    char byte;
+    if (readCached(m_descriptor, &byte, 1, 0) >= 0)
+        return Residence::InMemory;
+    return errno == EAGAIN ? Residence::OnDisk : Residence::Unknown;
+}
+
+void RawFile::readAhead(qint64 length) const
+{
+    ::posix_fadvise(m_descriptor, 0, off_t(length), POSIX_FADV_WILLNEED);
 }
 
 bool RawFile::fail(const QString &why)

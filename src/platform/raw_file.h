@@ -7,6 +7,14 @@ namespace platform {
 
 class OpenFolder;
 
+// Whether a file's bytes were in memory when they were asked for.
+enum class Residence
+{
+    InMemory,
+    OnDisk,  // some of them had to be read from the disk (or the network)
+    Unknown, // the file system cannot tell without reading
+};
+
 // A regular file opened for reading its raw bytes; closed when the object goes.
 class RawFile
 {
@@ -28,8 +36,9 @@ public:
     qint64 size() const { return m_size; }
 
     // Reads up to length bytes from the 0-based offset into target; fewer only at the end of the
-    // file. Returns the number read, or -1 on error.
-    qint64 readAt(qint64 offset, char *target, qint64 length);
+    // file. Returns the number read, or -1 on error. With residence, tells whether the bytes
+    // were in memory, at no extra cost when they were.
+    qint64 readAt(qint64 offset, char *target, qint64 length, Residence *residence = nullptr);
 
     // A stretch of the file from some offset on: data, or a hole that reads as zero bytes.
     struct Stretch
@@ -39,6 +48,11 @@ public:
     };
     // The stretch that holds offset, which must lie before the end of the file.
     Stretch stretchAt(qint64 offset) const;
+
+    // Whether the file's first byte is in memory; the kernel starts reading it when it is not.
+    Residence firstByteResidence() const;
+    // Asks the kernel to read the first length bytes into memory, without waiting for them.
+    void readAhead(qint64 length) const;
 
     // Why the last open or read failed.
     QString errorText() const { return m_errorText; }

@@ -111,7 +111,7 @@ ContentSearch::ContentSearch(const QByteArray &needle)
 }
 
 ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 startPosition,
-                                          const StatusSink &status)
+                                          const StatusSink &status, platform::Residence *residence)
 {
     if (m_needle.isEmpty())
         return {};
@@ -144,7 +144,7 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
         qint64 got;
         if (!stretch.hole) {
             const qint64 wanted = std::min(chunkSize, stretch.end - offset);
-            got = file.readAt(offset, target, wanted);
+            got = file.readAt(offset, target, wanted, offset == start ? residence : nullptr);
             if (got < 0)
                 return unreadable(file.errorText());
             if (got < wanted)

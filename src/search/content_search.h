@@ -51,8 +51,10 @@ public:
 
     const QByteArray &needle() const { return m_needle; }
 
+    // residence: whether the file's first bytes were in memory (left as it is when none were
+    // read)
     ContentSearchResult search(const Candidate &candidate, qint64 startPosition,
-                               const StatusSink &status);
+                               const StatusSink &status, platform::Residence *residence = nullptr);
 
 private:
     struct Free

@@ -88,6 +88,7 @@ private Q_SLOTS:
     void badUsage();
     void helpExplains();
     void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
+    void whatIsNotAFileIsPassedOverQuietly();
     void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
 private:
@@ -217,6 +218,23 @@ void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
     QCOMPARE(run.out, tree.path("open.asm") + '\n');
     QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + ": cannot be listed\n"));
     QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
+}
+
+void tst_SpurwerkFind::whatIsNotAFileIsPassedOverQuietly()
+{
+    // a FIFO opened for reading without a writer would block the run for good
+    TestTree tree;
+    tree.addFifo("top/pipe.asm");
+    tree.addSocket("top/socket.asm");
+    tree.addSymlink("top/dangling.asm", "nowhere");
+    tree.addFolder("top/folder.asm");
+    tree.addFile("top/sub/hub.asm", "PART_0042");
+
+    const Run run = spurwerkFind({"--type", "asm", "PART_0042", tree.path("top")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, tree.path("top/sub/hub.asm") + '\n');
+    QCOMPARE(run.err, QByteArray());
 }
 
 void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()
