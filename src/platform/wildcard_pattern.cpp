@@ -51,6 +51,19 @@ bool wildcardMatch(const Char *pattern, qsizetype patternLength, const Char *nam
     return p == patternLength;
 }
 
+// Whether the ASCII name holds the folded text anywhere: a search without backtracking.
+bool holdsFolded(QByteArrayView name, QByteArrayView folded)
+{
+    for (qsizetype start = 0; start + folded.size() <= name.size(); ++start) {
+        qsizetype i = 0;
+        while (i < folded.size() && foldAscii(name[start + i]) == folded[i])
+            ++i;
+        if (i == folded.size())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 WildcardPattern::WildcardPattern(const QByteArray &pattern)
@@ -60,15 +73,24 @@ WildcardPattern::WildcardPattern(const QByteArray &pattern)
     , m_foldedPattern(decodeFolded(pattern))
 {
     std::transform(m_pattern.begin(), m_pattern.end(), m_pattern.begin(), foldAscii);
+    if (m_patternIsAscii && m_pattern.size() > 2 && m_pattern.startsWith('*') &&
+        m_pattern.endsWith('*')) {
+        const QByteArrayView inside = QByteArrayView(m_pattern).sliced(1, m_pattern.size() - 2);
+        if (!inside.contains('*') && !inside.contains('?'))
+            m_inside = inside.toByteArray();
+    }
 }
 
 bool WildcardPattern::matches(QByteArrayView name) const
 {
     if (m_matchesEverything)
         return true;
-    if (m_patternIsAscii && isAscii(name))
+    if (m_patternIsAscii && isAscii(name)) {
+        if (!m_inside.isEmpty())
+            return holdsFolded(name, m_inside);
         return wildcardMatch(m_pattern.constData(), m_pattern.size(), name.data(), name.size(),
                              foldAscii);
+    }
     // "?" stands for one character, not one byte, and case folding goes beyond ASCII here
     const QList<uint> foldedName = decodeFolded(name);
     return wildcardMatch(m_foldedPattern.constData(), m_foldedPattern.size(),
