@@ -3,6 +3,7 @@
 #include "platform/long_path.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -12,8 +13,8 @@ namespace {
 
 bool nameBeginsWithDot(const QByteArray &path)
 {
-    const qsizetype nameStart = path.lastIndexOf('/') + 1;
-    return nameStart < path.size() && path.at(nameStart) == '.';
+    const qsizetype start = nameStart(path);
+    return start < path.size() && path.at(start) == '.';
 }
 
 // statWith(status, flags) is stat or lstat of one entry, by AT_SYMLINK_NOFOLLOW in flags.
@@ -35,6 +36,13 @@ template<typename Stat> FileLookup classify(Stat statWith)
 }
 
 } // namespace
+
+qsizetype nameStart(QByteArrayView path)
+{
+    // memrchr reads the path a word at a time, backwards
+    const void *slash = ::memrchr(path.data(), '/', size_t(path.size()));
+    return slash ? static_cast<const char *>(slash) - path.data() + 1 : 0;
+}
 
 FileLookup lookupFile(const QByteArray &path, const std::optional<FileLookup> &listed)
 {

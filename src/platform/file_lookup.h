@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <optional>
 #include <sys/types.h>
 
@@ -22,6 +23,9 @@ struct FileLookup
     FileKind kind = FileKind::Inaccessible;
     int error = 0; // errno, only when Inaccessible
 };
+
+// Where the last name of a path begins.
+qsizetype nameStart(QByteArrayView path);
 
 // listed: what the listing of the path's folder said of the entry (never Hidden), so that the
 // file system need not be asked again

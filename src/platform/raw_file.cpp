@@ -42,9 +42,9 @@ bool RawFile::open(const QByteArray &path, const OpenFolder *folder)
     m_wasNotRegular = false;
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it changes nothing for regular files
     constexpr int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    m_descriptor =
-        folder ? ::openat(folder->descriptor(), path.constData() + path.lastIndexOf('/') + 1, flags)
-               : openPath(path, flags);
+    m_descriptor = folder
+                       ? ::openat(folder->descriptor(), path.constData() + nameStart(path), flags)
+                       : openPath(path, flags);
     if (m_descriptor < 0)
         return fail(systemErrorText(errno));
     struct stat status;

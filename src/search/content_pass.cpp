@@ -35,9 +35,10 @@ bool ContentPass::isFull() const
 
 ContentSearchResult ContentPass::searchNext(const QString &text)
 {
-    const QByteArray needle = text.toLocal8Bit();
-    if (!m_search || m_search->needle() != needle)
-        m_search.emplace(needle);
+    if (!m_search || text != m_text) {
+        m_text = text;
+        m_search.emplace(text.toLocal8Bit());
+    }
     // the candidates added while the files were in memory
     if (m_readAheadSpan > 0) {
         for (size_t i = 1; i < m_pending.size(); ++i)

@@ -42,6 +42,8 @@ private:
 
     StatusSink m_status;
     std::deque<Pending> m_pending;
+    // the search for the text of the last turn
+    QString m_text;
     std::optional<ContentSearch> m_search;
     // how many more candidates are read ahead since the last one that was not in memory
     int m_readAheadSpan = 0;

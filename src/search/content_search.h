@@ -49,8 +49,6 @@ class ContentSearch
 public:
     explicit ContentSearch(const QByteArray &needle);
 
-    const QByteArray &needle() const { return m_needle; }
-
     // residence: whether the file's first bytes were in memory (left as it is when none were
     // read)
     ContentSearchResult search(const Candidate &candidate, qint64 startPosition,
