@@ -433,6 +433,8 @@ void tst_cFindFile::eachMatchComesWithWhatTheListingSaw()
 {
     TestTree tree;
     tree.addFile("top/hub.asm", "x");
+    tree.addFile("top/w\xe4rme.asm", "x");
+    tree.addFile("top/.hidden.asm", "x");
     tree.addFolder("top/old.asm");
     tree.addFifo("top/pipe.asm");
     tree.addSocket("top/socket.asm");
@@ -452,10 +454,16 @@ void tst_cFindFile::eachMatchComesWithWhatTheListingSaw()
 
     finder.sStartSearch();
 
+    // hidden names are the content search's rule, not the listing's
     const QMap<QByteArray, platform::FileKind> expected{
-        {"hub.asm", platform::FileKind::Ordinary},  {"old.asm", platform::FileKind::Folder},
-        {"pipe.asm", platform::FileKind::System},   {"socket.asm", platform::FileKind::System},
-        {"link.asm", platform::FileKind::Ordinary}, {"dangling.asm", platform::FileKind::System},
+        {"hub.asm", platform::FileKind::Ordinary},
+        {"w\xe4rme.asm", platform::FileKind::Ordinary},
+        {".hidden.asm", platform::FileKind::Ordinary},
+        {"old.asm", platform::FileKind::Folder},
+        {"pipe.asm", platform::FileKind::System},
+        {"socket.asm", platform::FileKind::System},
+        {"link.asm", platform::FileKind::Ordinary},
+        {"dangling.asm", platform::FileKind::System},
     };
     QCOMPARE(kinds, expected);
 }
