@@ -11,9 +11,11 @@ constexpr size_t readAheadFiles = 16;
 // Bytes asked for per candidate: most CAD files whole, and the first chunks of a large one; the
 // kernel's own read-ahead takes over when it is read on.
 constexpr qint64 readAheadBytes = 512 * 1024;
-// A warm cache costs the read-ahead's system calls and gains nothing: after this many candidates
-// found in memory in a row, the pass reads ahead no more until one is not.
-constexpr int readAheadSpan = 4 * int(readAheadFiles);
+// A warm cache costs the read-ahead's system calls and gains nothing: after this many files found
+// in memory in a row, when searched or read ahead, the pass reads ahead no more until one is not.
+// A file in memory can look as if it were not, when the kernel would have to start its own
+// read-ahead to hand it over, so one such file must not keep the pass reading ahead for long.
+constexpr int readAheadSpan = 2 * int(readAheadFiles);
 
 } // namespace
 
@@ -40,18 +42,14 @@ ContentSearchResult ContentPass::searchNext(const QString &text)
         m_search.emplace(text.toLocal8Bit());
     }
     // the candidates added while the files were in memory
-    if (m_readAheadSpan > 0) {
-        for (size_t i = 1; i < m_pending.size(); ++i)
-            readAhead(m_pending[i]);
-    }
+    for (size_t i = 1; i < m_pending.size() && m_readAheadSpan > 0; ++i)
+        readAhead(m_pending[i]);
     const Candidate candidate = std::move(m_pending.front().candidate);
     m_pending.pop_front();
     // a candidate that is not read costs the disk nothing either
     platform::Residence residence = platform::Residence::InMemory;
     const ContentSearchResult result = m_search->search(candidate, 1, m_status, &residence);
     noteResidence(residence);
-    if (residence == platform::Residence::InMemory && m_readAheadSpan > 0)
-        --m_readAheadSpan;
     return result;
 }
 
@@ -75,4 +73,6 @@ void ContentPass::noteResidence(platform::Residence residence)
 {
     if (residence != platform::Residence::InMemory)
         m_readAheadSpan = readAheadSpan;
+    else if (m_readAheadSpan > 0)
+        --m_readAheadSpan;
 }

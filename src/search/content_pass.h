@@ -45,6 +45,6 @@ private:
     // the search for the text of the last turn
     QString m_text;
     std::optional<ContentSearch> m_search;
-    // how many more candidates are read ahead since the last one that was not in memory
+    // how many more files found in memory the pass reads ahead for: reading ahead while above 0
     int m_readAheadSpan = 0;
 };
