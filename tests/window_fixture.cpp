@@ -4,12 +4,14 @@
 #include "platform/windows/desktop_opener.h"
 #include "platform/windows/throttled_event_pump.h"
 #include "platform/working_folder.h"
+#include "search/cfindfile.h"
 #include "settings/settings_store.h"
 
 #include <QDir>
 #include <QTest>
 
 #include <unistd.h>
+#include <utility>
 
 ModalBoxCloser::ModalBoxCloser()
 {
@@ -80,4 +82,13 @@ QStringList listTexts(const QAbstractItemView *list)
     for (int row = 0; row < model->rowCount(); ++row)
         texts.append(model->index(row, 0).data().toString());
     return texts;
+}
+
+void atFirstCandidate(Form1 &form, const std::function<void()> &act)
+{
+    QObject::connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+                     [act, done = false]() mutable {
+                         if (!std::exchange(done, true))
+                             act();
+                     });
 }

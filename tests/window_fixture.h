@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class Form1;
@@ -79,3 +80,6 @@ template<typename Control> Control *control(const QWidget *window, const char *n
 
 // The texts a list shows, in list order.
 QStringList listTexts(const QAbstractItemView *list);
+
+// Acts once, in the middle of the form's next run: when the finder reports the first candidate.
+void atFirstCandidate(Form1 &form, const std::function<void()> &act);

@@ -87,6 +87,7 @@ void Form1::buildControls()
     Command3 = place(new QPushButton(QStringLiteral("Suche starten"), frame_file), "Command3", 120,
                      960, 2055, 495);
     Command3->setFont(controls::sansFont(8.25, true));
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     Label2 = place(new QLabel(QStringLiteral("Suchkriterium:"), frame_file), "Label2", 2460, 900,
                    975, 195);
     Label2->setFont(controls::serifFont(7));
@@ -336,15 +337,21 @@ void Form1::lbl_aktpfad_DblClick()
 
 void Form1::Image1_Click()
 {
-    Form2 *editor = loadForm2();
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
+    showForm2();
 }
 
 Form2 *Form1::loadForm2()
 {
     return m_form2.load(m_store, *this);
+}
+
+Form2 *Form1::showForm2()
+{
+    Form2 *editor = loadForm2();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+    return editor;
 }
 
 FolderList &Form1::folderList()

@@ -42,7 +42,10 @@ public:
     ~Form1() override;
 
     QString statusText() const override;
-    bool isSearchRunning() const { return m_runInProgress; }
+    bool isSearchRunning() const override { return m_runInProgress; }
+    void pressCommand3() override;
+    void setLabel1(const QString &text) override;
+    QWidget *outerWindow() override { return this; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -64,10 +67,13 @@ private:
     void lbl_aktpfad_DblClick();
     void Image1_Click();
     Form2 *loadForm2();
+    // Shows the editor, not modal, loading it first if needed.
+    Form2 *showForm2();
     FolderList &folderList();
 
     // search run (form1_search_run.cpp)
     void RunSearch();
+    void Command3_Click();
     void startWithFileArgument(const QString &fileArgument);
     void txt_textfind_KeyPress(const QString &keyText, int key);
     void nSearch_MatchFound(const QByteArray &name, const QByteArray &folder);

@@ -3,10 +3,11 @@
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
+#include "platform/event_pump.h"
 #include "platform/windows/busy_pointer.h"
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/deferred_label_text.h"
-#include "platform/event_pump.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
 #include "search/cfindfile.h"
@@ -184,6 +185,36 @@ void Form1::startWithFileArgument(const QString &fileArgument)
     folders.appendPath(m_workingFolder);
     folders.tick(folders.count() - 1);
     runSearchFromHandler();
+}
+
+// "Suche starten": the first click opens the editor; its "Suchen" sets the editor's status to
+// "suche..." and presses this button again, which then runs the search.
+void Form1::Command3_Click()
+{
+    Form2 *editor = showForm2();
+    // A start during a run is refused whole: it would undo a confirmed stop and change the text
+    // the run is searching for.
+    if (m_runInProgress)
+        return;
+    lbl_stop->setText(QStringLiteral("0"));
+    lblStatus->clear();
+    txt_textfind->setText(txt_textfind->text().toUpper());
+    if (editor->isSearchRequested() && !txt_textfind->text().isEmpty()) {
+        editor->setSearchEnabled(false);
+        Command3->setEnabled(false);
+        runSearchFromHandler();
+    }
+    Command3->setEnabled(true);
+}
+
+void Form1::pressCommand3()
+{
+    Command3_Click();
+}
+
+void Form1::setLabel1(const QString &text)
+{
+    Label1->setText(text);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

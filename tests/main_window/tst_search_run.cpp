@@ -21,10 +21,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include <functional>
 #include <stdexcept>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
@@ -54,16 +52,6 @@ void searchAssembliesIn(Form1 &form, const QByteArrayList &folders)
         list.append(QString::fromLocal8Bit(folder));
         list.tick(list.count() - 1);
     }
-}
-
-// Acts once, in the middle of the run: when the finder reports the first candidate.
-void atFirstCandidate(Form1 &form, const std::function<void()> &act)
-{
-    QObject::connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
-                     [act, done = false]() mutable {
-                         if (!std::exchange(done, true))
-                             act();
-                     });
 }
 
 void pressEnterWith(Form1 &form, const QString &text)
