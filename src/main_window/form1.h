@@ -92,6 +92,8 @@ private:
     WindowSlot<frmSplash> m_splash;
     cFindFile *nSearch = nullptr;
     bool bStop = false;
+    // the walk of this run left folders out after a stop request
+    bool m_walkCutShort = false;
     qint64 nCount = 0;
     bool m_runInProgress = false;
     bool m_closeAfterRun = false;

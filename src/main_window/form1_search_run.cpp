@@ -32,6 +32,10 @@ namespace {
 
 constexpr int unreadableNamesInToolTip = 20;
 
+// A second click on the stop image lets the content pass finish, but the walk stays stopped: such
+// a run left folders out and must not pass for a complete one.
+const QString incompleteNote = QStringLiteral(" – unvollständig");
+
 QString unreadableSummary(qsizetype count)
 {
     return count == 1 ? QStringLiteral(" – 1 Datei nicht lesbar")
@@ -95,6 +99,7 @@ void Form1::RunSearch()
 
     const QByteArray pattern = patternForCriterion(com_krit->currentText());
     bStop = false;
+    m_walkCutShort = false;
     nCount = 0;
     lbl_stop->setText(QStringLiteral("0"));
 
@@ -167,6 +172,8 @@ void Form1::reportOutcome()
     }
     if (lbl_stop->text() == QStringLiteral("1"))
         lblStatus->setText(QStringLiteral("Suche abgebrochen"));
+    else if (m_walkCutShort)
+        lblStatus->setText(lblStatus->text() + incompleteNote);
     if (!m_unreadable.isEmpty()) {
         lblStatus->setText(lblStatus->text() + unreadableSummary(m_unreadable.size()));
         lblStatus->setToolTip(unreadableToolTip(m_unreadable));
@@ -245,8 +252,10 @@ void Form1::nSearch_MatchFound(const QByteArray &name, const QByteArray &folder)
 
 void Form1::nSearch_StopSearch(bool &answer)
 {
-    if (bStop)
+    if (bStop) {
         answer = true;
+        m_walkCutShort = true;
+    }
     platform::processPendingEvents();
 }
 
