@@ -74,6 +74,7 @@ private Q_SLOTS:
     void startWithFileArgumentSearchesTheCurrentFolder();
     void enterRunsOverTheTickedFolders();
     void enterWithoutTickedFoldersShowsTheNotice();
+    void foldersThatCannotBeListedYieldNothing();
     void stopDuringTheWalk();
     void secondStopClickLetsTheContentPassFinish_data();
     void secondStopClickLetsTheContentPassFinish();
@@ -195,6 +196,24 @@ void tst_SearchRun::enterWithoutTickedFoldersShowsTheNotice()
     QCOMPARE(status(form), QStringLiteral("keine Treffer"));
     QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("0"));
     QVERIFY(visibleWindow("frmSplash"));
+}
+
+// A folder removed since it was added, or a path that names a file, is walked as the finder walks
+// it: nothing is found there, and the other folders' hits are reported.
+void tst_SearchRun::foldersThatCannotBeListedYieldNothing()
+{
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    const QByteArray hit = tree.addFile("a/1.asm", "HUB");
+    const QByteArray file = tree.addFile("datei.asm", "HUB");
+    Form1 &form = fixture.form();
+    searchAssembliesIn(form, {tree.path("weg"), file, tree.path("a")});
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(hit)});
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    QVERIFY(fixture.boxes.texts.isEmpty());
 }
 
 void tst_SearchRun::stopDuringTheWalk()
