@@ -1,12 +1,15 @@
 #include "window_fixture.h"
 
 #include "main_window/form1.h"
+#include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
 #include "platform/windows/desktop_opener.h"
 #include "platform/windows/throttled_event_pump.h"
 #include "platform/working_folder.h"
 #include "settings/settings_store.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QTest>
 
 #include <unistd.h>
@@ -62,6 +65,23 @@ Form1 &WindowFixture::form(const QString &fileArgument)
     if (!m_form)
         m_form = std::make_unique<Form1>(store(), fileArgument);
     return *m_form;
+}
+
+QByteArrayList WindowFixture::searchHits(const QByteArrayList &names)
+{
+    Form1 &window = form();
+    FolderList &folders = loadedWindow<Form2>()->folderList();
+    QByteArrayList paths;
+    for (const QByteArray &name : names) {
+        const QByteArray folder = "hits/" + QByteArray::number(m_hitFolders++);
+        paths.append(tree.addFile(folder + '/' + name, "HUB"));
+        folders.appendPath(tree.path(folder));
+        folders.tick(folders.count() - 1);
+    }
+    auto *searchBox = control<QLineEdit>(&window, "txt_textfind");
+    searchBox->setText(QStringLiteral("HUB"));
+    QTest::keyClick(searchBox, Qt::Key_Return);
+    return paths;
 }
 
 QWidget *visibleWindow(const char *objectName)

@@ -133,6 +133,11 @@ void Form1::buildControls()
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List2->setAccessibleName(QStringLiteral("Gefundene Dateien"));
     List2->hide();
+    // A click, and the arrow keys as well, show an entry's details.
+    connect(List2, &QAbstractItemView::clicked, this, &Form1::List2_Click);
+    connect(List2->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &Form1::List2_Click);
+    connect(List2, &QAbstractItemView::doubleClicked, this, &Form1::List2_DblClick);
     Picture1 = place(new QLabel(this), "Picture1", 3540, 2280, 3285, 2190);
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/drawing.png")));
     List1 = place(listBox(this, m_candidates), "List1", 120, 1800, 4995, 1230);
@@ -167,6 +172,7 @@ void Form1::buildControls()
                      3615, 495);
     Command1->setFont(controls::sansFont(8.25, true));
     Command1->hide();
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     Label6 = place(new QLabel(Frame1), "Label6", 3660, 600, 500, 195);
     Label6->hide();
     Label9 = place(new QLabel(QStringLiteral("Label9"), Frame1), "Label9", 4200, 600, 500, 195);
@@ -176,8 +182,10 @@ void Form1::buildControls()
     cmd_purge = place(new QPushButton(QStringLiteral("doppelte löschen"), Frame1), "cmd_purge", 60,
                       540, 1695, 315);
     cmd_purge->hide();
+    connect(cmd_purge, &QPushButton::clicked, this, &Form1::cmd_purge_Click);
     cmd_savefile = place(new QPushButton(QStringLiteral("in Textdatei speichern"), Frame1),
                          "cmd_savefile", 1800, 540, 1815, 315);
+    connect(cmd_savefile, &QPushButton::clicked, this, &Form1::cmd_savefile_Click);
     PBar = place(new QProgressBar(Frame1), "PBar", 60, 900, 8835, 255);
     PBar->setRange(0, 100);
     PBar->setValue(0);

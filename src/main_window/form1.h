@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QModelIndex;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -81,6 +82,15 @@ private:
     void runSearchFromHandler();
     void requestStopForClose();
 
+    // result list (form1_result_list.cpp)
+    void List2_Click(const QModelIndex &index);
+    void List2_DblClick(const QModelIndex &index);
+    void Command1_Click();
+    void cmd_purge_Click();
+    void cmd_savefile_Click();
+    void rememberHit(const QModelIndex &index);
+    void openRememberedHit();
+
     SettingsStore &m_store;
     WindowSlot<Form2> m_form2;
     WindowSlot<frmSplash> m_splash;
@@ -95,6 +105,8 @@ private:
     QByteArray m_workingFolder;
     // candidates of the current run that could not be read
     QByteArrayList m_unreadable;
+    // the bytes of the path Label3 shows, which open the file
+    QByteArray m_rememberedHit;
 
     PathListModel *m_candidates;
     PathListModel *m_results;

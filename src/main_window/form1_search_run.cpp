@@ -3,10 +3,10 @@
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
+#include "platform/event_pump.h"
 #include "platform/windows/busy_pointer.h"
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/deferred_label_text.h"
-#include "platform/event_pump.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
 #include "search/cfindfile.h"
@@ -103,12 +103,12 @@ void Form1::RunSearch()
             m_searchedFolders->append(folders.entryPath(i));
     }
 
-    const int folderCount = m_searchedFolders->count();
-    for (int i = 0; i < folderCount; ++i) {
+    // The walk processes events, and the purge empties List_temp: walk a copy.
+    const QByteArrayList searchedFolders = m_searchedFolders->paths();
+    for (const QByteArray &folder : searchedFolders) {
         nSearch->setSFileToFind(pattern);
         nSearch->setSInclSubfolders(chk_under->isChecked());
-        const QByteArray folder = m_searchedFolders->pathAt(i);
-        Label1->setText(m_searchedFolders->textAt(i));
+        Label1->setText(QString::fromLocal8Bit(folder));
         m_runPath->setText(Label1->text());
         nSearch->setSSearchpath(folder);
         img_stop->show();
@@ -116,7 +116,7 @@ void Form1::RunSearch()
         nSearch->sStartSearch();
     }
 
-    if (folderCount > 0 && !txt_textfind->text().isEmpty())
+    if (!searchedFolders.isEmpty() && !txt_textfind->text().isEmpty())
         searchContents(nCount);
     showRunLabels();
     reportOutcome();
