@@ -1,7 +1,6 @@
 #include "main_window/form1.h"
 
 #include "main_window/height_layout.h"
-#include "main_window/notes_text.h"
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
@@ -29,7 +28,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
-#include <QTextDocument>
 #include <QTimer>
 
 using controls::place;
@@ -38,7 +36,6 @@ namespace {
 
 const QColor lightYellow(255, 255, 192);
 const QColor darkBlue(0, 0, 192);
-constexpr int wideFormWidth = 15345;
 
 QListView *listBox(QWidget *parent, PathListModel *model)
 {
@@ -128,6 +125,7 @@ void Form1::buildControls()
                      "img_info", 8940, 660, 480, 480);
     cmd_opennote =
         place(new QPushButton(QStringLiteral(">>"), this), "cmd_opennote", 8880, 1260, 615, 315);
+    connect(cmd_opennote, &QPushButton::clicked, this, &Form1::cmd_opennote_Click);
 
     List2 = place(listBox(this, m_results), "List2", 120, 1800, 9375, 2400);
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -168,6 +166,7 @@ void Form1::buildControls()
     Label8->setCursor(Qt::PointingHandCursor);
     Label8->setToolTip(QStringLiteral("Doppelklick um in Arbeits-Liste aufzunehmen"));
     Label8->hide();
+    connect(Label8, &ClickableLabel::doubleClicked, this, &Form1::Label8_DblClick);
     Command1 = place(new QPushButton(QStringLiteral("Aufrufen"), Frame1), "Command1", 5820, 360,
                      3615, 495);
     Command1->setFont(controls::sansFont(8.25, true));
@@ -209,13 +208,17 @@ void Form1::buildControls()
         place(new PictureButton(QStringLiteral(":/images/copy_to_notes.png"),
                                 QStringLiteral("Markierung in die Liste kopieren"), this),
               "img_putlisttoinfo", 9840, 1200, 480, 480);
+    connect(img_putlisttoinfo, &QToolButton::clicked, this, &Form1::img_putlisttoinfo_Click);
     Command7 = place(new QPushButton(QStringLiteral("Notizblatt löschen"), this), "Command7", 10560,
                      1320, 1995, 315);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
     txt_note = place(new QPlainTextEdit(this), "txt_note", 9780, 1800, 5235, 4095);
     txt_note->setFont(controls::serifFont(8.25));
     txt_note->setLineWrapMode(QPlainTextEdit::NoWrap);
     txt_note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txt_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The Tab key moves on, as in every other control, instead of typing into a pad out of view.
+    txt_note->setTabChangesFocus(true);
     txt_note->setAccessibleName(lbl_notizen->text());
     controls::setBackground(txt_note, lightYellow);
 }
@@ -227,7 +230,9 @@ void Form1::setTabOrder()
                                  Slider1,      chk_under, cmd_savefile};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
-    txt_note->setFocus();
+    // The notes pad comes first in the order but lies out of view at the narrow width: typing
+    // right after the start goes where the user sees it.
+    txt_textfind->setFocus();
 }
 
 void Form1::Form_Load(const QString &fileArgument)
@@ -237,8 +242,8 @@ void Form1::Form_Load(const QString &fileArgument)
     Slider1->setValue(m_store.sliderValue());
     Slider1->blockSignals(false);
     txt_textfind->setText(m_store.value(SettingsStore::Key::SearchText));
-    txt_note->setPlainText(notesForDisplay(m_store.value(SettingsStore::Key::Notes)));
-    window_geometry::setOuterWidth(this, narrowFormWidth);
+    restoreNotes();
+    setNarrowWidth();
     applyHeightLayout(extraHeightForSlider(Slider1->value()));
     com_krit->addItems(
         {QStringLiteral("asm"), QStringLiteral("drw"), QStringLiteral("prt"), QStringLiteral("*")});
@@ -259,7 +264,7 @@ void Form1::Form_Unload()
 {
     m_store.setValue(SettingsStore::Key::SliderValue, QString::number(Slider1->value()));
     m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
-    m_store.setValue(SettingsStore::Key::Notes, notesForStore(txt_note->document()->toRawText()));
+    m_store.setValue(SettingsStore::Key::Notes, notesToStore());
     m_form2.unload();
     m_store.sync();
 }

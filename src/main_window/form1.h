@@ -91,6 +91,18 @@ private:
     void rememberHit(const QModelIndex &index);
     void openRememberedHit();
 
+    // notes pad (form1_notes_pad.cpp)
+    void cmd_opennote_Click();
+    void Label8_DblClick();
+    void img_putlisttoinfo_Click();
+    void Command7_Click();
+    void restoreNotes();
+    QString notesToStore() const;
+    void setNarrowWidth();
+    void widenForNotes();
+    bool isMaximised() const;
+    void appendToNotes(const QString &text);
+
     SettingsStore &m_store;
     WindowSlot<Form2> m_form2;
     WindowSlot<frmSplash> m_splash;
@@ -107,6 +119,10 @@ private:
     QByteArrayList m_unreadable;
     // the bytes of the path Label3 shows, which open the file
     QByteArray m_rememberedHit;
+    // the narrow width as the window reported it right after it was set
+    int m_narrowWidth = 0;
+    // whether the notes pad holds stored line breaks as line separators (see notes_text.h)
+    bool m_notesLineSeparatorsAreBreaks = false;
 
     PathListModel *m_candidates;
     PathListModel *m_results;

@@ -12,8 +12,10 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -86,6 +88,7 @@ private Q_SLOTS:
     void purgeDuringARunLetsTheRunFinish();
     void saveWritesWhatsfoundAndConfirms();
     void failedSaveSaysWhyAndKeepsTheOldFile();
+    void moreHitsThanSixteenBitsHold();
 };
 
 void tst_ResultListWindow::clickOnAnEntry_data()
@@ -296,6 +299,42 @@ void tst_ResultListWindow::failedSaveSaysWhyAndKeepsTheOldFile()
     QCOMPARE(contentsOf(old), QByteArray("old\r\n"));
     QCOMPARE(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("whatsfound.txt")});
+}
+
+// Purge, save and notes handle every entry of a list longer than 16-bit positions reach.
+void tst_ResultListWindow::moreHitsThanSixteenBitsHold()
+{
+    constexpr int pairs = 16500;
+    WindowFixture fixture;
+    for (int i = 0; i < pairs; ++i) {
+        const QByteArray name = "part" + QByteArray::number(i) + ".asm";
+        fixture.tree.addFile("a/" + name, "HUB");
+        fixture.tree.addFile("b/" + name, "HUB");
+    }
+    QVERIFY(::chdir(fixture.tree.root().constData()) == 0);
+    Form1 &form = fixture.form();
+    FolderList &folders = loadedWindow<Form2>()->folderList();
+    for (const char *folder : {"a", "b"}) {
+        folders.appendPath(fixture.tree.path(folder));
+        folders.tick(folders.count() - 1);
+    }
+    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
+    searchBox->setText(QStringLiteral("HUB"));
+    QTest::keyClick(searchBox, Qt::Key_Return);
+    QCOMPARE(hitList(form)->model()->rowCount(), 2 * pairs);
+
+    hitList(form)->selectAll();
+    control<QToolButton>(&form, "img_putlisttoinfo")->click();
+    press(form, "cmd_purge");
+    press(form, "cmd_savefile");
+
+    const QStringList hits = listTexts(hitList(form));
+    QCOMPARE(hits.count(QString()), pairs);
+    QVERIFY(hits.last().endsWith(QStringLiteral(".asm")));
+    const QByteArrayList lines = contentsOf("whatsfound.txt").split('\n');
+    QCOMPARE(lines.size(), 4 + 2 * pairs + 1);
+    QCOMPARE(lines.count("\r"), pairs);
+    QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText().count(u'\n'), 2 * pairs);
 }
 
 QTEST_MAIN(tst_ResultListWindow)

@@ -150,6 +150,14 @@ int screenHeight(const QWidget *window)
     return pixelsToTwips(screenRect(window).height());
 }
 
+void keepRightEdgeOnScreen(QWidget *window)
+{
+    const QRect screen = screenRect(window);
+    const QRect outer = window->frameGeometry();
+    if (outer.left() + outer.width() > screen.left() + screen.width())
+        window->move(screen.left() + screen.width() - outer.width(), outer.top());
+}
+
 void centreOnScreen(QWidget *window)
 {
     placeInMiddle(window);

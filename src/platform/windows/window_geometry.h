@@ -14,6 +14,9 @@ void setOuterLeft(QWidget *window, int twips);
 void setOuterTop(QWidget *window, int twips);
 int screenWidth(const QWidget *window);
 int screenHeight(const QWidget *window);
+// Moves the window left until its outer right edge meets its screen's right edge, if it passes it;
+// on a screen narrower than the window the left edge goes past the screen's left edge.
+void keepRightEdgeOnScreen(QWidget *window);
 // Places the window's outer rectangle in the middle of its screen.
 void centreOnScreen(QWidget *window);
 
