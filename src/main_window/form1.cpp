@@ -2,6 +2,7 @@
 
 #include "main_window/height_layout.h"
 #include "main_window/path_list_model.h"
+#include "notices/frm_info.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
@@ -64,6 +65,7 @@ Form1::~Form1()
 {
     m_form2.unload();
     m_splash.unload();
+    m_info.unload();
 }
 
 // The controls with their captions, states at start and places in twips.
@@ -123,6 +125,7 @@ void Form1::buildControls()
     img_info = place(new PictureButton(QStringLiteral(":/images/info.png"),
                                        QStringLiteral("Optionen und Info"), this),
                      "img_info", 8940, 660, 480, 480);
+    connect(img_info, &QToolButton::clicked, this, &Form1::img_info_Click);
     cmd_opennote =
         place(new QPushButton(QStringLiteral(">>"), this), "cmd_opennote", 8880, 1260, 615, 315);
     connect(cmd_opennote, &QPushButton::clicked, this, &Form1::cmd_opennote_Click);
@@ -353,6 +356,14 @@ void Form1::Image1_Click()
     editor->show();
     editor->raise();
     editor->activateWindow();
+}
+
+void Form1::img_info_Click()
+{
+    frm_info *info = m_info.load();
+    info->show();
+    info->raise();
+    info->activateWindow();
 }
 
 Form2 *Form1::loadForm2()

@@ -10,6 +10,7 @@ class ClickableLabel;
 class cFindFile;
 class FolderList;
 class Form2;
+class frm_info;
 class frmSplash;
 class PathListModel;
 class PictureButton;
@@ -64,6 +65,7 @@ private:
     void UnloadAllForms();
     void lbl_aktpfad_DblClick();
     void Image1_Click();
+    void img_info_Click();
     Form2 *loadForm2();
     FolderList &folderList();
 
@@ -106,6 +108,7 @@ private:
     SettingsStore &m_store;
     WindowSlot<Form2> m_form2;
     WindowSlot<frmSplash> m_splash;
+    WindowSlot<frm_info> m_info;
     cFindFile *nSearch = nullptr;
     bool bStop = false;
     qint64 nCount = 0;
