@@ -6,6 +6,7 @@
 #include "platform/event_pump.h"
 #include "platform/windows/busy_pointer.h"
 #include "platform/windows/clickable_label.h"
+#include "platform/windows/controls.h"
 #include "platform/windows/deferred_label_text.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
@@ -31,10 +32,12 @@ namespace {
 
 constexpr int unreadableNamesInToolTip = 20;
 
+const QColor noteRed(192, 0, 0);
+
 QString unreadableSummary(qsizetype count)
 {
-    return count == 1 ? QStringLiteral(" – 1 Datei nicht lesbar")
-                      : QStringLiteral(" – %1 Dateien nicht lesbar").arg(count);
+    return count == 1 ? QStringLiteral("1 Datei nicht lesbar")
+                      : QStringLiteral("%1 Dateien nicht lesbar").arg(count);
 }
 
 // QProgressBar repaints the window at once on every visible step; leave the painting to the
@@ -89,7 +92,8 @@ void Form1::RunSearch()
     m_results->clear();
     m_searchedFolders->clear();
     List2->show();
-    lblStatus->setToolTip(QString());
+    lbl_aktpfad->setToolTip(QString());
+    controls::setTextColour(lbl_aktpfad, palette().color(QPalette::WindowText));
     m_unreadable.clear();
 
     const QByteArray pattern = patternForCriterion(com_krit->currentText());
@@ -166,9 +170,11 @@ void Form1::reportOutcome()
     }
     if (lbl_stop->text() == QStringLiteral("1"))
         lblStatus->setText(QStringLiteral("Suche abgebrochen"));
+    // The status line is too narrow for the note; the folder line is free once the run is over.
     if (!m_unreadable.isEmpty()) {
-        lblStatus->setText(lblStatus->text() + unreadableSummary(m_unreadable.size()));
-        lblStatus->setToolTip(unreadableToolTip(m_unreadable));
+        lbl_aktpfad->setText(unreadableSummary(m_unreadable.size()));
+        controls::setTextColour(lbl_aktpfad, noteRed);
+        lbl_aktpfad->setToolTip(unreadableToolTip(m_unreadable));
     }
     img_stop->hide();
 }
