@@ -93,6 +93,12 @@ QWidget *visibleWindow(const char *objectName)
     return nullptr;
 }
 
+void clickRow(QAbstractItemView *list, int row)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(row, 0)).center());
+}
+
 QStringList listTexts(const QAbstractItemView *list)
 {
     QStringList texts;

@@ -85,3 +85,6 @@ template<typename Control> Control *control(const QWidget *window, const char *n
 
 // The texts a list shows, in list order.
 QStringList listTexts(const QAbstractItemView *list);
+
+// Clicks the entry in that row, as the mouse does.
+void clickRow(QAbstractItemView *list, int row);

@@ -30,13 +30,6 @@ QListView *hitList(const Form1 &form)
     return control<QListView>(&form, "List2");
 }
 
-void clickEntry(const Form1 &form, int row)
-{
-    QListView *list = hitList(form);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualRect(list->model()->index(row, 0)).center());
-}
-
 void doubleClickName(const Form1 &form)
 {
     QTest::mouseDClick(control<QWidget>(&form, "Label8"), Qt::LeftButton);
@@ -74,8 +67,8 @@ void tst_NotesPad::takingHitsIntoThePad_data()
     QTest::addColumn<QString>("notes");     // as stored, <i> for the path of hit i
 
     // hit 0 duplicates hit 2: the purge empties it
-    QTest::addRow("name into an empty pad")
-        << QString() << false << QStringLiteral("name") << QList<int>{} << QStringLiteral("\r\nnabe");
+    QTest::addRow("name into an empty pad") << QString() << false << QStringLiteral("name")
+                                            << QList<int>{} << QStringLiteral("\r\nnabe");
     QTest::addRow("name into notes") << QStringLiteral("Notizen") << false << QStringLiteral("name")
                                      << QList<int>{} << QStringLiteral("Notizen\r\nnabe");
     QTest::addRow("two marked into notes")
@@ -95,8 +88,7 @@ void tst_NotesPad::takingHitsIntoThePad_data()
     QTest::addRow("purged entry into an empty pad: nothing")
         << QString() << true << QStringLiteral("copy") << QList<int>{0} << QString();
     QTest::addRow("purged entry, then another, into an empty pad")
-        << QString() << true << QStringLiteral("copy") << QList<int>{0, 1}
-        << QStringLiteral("<1>");
+        << QString() << true << QStringLiteral("copy") << QList<int>{0, 1} << QStringLiteral("<1>");
     QTest::addRow("one line each, across the pad's own lines")
         << QStringLiteral("eins\r\nzwei\r\n") << false << QStringLiteral("copy") << QList<int>{1}
         << QStringLiteral("eins\r\nzwei\r\n\r\n<1>");
@@ -117,7 +109,7 @@ void tst_NotesPad::takingHitsIntoThePad()
         control<QPushButton>(&form, "cmd_purge")->click();
 
     if (action == QStringLiteral("name")) {
-        clickEntry(form, 1);
+        clickRow(hitList(form), 1);
         doubleClickName(form);
     } else {
         for (int row : std::as_const(marked))
@@ -137,8 +129,8 @@ void tst_NotesPad::widthToggle_data()
     QTest::addColumn<QString>("actions");
     QTest::addColumn<int>("width"); // 0: as it was
     QTest::addColumn<QString>("caption");
-    QTest::addRow("button widens") << QStringLiteral("narrow") << QStringLiteral("button") << 15345
-                                   << QStringLiteral("<<");
+    QTest::addRow("button widens")
+        << QStringLiteral("narrow") << QStringLiteral("button") << 15345 << QStringLiteral("<<");
     QTest::addRow("button twice narrows again")
         << QStringLiteral("narrow") << QStringLiteral("button button") << 9735
         << QStringLiteral(">>");
@@ -149,9 +141,9 @@ void tst_NotesPad::widthToggle_data()
     QTest::addRow("name, then one click narrows")
         << QStringLiteral("narrow") << QStringLiteral("name button") << 9735
         << QStringLiteral(">>");
-    QTest::addRow("name on a wide window") << QStringLiteral("narrow")
-                                           << QStringLiteral("button name") << 15345
-                                           << QStringLiteral("<<");
+    QTest::addRow("name on a wide window")
+        << QStringLiteral("narrow") << QStringLiteral("button name") << 15345
+        << QStringLiteral("<<");
     QTest::addRow("maximised: button does nothing")
         << QStringLiteral("maximised") << QStringLiteral("button") << 0 << QStringLiteral(">>");
     QTest::addRow("maximised: name does not resize")
@@ -168,7 +160,7 @@ void tst_NotesPad::widthToggle()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     fixture.searchHits({"welle.prt.2"});
-    clickEntry(form, 0);
+    clickRow(hitList(form), 0);
     if (start == QStringLiteral("maximised"))
         form.setWindowState(Qt::WindowMaximized);
     else if (start != QStringLiteral("narrow"))

@@ -28,13 +28,6 @@ QListView *hitList(const Form1 &form)
     return control<QListView>(&form, "List2");
 }
 
-void clickEntry(const Form1 &form, int row)
-{
-    QListView *list = hitList(form);
-    const QRect entry = list->visualRect(list->model()->index(row, 0));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry.center());
-}
-
 void doubleClickEntry(const Form1 &form, int row)
 {
     QListView *list = hitList(form);
@@ -99,9 +92,9 @@ void tst_ResultListWindow::clickOnAnEntry_data()
     QTest::addColumn<QString>("typeLine");
     QTest::addColumn<QString>("status");
     QTest::addColumn<bool>("timeShown");
-    QTest::addRow("hit with revision") << QByteArray("hub.prt.3") << QString()
-                                       << QStringLiteral("hub") << QStringLiteral("Datentyp: .prt")
-                                       << QStringLiteral("Rev.Nr. 3") << true;
+    QTest::addRow("hit with revision")
+        << QByteArray("hub.prt.3") << QString() << QStringLiteral("hub")
+        << QStringLiteral("Datentyp: .prt") << QStringLiteral("Rev.Nr. 3") << true;
     QTest::addRow("hit without revision")
         << QByteArray("hub.prt") << QString() << QStringLiteral("hub")
         << QStringLiteral("Datentyp: .prt") << QStringLiteral("Rev.Nr. prt") << true;
@@ -130,12 +123,12 @@ void tst_ResultListWindow::clickOnAnEntry()
     if (before == QStringLiteral("remove"))
         QVERIFY(::unlink(hits.at(1).constData()) == 0);
     if (before == QStringLiteral("purge")) {
-        clickEntry(form, 1);
+        clickRow(hitList(form), 1);
         press(form, "cmd_purge");
-        clickEntry(form, 0);
+        clickRow(hitList(form), 0);
         QCOMPARE(text(form, "Label3"), QString());
     } else {
-        clickEntry(form, 1);
+        clickRow(hitList(form), 1);
         QCOMPARE(text(form, "Label3"), QString::fromLocal8Bit(hits.at(1)));
     }
 
@@ -184,15 +177,14 @@ void tst_ResultListWindow::openingHandsTheFileToTheDesktop()
         if (step == QStringLiteral("double-click"))
             doubleClickEntry(form, 0);
         else if (step == QStringLiteral("click"))
-            clickEntry(form, 0);
+            clickRow(hitList(form), 0);
         else if (step == QStringLiteral("purge"))
             press(form, "cmd_purge");
         else
             press(form, "Command1");
     }
 
-    QCOMPARE(fixture.opened,
-             opened ? QList<QUrl>{platform::fileAddress(hit)} : QList<QUrl>{});
+    QCOMPARE(fixture.opened, opened ? QList<QUrl>{platform::fileAddress(hit)} : QList<QUrl>{});
     QTEST(isShown(form, "Command1"), "aufrufenShown");
 }
 
@@ -202,7 +194,7 @@ void tst_ResultListWindow::aRunHidesTheDetailsButKeepsTheChosenEntry()
     Form1 &form = fixture.form();
     form.show();
     const QByteArray chosen = fixture.searchHits({"hub.prt.3"}).first();
-    clickEntry(form, 0);
+    clickRow(hitList(form), 0);
 
     fixture.searchHits({"nabe.asm"});
 

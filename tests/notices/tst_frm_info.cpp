@@ -123,8 +123,8 @@ void tst_frm_info::everyControlIsReachable()
         QVERIFY2(widget && widget->isVisible(), qPrintable(name));
         // a label is read out by its text, everything else by its accessible name
         const auto *label = qobject_cast<const QLabel *>(widget);
-        const bool named = !widget->accessibleName().isEmpty() ||
-                           (label && !label->text().isEmpty());
+        const bool named =
+            !widget->accessibleName().isEmpty() || (label && !label->text().isEmpty());
         QVERIFY2(named, qPrintable(name));
     }
     QCOMPARE(control<QWidget>(info, "Image3")->toolTip(),
