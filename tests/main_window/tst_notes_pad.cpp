@@ -141,9 +141,6 @@ void tst_NotesPad::widthToggle_data()
     QTest::addRow("name, then one click narrows")
         << QStringLiteral("narrow") << QStringLiteral("name button") << 9735
         << QStringLiteral(">>");
-    QTest::addRow("name on a wide window")
-        << QStringLiteral("narrow") << QStringLiteral("button name") << 15345
-        << QStringLiteral("<<");
     QTest::addRow("maximised: button does nothing")
         << QStringLiteral("maximised") << QStringLiteral("button") << 0 << QStringLiteral(">>");
     QTest::addRow("maximised: name does not resize")

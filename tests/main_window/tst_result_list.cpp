@@ -9,9 +9,6 @@ class tst_ResultList : public QObject
 private Q_SLOTS:
     void purgeBlanksAllButTheLastOfEachGroup_data();
     void purgeBlanksAllButTheLastOfEachGroup();
-    void purgeOfMoreEntriesThanSixteenBitsHold();
-    void detailsOfAHit_data();
-    void detailsOfAHit();
     void whatsfoundLiesInTheWorkingFolder_data();
     void whatsfoundLiesInTheWorkingFolder();
     void whatsfoundLines_data();
@@ -67,45 +64,6 @@ void tst_ResultList::purgeBlanksAllButTheLastOfEachGroup()
     QTEST(duplicatePositions(entries), "blanked");
 }
 
-void tst_ResultList::purgeOfMoreEntriesThanSixteenBitsHold()
-{
-    QByteArrayList entries;
-    QList<int> expected;
-    for (int i = 0; i < 40000; ++i) {
-        entries.append("/f" + QByteArray::number(i % 2) + "/part" + QByteArray::number(i / 2) +
-                       ".prt.1");
-        if (i % 2 == 0)
-            expected.append(i);
-    }
-    QCOMPARE(duplicatePositions(entries), expected);
-}
-
-void tst_ResultList::detailsOfAHit_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("baseName");
-    QTest::addColumn<QString>("typeLine");
-    QTest::addColumn<QString>("revisionLine");
-    QTest::addRow("with revision")
-        << QStringLiteral("/cad/hub.prt.3") << QStringLiteral("hub")
-        << QStringLiteral("Datentyp: .prt") << QStringLiteral("Rev.Nr. 3");
-    QTest::addRow("without revision: the type's letters")
-        << QStringLiteral("/cad/hub.prt") << QStringLiteral("hub")
-        << QStringLiteral("Datentyp: .prt") << QStringLiteral("Rev.Nr. prt");
-    QTest::addRow("blanks around: the name without them")
-        << QStringLiteral("/cad/readme ") << QStringLiteral("readme")
-        << QStringLiteral("Datentyp: ") << QStringLiteral("Rev.Nr. ");
-}
-
-void tst_ResultList::detailsOfAHit()
-{
-    QFETCH(QString, path);
-    const HitDetails details = hitDetails(path);
-    QTEST(details.baseName, "baseName");
-    QTEST(details.typeLine, "typeLine");
-    QTEST(details.revisionLine, "revisionLine");
-}
-
 void tst_ResultList::whatsfoundLiesInTheWorkingFolder_data()
 {
     QTest::addColumn<QByteArray>("folder");
@@ -136,11 +94,6 @@ void tst_ResultList::whatsfoundLines_data()
     QTest::addRow("empty list: the header alone")
         << QStringLiteral("HUB") << QStringLiteral("asm") << QByteArrayList{}
         << "Datei: HUB\r\nist vorhanden in Dateien den Typs : asm\r\n" + header;
-    QTest::addRow("hits, a purged one as an empty line")
-        << QStringLiteral("4711") << QStringLiteral("*")
-        << QByteArrayList{"/a/hub.asm.2", "", "/b/nabe.asm"}
-        << "Datei: 4711\r\nist vorhanden in Dateien den Typs : *\r\n" + header +
-               "/a/hub.asm.2\r\n\r\n/b/nabe.asm\r\n";
     QTest::addRow("texts in the local encoding, paths as their bytes")
         << QStringLiteral("Stück") << QStringLiteral("drw") << QByteArrayList{"/a/w\xe4rme.drw"}
         << QStringLiteral("Datei: Stück\r\n").toLocal8Bit() +
