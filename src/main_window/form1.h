@@ -10,6 +10,7 @@ class ClickableLabel;
 class cFindFile;
 class FolderList;
 class Form2;
+class frm_info;
 class frmSplash;
 class PathListModel;
 class PictureButton;
@@ -19,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QModelIndex;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -66,6 +68,7 @@ private:
     void UnloadAllForms();
     void lbl_aktpfad_DblClick();
     void Image1_Click();
+    void img_info_Click();
     Form2 *loadForm2();
     // Shows the editor, not modal, loading it first if needed.
     Form2 *showForm2();
@@ -87,9 +90,31 @@ private:
     void runSearchFromHandler();
     void requestStopForClose();
 
+    // result list (form1_result_list.cpp)
+    void List2_Click(const QModelIndex &index);
+    void List2_DblClick(const QModelIndex &index);
+    void Command1_Click();
+    void cmd_purge_Click();
+    void cmd_savefile_Click();
+    void rememberHit(const QModelIndex &index);
+    void openRememberedHit();
+
+    // notes pad (form1_notes_pad.cpp)
+    void cmd_opennote_Click();
+    void Label8_DblClick();
+    void img_putlisttoinfo_Click();
+    void Command7_Click();
+    void restoreNotes();
+    QString notesToStore() const;
+    void setNarrowWidth();
+    void widenForNotes();
+    bool isMaximised() const;
+    void appendToNotes(const QString &text);
+
     SettingsStore &m_store;
     WindowSlot<Form2> m_form2;
     WindowSlot<frmSplash> m_splash;
+    WindowSlot<frm_info> m_info;
     cFindFile *nSearch = nullptr;
     bool bStop = false;
     // the walk of this run left folders out after a stop request
@@ -103,6 +128,12 @@ private:
     QByteArray m_workingFolder;
     // candidates of the current run that could not be read
     QByteArrayList m_unreadable;
+    // the bytes of the path Label3 shows, which open the file
+    QByteArray m_rememberedHit;
+    // the narrow width as the window reported it right after it was set
+    int m_narrowWidth = 0;
+    // whether the notes pad holds stored line breaks as line separators (see notes_text.h)
+    bool m_notesLineSeparatorsAreBreaks = false;
 
     PathListModel *m_candidates;
     PathListModel *m_results;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <optional>
 #include <sys/types.h>
 
@@ -27,6 +28,9 @@ FileLookup lookupFile(const QByteArray &path);
 
 // The size in bytes, following symbolic links; none when the path cannot be looked up.
 std::optional<qint64> fileSize(const QByteArray &path);
+
+// The last modification, following symbolic links; none when the path cannot be looked up.
+std::optional<QDateTime> modificationTime(const QByteArray &path);
 
 bool isFolder(const QByteArray &path);
 

@@ -164,6 +164,14 @@ int screenRight(const QWidget *window)
     return pixelsToTwips(screen.left() + screen.width());
 }
 
+void keepRightEdgeOnScreen(QWidget *window)
+{
+    const QRect screen = screenRect(window);
+    const QRect outer = window->frameGeometry();
+    if (outer.left() + outer.width() > screen.left() + screen.width())
+        window->move(screen.left() + screen.width() - outer.width(), outer.top());
+}
+
 void centreOnScreen(QWidget *window)
 {
     placeInMiddle(window);
