@@ -148,16 +148,6 @@ void setOuterTop(QWidget *window, int twips)
         unframed->placed();
 }
 
-int screenWidth(const QWidget *window)
-{
-    return pixelsToTwips(screenRect(window).width());
-}
-
-int screenHeight(const QWidget *window)
-{
-    return pixelsToTwips(screenRect(window).height());
-}
-
 int screenRight(const QWidget *window)
 {
     const QRect screen = screenRect(window);

@@ -13,8 +13,6 @@ void setOuterWidth(QWidget *window, int twips);
 void setOuterHeight(QWidget *window, int twips);
 void setOuterLeft(QWidget *window, int twips);
 void setOuterTop(QWidget *window, int twips);
-int screenWidth(const QWidget *window);
-int screenHeight(const QWidget *window);
 // The right edge of the window's screen, which need not start at 0 beside another screen.
 int screenRight(const QWidget *window);
 // Moves the window left until its outer right edge meets its screen's right edge, if it passes it;
