@@ -101,6 +101,9 @@ void Form1::buildControls()
     com_krit->setEditable(true);
     com_krit->setEditText(QStringLiteral("*"));
     com_krit->setAccessibleName(Label2->text());
+    // A combo box is read out by its text and its label: both must name the criterion.
+    com_krit->lineEdit()->setAccessibleName(Label2->text());
+    Label2->setBuddy(com_krit);
     chk_under = place(new QCheckBox(QStringLiteral("Unterverzeichnisse einbeziehen"), this),
                       "chk_under", 6060, 960, 2655, 195);
     chk_under->setChecked(true);
