@@ -1,15 +1,20 @@
 #include "window_fixture.h"
 
 #include "main_window/form1.h"
+#include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
 #include "platform/windows/desktop_opener.h"
 #include "platform/windows/throttled_event_pump.h"
 #include "platform/working_folder.h"
+#include "search/cfindfile.h"
 #include "settings/settings_store.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QTest>
 
 #include <unistd.h>
+#include <utility>
 
 ModalBoxCloser::ModalBoxCloser()
 {
@@ -64,6 +69,23 @@ Form1 &WindowFixture::form(const QString &fileArgument)
     return *m_form;
 }
 
+QByteArrayList WindowFixture::searchHits(const QByteArrayList &names)
+{
+    Form1 &window = form();
+    FolderList &folders = loadedWindow<Form2>()->folderList();
+    QByteArrayList paths;
+    for (const QByteArray &name : names) {
+        const QByteArray folder = "hits/" + QByteArray::number(m_hitFolders++);
+        paths.append(tree.addFile(folder + '/' + name, "HUB"));
+        folders.appendPath(tree.path(folder));
+        folders.tick(folders.count() - 1);
+    }
+    auto *searchBox = control<QLineEdit>(&window, "txt_textfind");
+    searchBox->setText(QStringLiteral("HUB"));
+    QTest::keyClick(searchBox, Qt::Key_Return);
+    return paths;
+}
+
 QWidget *visibleWindow(const char *objectName)
 {
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -73,6 +95,12 @@ QWidget *visibleWindow(const char *objectName)
     return nullptr;
 }
 
+void clickRow(QAbstractItemView *list, int row)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(row, 0)).center());
+}
+
 QStringList listTexts(const QAbstractItemView *list)
 {
     QStringList texts;
@@ -80,4 +108,13 @@ QStringList listTexts(const QAbstractItemView *list)
     for (int row = 0; row < model->rowCount(); ++row)
         texts.append(model->index(row, 0).data().toString());
     return texts;
+}
+
+void atFirstCandidate(Form1 &form, const std::function<void()> &act)
+{
+    QObject::connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
+                     [act, done = false]() mutable {
+                         if (!std::exchange(done, true))
+                             act();
+                     });
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QByteArrayList>
 #include <QList>
 #include <QMessageBox>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class Form1;
@@ -47,6 +49,10 @@ public:
     SettingsStore &store();
     // The main window, loaded with the file argument on first use.
     Form1 &form(const QString &fileArgument = QString());
+    // Runs a search for "HUB", as Enter in the search box starts it, that finds files of these
+    // names in this order: each is written into a folder of its own and the folders are ticked in
+    // turn (those of earlier calls stay ticked). Returns the files' paths.
+    QByteArrayList searchHits(const QByteArrayList &names);
 
     TestTree tree;
     ModalBoxCloser boxes;
@@ -57,6 +63,7 @@ private:
     QByteArray m_startFolder;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<Form1> m_form;
+    int m_hitFolders = 0;
 };
 
 // The loaded (not unloaded) top-level window of that class, or none.
@@ -79,3 +86,8 @@ template<typename Control> Control *control(const QWidget *window, const char *n
 
 // The texts a list shows, in list order.
 QStringList listTexts(const QAbstractItemView *list);
+
+// Acts once, in the middle of the form's next run: when the finder reports the first candidate.
+void atFirstCandidate(Form1 &form, const std::function<void()> &act);
+// Clicks the entry in that row, as the mouse does.
+void clickRow(QAbstractItemView *list, int row);

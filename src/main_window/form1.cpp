@@ -1,8 +1,8 @@
 #include "main_window/form1.h"
 
 #include "main_window/height_layout.h"
-#include "main_window/notes_text.h"
 #include "main_window/path_list_model.h"
+#include "notices/frm_info.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
@@ -29,7 +29,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
-#include <QTextDocument>
 #include <QTimer>
 
 using controls::place;
@@ -38,7 +37,6 @@ namespace {
 
 const QColor lightYellow(255, 255, 192);
 const QColor darkBlue(0, 0, 192);
-constexpr int wideFormWidth = 15345;
 
 QListView *listBox(QWidget *parent, PathListModel *model)
 {
@@ -67,6 +65,7 @@ Form1::~Form1()
 {
     m_form2.unload();
     m_splash.unload();
+    m_info.unload();
 }
 
 // The controls with their captions, states at start and places in twips.
@@ -87,6 +86,7 @@ void Form1::buildControls()
     Command3 = place(new QPushButton(QStringLiteral("Suche starten"), frame_file), "Command3", 120,
                      960, 2055, 495);
     Command3->setFont(controls::sansFont(8.25, true));
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     Label2 = place(new QLabel(QStringLiteral("Suchkriterium:"), frame_file), "Label2", 2460, 900,
                    975, 195);
     Label2->setFont(controls::serifFont(7));
@@ -101,6 +101,9 @@ void Form1::buildControls()
     com_krit->setEditable(true);
     com_krit->setEditText(QStringLiteral("*"));
     com_krit->setAccessibleName(Label2->text());
+    // A combo box is read out by its text and its label: both must name the criterion.
+    com_krit->lineEdit()->setAccessibleName(Label2->text());
+    Label2->setBuddy(com_krit);
     chk_under = place(new QCheckBox(QStringLiteral("Unterverzeichnisse einbeziehen"), this),
                       "chk_under", 6060, 960, 2655, 195);
     chk_under->setChecked(true);
@@ -126,13 +129,20 @@ void Form1::buildControls()
     img_info = place(new PictureButton(QStringLiteral(":/images/info.png"),
                                        QStringLiteral("Optionen und Info"), this),
                      "img_info", 8940, 660, 480, 480);
+    connect(img_info, &QToolButton::clicked, this, &Form1::img_info_Click);
     cmd_opennote =
         place(new QPushButton(QStringLiteral(">>"), this), "cmd_opennote", 8880, 1260, 615, 315);
+    connect(cmd_opennote, &QPushButton::clicked, this, &Form1::cmd_opennote_Click);
 
     List2 = place(listBox(this, m_results), "List2", 120, 1800, 9375, 2400);
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List2->setAccessibleName(QStringLiteral("Gefundene Dateien"));
     List2->hide();
+    // A click, and the arrow keys as well, show an entry's details.
+    connect(List2, &QAbstractItemView::clicked, this, &Form1::List2_Click);
+    connect(List2->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &Form1::List2_Click);
+    connect(List2, &QAbstractItemView::doubleClicked, this, &Form1::List2_DblClick);
     Picture1 = place(new QLabel(this), "Picture1", 3540, 2280, 3285, 2190);
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/drawing.png")));
     List1 = place(listBox(this, m_candidates), "List1", 120, 1800, 4995, 1230);
@@ -163,10 +173,12 @@ void Form1::buildControls()
     Label8->setCursor(Qt::PointingHandCursor);
     Label8->setToolTip(QStringLiteral("Doppelklick um in Arbeits-Liste aufzunehmen"));
     Label8->hide();
+    connect(Label8, &ClickableLabel::doubleClicked, this, &Form1::Label8_DblClick);
     Command1 = place(new QPushButton(QStringLiteral("Aufrufen"), Frame1), "Command1", 5820, 360,
                      3615, 495);
     Command1->setFont(controls::sansFont(8.25, true));
     Command1->hide();
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     Label6 = place(new QLabel(Frame1), "Label6", 3660, 600, 500, 195);
     Label6->hide();
     Label9 = place(new QLabel(QStringLiteral("Label9"), Frame1), "Label9", 4200, 600, 500, 195);
@@ -176,8 +188,10 @@ void Form1::buildControls()
     cmd_purge = place(new QPushButton(QStringLiteral("doppelte löschen"), Frame1), "cmd_purge", 60,
                       540, 1695, 315);
     cmd_purge->hide();
+    connect(cmd_purge, &QPushButton::clicked, this, &Form1::cmd_purge_Click);
     cmd_savefile = place(new QPushButton(QStringLiteral("in Textdatei speichern"), Frame1),
                          "cmd_savefile", 1800, 540, 1815, 315);
+    connect(cmd_savefile, &QPushButton::clicked, this, &Form1::cmd_savefile_Click);
     PBar = place(new QProgressBar(Frame1), "PBar", 60, 900, 8835, 255);
     PBar->setRange(0, 100);
     PBar->setValue(0);
@@ -201,13 +215,17 @@ void Form1::buildControls()
         place(new PictureButton(QStringLiteral(":/images/copy_to_notes.png"),
                                 QStringLiteral("Markierung in die Liste kopieren"), this),
               "img_putlisttoinfo", 9840, 1200, 480, 480);
+    connect(img_putlisttoinfo, &QToolButton::clicked, this, &Form1::img_putlisttoinfo_Click);
     Command7 = place(new QPushButton(QStringLiteral("Notizblatt löschen"), this), "Command7", 10560,
                      1320, 1995, 315);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
     txt_note = place(new QPlainTextEdit(this), "txt_note", 9780, 1800, 5235, 4095);
     txt_note->setFont(controls::serifFont(8.25));
     txt_note->setLineWrapMode(QPlainTextEdit::NoWrap);
     txt_note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txt_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The Tab key moves on, as in every other control, instead of typing into a pad out of view.
+    txt_note->setTabChangesFocus(true);
     txt_note->setAccessibleName(lbl_notizen->text());
     controls::setBackground(txt_note, lightYellow);
 }
@@ -219,7 +237,9 @@ void Form1::setTabOrder()
                                  Slider1,      chk_under, cmd_savefile};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
-    txt_note->setFocus();
+    // The notes pad comes first in the order but lies out of view at the narrow width: typing
+    // right after the start goes where the user sees it.
+    txt_textfind->setFocus();
 }
 
 void Form1::Form_Load(const QString &fileArgument)
@@ -229,8 +249,8 @@ void Form1::Form_Load(const QString &fileArgument)
     Slider1->setValue(m_store.sliderValue());
     Slider1->blockSignals(false);
     txt_textfind->setText(m_store.value(SettingsStore::Key::SearchText));
-    txt_note->setPlainText(notesForDisplay(m_store.value(SettingsStore::Key::Notes)));
-    window_geometry::setOuterWidth(this, narrowFormWidth);
+    restoreNotes();
+    setNarrowWidth();
     applyHeightLayout(extraHeightForSlider(Slider1->value()));
     com_krit->addItems(
         {QStringLiteral("asm"), QStringLiteral("drw"), QStringLiteral("prt"), QStringLiteral("*")});
@@ -251,7 +271,7 @@ void Form1::Form_Unload()
 {
     m_store.setValue(SettingsStore::Key::SliderValue, QString::number(Slider1->value()));
     m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
-    m_store.setValue(SettingsStore::Key::Notes, notesForStore(txt_note->document()->toRawText()));
+    m_store.setValue(SettingsStore::Key::Notes, notesToStore());
     m_form2.unload();
     m_store.sync();
 }
@@ -336,15 +356,29 @@ void Form1::lbl_aktpfad_DblClick()
 
 void Form1::Image1_Click()
 {
-    Form2 *editor = loadForm2();
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
+    showForm2();
+}
+
+void Form1::img_info_Click()
+{
+    frm_info *info = m_info.load();
+    info->show();
+    info->raise();
+    info->activateWindow();
 }
 
 Form2 *Form1::loadForm2()
 {
     return m_form2.load(m_store, *this);
+}
+
+Form2 *Form1::showForm2()
+{
+    Form2 *editor = loadForm2();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+    return editor;
 }
 
 FolderList &Form1::folderList()

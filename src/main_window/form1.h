@@ -10,6 +10,7 @@ class ClickableLabel;
 class cFindFile;
 class FolderList;
 class Form2;
+class frm_info;
 class frmSplash;
 class PathListModel;
 class PictureButton;
@@ -19,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QModelIndex;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -42,7 +44,10 @@ public:
     ~Form1() override;
 
     QString statusText() const override;
-    bool isSearchRunning() const { return m_runInProgress; }
+    bool isSearchRunning() const override { return m_runInProgress; }
+    void pressCommand3() override;
+    void setLabel1(const QString &text) override;
+    QWidget *outerWindow() override { return this; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,11 +68,15 @@ private:
     void UnloadAllForms();
     void lbl_aktpfad_DblClick();
     void Image1_Click();
+    void img_info_Click();
     Form2 *loadForm2();
+    // Shows the editor, not modal, loading it first if needed.
+    Form2 *showForm2();
     FolderList &folderList();
 
     // search run (form1_search_run.cpp)
     void RunSearch();
+    void Command3_Click();
     void startWithFileArgument(const QString &fileArgument);
     void txt_textfind_KeyPress(const QString &keyText, int key);
     void nSearch_MatchFound(const QByteArray &name, const QByteArray &folder);
@@ -81,11 +90,35 @@ private:
     void runSearchFromHandler();
     void requestStopForClose();
 
+    // result list (form1_result_list.cpp)
+    void List2_Click(const QModelIndex &index);
+    void List2_DblClick(const QModelIndex &index);
+    void Command1_Click();
+    void cmd_purge_Click();
+    void cmd_savefile_Click();
+    void rememberHit(const QModelIndex &index);
+    void openRememberedHit();
+
+    // notes pad (form1_notes_pad.cpp)
+    void cmd_opennote_Click();
+    void Label8_DblClick();
+    void img_putlisttoinfo_Click();
+    void Command7_Click();
+    void restoreNotes();
+    QString notesToStore() const;
+    void setNarrowWidth();
+    void widenForNotes();
+    bool isMaximised() const;
+    void appendToNotes(const QString &text);
+
     SettingsStore &m_store;
     WindowSlot<Form2> m_form2;
     WindowSlot<frmSplash> m_splash;
+    WindowSlot<frm_info> m_info;
     cFindFile *nSearch = nullptr;
     bool bStop = false;
+    // the walk of this run left folders out after a stop request
+    bool m_walkCutShort = false;
     qint64 nCount = 0;
     bool m_runInProgress = false;
     bool m_closeAfterRun = false;
@@ -95,6 +128,12 @@ private:
     QByteArray m_workingFolder;
     // candidates of the current run that could not be read
     QByteArrayList m_unreadable;
+    // the bytes of the path Label3 shows, which open the file
+    QByteArray m_rememberedHit;
+    // the narrow width as the window reported it right after it was set
+    int m_narrowWidth = 0;
+    // whether the notes pad holds stored line breaks as line separators (see notes_text.h)
+    bool m_notesLineSeparatorsAreBreaks = false;
 
     PathListModel *m_candidates;
     PathListModel *m_results;

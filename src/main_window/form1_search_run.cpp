@@ -3,9 +3,11 @@
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
 #include "platform/event_pump.h"
 #include "platform/windows/busy_pointer.h"
 #include "platform/windows/clickable_label.h"
+#include "platform/windows/controls.h"
 #include "platform/windows/deferred_label_text.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
@@ -31,10 +33,16 @@ namespace {
 
 constexpr int unreadableNamesInToolTip = 20;
 
+const QColor noteRed(192, 0, 0);
+
+// A second click on the stop image lets the content pass finish, but the walk stays stopped: such
+// a run left folders out and must not pass for a complete one.
+const QString incompleteNote = QStringLiteral("unvollständig: Unterverzeichnisse ausgelassen");
+
 QString unreadableSummary(qsizetype count)
 {
-    return count == 1 ? QStringLiteral(" – 1 Datei nicht lesbar")
-                      : QStringLiteral(" – %1 Dateien nicht lesbar").arg(count);
+    return count == 1 ? QStringLiteral("1 Datei nicht lesbar")
+                      : QStringLiteral("%1 Dateien nicht lesbar").arg(count);
 }
 
 // QProgressBar repaints the window at once on every visible step; leave the painting to the
@@ -89,11 +97,13 @@ void Form1::RunSearch()
     m_results->clear();
     m_searchedFolders->clear();
     List2->show();
-    lblStatus->setToolTip(QString());
+    lbl_aktpfad->setToolTip(QString());
+    controls::setTextColour(lbl_aktpfad, palette().color(QPalette::WindowText));
     m_unreadable.clear();
 
     const QByteArray pattern = patternForCriterion(com_krit->currentText());
     bStop = false;
+    m_walkCutShort = false;
     nCount = 0;
     lbl_stop->setText(QStringLiteral("0"));
 
@@ -103,12 +113,12 @@ void Form1::RunSearch()
             m_searchedFolders->append(folders.entryPath(i));
     }
 
-    const int folderCount = m_searchedFolders->count();
-    for (int i = 0; i < folderCount; ++i) {
+    // The walk processes events, and the purge empties List_temp: walk a copy.
+    const QByteArrayList searchedFolders = m_searchedFolders->paths();
+    for (const QByteArray &folder : searchedFolders) {
         nSearch->setSFileToFind(pattern);
         nSearch->setSInclSubfolders(chk_under->isChecked());
-        const QByteArray folder = m_searchedFolders->pathAt(i);
-        Label1->setText(m_searchedFolders->textAt(i));
+        Label1->setText(QString::fromLocal8Bit(folder));
         m_runPath->setText(Label1->text());
         nSearch->setSSearchpath(folder);
         img_stop->show();
@@ -116,7 +126,7 @@ void Form1::RunSearch()
         nSearch->sStartSearch();
     }
 
-    if (folderCount > 0 && !txt_textfind->text().isEmpty())
+    if (!searchedFolders.isEmpty() && !txt_textfind->text().isEmpty())
         searchContents(nCount);
     showRunLabels();
     reportOutcome();
@@ -169,9 +179,17 @@ void Form1::reportOutcome()
     }
     if (lbl_stop->text() == QStringLiteral("1"))
         lblStatus->setText(QStringLiteral("Suche abgebrochen"));
+    // The status line is too narrow for the notes; the folder line is free once the run is over.
+    QStringList notes;
+    if (lbl_stop->text() != QStringLiteral("1") && m_walkCutShort)
+        notes.append(incompleteNote);
     if (!m_unreadable.isEmpty()) {
-        lblStatus->setText(lblStatus->text() + unreadableSummary(m_unreadable.size()));
-        lblStatus->setToolTip(unreadableToolTip(m_unreadable));
+        notes.append(unreadableSummary(m_unreadable.size()));
+        lbl_aktpfad->setToolTip(unreadableToolTip(m_unreadable));
+    }
+    if (!notes.isEmpty()) {
+        lbl_aktpfad->setText(notes.join(QStringLiteral(" – ")));
+        controls::setTextColour(lbl_aktpfad, noteRed);
     }
     img_stop->hide();
 }
@@ -187,6 +205,36 @@ void Form1::startWithFileArgument(const QString &fileArgument)
     folders.appendPath(m_workingFolder);
     folders.tick(folders.count() - 1);
     runSearchFromHandler();
+}
+
+// "Suche starten": the first click opens the editor; its "Suchen" sets the editor's status to
+// "suche..." and presses this button again, which then runs the search.
+void Form1::Command3_Click()
+{
+    Form2 *editor = showForm2();
+    // A start during a run is refused whole: it would undo a confirmed stop and change the text
+    // the run is searching for.
+    if (m_runInProgress)
+        return;
+    lbl_stop->setText(QStringLiteral("0"));
+    lblStatus->clear();
+    txt_textfind->setText(txt_textfind->text().toUpper());
+    if (editor->isSearchRequested() && !txt_textfind->text().isEmpty()) {
+        editor->setSearchEnabled(false);
+        Command3->setEnabled(false);
+        runSearchFromHandler();
+    }
+    Command3->setEnabled(true);
+}
+
+void Form1::pressCommand3()
+{
+    Command3_Click();
+}
+
+void Form1::setLabel1(const QString &text)
+{
+    Label1->setText(text);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -217,8 +265,10 @@ void Form1::nSearch_MatchFound(const QByteArray &name, const QByteArray &folder)
 
 void Form1::nSearch_StopSearch(bool &answer)
 {
-    if (bStop)
+    if (bStop) {
         answer = true;
+        m_walkCutShort = true;
+    }
     platform::processPendingEvents();
 }
 

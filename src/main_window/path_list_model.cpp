@@ -13,6 +13,15 @@ void PathListModel::append(const QByteArray &path)
     endInsertRows();
 }
 
+void PathListModel::blank(const QList<int> &positions)
+{
+    if (positions.isEmpty())
+        return;
+    for (int position : positions)
+        m_paths[position].clear();
+    Q_EMIT dataChanged(index(positions.first()), index(positions.last()));
+}
+
 void PathListModel::clear()
 {
     beginResetModel();

@@ -17,7 +17,10 @@ public:
     int count() const { return static_cast<int>(m_paths.size()); }
     QByteArray pathAt(int position) const { return m_paths.at(position); }
     QString textAt(int position) const;
+    const QByteArrayList &paths() const { return m_paths; }
     void append(const QByteArray &path);
+    // Empties the entries at these ascending positions; they keep their places and marks.
+    void blank(const QList<int> &positions);
     void clear();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -60,8 +60,8 @@ void FolderList::load(const SettingsStore &store)
     QList<Entry> entries;
     entries.reserve(lastIndex + 1);
     for (int index = 0; index <= lastIndex; ++index) {
-        const QString text = store.folderEntry(index);
-        entries.append(Entry{text, text.toLocal8Bit()});
+        const QByteArray path = store.folderEntry(index);
+        entries.append(Entry{QString::fromLocal8Bit(path), path});
     }
 
     beginResetModel();
@@ -69,13 +69,13 @@ void FolderList::load(const SettingsStore &store)
     endResetModel();
 }
 
-void FolderList::save(SettingsStore &store) const
+SaveResult FolderList::save(SettingsStore &store) const
 {
     for (int index = 0; index < count(); ++index)
-        store.setFolderEntry(index, m_entries.at(index).text);
+        store.setFolderEntry(index, m_entries.at(index).path);
     // Keys from count() upward stay as they are: the load stops at this index.
     store.setValue(SettingsStore::Key::FolderLastIndex, QString::number(count() - 1));
-    store.sync();
+    return store.sync();
 }
 
 int FolderList::rowCount(const QModelIndex &parent) const

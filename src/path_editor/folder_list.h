@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/save_result.h"
+
 #include <QAbstractListModel>
 #include <QList>
 
@@ -27,8 +29,8 @@ public:
 
     // Replaces the contents with the stored entries, none ticked.
     void load(const SettingsStore &store);
-    // Writes every entry and "ANZI", ticks excluded, and syncs the store.
-    void save(SettingsStore &store) const;
+    // Writes every entry (as its bytes) and "ANZI", ticks excluded, and syncs the store.
+    SaveResult save(SettingsStore &store) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

@@ -2,11 +2,21 @@
 
 #include <QString>
 
-// What the editor window reads of the main window.
+class QWidget;
+
+// What the editor window uses of the main window.
 class MainWindowLink
 {
 public:
+    // The status line lblStatus, as a running search sees it.
     virtual QString statusText() const = 0;
+    virtual bool isSearchRunning() const = 0;
+    // Presses "Suche starten": runs its click handler at once and returns when it has finished.
+    virtual void pressCommand3() = 0;
+    // The hidden label Label1, the folder currently searched.
+    virtual void setLabel1(const QString &text) = 0;
+    // The main window itself, for its outer geometry.
+    virtual QWidget *outerWindow() = 0;
 
 protected:
     ~MainWindowLink() = default;

@@ -54,4 +54,12 @@ void DirectorySearch::close()
     m_entry = nullptr;
 }
 
+bool canList(const QByteArray &folder)
+{
+    DIR *directory = ::opendir(folder.constData());
+    if (directory)
+        ::closedir(directory);
+    return directory != nullptr;
+}
+
 } // namespace platform

@@ -69,6 +69,15 @@ std::optional<qint64> fileSize(const QByteArray &path)
     return status.st_size;
 }
 
+std::optional<QDateTime> modificationTime(const QByteArray &path)
+{
+    struct stat status;
+    if (statPath(path, &status) != 0)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 +
+                                          status.st_mtim.tv_nsec / 1000000);
+}
+
 bool isFolder(const QByteArray &path)
 {
     struct stat status;

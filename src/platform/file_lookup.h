@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <optional>
 #include <sys/types.h>
 
@@ -35,6 +36,9 @@ FileLookup lookupEntry(int folder, const char *name);
 
 // The size in bytes, following symbolic links; none when the path cannot be looked up.
 std::optional<qint64> fileSize(const QByteArray &path);
+
+// The last modification, following symbolic links; none when the path cannot be looked up.
+std::optional<QDateTime> modificationTime(const QByteArray &path);
 
 bool isFolder(const QByteArray &path);
 

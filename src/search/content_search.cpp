@@ -33,7 +33,7 @@ const QString &progressText(int percent)
     static const std::array<QString, 101> texts = [] {
         std::array<QString, 101> built;
         for (int i = 0; i < int(built.size()); ++i)
-            built[i] = QStringLiteral("Suche läuft... ") + QString::number(i) + u'%';
+            built[i] = contentSearchStatus.toString() + QString::number(i) + u'%';
         return built;
     }();
     return texts[size_t(percent)];

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -25,7 +26,12 @@ struct ContentSearchResult
     QString error;       // why the file could not be read, only when Unreadable
 };
 
-// Receives "Suche läuft... " + percent + "%" after every 4096-byte block.
+// What the status shows before the percentage while a file is searched. Other windows tell a
+// content search under way by its first seven characters, "Suche l".
+inline constexpr QStringView contentSearchStatus = u"Suche läuft... ";
+inline constexpr QStringView contentSearchStatusStart = contentSearchStatus.left(7);
+
+// Receives contentSearchStatus + percent + "%" after every 4096-byte block.
 using StatusSink = std::function<void(const QString &status)>;
 
 // Looks for the text's local 8-bit bytes in the file's raw bytes, from startPosition (1-based).

@@ -1,9 +1,14 @@
 #include "settings/settings_storage.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryFile>
-#include <QVariant>
+
+#include <cerrno>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,7 +47,7 @@ bool existingFileUnreadable(const QString &location)
 }
 
 // QSettings reads an unquoted hand-written value with commas as a list and "@ByteArray(...)" as
-// bytes; every value this program writes comes back as a plain string.
+// bytes; every text this program writes comes back as a plain string.
 QString storedText(const QVariant &stored)
 {
     switch (stored.typeId()) {
@@ -53,6 +58,26 @@ QString storedText(const QVariant &stored)
     default:
         return stored.toString();
     }
+}
+
+// QSettings says only that a write failed. The causes a user can act on: no permission or a
+// read-only file system where the file goes, or a disk without room for it.
+int writeFailureCause(const QString &fileName, qint64 bytesToWrite)
+{
+    // QSettings creates missing folders: the nearest one that exists is where it failed.
+    QString folder = QFileInfo(fileName).absolutePath();
+    while (!QFileInfo::exists(folder) && folder != QDir::rootPath())
+        folder = QFileInfo(folder).absolutePath();
+    const QByteArray folderPath = QFile::encodeName(folder);
+    if (::access(folderPath.constData(), W_OK) != 0)
+        return errno;
+    if (QFileInfo::exists(fileName) && ::access(QFile::encodeName(fileName).constData(), W_OK) != 0)
+        return errno;
+    struct statvfs space = {};
+    if (::statvfs(folderPath.constData(), &space) == 0 &&
+        qint64(space.f_bavail) * qint64(space.f_frsize) < bytesToWrite)
+        return ENOSPC;
+    return 0;
 }
 
 } // namespace
@@ -77,10 +102,20 @@ std::optional<QString> SettingsStore::Storage::value(const QString &key) const
     const auto stored = m_keys.constFind(folded(key));
     if (stored == m_keys.cend())
         return std::nullopt;
-    return stored->value;
+    return storedText(stored->value);
 }
 
-void SettingsStore::Storage::setValue(const QString &key, const QString &value)
+std::optional<QByteArray> SettingsStore::Storage::bytes(const QString &key) const
+{
+    const auto stored = m_keys.constFind(folded(key));
+    if (stored == m_keys.cend())
+        return std::nullopt;
+    if (stored->value.typeId() == QMetaType::QByteArray)
+        return stored->value.toByteArray();
+    return storedText(stored->value).toLocal8Bit();
+}
+
+void SettingsStore::Storage::setValue(const QString &key, const QVariant &value)
 {
     StoredKey &stored = m_keys[folded(key)];
     stored.value = value;
@@ -104,13 +139,34 @@ bool SettingsStore::Storage::canSave() const
     return m_settings != nullptr;
 }
 
-void SettingsStore::Storage::sync()
+SaveResult SettingsStore::Storage::sync()
 {
     if (!m_settings)
-        return;
-    m_settings->sync();
+        return {SaveResult::Outcome::Refused, userSettingsLocation()};
+    if (m_writeFailed) {
+        // Once a write failed, QSettings reports the error after every later sync, also after
+        // one that wrote. A fresh one, made while the old one lives, shares the changes that
+        // were not written and writes them as it starts.
+        m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::NativeFormat);
+    } else {
+        m_settings->sync();
+    }
+    m_writeFailed = m_settings->status() != QSettings::NoError;
     // Another copy of the program may have saved meanwhile; sync() merged its keys.
     readStoredKeys();
+    if (m_writeFailed)
+        return {SaveResult::Outcome::NotWritten, m_settings->fileName(),
+                writeFailureCause(m_settings->fileName(), approximateFileSize())};
+    return {};
+}
+
+// About what the file takes: every line "key=value" of the section.
+qint64 SettingsStore::Storage::approximateFileSize() const
+{
+    qint64 size = m_section.size() + 3;
+    for (const StoredKey &stored : m_keys)
+        size += stored.path.size() + storedText(stored.value).toUtf8().size() + 2;
+    return size;
 }
 
 void SettingsStore::Storage::readStoredKeys()
@@ -129,7 +185,7 @@ void SettingsStore::Storage::readStoredKeys()
             const QString path = section + QLatin1Char('/') + key;
             if (stored.path.isEmpty()) {
                 stored.path = path;
-                stored.value = storedText(m_settings->value(key));
+                stored.value = m_settings->value(key);
             } else {
                 stored.otherPaths.append(path);
             }

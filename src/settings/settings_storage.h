@@ -1,9 +1,11 @@
 #pragma once
 
+#include "settings/save_result.h"
 #include "settings/settings_store.h"
 
 #include <QHash>
 #include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <optional>
@@ -21,25 +23,29 @@ public:
 
     // The value stored under the key in any letter case, or nothing when no spelling exists.
     std::optional<QString> value(const QString &key) const;
-    // Replaces the value under the spelling already stored (others are removed), or stores it
-    // under `key` as spelt here when the key is new.
-    void setValue(const QString &key, const QString &value);
+    // The same as bytes: a value stored as bytes comes back unchanged, text in the local encoding.
+    std::optional<QByteArray> bytes(const QString &key) const;
+    // Replaces the value (a text, or bytes) under the spelling already stored (others are
+    // removed), or stores it under `key` as spelt here when the key is new.
+    void setValue(const QString &key, const QVariant &value);
 
     qsizetype keyCount() const;
     bool canSave() const;
-    void sync();
+    SaveResult sync();
 
 private:
     struct StoredKey
     {
         QString path;           // "section/key" as spelt in the file; empty in memory-only mode
         QStringList otherPaths; // further spellings of the same key, removed on the next write
-        QString value;
+        QVariant value;         // a text, or bytes
     };
 
     void readStoredKeys();
+    qint64 approximateFileSize() const;
 
     std::unique_ptr<QSettings> m_settings; // null in memory-only mode
+    bool m_writeFailed = false;            // the last sync could not write the file
     QString m_section;                     // the section's spelling that new keys go into
     QHash<QString, StoredKey> m_keys;      // by case-folded key
 };

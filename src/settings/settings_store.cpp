@@ -75,14 +75,18 @@ void SettingsStore::setValue(Key key, const QString &value)
     m_storage->setValue(keyDefinition(key).writeName, value);
 }
 
-QString SettingsStore::folderEntry(int index) const
+QByteArray SettingsStore::folderEntry(int index) const
 {
-    return m_storage->value(QString::number(index)).value_or(defaultFolderEntry());
+    return m_storage->bytes(QString::number(index)).value_or(defaultFolderEntry().toLocal8Bit());
 }
 
-void SettingsStore::setFolderEntry(int index, const QString &path)
+void SettingsStore::setFolderEntry(int index, const QByteArray &path)
 {
-    m_storage->setValue(QString::number(index), path);
+    const QString text = QString::fromLocal8Bit(path);
+    if (text.toLocal8Bit() == path)
+        m_storage->setValue(QString::number(index), text);
+    else
+        m_storage->setValue(QString::number(index), path);
 }
 
 int SettingsStore::sliderValue() const
@@ -106,7 +110,7 @@ bool SettingsStore::canSave() const
     return m_storage->canSave();
 }
 
-void SettingsStore::sync()
+SaveResult SettingsStore::sync()
 {
-    m_storage->sync();
+    return m_storage->sync();
 }

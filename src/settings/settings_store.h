@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/save_result.h"
+
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -25,9 +28,12 @@ public:
     QString value(Key key) const;
     void setValue(Key key, const QString &value);
 
-    // Folder entry i under the key "i"; default "/" (the root, as "C:\" is on Windows).
-    QString folderEntry(int index) const;
-    void setFolderEntry(int index, const QString &path);
+    // Folder entry i under the key "i", as the path's bytes; default "/" (the root, as "C:\" is
+    // on Windows).
+    QByteArray folderEntry(int index) const;
+    // A path that is not text in the local encoding (a Latin-1 name on an old share) is stored as
+    // bytes, so that it comes back byte for byte; any other path is stored as its text.
+    void setFolderEntry(int index, const QByteArray &path);
 
     // Converted values, with the fallback for stored texts that do not convert.
     int sliderValue() const;     // a whole number 0 to 100, else 0
@@ -35,7 +41,8 @@ public:
 
     // False when an existing settings file could not be read: then nothing is ever written to it.
     bool canSave() const;
-    void sync();
+    // Writes every change to the file; what was not written stays in this store for a later try.
+    SaveResult sync();
 
 private:
     class Storage;

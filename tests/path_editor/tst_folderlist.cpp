@@ -66,6 +66,7 @@ private Q_SLOTS:
     void unsavedAppendAndTickAreLost();
     void ticksAreNeverStored();
     void listBeyond16BitsRoundTrips();
+    void folderNamesThatAreNotTextRoundTrip();
     void checkStateIsUserEditable();
     void positionsOutOfRangeChangeNothing();
 };
@@ -215,6 +216,27 @@ void tst_FolderList::listBeyond16BitsRoundTrips()
 
     QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("39999"));
     QCOMPARE(loadList(), entries);
+}
+
+void tst_FolderList::folderNamesThatAreNotTextRoundTrip()
+{
+    const QByteArray latin1("/mnt/cad/w\xe4rme");
+    const QByteArray utf8("/mnt/cad/w\xc3\xa4rme");
+    {
+        FolderList list;
+        list.appendPath(latin1);
+        list.appendPath(utf8);
+        SettingsStore store;
+        QVERIFY(list.save(store).saved());
+    }
+    // text stays plain text in the file
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/1")), QString::fromUtf8(utf8));
+
+    FolderList reloaded;
+    reloaded.load(SettingsStore());
+    QCOMPARE(reloaded.entryPath(0), latin1);
+    QCOMPARE(reloaded.entryPath(1), utf8);
+    QCOMPARE(reloaded.entryText(1), QStringLiteral("/mnt/cad/wärme"));
 }
 
 void tst_FolderList::checkStateIsUserEditable()

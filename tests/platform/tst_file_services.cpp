@@ -1,10 +1,15 @@
 #include "platform/file_lookup.h"
 #include "platform/raw_file.h"
+#include "platform/text_file.h"
 
 #include "test_tree.h"
+#include "unprivileged_user.h"
 
 #include <QTest>
 #include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using platform::FileKind;
@@ -17,6 +22,9 @@ private Q_SLOTS:
     void lookupTellsWhatAPathNames_data();
     void lookupTellsWhatAPathNames();
     void sizeAndFolderTest();
+    void modificationTimeOfAFile();
+    void replaceFileWritesWholeOrNotAtAll_data();
+    void replaceFileWritesWholeOrNotAtAll();
     void rawFileReadsAtOffsets();
     void rawFileRefusesWhatIsNotARegularFile_data();
     void rawFileRefusesWhatIsNotARegularFile();
@@ -77,6 +85,101 @@ void tst_FileServices::sizeAndFolderTest()
     QVERIFY(platform::isFolder(folder));
     QVERIFY(!platform::isFolder(file));
     QVERIFY(!platform::isFolder(tree.path("missing")));
+}
+
+void tst_FileServices::modificationTimeOfAFile()
+{
+    TestTree tree;
+    const QByteArray file = tree.addFile("w\xe4rme.prt");
+    const struct timespec times[2] = {{1000000000, 0}, {1160000000, 250000000}};
+    QCOMPARE(::utimensat(AT_FDCWD, file.constData(), times, 0), 0);
+
+    QCOMPARE(platform::modificationTime(file), QDateTime::fromMSecsSinceEpoch(1160000000250));
+    QCOMPARE(platform::modificationTime(tree.path("missing")), std::nullopt);
+}
+
+namespace {
+
+QByteArray contentsOf(const QByteArray &path)
+{
+    platform::RawFile file;
+    if (!file.open(path))
+        return "(unreadable)";
+    QByteArray contents(file.size(), '\0');
+    return file.readAt(0, contents.data(), contents.size()) == contents.size() ? contents
+                                                                               : "(short)";
+}
+
+mode_t modeOf(const QByteArray &path)
+{
+    struct stat status;
+    return ::stat(path.constData(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+QByteArrayList namesIn(const QByteArray &folder)
+{
+    QByteArrayList names;
+    if (DIR *directory = ::opendir(folder.constData())) {
+        while (const dirent *entry = ::readdir(directory)) {
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names.append(entry->d_name);
+        }
+        ::closedir(directory);
+    }
+    return names;
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+void tst_FileServices::replaceFileWritesWholeOrNotAtAll_data()
+{
+    QTest::addColumn<QByteArray>("folder");
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("oldFileMode"); // 0: no old file
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<int>("modeAfter"); // -1: what the umask leaves of 0666
+    QTest::addRow("new file") << QByteArray("a") << 0777 << 0 << true << -1;
+    QTest::addRow("old file replaced, its permissions kept")
+        << QByteArray("a") << 0777 << 0666 << true << 0666;
+    QTest::addRow("folder name not valid UTF-8")
+        << QByteArray("w\xe4rme") << 0777 << 0 << true << -1;
+    QTest::addRow("read-only folder") << QByteArray("a") << 0555 << 0666 << false << 0666;
+    QTest::addRow("write-protected file") << QByteArray("a") << 0777 << 0444 << false << 0444;
+}
+
+void tst_FileServices::replaceFileWritesWholeOrNotAtAll()
+{
+    QFETCH(QByteArray, folder);
+    QFETCH(int, folderMode);
+    QFETCH(int, oldFileMode);
+    QFETCH(bool, written);
+    QFETCH(int, modeAfter);
+    TestTree tree;
+    const QByteArray path = tree.path(folder + "/whatsfound.txt");
+    const QByteArray old = "old\r\n";
+    if (oldFileMode != 0) {
+        tree.addFile(folder + "/whatsfound.txt", old);
+        QCOMPARE(::chmod(path.constData(), mode_t(oldFileMode)), 0);
+    }
+    QCOMPARE(::chmod(tree.addFolder(folder).constData(), mode_t(folderMode)), 0);
+    const QByteArray contents = QByteArray(100000, 'x') + "\r\n";
+
+    const UnprivilegedUser user(tree);
+    const platform::FileWriteResult result = platform::replaceFile(path, contents);
+
+    QVERIFY2(result.written == written, qPrintable(result.errorText));
+    QCOMPARE(result.errorText.isEmpty(), written);
+    QCOMPARE(contentsOf(path), written ? contents : old);
+    QCOMPARE(modeOf(path), modeAfter >= 0 ? mode_t(modeAfter) : 0666 & ~currentUmask());
+    // nothing left behind beside it
+    QCOMPARE(namesIn(tree.path(folder)), QByteArrayList{"whatsfound.txt"});
 }
 
 void tst_FileServices::rawFileReadsAtOffsets()

@@ -1,3 +1,4 @@
+#include "settings/failing_folder.h"
 #include "settings/settings_file.h"
 #include "settings/settings_store.h"
 
@@ -6,6 +7,8 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTest>
+
+#include <cerrno>
 
 using Key = SettingsStore::Key;
 
@@ -31,6 +34,8 @@ private Q_SLOTS:
     void folderLastIndex();
     void unreadableFileLeftAlone_data();
     void unreadableFileLeftAlone();
+    void syncSaysWhyNothingWasWritten_data();
+    void syncSaysWhyNothingWasWritten();
     void brokenFileBesideOursIsIgnored();
 };
 
@@ -53,7 +58,7 @@ void tst_SettingsStore::emptyStoreGivesDefaults()
         QCOMPARE(store.value(Key::SearchText), QStringLiteral("Suchtext"));
         QCOMPARE(store.value(Key::Notes), QStringLiteral("Notizen"));
         QCOMPARE(store.value(Key::FolderLastIndex), QStringLiteral("0"));
-        QCOMPARE(store.folderEntry(0), QStringLiteral("/"));
+        QCOMPARE(store.folderEntry(0), QByteArray("/"));
         QCOMPARE(store.sliderValue(), 0);
         QCOMPARE(store.folderLastIndex(), 0);
     }
@@ -272,10 +277,12 @@ void tst_SettingsStore::unreadableFileLeftAlone()
         QCOMPARE(store.value(Key::Notes), QStringLiteral("Notizen"));
 
         store.setValue(Key::Notes, QStringLiteral("neu"));
-        store.setFolderEntry(0, QStringLiteral("/daten"));
-        store.sync();
+        store.setFolderEntry(0, "/daten");
+        const SaveResult result = store.sync();
+        QCOMPARE(result.outcome, SaveResult::Outcome::Refused);
+        QVERIFY(result.reason().contains(SettingsFile::path()));
         QCOMPARE(store.value(Key::Notes), QStringLiteral("neu"));
-        QCOMPARE(store.folderEntry(0), QStringLiteral("/daten"));
+        QCOMPARE(store.folderEntry(0), QByteArray("/daten"));
     }
 
     if (kind == QLatin1String("directory")) {
@@ -286,6 +293,41 @@ void tst_SettingsStore::unreadableFileLeftAlone()
                                       QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QCOMPARE(SettingsFile::read(), content);
     }
+}
+
+void tst_SettingsStore::syncSaysWhyNothingWasWritten_data()
+{
+    QTest::addColumn<FailingFolder::Kind>("kind");
+    QTest::addColumn<QList<int>>("errors");
+
+    // read-only permission bits for a user, a read-only file system for root
+    QTest::addRow("read-only folder") << FailingFolder::Kind::ReadOnly << QList<int>{EACCES, EROFS};
+    QTest::addRow("full disk") << FailingFolder::Kind::Full << QList<int>{ENOSPC};
+}
+
+void tst_SettingsStore::syncSaysWhyNothingWasWritten()
+{
+    QFETCH(FailingFolder::Kind, kind);
+    QFETCH(QList<int>, errors);
+
+    SettingsStore store;
+    store.setValue(Key::SearchText, QStringLiteral("4711"));
+    {
+        const FailingFolder folder(QFileInfo(SettingsFile::path()).path(), kind);
+        if (!folder.unavailable().isEmpty())
+            QSKIP(qPrintable(folder.unavailable()));
+
+        const SaveResult result = store.sync();
+        QCOMPARE(result.outcome, SaveResult::Outcome::NotWritten);
+        QVERIFY2(errors.contains(result.error), qPrintable(result.reason()));
+        QCOMPARE(result.fileName, SettingsFile::path());
+        QVERIFY(result.reason().contains(SettingsFile::path()));
+        QCOMPARE(store.value(Key::SearchText), QStringLiteral("4711"));
+    }
+    // What was not written is written by the next sync once the folder takes it.
+    QVERIFY(store.sync().saved());
+    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/txt_textfind.Text")),
+             QStringLiteral("4711"));
 }
 
 void tst_SettingsStore::brokenFileBesideOursIsIgnored()

@@ -3,6 +3,7 @@
 #include "platform/windows/twips.h"
 
 #include <QColor>
+#include <QFrame>
 #include <QPalette>
 #include <QWidget>
 
@@ -22,6 +23,30 @@ void setBackground(QWidget *control, const QColor &colour)
     palette.setColor(QPalette::Base, colour);
     control->setPalette(palette);
     control->setAutoFillBackground(true);
+}
+
+void setAreaColour(QWidget *area, const QColor &colour)
+{
+    QPalette palette = area->palette();
+    palette.setColor(QPalette::Window, colour);
+    area->setPalette(palette);
+    area->setAutoFillBackground(true);
+}
+
+QFrame *line(QWidget *parent, const char *name, int x1, int y1, int x2, int y2)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(QLatin1String(name));
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    if (y1 == y2) {
+        line->setFrameShape(QFrame::HLine);
+        line->setGeometry(twipsToPixels(x1), twipsToPixels(y1), twipsToPixels(x2 - x1) + 1, 1);
+    } else {
+        line->setFrameShape(QFrame::VLine);
+        line->setGeometry(twipsToPixels(x1), twipsToPixels(y1), 1, twipsToPixels(y2 - y1) + 1);
+    }
+    return line;
 }
 
 void setTextColour(QWidget *control, const QColor &colour)

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QColor;
+class QFrame;
 class QWidget;
 
 namespace controls {
@@ -15,6 +16,10 @@ Control *place(Control *control, const char *name, int left, int top, int width,
 void setObjectNameAndGeometry(QWidget *control, const char *name, int left, int top, int width,
                               int height);
 void setBackground(QWidget *control, const QColor &colour);
+// Colours a window or a frame, but not the fields and lists inside it.
+void setAreaColour(QWidget *area, const QColor &colour);
+// A horizontal or vertical line of one pixel from (x1, y1) to (x2, y2), in twips.
+QFrame *line(QWidget *parent, const char *name, int x1, int y1, int x2, int y2);
 void setTextColour(QWidget *control, const QColor &colour);
 
 // The classic desktop faces the windows were laid out for, with metric-compatible stand-ins.

@@ -10,7 +10,8 @@ Form::Form(QWidget *parent, Qt::WindowFlags flags)
 
 void Form::unload()
 {
-    close();
+    if (!m_unloaded)
+        close();
 }
 
 void Form::closeEvent(QCloseEvent *event)
@@ -19,5 +20,20 @@ void Form::closeEvent(QCloseEvent *event)
         m_unloaded = true;
         Form_Unload();
     }
+    // Events processed inside a running handler would delete the window under it.
+    if (m_handlersRunning > 0)
+        setAttribute(Qt::WA_DeleteOnClose, false);
     event->accept();
+}
+
+Form::HandlerScope::HandlerScope(Form *form)
+    : m_form(form)
+{
+    ++m_form->m_handlersRunning;
+}
+
+Form::HandlerScope::~HandlerScope()
+{
+    if (--m_form->m_handlersRunning == 0 && m_form->m_unloaded)
+        m_form->deleteLater();
 }

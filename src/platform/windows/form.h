@@ -16,9 +16,25 @@ public:
     void unload();
 
 protected:
+    // Held by a handler that processes pending events (a search run inside a click): the window
+    // may be unloaded meanwhile, and is then hidden and unloaded at once, but the object stays
+    // until the last such handler has returned.
+    class HandlerScope
+    {
+    public:
+        explicit HandlerScope(Form *form);
+        ~HandlerScope();
+        HandlerScope(const HandlerScope &) = delete;
+        HandlerScope &operator=(const HandlerScope &) = delete;
+
+    private:
+        Form *m_form;
+    };
+
     virtual void Form_Unload() {}
     void closeEvent(QCloseEvent *event) override;
 
 private:
     bool m_unloaded = false;
+    int m_handlersRunning = 0;
 };

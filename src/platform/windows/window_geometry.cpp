@@ -21,26 +21,25 @@ void placeInMiddle(QWidget *window);
 
 // A window manager frames a window only once it is shown, so an outer size set before comes out as
 // the client size, and centring is off by the frame. Until the frame is known, this remembers the
-// outer size asked for and whether the window was centred, and puts both right when the frame
-// arrives; then it goes.
+// outer size asked for and whether the window was centred (and not placed elsewhere since), and
+// puts both right when the frame arrives; then it goes.
 class UnframedWindow : public QObject
 {
 public:
-    // None once the window system has framed the window.
+    // None once the window system has framed the window and the corrections were made.
     static UnframedWindow *of(QWidget *window)
     {
-        if (!frameExtent(window).isNull())
-            return nullptr;
         for (QObject *child : window->children()) {
             if (auto *unframed = dynamic_cast<UnframedWindow *>(child))
                 return unframed;
         }
-        return new UnframedWindow(window);
+        return frameExtent(window).isNull() ? new UnframedWindow(window) : nullptr;
     }
 
     void outerWidthSet(int twips) { m_outerWidth = twips; }
     void outerHeightSet(int twips) { m_outerHeight = twips; }
     void centred() { m_centred = true; }
+    void placed() { m_centred = false; }
 
 protected:
     // The frame arrives with no event of its own; a framed window is painted soon after.
@@ -116,6 +115,11 @@ int outerLeft(const QWidget *window)
     return pixelsToTwips(window->frameGeometry().left());
 }
 
+int outerTop(const QWidget *window)
+{
+    return pixelsToTwips(window->frameGeometry().top());
+}
+
 void setOuterWidth(QWidget *window, int twips)
 {
     window->resize(twipsToPixels(twips) - frameExtent(window).width(), window->height());
@@ -133,21 +137,29 @@ void setOuterHeight(QWidget *window, int twips)
 void setOuterLeft(QWidget *window, int twips)
 {
     window->move(twipsToPixels(twips), window->frameGeometry().top());
+    if (UnframedWindow *unframed = UnframedWindow::of(window))
+        unframed->placed();
 }
 
 void setOuterTop(QWidget *window, int twips)
 {
     window->move(window->frameGeometry().left(), twipsToPixels(twips));
+    if (UnframedWindow *unframed = UnframedWindow::of(window))
+        unframed->placed();
 }
 
-int screenWidth(const QWidget *window)
+int screenRight(const QWidget *window)
 {
-    return pixelsToTwips(screenRect(window).width());
+    const QRect screen = screenRect(window);
+    return pixelsToTwips(screen.left() + screen.width());
 }
 
-int screenHeight(const QWidget *window)
+void keepRightEdgeOnScreen(QWidget *window)
 {
-    return pixelsToTwips(screenRect(window).height());
+    const QRect screen = screenRect(window);
+    const QRect outer = window->frameGeometry();
+    if (outer.left() + outer.width() > screen.left() + screen.width())
+        window->move(screen.left() + screen.width() - outer.width(), outer.top());
 }
 
 void centreOnScreen(QWidget *window)

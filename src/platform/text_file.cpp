@@ -1,0 +1,93 @@
+#include "platform/text_file.h"
+
+#include "platform/system_error.h"
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+void CrLfText::addLine(const QString &text)
+{
+    addLine(text.toLocal8Bit());
+}
+
+void CrLfText::addLine(const QByteArray &bytes)
+{
+    m_bytes += bytes;
+    m_bytes += "\r\n";
+}
+
+namespace {
+
+FileWriteResult failure(int error)
+{
+    return {false, systemErrorText(error)};
+}
+
+bool writeAll(int descriptor, const QByteArray &contents)
+{
+    qsizetype done = 0;
+    while (done < contents.size()) {
+        const ssize_t written =
+            ::write(descriptor, contents.constData() + done, size_t(contents.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// A new file beside the target, under a name nobody else has taken; -1 with errno when none.
+int createBeside(const QByteArray &path, mode_t mode, QByteArray &created)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        created = path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int descriptor =
+            ::open(created.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
+} // namespace
+
+FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents)
+{
+    struct stat existing;
+    const bool exists = ::stat(path.constData(), &existing) == 0;
+    if (exists && ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+        return failure(errno);
+    // A new file gets what the user's umask allows, as any file the program creates.
+    const mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
+
+    QByteArray temporary;
+    const int descriptor = createBeside(path, mode, temporary);
+    if (descriptor < 0)
+        return failure(errno);
+    bool written = writeAll(descriptor, contents) && (!exists || ::fchmod(descriptor, mode) == 0) &&
+                   (::fdatasync(descriptor) == 0 || errno == EINVAL);
+    int error = errno;
+    if (::close(descriptor) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && ::rename(temporary.constData(), path.constData()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temporary.constData());
+        return failure(error);
+    }
+    return {true, {}};
+}
+
+} // namespace platform

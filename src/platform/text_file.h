@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+// The bytes of a text file of lines, each ended by CR LF, without a byte-order mark: texts go in
+// the local 8-bit encoding, paths with their own bytes, so a name that is not valid in that
+// encoding comes back as it is on disk.
+class CrLfText
+{
+public:
+    void addLine(const QString &text);
+    void addLine(const QByteArray &bytes);
+    void reserve(qsizetype bytes) { m_bytes.reserve(bytes); }
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+struct FileWriteResult
+{
+    bool written = false;
+    QString errorText; // why not, for a person
+};
+
+// Replaces the file's contents as a whole: they go to a new file beside it, which is renamed over
+// the old one only once it is complete and on disk, so a failure leaves the old file as it was.
+// A write-protected file is not replaced, and a replaced file keeps its permissions. Paths are
+// bytes: QSaveFile resolves a name against the working folder decoded as UTF-8, and so misses a
+// folder whose name is not.
+FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents);
+
+} // namespace platform

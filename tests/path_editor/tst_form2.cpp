@@ -1,0 +1,524 @@
+#include "main_window/form1.h"
+#include "path_editor/browse_panel.h"
+#include "path_editor/folder_list.h"
+#include "path_editor/form2.h"
+#include "path_editor/side_by_side.h"
+#include "platform/event_pump.h"
+#include "platform/windows/window_geometry.h"
+#include "search/content_search.h"
+#include "settings/settings_file.h"
+#include "settings/settings_store.h"
+#include "window_fixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <unistd.h>
+
+namespace {
+
+Form2 *editor()
+{
+    return loadedWindow<Form2>();
+}
+
+void press(const QWidget *window, const char *button)
+{
+    control<QAbstractButton>(window, button)->click();
+}
+
+QString text(const QWidget *window, const char *name)
+{
+    if (auto *field = control<QLineEdit>(window, name))
+        return field->text();
+    return control<QLabel>(window, name)->text();
+}
+
+// Types the search text and presses "Suche starten"; returns the editor it opened.
+Form2 *startEditor(Form1 &form, const QString &searchText)
+{
+    control<QLineEdit>(&form, "txt_textfind")->setText(searchText);
+    press(&form, "Command3");
+    return editor();
+}
+
+void addTicked(Form2 *editor, const QByteArray &folder)
+{
+    FolderList &folders = editor->folderList();
+    folders.appendPath(folder);
+    folders.tick(folders.count() - 1);
+}
+
+QStringList folderTexts(const Form2 *editor)
+{
+    return listTexts(control<QListView>(editor, "List1"));
+}
+
+int rowCount(const Form1 &form, const char *listName)
+{
+    return control<QListView>(&form, listName)->model()->rowCount();
+}
+
+// Every pass of the run processes events, as a long run does, so that work posted by a handler
+// runs in the middle of it.
+void processEventsAtEveryStep()
+{
+    platform::setPendingEventsHandler([] { QCoreApplication::processEvents(); });
+}
+
+// Runs the action as an event, the way a click of the user arrives during a run.
+void asEvent(QObject *context, const std::function<void()> &action)
+{
+    QMetaObject::invokeMethod(context, action, Qt::QueuedConnection);
+}
+
+} // namespace
+
+class tst_Form2 : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstStartClickOnlyOpensTheEditor();
+    void editingTheList_data();
+    void editingTheList();
+    void okTakesTheChosenFolder_data();
+    void okTakesTheChosenFolder();
+    void latin1FolderIsChosenSavedAndSearched();
+    void choosingAVolume_data();
+    void choosingAVolume();
+    void sideBySide_data();
+    void sideBySide();
+    void suchenRunsBesideTheMainWindowThenCloses();
+    void suchenWithoutSearchTextRunsNothing();
+    void editorLoadedDuringAContentSearch_data();
+    void editorLoadedDuringAContentSearch();
+    void startDuringARunIsRefused_data();
+    void startDuringARunIsRefused();
+    void editorUnloadedDuringItsOwnRun_data();
+    void editorUnloadedDuringItsOwnRun();
+    void savingTheList_data();
+    void savingTheList();
+};
+
+void tst_Form2::firstStartClickOnlyOpensTheEditor()
+{
+    WindowFixture fixture;
+    Form1 &form = fixture.form();
+    form.show();
+
+    Form2 *opened = startEditor(form, QStringLiteral("hub"));
+
+    QVERIFY(opened && opened->isVisible());
+    QCOMPARE(text(&form, "txt_textfind"), QStringLiteral("HUB"));
+    QVERIFY(!control<QWidget>(&form, "Frame1")->isVisible());
+    QCOMPARE(text(opened, "lbl_status"), QStringLiteral("Status"));
+    QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(opened, "cmd_search"));
+
+    // every click converts the text, and shows the same window
+    QCOMPARE(startEditor(form, QStringLiteral("welle")), opened);
+    QCOMPARE(text(&form, "txt_textfind"), QStringLiteral("WELLE"));
+}
+
+void tst_Form2::editingTheList_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("label9");
+
+    const QString root = QStringLiteral("/");
+    const QString cad = QStringLiteral("/cad");
+    QTest::addRow("Enter twice adds twice")
+        << QStringList{QStringLiteral("type /cad"), QStringLiteral("Enter"),
+                       QStringLiteral("Enter")}
+        << QStringList{root, cad, cad} << QString();
+    QTest::addRow("+ with an empty field adds nothing")
+        << QStringList{QStringLiteral("+")} << QStringList{root} << QString();
+    QTest::addRow("Enter with an empty field adds nothing")
+        << QStringList{QStringLiteral("Enter")} << QStringList{root} << QString();
+    QTest::addRow("- without a click removes nothing")
+        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"), QStringLiteral("-")}
+        << QStringList{root, cad} << QString();
+    QTest::addRow("- twice after one click removes one")
+        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"),
+                       QStringLiteral("type /b"),   QStringLiteral("+"),
+                       QStringLiteral("click 1"),   QStringLiteral("-"),
+                       QStringLiteral("-")}
+        << QStringList{root, QStringLiteral("/b")} << QString();
+    QTest::addRow("a click fills the field and the index")
+        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"), QStringLiteral("click 0"),
+                       QStringLiteral("+")}
+        << QStringList{root, cad, root} << QStringLiteral("0");
+}
+
+void tst_Form2::editingTheList()
+{
+    QFETCH(QStringList, actions);
+    WindowFixture fixture;
+    Form2 *opened = startEditor(fixture.form(), QString());
+    auto *field = control<QLineEdit>(opened, "Text3");
+    auto *list = control<QListView>(opened, "List1");
+
+    for (const QString &action : std::as_const(actions)) {
+        if (action.startsWith(QLatin1String("type "))) {
+            field->clear();
+            QTest::keyClicks(field, action.mid(5));
+        } else if (action == QLatin1String("Enter")) {
+            QTest::keyClick(field, Qt::Key_Return);
+        } else if (action == QLatin1String("+")) {
+            press(opened, "Command3");
+        } else if (action == QLatin1String("-")) {
+            press(opened, "Command4");
+        } else {
+            const QModelIndex entry = list->model()->index(action.mid(6).toInt(), 0);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(entry).bottomRight() - QPoint(2, 2));
+        }
+    }
+
+    QTEST(folderTexts(opened), "expected");
+    QTEST(text(opened, "Label9"), "label9");
+}
+
+void tst_Form2::okTakesTheChosenFolder_data()
+{
+    QTest::addColumn<bool>("chooseTop");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addRow("a sub-folder") << false << QByteArray("cad/teile/");
+    QTest::addRow("the root") << true << QByteArray("/");
+}
+
+void tst_Form2::okTakesTheChosenFolder()
+{
+    QFETCH(bool, chooseTop);
+    QFETCH(QByteArray, expected);
+    WindowFixture fixture;
+    QCOMPARE(::chdir(fixture.tree.addFolder("cad/teile").constData()), 0);
+    if (!chooseTop)
+        expected = fixture.tree.path(expected);
+    Form2 *opened = startEditor(fixture.form(), QString());
+    auto *panel = control<QWidget>(opened, "Frame2");
+
+    press(opened, "cmd_brows");
+    QVERIFY(panel->isVisible());
+    // the tree opens at the working folder
+    auto *tree = control<QTreeWidget>(panel, "Dir1");
+    QCOMPARE(tree->currentItem()->text(0), QStringLiteral("teile"));
+    if (chooseTop)
+        tree->setCurrentItem(tree->topLevelItem(0));
+    press(panel, "cmd_ok");
+
+    QVERIFY(!panel->isVisible());
+    QCOMPARE(text(opened, "Text3"), QString::fromLocal8Bit(expected));
+}
+
+// A folder whose name is Latin-1, as on old shares, goes the whole way as bytes.
+void tst_Form2::latin1FolderIsChosenSavedAndSearched()
+{
+    WindowFixture fixture;
+    const QByteArray folder = fixture.tree.addFolder("w\xe4rme");
+    const QByteArray hit = fixture.tree.addFile("w\xe4rme/kessel.asm", "...HUB...");
+    QCOMPARE(::chdir(folder.constData()), 0);
+    Form1 &form = fixture.form();
+    Form2 *opened = startEditor(form, QStringLiteral("hub"));
+
+    press(opened, "cmd_brows");
+    press(control<QWidget>(opened, "Frame2"), "cmd_ok");
+    QTest::keyClick(control<QLineEdit>(opened, "Text3"), Qt::Key_Return);
+    press(opened, "Command2");
+    QVERIFY(fixture.boxes.texts.isEmpty());
+    QVERIFY(!editor());
+
+    press(&form, "Image1");
+    FolderList &folders = editor()->folderList();
+    QCOMPARE(folders.entryPath(1), folder + '/');
+    folders.tick(1);
+    press(editor(), "cmd_search");
+
+    const auto *hits = control<QListView>(&form, "List2")->model();
+    QCOMPARE(hits->rowCount(), 1);
+    QCOMPARE(hits->index(0, 0).data(Qt::UserRole).toByteArray(), hit);
+}
+
+void tst_Form2::choosingAVolume_data()
+{
+    QTest::addColumn<QByteArray>("volume");
+    QTest::addColumn<bool>("listable");
+    QTest::addRow("a volume that can be listed") << QByteArray("cad") << true;
+    // as an unplugged medium or a share that went away
+    QTest::addRow("a volume that cannot be listed") << QByteArray("weg") << false;
+}
+
+void tst_Form2::choosingAVolume()
+{
+    QFETCH(QByteArray, volume);
+    QFETCH(bool, listable);
+    WindowFixture fixture;
+    fixture.tree.addFolder("cad/teile");
+    volume = fixture.tree.path(volume);
+    fixture.form();
+    auto *panel = editor()->findChild<BrowsePanel *>();
+    panel->setVolumes({"/", volume});
+    auto *drives = control<QComboBox>(panel, "Drive1");
+    auto *tree = control<QTreeWidget>(panel, "Dir1");
+    const QString shown = tree->currentItem()->text(0);
+    QCOMPARE(drives->currentIndex(), 0);
+
+    drives->setCurrentIndex(1);
+
+    QCOMPARE(drives->currentIndex(), listable ? 1 : 0);
+    QCOMPARE(tree->currentItem()->text(0), listable ? QString::fromLocal8Bit(volume) : shown);
+    QVERIFY(fixture.boxes.texts.isEmpty());
+}
+
+void tst_Form2::sideBySide_data()
+{
+    QTest::addColumn<int>("mainLeft");
+    QTest::addColumn<int>("screenRight");
+    QTest::addColumn<int>("placedMainLeft");
+
+    // a main window 9735 wide, an editor 5805 wide
+    QTest::addRow("both fit") << 1000 << 19200 << 1000;
+    QTest::addRow("exactly fit") << 3660 << 19200 << 3660;
+    QTest::addRow("the editor would pass the screen's edge") << 8000 << 19200 << 3660;
+    QTest::addRow("on a screen right of another") << 20000 << 38400 << 20000;
+    QTest::addRow("passing that screen's edge") << 30000 << 38400 << 22860;
+}
+
+void tst_Form2::sideBySide()
+{
+    QFETCH(int, mainLeft);
+    QFETCH(int, screenRight);
+    QFETCH(int, placedMainLeft);
+    const SideBySide placed = ::sideBySide(mainLeft, 9735, 5805, screenRight);
+    QCOMPARE(placed.mainLeft, placedMainLeft);
+    QCOMPARE(placed.editorLeft, placedMainLeft + 9735);
+}
+
+// The way every office colleague starts a run: type, "Suche starten", add and tick a folder,
+// "Suchen".
+void tst_Form2::suchenRunsBesideTheMainWindowThenCloses()
+{
+    using namespace window_geometry;
+    WindowFixture fixture;
+    const QByteArray hit = fixture.tree.addFile("cad/getriebe.asm", "xx HUB yy");
+    fixture.tree.addFile("cad/rahmen.asm", "nothing");
+    Form1 &form = fixture.form();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    setOuterLeft(&form, screenRight(&form) - outerWidth(&form) - 1500);
+    Form2 *opened = startEditor(form, QStringLiteral("hub"));
+    QVERIFY(QTest::qWaitForWindowExposed(opened));
+    QTest::keyClicks(control<QLineEdit>(opened, "Text3"),
+                     QString::fromLocal8Bit(fixture.tree.path("cad")));
+    QTest::keyClick(control<QLineEdit>(opened, "Text3"), Qt::Key_Return);
+    opened->folderList().tick(1);
+
+    struct
+    {
+        QRect main, editor;
+        QString status;
+        bool searchEnabled = true, startEnabled = true;
+    } during;
+    atFirstCandidate(form, [&] {
+        during.main = QRect(outerLeft(&form), outerTop(&form), outerWidth(&form), 0);
+        during.editor = QRect(outerLeft(opened), outerTop(opened), outerWidth(opened), 0);
+        during.status = text(opened, "lbl_status");
+        during.searchEnabled = control<QWidget>(opened, "cmd_search")->isEnabled();
+        during.startEnabled = control<QWidget>(&form, "Command3")->isEnabled();
+    });
+    press(opened, "cmd_search");
+
+    QCOMPARE(during.editor.left(), during.main.left() + during.main.width());
+    QCOMPARE(during.editor.top(), during.main.top());
+    QCOMPARE(during.editor.left() + during.editor.width(), screenRight(&form));
+    QCOMPARE(during.status, QStringLiteral("suche..."));
+    QVERIFY(!during.searchEnabled);
+    QVERIFY(!during.startEnabled);
+
+    QCOMPARE(listTexts(control<QListView>(&form, "List2")),
+             QStringList{QString::fromLocal8Bit(hit)});
+    QVERIFY(!editor());
+    QVERIFY(!visibleWindow("Form2"));
+    QVERIFY(control<QWidget>(&form, "Command3")->isEnabled());
+}
+
+void tst_Form2::suchenWithoutSearchTextRunsNothing()
+{
+    WindowFixture fixture;
+    Form1 &form = fixture.form();
+    const QPointer<Form2> opened = startEditor(form, QString());
+    opened->folderList().tick(0);
+
+    press(opened, "cmd_search");
+
+    QVERIFY(!control<QWidget>(&form, "Frame1")->isVisible());
+    QCOMPARE(rowCount(form, "List1"), 0);
+    QVERIFY(opened->isUnloaded() && !opened->isVisible());
+    QCOMPARE(text(opened, "lbl_status"), QStringLiteral("suche..."));
+    QTRY_VERIFY(opened.isNull());
+}
+
+void tst_Form2::editorLoadedDuringAContentSearch_data()
+{
+    QTest::addColumn<bool>("loadAfresh");
+    QTest::addColumn<bool>("searchEnabled");
+    QTest::addRow("loaded afresh") << true << false;
+    QTest::addRow("already loaded, only shown") << false << true;
+}
+
+void tst_Form2::editorLoadedDuringAContentSearch()
+{
+    QFETCH(bool, loadAfresh);
+    WindowFixture fixture;
+    fixture.tree.addFile("a/1.asm", QByteArray(4 * 4096, 'x') + "HUB");
+    Form1 &form = fixture.form();
+    form.show();
+    addTicked(editor(), fixture.tree.path("a"));
+    bool seen = false;
+    bool enabled = false;
+    platform::setPendingEventsHandler([&] {
+        QCoreApplication::processEvents();
+        if (seen || !form.statusText().startsWith(contentSearchStatusStart))
+            return;
+        seen = true;
+        if (loadAfresh)
+            editor()->unload();
+        press(&form, "Image1");
+        enabled = control<QWidget>(editor(), "cmd_search")->isEnabled();
+    });
+
+    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
+    searchBox->setText(QStringLiteral("HUB"));
+    QTest::keyClick(searchBox, Qt::Key_Return);
+
+    QVERIFY(seen);
+    QTEST(enabled, "searchEnabled");
+    // it stays so until the editor is loaded again
+    QTEST(control<QWidget>(editor(), "cmd_search")->isEnabled(), "searchEnabled");
+}
+
+void tst_Form2::startDuringARunIsRefused_data()
+{
+    QTest::addColumn<bool>("suchenInAFreshEditor");
+    QTest::addRow("Suche starten") << false;
+    QTest::addRow("Suchen in an editor loaded afresh") << true;
+}
+
+void tst_Form2::startDuringARunIsRefused()
+{
+    QFETCH(bool, suchenInAFreshEditor);
+    WindowFixture fixture;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
+        fixture.tree.addFile(name, "hub");
+    Form1 &form = fixture.form();
+    form.show();
+    addTicked(editor(), fixture.tree.path("a"));
+    atFirstCandidate(form, [&] {
+        if (suchenInAFreshEditor) {
+            editor()->unload();
+            press(&form, "Image1");
+            press(editor(), "cmd_search");
+        } else {
+            press(&form, "Command3");
+        }
+    });
+
+    // Enter runs with the text as typed; a second start would upper-case it in mid-run
+    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
+    searchBox->setText(QStringLiteral("hub"));
+    QTest::keyClick(searchBox, Qt::Key_Return);
+
+    QCOMPARE(searchBox->text(), QStringLiteral("hub"));
+    QCOMPARE(rowCount(form, "List1"), 3);
+    QCOMPARE(rowCount(form, "List2"), 3);
+    QCOMPARE(text(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
+    QVERIFY(editor() && editor()->isVisible());
+    QCOMPARE(text(editor(), "lbl_status"), QStringLiteral("Status"));
+}
+
+void tst_Form2::editorUnloadedDuringItsOwnRun_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addRow("Eingaben abspeichern") << true;
+    QTest::addRow("close box") << false;
+}
+
+// The run "Suchen" starts runs inside the editor's click handler; the window must go from the
+// screen at once, but must not be destroyed under that handler.
+void tst_Form2::editorUnloadedDuringItsOwnRun()
+{
+    QFETCH(bool, save);
+    WindowFixture fixture;
+    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
+        fixture.tree.addFile(name, "HUB");
+    Form1 &form = fixture.form();
+    form.show();
+    const QPointer<Form2> opened = startEditor(form, QStringLiteral("HUB"));
+    addTicked(opened, fixture.tree.path("a"));
+    processEventsAtEveryStep();
+    bool goneAtOnce = false;
+    atFirstCandidate(form, [&] {
+        asEvent(opened, [&] {
+            if (save)
+                press(opened, "Command2");
+            else
+                opened->close();
+            goneAtOnce = opened->isUnloaded() && !opened->isVisible();
+        });
+    });
+
+    press(opened, "cmd_search");
+
+    QVERIFY(goneAtOnce);
+    QVERIFY2(!opened.isNull(), "destroyed while its handler ran");
+    QCOMPARE(rowCount(form, "List2"), 3);
+    QTRY_VERIFY(opened.isNull());
+    QCOMPARE(SettingsStore().folderLastIndex(), save ? 1 : 0);
+}
+
+void tst_Form2::savingTheList_data()
+{
+    QTest::addColumn<bool>("fileReadable");
+    QTest::addRow("saved") << true;
+    QTest::addRow("settings file that could not be read") << false;
+}
+
+void tst_Form2::savingTheList()
+{
+    QFETCH(bool, fileReadable);
+    WindowFixture fixture;
+    if (!fileReadable)
+        SettingsFile::write("[Optionen\nANZI=0\n");
+    Form1 &form = fixture.form();
+    const QPointer<Form2> opened = startEditor(form, QString());
+    QTest::keyClicks(control<QLineEdit>(opened, "Text3"), QStringLiteral("/cad/"));
+    press(opened, "Command3");
+
+    press(opened, "Command2");
+
+    QCOMPARE(text(&form, "Label1"), QStringLiteral("/cad/"));
+    if (fileReadable) {
+        QVERIFY(fixture.boxes.texts.isEmpty());
+        QVERIFY(opened->isUnloaded());
+        QCOMPARE(SettingsStore().folderEntry(1), QByteArray("/cad/"));
+        return;
+    }
+    // the edits are not lost: the window stays, with its list, and says why
+    QCOMPARE(fixture.boxes.texts.size(), 1);
+    QVERIFY(fixture.boxes.texts.at(0).startsWith(
+        QStringLiteral("Die Liste der Verzeichnisse wurde nicht gespeichert.")));
+    QVERIFY(fixture.boxes.texts.at(0).contains(SettingsFile::path()));
+    QVERIFY(!opened->isUnloaded() && opened->isVisible());
+    QCOMPARE(folderTexts(opened), (QStringList{QStringLiteral("/"), QStringLiteral("/cad/")}));
+    QCOMPARE(SettingsFile::read(), QByteArray("[Optionen\nANZI=0\n"));
+}
+
+QTEST_MAIN(tst_Form2)
+#include "tst_form2.moc"
