@@ -255,6 +255,8 @@ void tst_FileServices::pathsLongerThanTheSystemTakesAtOnce()
     QCOMPARE(platform::isFolder(path), kind == FileKind::Folder);
     QCOMPARE(platform::fileSize(path).has_value(),
              kind == FileKind::Ordinary || kind == FileKind::Folder);
+    QCOMPARE(platform::modificationTime(path).has_value(),
+             kind == FileKind::Ordinary || kind == FileKind::Folder);
     platform::RawFile file;
     QCOMPARE(file.open(path), kind == FileKind::Ordinary);
     if (kind == FileKind::Ordinary) {
