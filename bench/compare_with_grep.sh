@@ -1,25 +1,44 @@
 #!/usr/bin/env bash
-# Times spurwerk-find against GNU grep on the generated CAD tree with a warm cache, checks that
-# both find the same files and prints the medians of paired runs, then spurwerk-find's memory.
+# Times spurwerk-find against GNU grep (and ripgrep) on generated CAD trees, checks that every
+# tool finds the same files and prints the medians of paired runs, then spurwerk-find's memory.
 #
-# Settings from the environment: RUNS (paired runs, default 9), FILES (size of the tree,
-# default 3000), BUILD_DIR (default build).
+# Usage: bench/compare_with_grep.sh [warm] [cold] [small]   (all three when none is named)
+#   warm   the tree of FILES CAD files, in the page cache: grep, spurwerk-find, a run through the
+#          main window (its first, and its second in a window that has run once)
+#   cold   the same tree, its file data dropped from the page cache before every timed command:
+#          grep, spurwerk-find, ripgrep with 8 threads
+#   small  a tree of SMALL_FILES small files in the page cache: grep, spurwerk-find
+#
+# Settings from the environment: RUNS (paired runs, default 9), FILES (size of the CAD tree,
+# default 3000), SMALL_FILES (default 200000), BUILD_DIR (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-9}
 files=${FILES:-3000}
+small_files=${SMALL_FILES:-200000}
 build_dir=${BUILD_DIR:-build}
 text=WELLE_0815 # the part name make-cad-tree embeds
 out=bench/out
 export LC_ALL=C # byte order for sort, byte semantics for grep, a dot in EPOCHREALTIME
+scenarios=("$@")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(warm cold small)
 
-if [ ! -x /usr/bin/time ]; then
-    as_root=()
+# Installs the Debian packages of the programs named, where a program is missing.
+need() {
+    local missing=() program package
+    for program in "$@"; do
+        package=${program#*:}
+        command -v "${program%%:*}" >/dev/null || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    local as_root=()
     [ "$(id -u)" -eq 0 ] || as_root=(sudo)
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends time
-fi
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}"
+}
+need /usr/bin/time:time vmtouch:vmtouch rg:ripgrep
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build_dir" --target spurwerk-find make-cad-tree spurwerk-form1-run \
@@ -27,41 +46,59 @@ cmake --build "$build_dir" --target spurwerk-find make-cad-tree spurwerk-form1-r
 spurwerk_find=$build_dir/src/spurwerk-find
 form1_run=$build_dir/bench/spurwerk-form1-run
 
-# The tree's name carries the generator's checksum, so a changed generator makes a new tree.
-tree=$PWD/bench/tree/cad-$files-$(sha1sum bench/make_cad_tree.cpp | cut -c1-8)
-if [ ! -d "$tree" ]; then
-    rm -rf bench/tree
-    mkdir -p bench/tree
-    "$build_dir/bench/make-cad-tree" "$tree.partial" "$files"
-    mv "$tree.partial" "$tree"
-fi
-echo "tree: $tree ($(du -sh "$tree" | cut -f1)), text $text"
+# Sets tree to the generated tree NAME, made by make-cad-tree [--small] FOLDER FILES when
+# missing. Its name carries the generator's checksum, so a changed generator makes a new tree.
+use_tree() {
+    local name=$1 options=()
+    shift
+    if [ "$1" = --small ]; then
+        options=(--small)
+        shift
+    fi
+    tree=$PWD/bench/tree/$name-$(sha1sum bench/make_cad_tree.cpp | cut -c1-8)
+    if [ ! -d "$tree" ]; then
+        rm -rf "bench/tree/$name"-*
+        mkdir -p bench/tree
+        "$build_dir/bench/make-cad-tree" "${options[@]}" "$tree.partial" "$1"
+        mv "$tree.partial" "$tree"
+        # written pages stay in memory until they reach the disk; only then can they be dropped
+        sync
+    fi
+    echo "tree: $tree ($(du -sh "$tree" | cut -f1)), text $text"
+}
 
-# The timed commands. Each prints the paths of its hits, one per line; the first is the
-# baseline whose hits the others must match. To add one, write run_<name> and list it here;
-# a command that times itself also writes own_seconds_<name>, which then replaces the time
-# taken from outside.
-commands=(grep spurwerk window)
-# Medians of these per-round ratios are printed last.
-ratios=(spurwerk/grep window/spurwerk)
+# The timed commands. Each prints the paths of its hits, one per line; the first of a scenario
+# is the baseline whose hits the others must match. To add one, write run_<name> and list it in
+# a scenario; a command that times itself also writes own_seconds_<name>, which then replaces
+# the time taken from outside.
 run_grep() { grep -rlF --include='*.[aA][sS][mM]*' -- "$text" "$tree"; }
 run_spurwerk() { "$spurwerk_find" --type asm "$text" "$tree"; }
+# -a: without it ripgrep passes over files that hold NUL bytes, and so does less work
+run_rg() { rg -j8 -a -lF --iglob '*.asm*' -- "$text" "$tree"; }
 # A run through the main window, with criterion "asm"; the program's start-up is no part of it.
 run_window() {
     QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$out/config XDG_RUNTIME_DIR=$out/runtime \
         "$form1_run" "$text" "$tree" 2>"$out/window.log"
 }
 own_seconds_window() { sed -n 's/^run seconds: //p' "$out/window.log"; }
+# The window's second run: the first painting of the result panel, once per start, is behind it.
+run_window2() {
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$out/config XDG_RUNTIME_DIR=$out/runtime \
+        "$form1_run" --second "$text" "$tree" 2>"$out/window2.log"
+}
+own_seconds_window2() { sed -n 's/^run seconds: //p' "$out/window2.log"; }
 
-rm -rf "$out"
-mkdir -p "$out" "$out/config"
-mkdir -m 700 "$out/runtime"
+# Before each timed command of the cold scenario: the tree's file data leaves the page cache,
+# as after a restart, without root (vmtouch drops each file's pages with posix_fadvise).
+drop_tree_from_memory() { vmtouch -q -e "$tree"; }
+before_each=:
 
 # Runs one command into $out/<name>.txt, sets last_seconds to the time it took, and fails
 # unless it ended normally (0 found, 1 none) and found exactly the baseline's files. The clock is
 # bash's own, read without starting a process.
 run_checked() {
     local name=$1 status=0 start end
+    "$before_each"
     start=$EPOCHREALTIME
     "run_$name" >"$out/$name.txt" || status=$?
     end=$EPOCHREALTIME
@@ -83,46 +120,53 @@ run_checked() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# One untimed round warms the page cache and fixes the expected set.
-for name in "${commands[@]}"; do
-    run_checked "$name"
-    [ -f "$out/expected.sorted" ] || cp "$out/$name.sorted" "$out/expected.sorted"
-done
-echo "hits: $(wc -l <"$out/expected.sorted") files"
+# Times the commands of one scenario (commands, ratios) on tree in paired runs and prints the
+# medians of the times and of the per-round ratios.
+compare() {
+    rm -rf "$out"
+    mkdir -p "$out" "$out/config"
+    mkdir -m 700 "$out/runtime"
 
-# Paired runs; the order rotates from round to round so neither command always runs first.
-count=${#commands[@]}
-printf '%-6s' run
-printf ' %10s' "${commands[@]}"
-echo ' (seconds)'
-declare -A seconds
-for ((round = 1; round <= runs; ++round)); do
-    for ((i = 0; i < count; ++i)); do
-        name=${commands[(round + i) % count]}
-        run_checked "$name"
-        seconds[$name]=$last_seconds
-    done
-    printf '%-6s' "$round"
+    # One untimed round warms the page cache (for the warm scenarios) and fixes the expected set.
     for name in "${commands[@]}"; do
-        printf ' %10s' "${seconds[$name]}"
-        echo "${seconds[$name]}" >>"$out/$name.seconds"
+        run_checked "$name"
+        [ -f "$out/expected.sorted" ] || cp "$out/$name.sorted" "$out/expected.sorted"
     done
-    echo
+    echo "hits: $(wc -l <"$out/expected.sorted") files"
+
+    # Paired runs; the order rotates from round to round so neither command always runs first.
+    local count=${#commands[@]} round i name ratio
+    printf '%-6s' run
+    printf ' %10s' "${commands[@]}"
+    echo ' (seconds)'
+    declare -A seconds
+    for ((round = 1; round <= runs; ++round)); do
+        for ((i = 0; i < count; ++i)); do
+            name=${commands[(round + i) % count]}
+            run_checked "$name"
+            seconds[$name]=$last_seconds
+        done
+        printf '%-6s' "$round"
+        for name in "${commands[@]}"; do
+            printf ' %10s' "${seconds[$name]}"
+            echo "${seconds[$name]}" >>"$out/$name.seconds"
+        done
+        echo
+        for ratio in "${ratios[@]}"; do
+            awk -v a="${seconds[${ratio%/*}]}" -v b="${seconds[${ratio#*/}]}" \
+                'BEGIN { printf "%.4f\n", a / b }' >>"$out/${ratio/\//-}.ratios"
+        done
+    done
+
+    for name in "${commands[@]}"; do
+        echo "median $name $(median <"$out/$name.seconds") s"
+    done
     for ratio in "${ratios[@]}"; do
-        awk -v a="${seconds[${ratio%/*}]}" -v b="${seconds[${ratio#*/}]}" \
-            'BEGIN { printf "%.4f\n", a / b }' >>"$out/${ratio/\//-}.ratios"
+        echo "median ratio $ratio $(median <"$out/${ratio/\//-}.ratios")"
     done
-done
+}
 
-for name in "${commands[@]}"; do
-    echo "median $name $(median <"$out/$name.seconds") s"
-done
-for ratio in "${ratios[@]}"; do
-    echo "median ratio $ratio $(median <"$out/${ratio/\//-}.ratios")"
-done
-
-# Memory: the search holds one chunk and the carry-over, whatever a file's size, so the peak
-# with the largest assembly alone is the peak with the smallest one alone.
+# spurwerk-find's peak memory on a folder, in KB.
 max_rss_kb() {
     local status=0
     /usr/bin/time -f %M -o "$out/time.txt" "$spurwerk_find" --type asm "$text" "$1" >/dev/null ||
@@ -133,14 +177,50 @@ max_rss_kb() {
     fi
     tail -1 "$out/time.txt"
 }
-# Prints "size path" of the assembly at one end of the order by size.
-assembly_by_size() {
-    find "$tree" -type f -iname '*.asm*' -size +0 -printf '%s %p\n' | sort -n | "$1" -1
+
+# Memory: the search holds one chunk and the carry-over, whatever a file's size, so the peak
+# with the largest assembly alone is the peak with the smallest one alone.
+memory_per_file() {
+    local end size path
+    for end in head tail; do
+        read -r size path < <(find "$tree" -type f -iname '*.asm*' -size +0 -printf '%s %p\n' |
+            sort -n | "$end" -1)
+        mkdir -p "$out/$end"
+        cp "$path" "$out/$end/"
+        echo "max RSS spurwerk-find: $(max_rss_kb "$out/$end") KB with one assembly of $size bytes"
+    done
 }
-for end in head tail; do
-    read -r size path < <(assembly_by_size "$end")
-    mkdir -p "$out/$end"
-    cp "$path" "$out/$end/"
-    echo "max RSS spurwerk-find: $(max_rss_kb "$out/$end") KB with one assembly of $size bytes"
+
+for scenario in "${scenarios[@]}"; do
+    echo "== $scenario"
+    before_each=:
+    case $scenario in
+    warm)
+        use_tree "cad-$files" "$files"
+        commands=(grep spurwerk window window2)
+        ratios=(spurwerk/grep window/spurwerk window2/spurwerk)
+        compare
+        memory_per_file
+        ;;
+    cold)
+        use_tree "cad-$files" "$files"
+        before_each=drop_tree_from_memory
+        drop_tree_from_memory
+        echo "in memory after dropping: $(vmtouch "$tree" | sed -n 's/ *Resident Pages: //p')"
+        commands=(grep spurwerk rg)
+        ratios=(spurwerk/rg spurwerk/grep)
+        compare
+        ;;
+    small)
+        use_tree "small-$small_files" --small "$small_files"
+        commands=(grep spurwerk)
+        ratios=(spurwerk/grep)
+        compare
+        ;;
+    *)
+        echo "unknown scenario $scenario (warm, cold or small)" >&2
+        exit 2
+        ;;
+    esac
+    echo "max RSS spurwerk-find: $(max_rss_kb "$tree") KB on the whole tree"
 done
-echo "max RSS spurwerk-find: $(max_rss_kb "$tree") KB on the whole tree"

@@ -29,6 +29,11 @@ constexpr std::array<std::string_view, 7> decoys = {
 };
 
 constexpr int defaultFileCount = 3000;
+// A share of many small files: 200 files per folder, 100 to 3000 bytes each.
+constexpr int defaultSmallFileCount = 200'000;
+constexpr int smallFilesPerFolder = 200;
+constexpr std::size_t smallFileMinSize = 100;
+constexpr std::size_t smallFileMaxSize = 3000;
 constexpr int maxDepth = 6;
 constexpr std::size_t blockSize = 4096;
 constexpr std::size_t chunkSize = 65536;
@@ -229,8 +234,10 @@ std::size_t pickPartPosition(Random &random, std::size_t size)
                    random.between(1, length - 1);
         [[fallthrough]];
     case 3:
-        return blockSize * random.between(1, (size - length) / blockSize) -
-               random.between(1, length - 1);
+        if (size >= blockSize + length)
+            return blockSize * random.between(1, (size - length) / blockSize) -
+                   random.between(1, length - 1);
+        [[fallthrough]];
     case 4:
         return lastStart - random.below(size / 4);
     default:
@@ -244,9 +251,13 @@ void addDecoys(Random &random, std::string &bytes)
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::string_view decoy = random.pick(decoys);
         // Some end exactly on a block boundary, so only the carry could join them to what follows.
+        const bool holdsABlock = bytes.size() >= blockSize;
         const std::size_t boundaryEnd =
-            blockSize * random.between(1, bytes.size() / blockSize) - (decoy.size() - 1);
-        put(bytes, random.percent(40) ? boundaryEnd : random.below(bytes.size()), decoy);
+            holdsABlock
+                ? blockSize * random.between(1, bytes.size() / blockSize) - (decoy.size() - 1)
+                : 0;
+        put(bytes, random.percent(40) && holdsABlock ? boundaryEnd : random.below(bytes.size()),
+            decoy);
     }
     // A name cut off by the end of the file.
     if (random.percent(10))
@@ -346,32 +357,44 @@ bool parseCount(const char *text, int &count)
 
 int main(int argc, char **argv)
 {
-    int fileCount = defaultFileCount;
-    if (argc < 2 || argc > 3 || (argc == 3 && !parseCount(argv[2], fileCount))) {
+    const bool small = argc > 1 && std::string_view(argv[1]) == "--small";
+    const int firstOperand = small ? 2 : 1;
+    int fileCount = small ? defaultSmallFileCount : defaultFileCount;
+    const int operands = argc - firstOperand;
+    if (operands < 1 || operands > 2 ||
+        (operands == 2 && !parseCount(argv[firstOperand + 1], fileCount))) {
         std::fprintf(stderr,
-                     "usage: make-cad-tree FOLDER [FILES]\n"
+                     "usage: make-cad-tree [--small] FOLDER [FILES]\n"
                      "Writes FILES (default %d) CAD-like files into the new FOLDER, in nested\n"
-                     "folders up to %d deep; the same arguments always give the same bytes.\n",
-                     defaultFileCount, maxDepth);
+                     "folders up to %d deep; the same arguments always give the same bytes.\n"
+                     "--small: a share of many small files instead, FILES (default %d) of %zu\n"
+                     "to %zu bytes, %d to a folder.\n",
+                     defaultFileCount, maxDepth, defaultSmallFileCount, smallFileMinSize,
+                     smallFileMaxSize, smallFilesPerFolder);
         return 2;
     }
-    const fs::path root = argv[1];
+    const fs::path root = argv[firstOperand];
     std::error_code error;
     if (fs::exists(root, error)) {
-        std::fprintf(stderr, "make-cad-tree: %s already exists\n", argv[1]);
+        std::fprintf(stderr, "make-cad-tree: %s already exists\n", argv[firstOperand]);
         return 2;
     }
 
     Random random(seed);
     try {
-        const std::vector<Folder> folders = makeFolders(random, root, std::max(8, fileCount / 15));
+        const int folderCount =
+            small ? std::max(1, fileCount / smallFilesPerFolder) : std::max(8, fileCount / 15);
+        const std::vector<Folder> folders = makeFolders(random, root, folderCount);
         Totals totals;
-        writeSpecialFiles(random, folders, totals);
+        if (!small)
+            writeSpecialFiles(random, folders, totals);
         for (int index = totals.files; index < fileCount; ++index) {
             const fs::path &folder = folders[random.below(folders.size())].path;
             const Kind kind = pickKind(random);
             const std::string name = fileName(random, kind, index);
-            writeFile(folder / name, makeContent(random, kind, pickSize(random)), kind, totals);
+            const std::size_t size =
+                small ? random.between(smallFileMinSize, smallFileMaxSize) : pickSize(random);
+            writeFile(folder / name, makeContent(random, kind, size), kind, totals);
         }
         std::printf("%d files in %zu folders, %.0f MB; %d assemblies (%.0f MB), %d of them "
                     "contain %.*s\n",

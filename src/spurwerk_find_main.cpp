@@ -1,9 +1,10 @@
 // spurwerk-find: the search engine without windows, for scripts and for measuring.
 
-#include "platform/directory_search.h"
+#include "platform/coarse_clock.h"
+#include "platform/folder_listing.h"
 #include "platform/system_error.h"
 #include "search/cfindfile.h"
-#include "search/content_search.h"
+#include "search/content_pass.h"
 #include "search/find_file_error.h"
 #include "search/name_analysis.h"
 #include "search/search_pattern.h"
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -32,10 +34,11 @@ const char helpText[] =
     "  --no-subfolders   search the FOLDERs only, not their sub-folders\n"
     "  --help            show this text\n"
     "\n"
-    "First the FOLDERs are walked in the order given, each folder's own entries before\n"
-    "its sub-folders; then every file found is searched, and the hits are printed in that\n"
-    "order. TEXT is compared byte for byte, so upper and lower case differ. Hidden files\n"
-    "(names beginning with \".\"), folders, FIFOs, sockets and devices are never opened.\n"
+    "The FOLDERs are walked in the order given, each folder's own entries before its\n"
+    "sub-folders; every file found is searched as the walk goes, and the hits are\n"
+    "printed in that order. TEXT is compared byte for byte, so upper and lower case\n"
+    "differ. Hidden files (names beginning with \".\"), folders, FIFOs, sockets and\n"
+    "devices are never searched.\n"
     "\n"
     "Exit status: 0 when a file was found, 1 when none was, 2 on bad usage or when a\n"
     "FOLDER could not be listed or a file could not be read (each is named on standard\n"
@@ -104,6 +107,47 @@ std::optional<Request> parse(int argc, char **argv, int &exitStatus)
     return request;
 }
 
+// Prints the hits as they are found. Standard output is a terminal's line by line; elsewhere it
+// is written in blocks, since a write per hit costs a system call, but never held back for longer
+// than a moment, so a reader sees the first hits early.
+class HitPrinter
+{
+public:
+    HitPrinter()
+    {
+        const bool terminal = ::isatty(STDOUT_FILENO);
+        std::setvbuf(stdout, m_buffer, terminal ? _IOLBF : _IOFBF, sizeof m_buffer);
+    }
+
+    void print(const QByteArray &path)
+    {
+        std::fwrite(path.constData(), 1, size_t(path.size()), stdout);
+        std::fputc('\n', stdout);
+        m_pending = true;
+    }
+
+    // Called after every candidate.
+    void flushWhenDue()
+    {
+        if (m_pending && platform::coarseMilliseconds() - m_lastFlush >= flushIntervalMs)
+            flush();
+    }
+
+    // False when the hits could not all be written.
+    bool flush()
+    {
+        m_pending = false;
+        m_lastFlush = platform::coarseMilliseconds();
+        return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    }
+
+private:
+    static constexpr qint64 flushIntervalMs = 100;
+    char m_buffer[1 << 16];
+    bool m_pending = false;
+    qint64 m_lastFlush = platform::coarseMilliseconds();
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -113,12 +157,34 @@ int main(int argc, char **argv)
     if (!request)
         return exitStatus;
 
-    QList<QByteArray> candidates;
+    // Each candidate is searched as the walk reports it, a few behind so that the kernel can
+    // read them ahead: the hits come in the walk's order, and memory does not grow with the tree.
+    // static: standard output keeps using its buffer until the process has ended
+    static HitPrinter printer;
+    ContentPass contentPass;
+    bool found = false;
+    const auto searchNext = [&] {
+        const QByteArray candidate = contentPass.nextPath();
+        const ContentSearchResult result = contentPass.searchNext(request->text);
+        if (result.outcome == ContentSearchOutcome::Found) {
+            printer.print(candidate);
+            found = true;
+        } else if (result.outcome == ContentSearchOutcome::Unreadable) {
+            complain(candidate, result.error);
+            exitStatus = exitTrouble;
+        }
+        printer.flushWhenDue();
+    };
+
     cFindFile finder;
-    QObject::connect(&finder, &cFindFile::MatchFound, &finder,
-                     [&candidates](const QByteArray &name, const QByteArray &folder) {
-                         candidates.append(folder + name);
-                     });
+    if (!request->text.isEmpty()) {
+        QObject::connect(&finder, &cFindFile::MatchFound, &finder,
+                         [&](const QByteArray &name, const QByteArray &folder) {
+                             contentPass.add(folder + name, finder.matchEntry());
+                             while (contentPass.isFull())
+                                 searchNext();
+                         });
+    }
     const QByteArray pattern = patternForCriterion(request->criterion);
     for (const QByteArray &folder : request->folders) {
         if (!DirExists(folder)) {
@@ -128,7 +194,7 @@ int main(int argc, char **argv)
         }
         // The finder passes over a folder it cannot list without a word; a script must still
         // learn that a FOLDER it named was not searched.
-        if (!platform::DirectorySearch(folder, platform::WildcardPattern("*")).isValid()) {
+        if (!platform::FolderListing(folder).isOpen()) {
             complain(folder, QStringLiteral("cannot be listed"));
             exitStatus = exitTrouble;
             continue;
@@ -143,26 +209,12 @@ int main(int argc, char **argv)
             exitStatus = exitTrouble;
         }
     }
+    while (!contentPass.isEmpty())
+        searchNext();
 
-    if (!request->text.isEmpty()) {
-        static char outputBuffer[1 << 16];
-        std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-        bool found = false;
-        for (const QByteArray &candidate : std::as_const(candidates)) {
-            const ContentSearchResult result = SearchFileForText(candidate, request->text, 1);
-            if (result.outcome == ContentSearchOutcome::Found) {
-                std::fwrite(candidate.constData(), 1, size_t(candidate.size()), stdout);
-                std::fputc('\n', stdout);
-                found = true;
-            } else if (result.outcome == ContentSearchOutcome::Unreadable) {
-                complain(candidate, result.error);
-                exitStatus = exitTrouble;
-            }
-        }
-        if (found && exitStatus != exitTrouble)
-            exitStatus = exitFound;
-    }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (found && exitStatus != exitTrouble)
+        exitStatus = exitFound;
+    if (!printer.flush()) {
         complain("standard output", platform::systemErrorText(errno));
         return exitTrouble;
     }

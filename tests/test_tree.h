@@ -28,13 +28,21 @@ public:
     QByteArray addFolder(const QByteArray &relative);
     QByteArray addSymlink(const QByteArray &relative, const QByteArray &target);
     QByteArray addFifo(const QByteArray &relative);
+    QByteArray addSocket(const QByteArray &relative);
+    // folders nested until the path is longer than the system's limit for one path (PATH_MAX),
+    // without a trailing "/"
+    QByteArray addDeepFolder(const QByteArray &relative);
 
 private:
-    QByteArray prepare(const QByteArray &relative);
-
     QTemporaryDir m_dir;
     QByteArray m_root;
 };
 
 // How many file descriptors the process holds: a test compares it before and after to find leaks.
 int openDescriptorCount();
+
+// Drops a file's bytes from the page cache, as a restart would; false when the file system keeps
+// them in memory all the same.
+bool evictFromMemory(const QByteArray &path);
+// Whether the page cache holds the file's first bytes (or the kernel is reading them).
+bool isInMemory(const QByteArray &path);

@@ -12,7 +12,7 @@
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
 #include "search/cfindfile.h"
-#include "search/content_search.h"
+#include "search/content_pass.h"
 #include "search/find_file_error.h"
 #include "search/name_analysis.h"
 #include "search/search_pattern.h"
@@ -138,16 +138,19 @@ void Form1::searchContents(qint64 candidateCount)
         PBar->setValue(0);
         return;
     }
-    const StatusSink showStatus = [this](const QString &status) { m_runStatus->setText(status); };
+    ContentPass contentPass([this](const QString &status) { m_runStatus->setText(status); });
+    qint64 added = 0;
     for (qint64 k = 0; k < candidateCount; ++k) {
         if (k > 0 && lbl_stop->text() == QStringLiteral("1"))
             break;
+        // the pass reads the next candidates ahead while it searches this one
+        for (; added < candidateCount && !contentPass.isFull(); ++added)
+            contentPass.add(m_candidates->pathAt(static_cast<int>(added)));
         setProgressPaintedLater(PBar, static_cast<int>((k + 1) * 100 / candidateCount));
         const int row = static_cast<int>(k);
         m_runPath->setText(m_candidates->textAt(row));
         const QByteArray path = m_candidates->pathAt(row);
-        const ContentSearchResult result =
-            SearchFileForText(path, txt_textfind->text(), 1, showStatus);
+        const ContentSearchResult result = contentPass.searchNext(txt_textfind->text());
         if (result.outcome == ContentSearchOutcome::Found)
             m_results->append(path);
         else if (result.outcome == ContentSearchOutcome::Unreadable)

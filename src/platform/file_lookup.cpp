@@ -1,6 +1,10 @@
 #include "platform/file_lookup.h"
 
+#include "platform/long_path.h"
+
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -9,21 +13,18 @@ namespace {
 
 bool nameBeginsWithDot(const QByteArray &path)
 {
-    const qsizetype nameStart = path.lastIndexOf('/') + 1;
-    return nameStart < path.size() && path.at(nameStart) == '.';
+    const qsizetype start = nameStart(path);
+    return start < path.size() && path.at(start) == '.';
 }
 
-} // namespace
-
-FileLookup lookupFile(const QByteArray &path)
+// statWith(status, flags) is stat or lstat of one entry, by AT_SYMLINK_NOFOLLOW in flags.
+template<typename Stat> FileLookup classify(Stat statWith)
 {
-    if (nameBeginsWithDot(path))
-        return {FileKind::Hidden};
     struct stat status;
-    if (::stat(path.constData(), &status) != 0) {
+    if (statWith(&status, 0) != 0) {
         const int error = errno;
         struct stat link;
-        if (::lstat(path.constData(), &link) == 0)
+        if (statWith(&link, AT_SYMLINK_NOFOLLOW) == 0)
             return {FileKind::System};
         return {FileKind::Inaccessible, error};
     }
@@ -34,10 +35,36 @@ FileLookup lookupFile(const QByteArray &path)
     return {FileKind::Ordinary};
 }
 
+} // namespace
+
+qsizetype nameStart(QByteArrayView path)
+{
+    // memrchr reads the path a word at a time, backwards
+    const void *slash = ::memrchr(path.data(), '/', size_t(path.size()));
+    return slash ? static_cast<const char *>(slash) - path.data() + 1 : 0;
+}
+
+FileLookup lookupFile(const QByteArray &path, const std::optional<FileLookup> &listed)
+{
+    if (nameBeginsWithDot(path))
+        return {FileKind::Hidden};
+    if (listed)
+        return *listed;
+    return classify(
+        [&path](struct stat *status, int flags) { return statPath(path, status, flags); });
+}
+
+FileLookup lookupEntry(int folder, const char *name)
+{
+    return classify([folder, name](struct stat *status, int flags) {
+        return ::fstatat(folder, name, status, flags);
+    });
+}
+
 std::optional<qint64> fileSize(const QByteArray &path)
 {
     struct stat status;
-    if (::stat(path.constData(), &status) != 0)
+    if (statPath(path, &status) != 0)
         return std::nullopt;
     return status.st_size;
 }
@@ -45,7 +72,7 @@ std::optional<qint64> fileSize(const QByteArray &path)
 std::optional<QDateTime> modificationTime(const QByteArray &path)
 {
     struct stat status;
-    if (::stat(path.constData(), &status) != 0)
+    if (statPath(path, &status) != 0)
         return std::nullopt;
     return QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 +
                                           status.st_mtim.tv_nsec / 1000000);
@@ -54,15 +81,7 @@ std::optional<QDateTime> modificationTime(const QByteArray &path)
 bool isFolder(const QByteArray &path)
 {
     struct stat status;
-    return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-std::optional<FolderIdentity> folderIdentity(const QByteArray &path)
-{
-    struct stat status;
-    if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return std::nullopt;
-    return FolderIdentity{status.st_dev, status.st_ino};
+    return statPath(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <optional>
 #include <sys/types.h>
@@ -24,7 +25,14 @@ struct FileLookup
     int error = 0; // errno, only when Inaccessible
 };
 
-FileLookup lookupFile(const QByteArray &path);
+// Where the last name of a path begins.
+qsizetype nameStart(QByteArrayView path);
+
+// listed: what the listing of the path's folder said of the entry (never Hidden), so that the
+// file system need not be asked again
+FileLookup lookupFile(const QByteArray &path, const std::optional<FileLookup> &listed = {});
+// The entry name in an open folder, as lookupFile gives it, but never Hidden.
+FileLookup lookupEntry(int folder, const char *name);
 
 // The size in bytes, following symbolic links; none when the path cannot be looked up.
 std::optional<qint64> fileSize(const QByteArray &path);
@@ -41,7 +49,5 @@ struct FolderIdentity
     ino_t inode = 0;
     bool operator==(const FolderIdentity &) const = default;
 };
-
-std::optional<FolderIdentity> folderIdentity(const QByteArray &path);
 
 } // namespace platform

@@ -5,6 +5,16 @@
 
 namespace platform {
 
+class OpenFolder;
+
+// Whether a file's bytes were in memory when they were asked for.
+enum class Residence
+{
+    InMemory,
+    OnDisk,  // some of them had to be read from the disk (or the network)
+    Unknown, // the file system cannot tell without reading
+};
+
 // A regular file opened for reading its raw bytes; closed when the object goes.
 class RawFile
 {
@@ -14,17 +24,35 @@ public:
     RawFile(const RawFile &) = delete;
     RawFile &operator=(const RawFile &) = delete;
 
-    // Refuses anything but a regular file, so a path swapped for a FIFO cannot block us.
-    bool open(const QByteArray &path);
+    // Refuses anything but a regular file, so a path swapped for a FIFO cannot block us. Paths
+    // of any length; with the open folder that holds the file, by its name in that folder.
+    bool open(const QByteArray &path, const OpenFolder *folder = nullptr);
     void close();
     bool isOpen() const { return m_descriptor >= 0; }
+    // After a failed open: the path was opened but names no regular file.
+    bool wasNotRegular() const { return m_wasNotRegular; }
 
     // The length in bytes when the file was opened.
     qint64 size() const { return m_size; }
 
     // Reads up to length bytes from the 0-based offset into target; fewer only at the end of the
-    // file. Returns the number read, or -1 on error.
-    qint64 readAt(qint64 offset, char *target, qint64 length);
+    // file. Returns the number read, or -1 on error. With residence, tells whether the bytes
+    // were in memory, at no extra cost when they were.
+    qint64 readAt(qint64 offset, char *target, qint64 length, Residence *residence = nullptr);
+
+    // A stretch of the file from some offset on: data, or a hole that reads as zero bytes.
+    struct Stretch
+    {
+        bool hole = false;
+        qint64 end = 0;
+    };
+    // The stretch that holds offset, which must lie before the end of the file.
+    Stretch stretchAt(qint64 offset) const;
+
+    // Whether the file's first byte is in memory; the kernel starts reading it when it is not.
+    Residence firstByteResidence() const;
+    // Asks the kernel to read the first length bytes into memory, without waiting for them.
+    void readAhead(qint64 length) const;
 
     // Why the last open or read failed.
     QString errorText() const { return m_errorText; }
@@ -34,6 +62,9 @@ private:
 
     int m_descriptor = -1;
     qint64 m_size = 0;
+    // fewer blocks than the size needs: the file may have holes
+    bool m_mayHaveHoles = false;
+    bool m_wasNotRegular = false;
     QString m_errorText;
 };
 

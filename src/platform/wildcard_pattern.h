@@ -18,6 +18,8 @@ public:
 private:
     QByteArray m_pattern; // ASCII letters folded to lower case
     bool m_matchesEverything = false;
+    // the folded text between the stars of a pattern "*text*" (the criteria's form), else empty
+    QByteArray m_inside;
     bool m_patternIsAscii = true;
     // by characters of the local 8-bit decoding, for names or patterns beyond ASCII
     QList<uint> m_foldedPattern;

@@ -41,8 +41,13 @@ __attribute__((target("avx2"))) qsizetype avx2IndexIn(const char *data, qsizetyp
             both &= both - 1;
         }
     }
-    const qsizetype rest = portableIndexIn(data + i, size - i, needle);
-    return rest < 0 ? -1 : i + rest;
+    // the last few positions one by one: for a small file memmem's set-up costs more
+    for (; i < candidates; ++i) {
+        if (data[i] == needle.front() && data[i + length - 1] == needle.back() &&
+            std::memcmp(data + i + 1, needle.constData() + 1, size_t(length - 2)) == 0)
+            return i;
+    }
+    return -1;
 }
 #endif
 

@@ -1,8 +1,9 @@
 #include "search/cfindfile.h"
 
-#include "platform/directory_search.h"
 #include "platform/event_pump.h"
+#include "platform/folder_listing.h"
 #include "platform/path_syntax.h"
+#include "platform/wildcard_pattern.h"
 #include "search/find_file_error.h"
 
 #include <QScopeGuard>
@@ -70,6 +71,50 @@ private:
     bool m_pushed;
 };
 
+// The matching entries of one folder between the two passes, names and kinds packed, up to a
+// bound: a folder of a million entries is listed a second time rather than held.
+class Matches
+{
+public:
+    void add(QByteArrayView name, platform::FileLookup kind)
+    {
+        if (m_overflowed)
+            return;
+        if (m_names.size() + name.size() >= maxNameBytes) {
+            m_overflowed = true;
+            m_names.clear();
+            m_kinds.clear();
+            return;
+        }
+        m_names.append(name).append('\0');
+        m_kinds.push_back(kind);
+    }
+    bool overflowed() const { return m_overflowed; }
+
+    template<typename Report> void forEach(Report report) const
+    {
+        qsizetype start = 0;
+        for (const platform::FileLookup kind : m_kinds) {
+            const qsizetype end = m_names.indexOf('\0', start);
+            report(QByteArrayView(m_names).sliced(start, end - start), kind);
+            start = end + 1;
+        }
+    }
+
+private:
+    static constexpr qsizetype maxNameBytes = 1024 * 1024;
+    QByteArray m_names; // each name ended by a NUL, which no name holds
+    std::vector<platform::FileLookup> m_kinds;
+    bool m_overflowed = false;
+};
+
+QByteArray withSeparator(QByteArray path)
+{
+    if (!path.endsWith(pathSeparator()))
+        path.append(pathSeparator());
+    return path;
+}
+
 } // namespace
 
 cFindFile::cFindFile(QObject *parent)
@@ -98,57 +143,81 @@ void cFindFile::sStartSearch()
         // a search started from a handler inside a walk has a path of its own
         const auto restoreOuterWalkPath =
             qScopeGuard([this, outer = std::exchange(m_walkPath, {})] { m_walkPath = outer; });
-        walkLevel();
+        platform::FolderListing listing(withSeparator(m_searchpath));
+        walkLevel(listing);
     });
 }
 
-void cFindFile::walkLevel()
+// One listing serves both passes: pass 1 keeps the sub-folders and the matches, pass 2 reports
+// the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
+void cFindFile::walkLevel(platform::FolderListing &listing)
 {
-    const QByteArray pattern = m_fileToFind;
+    const platform::WildcardPattern pattern(m_fileToFind);
     const bool inclSubfolders = m_inclSubfolders;
-    QByteArray folder = m_searchpath;
-    if (!folder.endsWith(pathSeparator()))
-        folder.append(pathSeparator());
+    const QByteArray folder = withSeparator(m_searchpath);
 
     const auto isDotOrDotDot = [](QByteArrayView name) { return name == "." || name == ".."; };
 
     QList<QByteArray> subfolders;
-    {
-        static const platform::WildcardPattern everyEntry(QByteArrayLiteral("*"));
-        platform::DirectorySearch search(folder, everyEntry);
-        while (search.isValid()) {
-            if (!isDotOrDotDot(search.name()) && search.isFolder())
-                subfolders.append(search.name().toByteArray());
-            search.findNext();
-            platform::processPendingEvents();
+    Matches matches;
+    while (listing.next()) {
+        const QByteArrayView name = listing.name();
+        const bool dotOrDotDot = isDotOrDotDot(name);
+        std::optional<platform::FileLookup> kind;
+        if (!dotOrDotDot) {
+            kind = listing.kind();
+            if (kind->kind == platform::FileKind::Folder)
+                subfolders.append(name.toByteArray());
         }
+        // "." and ".." are folders, and never reported
+        if (pattern.matches(name))
+            matches.add(name, kind.value_or(platform::FileLookup{platform::FileKind::Folder}));
+        platform::processPendingEvents();
     }
+    const auto identity =
+        inclSubfolders && !subfolders.isEmpty() ? listing.identity() : std::nullopt;
+
     {
-        platform::DirectorySearch search(folder, platform::WildcardPattern(pattern));
-        while (search.isValid()) {
-            if (!isDotOrDotDot(search.name()))
-                Q_EMIT MatchFound(search.name().toByteArray(), folder);
-            search.findNext();
+        // the folder stays open for the reports, so that their files can be opened by name
+        const std::shared_ptr<const platform::OpenFolder> openFolder = listing.folder();
+        const auto report = [&](QByteArrayView name, platform::FileLookup kind) {
+            if (!isDotOrDotDot(name)) {
+                m_matchEntry = {openFolder, kind};
+                Q_EMIT MatchFound(name.toByteArray(), folder);
+                m_matchEntry = {};
+            }
             platform::processPendingEvents();
+        };
+        if (matches.overflowed()) {
+            listing.rewind();
+            while (listing.next()) {
+                if (pattern.matches(listing.name()))
+                    report(listing.name(), listing.kind());
+            }
+        } else {
+            matches.forEach(report);
         }
+        // closed before the descent: however deep the walk, one folder is open at a time
+        listing.close();
     }
     if (!inclSubfolders || subfolders.isEmpty())
         return;
 
-    const WalkPathEntry onWalkPath(m_walkPath, platform::folderIdentity(folder));
+    const WalkPathEntry onWalkPath(m_walkPath, identity);
     bool stopAnswer = false;
     for (const QByteArray &name : std::as_const(subfolders)) {
         const QByteArray subfolder = folder + name;
+        platform::FolderListing sublisting(subfolder);
         // a link back to a folder the walk is inside would lead round in circles
-        const auto identity = platform::folderIdentity(subfolder);
-        if (identity &&
-            std::find(m_walkPath.begin(), m_walkPath.end(), *identity) != m_walkPath.end())
+        const auto subidentity = sublisting.identity();
+        if (subidentity &&
+            std::find(m_walkPath.begin(), m_walkPath.end(), *subidentity) != m_walkPath.end())
             continue;
         Q_EMIT StopSearch(stopAnswer);
         if (stopAnswer)
             return;
         m_searchpath = subfolder;
-        walkLevel();
+        walkLevel(sublisting);
     }
 }
 

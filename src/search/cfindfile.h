@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_lookup.h"
+#include "platform/folder_listing.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -27,6 +28,10 @@ public:
     void setSSearchpath(const QByteArray &path);
     QByteArray sSearchpath() const;
 
+    // While MatchFound is raised: what the folder's listing told of the reported entry, so that a
+    // content search need not look the file up again.
+    platform::ListedEntry matchEntry() const { return m_matchEntry; }
+
 Q_SIGNALS:
     // name without folder; folder always ends with the path separator
     void MatchFound(const QByteArray &name, const QByteArray &folder);
@@ -38,7 +43,7 @@ private:
     [[noreturn]] static void RaiseError(Member member);
     template<typename Action> static auto trapped(Member member, Action action);
 
-    void walkLevel();
+    void walkLevel(platform::FolderListing &listing);
 
     qint32 m_fileFlag = 439; // an attribute mask, kept for the owner; the walk does not apply it
     bool m_inclSubfolders = true;
@@ -46,4 +51,5 @@ private:
     QByteArray m_searchpath;
     // the folders from the walk's top level down to the level being walked, to refuse loops
     std::vector<platform::FolderIdentity> m_walkPath;
+    platform::ListedEntry m_matchEntry;
 };

@@ -1,16 +1,11 @@
 #include "search/content_search.h"
 
 #include "platform/event_pump.h"
-#include "platform/file_lookup.h"
-#include "platform/raw_file.h"
 #include "platform/system_error.h"
-#include "search/byte_search.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace {
@@ -26,30 +21,6 @@ qint64 alignUp(qint64 value)
 {
     return (value + readAlignment - 1) / readAlignment * readAlignment;
 }
-
-// Room for the bytes carried over from one chunk to the next, directly in front of an aligned
-// read target, so that the two form one contiguous window to search.
-class SearchBuffer
-{
-public:
-    explicit SearchBuffer(qint64 carryCapacity)
-        : m_carryRoom(alignUp(carryCapacity))
-        , m_memory(static_cast<char *>(std::aligned_alloc(readAlignment, m_carryRoom + chunkSize)))
-    {
-        if (!m_memory)
-            throw std::bad_alloc();
-    }
-
-    char *readTarget() const { return m_memory.get() + m_carryRoom; }
-
-private:
-    struct Free
-    {
-        void operator()(char *memory) const { std::free(memory); }
-    };
-    qint64 m_carryRoom;
-    std::unique_ptr<char, Free> m_memory;
-};
 
 ContentSearchResult unreadable(const QString &why)
 {
@@ -96,49 +67,107 @@ private:
     const StatusSink &m_status;
 };
 
+// Why a candidate that its lookup or listing called ordinary could not be opened: it may have
+// been replaced by something that is never searched.
+ContentSearchResult openFailure(const Candidate &candidate, const platform::RawFile &file)
+{
+    if (file.wasNotRegular())
+        return {};
+    if (candidate.listed) {
+        const platform::FileKind kind = platform::lookupFile(candidate.path).kind;
+        if (kind == platform::FileKind::Folder || kind == platform::FileKind::System)
+            return {};
+    }
+    return unreadable(file.errorText());
+}
+
 } // namespace
 
 ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
                                       qint64 startPosition, const StatusSink &status)
 {
-    const QByteArray needle = text.toLocal8Bit();
-    if (needle.isEmpty())
+    return ContentSearch(text.toLocal8Bit()).search({path, {}}, startPosition, status);
+}
+
+platform::FileLookup Candidate::lookup() const
+{
+    return listed ? platform::lookupFile(path, listed->kind) : platform::lookupFile(path);
+}
+
+bool Candidate::open(platform::RawFile &file) const
+{
+    return file.open(path, listed ? listed->folder.get() : nullptr);
+}
+
+ContentSearch::ContentSearch(const QByteArray &needle)
+    : m_needle(needle)
+    , m_byteSearch(needle)
+    // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
+    , m_carryRoom(alignUp(std::max<qint64>(needle.size() - 1, 0)))
+    , m_buffer(static_cast<char *>(std::aligned_alloc(readAlignment, m_carryRoom + chunkSize)))
+{
+    if (!m_buffer)
+        throw std::bad_alloc();
+}
+
+ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 startPosition,
+                                          const StatusSink &status, platform::Residence *residence)
+{
+    if (m_needle.isEmpty())
         return {};
-    const platform::FileLookup lookup = platform::lookupFile(path);
+    const platform::FileLookup lookup = candidate.lookup();
     if (lookup.kind == platform::FileKind::Inaccessible)
         return unreadable(platform::systemErrorText(lookup.error));
     if (lookup.kind != platform::FileKind::Ordinary)
         return {};
 
     platform::RawFile file;
-    if (!file.open(path))
-        return unreadable(file.errorText());
+    if (!candidate.open(file))
+        return openFailure(candidate, file);
     const qint64 size = file.size();
     const qint64 start = std::max<qint64>(startPosition - 1, 0);
     if (start >= size)
         return {};
 
-    // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
-    const qint64 carryCapacity = needle.size() - 1;
-    SearchBuffer buffer(carryCapacity);
-    const ByteSearch byteSearch(needle);
-    char *const target = buffer.readTarget();
+    const qint64 length = m_needle.size();
+    const qint64 carryCapacity = length - 1;
+    char *const target = m_buffer.get() + m_carryRoom;
     BlockProgress progress(start, size, status);
     qint64 carried = 0;
+    platform::RawFile::Stretch stretch; // looked up at the first step
+    qint64 stretchStart = start;
     for (qint64 offset = start; offset < size;) {
-        const qint64 wanted = std::min(chunkSize, size - offset);
-        const qint64 got = file.readAt(offset, target, wanted);
-        if (got < 0)
-            return unreadable(file.errorText());
-        if (got < wanted)
-            return unreadable(QStringLiteral("the file became shorter while it was read"));
+        if (offset >= stretch.end) {
+            stretch = file.stretchAt(offset);
+            stretchStart = offset;
+        }
+        qint64 got;
+        if (!stretch.hole) {
+            const qint64 wanted = std::min(chunkSize, stretch.end - offset);
+            got = file.readAt(offset, target, wanted, offset == start ? residence : nullptr);
+            if (got < 0)
+                return unreadable(file.errorText());
+            if (got < wanted)
+                return unreadable(QStringLiteral("the file became shorter while it was read"));
+        } else if (offset - stretchStart < length) {
+            // A hole reads as zero bytes: its first L of them may complete a text that ends in
+            // zeros, or be the text; they are searched like read ones.
+            got = std::min({chunkSize, stretch.end - offset, stretchStart + length - offset});
+            std::memset(target, 0, size_t(got));
+        } else {
+            // The rest of the hole holds only the zeros just searched, and the carry-over is
+            // zeros already: nothing new can be found before the hole ends.
+            progress.reportUpTo(stretch.end);
+            offset = stretch.end;
+            continue;
+        }
 
         const char *window = target - carried;
         const qint64 windowSize = carried + got;
-        const qsizetype hit = byteSearch.indexIn(window, windowSize);
+        const qsizetype hit = m_byteSearch.indexIn(window, windowSize);
         if (hit >= 0) {
             const qint64 found = offset - carried + hit;
-            progress.reportUpTo(found + needle.size());
+            progress.reportUpTo(found + length);
             return {ContentSearchOutcome::Found, found + 1, {}};
         }
         progress.reportUpTo(offset + got);

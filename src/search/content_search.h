@@ -1,9 +1,16 @@
 #pragma once
 
+#include "platform/folder_listing.h"
+#include "platform/raw_file.h"
+#include "search/byte_search.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <cstdlib>
 #include <functional>
+#include <memory>
+#include <optional>
 
 enum class ContentSearchOutcome
 {
@@ -30,3 +37,38 @@ using StatusSink = std::function<void(const QString &status)>;
 // Looks for the text's local 8-bit bytes in the file's raw bytes, from startPosition (1-based).
 ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
                                       qint64 startPosition, const StatusSink &status = {});
+
+// A file to be searched, with what the listing of its folder told of it when that is known: then
+// it is neither looked up nor followed along its path again.
+struct Candidate
+{
+    QByteArray path;
+    std::optional<platform::ListedEntry> listed;
+
+    platform::FileLookup lookup() const;
+    bool open(platform::RawFile &file) const;
+};
+
+// Searches one file after another for the same bytes, with one read buffer for all of them.
+class ContentSearch
+{
+public:
+    explicit ContentSearch(const QByteArray &needle);
+
+    // residence: whether the file's first bytes were in memory (left as it is when none were
+    // read)
+    ContentSearchResult search(const Candidate &candidate, qint64 startPosition,
+                               const StatusSink &status, platform::Residence *residence = nullptr);
+
+private:
+    struct Free
+    {
+        void operator()(char *memory) const { std::free(memory); }
+    };
+
+    QByteArray m_needle;
+    ByteSearch m_byteSearch;
+    // room for the carry-over in front of an aligned read target
+    qint64 m_carryRoom;
+    std::unique_ptr<char, Free> m_buffer;
+};

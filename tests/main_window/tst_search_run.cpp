@@ -86,6 +86,7 @@ private Q_SLOTS:
     void moreCandidatesThanSixteenBitsHold();
     void contentPassWithoutCandidatesLeavesBarAtZero();
     void statusSeenDuringARunIsTheNewest();
+    void stopDuringTheContentPassLeavesNoDescriptorOpen();
 };
 
 void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine_data()
@@ -464,6 +465,37 @@ void tst_SearchRun::statusSeenDuringARunIsTheNewest()
     const auto *candidates = control<QListView>(&form, "List1")->model();
     QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(),
              candidates->index(candidates->rowCount() - 1, 0).data().toString());
+}
+
+// The files come from the disk, so the content pass reads ahead when the stop comes.
+void tst_SearchRun::stopDuringTheContentPassLeavesNoDescriptorOpen()
+{
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    QByteArrayList files;
+    for (int i = 0; i < 30; ++i)
+        files.append(tree.addFile("a/" + QByteArray::number(i) + ".asm", QByteArray(200000, 'x')));
+    Form1 &form = fixture.form();
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    // a whole run first, so that what the window keeps open for good is open before counting
+    pressEnterWith(form, QStringLiteral("HUB"));
+    for (const QByteArray &file : std::as_const(files))
+        evictFromMemory(file);
+    const int before = openDescriptorCount();
+    auto *stop = control<QToolButton>(&form, "img_stop");
+    int contentSteps = 0;
+    platform::setPendingEventsHandler([&] {
+        if (form.statusText().startsWith(QStringLiteral("Suche l")) && ++contentSteps == 60)
+            stop->click();
+    });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+    platform::installThrottledEventPump();
+
+    QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
+    QVERIFY(contentSteps >= 60);
+    QCOMPARE(openDescriptorCount(), before);
 }
 
 QTEST_MAIN(tst_SearchRun)

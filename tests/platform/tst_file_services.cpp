@@ -6,6 +6,7 @@
 #include "unprivileged_user.h"
 
 #include <QTest>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,13 +22,14 @@ private Q_SLOTS:
     void lookupTellsWhatAPathNames_data();
     void lookupTellsWhatAPathNames();
     void sizeAndFolderTest();
-    void folderIdentityFollowsLinks();
     void modificationTimeOfAFile();
     void replaceFileWritesWholeOrNotAtAll_data();
     void replaceFileWritesWholeOrNotAtAll();
     void rawFileReadsAtOffsets();
     void rawFileRefusesWhatIsNotARegularFile_data();
     void rawFileRefusesWhatIsNotARegularFile();
+    void pathsLongerThanTheSystemTakesAtOnce_data();
+    void pathsLongerThanTheSystemTakesAtOnce();
 };
 
 void tst_FileServices::lookupTellsWhatAPathNames_data()
@@ -83,20 +85,6 @@ void tst_FileServices::sizeAndFolderTest()
     QVERIFY(platform::isFolder(folder));
     QVERIFY(!platform::isFolder(file));
     QVERIFY(!platform::isFolder(tree.path("missing")));
-}
-
-void tst_FileServices::folderIdentityFollowsLinks()
-{
-    TestTree tree;
-    const QByteArray folder = tree.addFolder("a/b");
-    const QByteArray link = tree.addSymlink("c", "a/b");
-    const QByteArray other = tree.addFolder("a/d");
-
-    QVERIFY(platform::folderIdentity(folder).has_value());
-    QCOMPARE(platform::folderIdentity(link), platform::folderIdentity(folder));
-    QCOMPARE(platform::folderIdentity(tree.path("a/b/../b/")), platform::folderIdentity(folder));
-    QVERIFY(platform::folderIdentity(other) != platform::folderIdentity(folder));
-    QCOMPARE(platform::folderIdentity(tree.addFile("f")), std::nullopt);
 }
 
 void tst_FileServices::modificationTimeOfAFile()
@@ -234,6 +222,48 @@ void tst_FileServices::rawFileRefusesWhatIsNotARegularFile()
     QVERIFY(!file.open(tree.path(relative)));
     QVERIFY(!file.errorText().isEmpty());
     QCOMPARE(openDescriptorCount(), before);
+}
+
+void tst_FileServices::pathsLongerThanTheSystemTakesAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<FileKind>("kind");
+
+    QTest::addRow("file") << QByteArray("hub.prt") << FileKind::Ordinary;
+    QTest::addRow("link to a file") << QByteArray("to_hub") << FileKind::Ordinary;
+    QTest::addRow("folder") << QByteArray("sub") << FileKind::Folder;
+    QTest::addRow("folder with its trailing /") << QByteArray("sub/") << FileKind::Folder;
+    QTest::addRow("dangling link") << QByteArray("dangling") << FileKind::System;
+    QTest::addRow("missing") << QByteArray("missing.prt") << FileKind::Inaccessible;
+}
+
+void tst_FileServices::pathsLongerThanTheSystemTakesAtOnce()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(FileKind, kind);
+    TestTree tree;
+    const QByteArray deep = tree.addDeepFolder("top") + '/';
+    QVERIFY(deep.size() > PATH_MAX);
+    const QByteArray relative = deep.mid(tree.root().size() + 1);
+    tree.addFile(relative + "hub.prt", "0123456789");
+    tree.addSymlink(relative + "to_hub", "hub.prt");
+    tree.addFolder(relative + "sub");
+    tree.addSymlink(relative + "dangling", "nowhere");
+    const QByteArray path = deep + name;
+
+    QCOMPARE(platform::lookupFile(path).kind, kind);
+    QCOMPARE(platform::isFolder(path), kind == FileKind::Folder);
+    QCOMPARE(platform::fileSize(path).has_value(),
+             kind == FileKind::Ordinary || kind == FileKind::Folder);
+    QCOMPARE(platform::modificationTime(path).has_value(),
+             kind == FileKind::Ordinary || kind == FileKind::Folder);
+    platform::RawFile file;
+    QCOMPARE(file.open(path), kind == FileKind::Ordinary);
+    if (kind == FileKind::Ordinary) {
+        char buffer[16] = {};
+        QCOMPARE(file.readAt(2, buffer, 16), 8);
+        QCOMPARE(QByteArray(buffer, 8), "23456789");
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_FileServices)

@@ -25,6 +25,11 @@ void tst_WildcardPattern::matches_data()
     QTest::addRow("type needs its dot") << QByteArray("*.asm*") << QByteArray("hubasm") << false;
     QTest::addRow("other type") << QByteArray("*.asm*") << QByteArray("hub.prt.3") << false;
     QTest::addRow("star backtracks") << QByteArray("*.asm*") << QByteArray("a.as.asx.asm") << true;
+    QTest::addRow("type at the very start") << QByteArray("*.asm*") << QByteArray(".ASM") << true;
+    QTest::addRow("type cut short") << QByteArray("*.asm*") << QByteArray("hub.as") << false;
+    QTest::addRow("stars around a question")
+        << QByteArray("*.a?m*") << QByteArray("hub.AXM.2") << true;
+    QTest::addRow("stars around a star") << QByteArray("*a*m*") << QByteArray("hub.Am") << true;
     QTest::addRow("empty criterion") << QByteArray("*.*") << QByteArray("readme") << false;
     QTest::addRow("empty criterion, dot") << QByteArray("*.*") << QByteArray("read.me") << true;
     QTest::addRow("question one char") << QByteArray("hub.?") << QByteArray("HUB.3") << true;

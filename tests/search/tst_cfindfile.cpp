@@ -6,11 +6,15 @@
 
 #include "test_tree.h"
 
+#include <QMap>
 #include <QScopeGuard>
 #include <QSet>
 #include <QTest>
+#include <climits>
+#include <fcntl.h>
 #include <functional>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -88,6 +92,9 @@ private Q_SLOTS:
     void pendingEventsAfterEveryFurtherEntry();
     void errorsArriveAsOne9999AndCloseTheListing_data();
     void errorsArriveAsOne9999AndCloseTheListing();
+    void pathsLongerThanTheSystemTakesAtOnce();
+    void eachMatchComesWithWhatTheListingSaw();
+    void folderWithMoreMatchesThanAreKept();
 };
 
 void tst_cFindFile::cleanup()
@@ -394,6 +401,101 @@ void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing()
     finder.sStartSearch();
     QCOMPARE(recorder.events.count("stop"), 2);
     QCOMPARE(recorder.events.size(), 7);
+}
+
+void tst_cFindFile::pathsLongerThanTheSystemTakesAtOnce()
+{
+    TestTree tree;
+    const QByteArray deep = tree.addDeepFolder("top");
+    QVERIFY(deep.size() > PATH_MAX);
+    const QByteArray relative = deep.mid(tree.root().size() + 1);
+    tree.addFile(relative + "/hub.asm", "x");
+    tree.addSymlink(relative + "/up", "..");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    // the next folder is open when the walk asks before it, and none of the folders above it
+    const int before = openDescriptorCount();
+    int mostOpen = 0;
+    connect(&finder, &cFindFile::StopSearch, this,
+            [&] { mostOpen = std::max(mostOpen, openDescriptorCount() - before); });
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(mostOpen, 1);
+    // a question before every level below the top, none for the link back up
+    QCOMPARE(recorder.events.count("stop"), relative.count('/'));
+    QCOMPARE(recorder.events.last(), "match " + relative + "/hub.asm");
+    QCOMPARE(finder.sSearchpath(), deep);
+}
+
+void tst_cFindFile::eachMatchComesWithWhatTheListingSaw()
+{
+    TestTree tree;
+    tree.addFile("top/hub.asm", "x");
+    tree.addFile("top/w\xe4rme.asm", "x");
+    tree.addFile("top/.hidden.asm", "x");
+    tree.addFolder("top/old.asm");
+    tree.addFifo("top/pipe.asm");
+    tree.addSocket("top/socket.asm");
+    tree.addSymlink("top/link.asm", "hub.asm");
+    tree.addSymlink("top/dangling.asm", "nowhere");
+    cFindFile finder;
+    QMap<QByteArray, platform::FileKind> kinds;
+    connect(&finder, &cFindFile::MatchFound, this, [&](const QByteArray &name) {
+        const platform::ListedEntry entry = finder.matchEntry();
+        // the folder is open, so the file can be opened by its name in it
+        QVERIFY(entry.folder);
+        QVERIFY(::faccessat(entry.folder->descriptor(), name.constData(), F_OK,
+                            AT_SYMLINK_NOFOLLOW) == 0);
+        kinds.insert(name, entry.kind.kind);
+    });
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    // hidden names are the content search's rule, not the listing's
+    const QMap<QByteArray, platform::FileKind> expected{
+        {"hub.asm", platform::FileKind::Ordinary},
+        {"w\xe4rme.asm", platform::FileKind::Ordinary},
+        {".hidden.asm", platform::FileKind::Ordinary},
+        {"old.asm", platform::FileKind::Folder},
+        {"pipe.asm", platform::FileKind::System},
+        {"socket.asm", platform::FileKind::System},
+        {"link.asm", platform::FileKind::Ordinary},
+        {"dangling.asm", platform::FileKind::System},
+    };
+    QCOMPARE(kinds, expected);
+}
+
+void tst_cFindFile::folderWithMoreMatchesThanAreKept()
+{
+    // more than a mebibyte of names: the folder is listed again for its reports
+    constexpr int files = 6000;
+    TestTree tree;
+    QSet<QByteArray> expected;
+    for (int i = 0; i < files; ++i) {
+        const QByteArray name = QByteArray::number(i) + QByteArray(200, 'x') + ".asm";
+        expected.insert(tree.addFile("top/" + name));
+    }
+    expected.insert(tree.addFile("top/sub/deep.asm"));
+    cFindFile finder;
+    QList<QByteArray> reported;
+    connect(&finder, &cFindFile::MatchFound, this,
+            [&reported](const QByteArray &name, const QByteArray &folder) {
+                reported.append(folder + name);
+            });
+    int pumps = 0;
+    platform::setPendingEventsHandler([&pumps] { ++pumps; });
+    prepare(finder, tree.path("top"), "*.asm*");
+
+    finder.sStartSearch();
+
+    QCOMPARE(reported.size(), files + 1);
+    QCOMPARE(QSet<QByteArray>(reported.begin(), reported.end()), expected);
+    // one per entry in pass 1 (with ".", ".." and "sub"), one per match in pass 2, and the
+    // same in the sub-folder
+    QCOMPARE(pumps, (files + 3) + files + 3 + 1);
 }
 
 QTEST_GUILESS_MAIN(tst_cFindFile)

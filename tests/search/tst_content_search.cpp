@@ -6,6 +6,7 @@
 #include "test_tree.h"
 #include "unprivileged_user.h"
 
+#include <QFile>
 #include <QTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +79,8 @@ private Q_SLOTS:
     void fileRemovedBetweenWalkAndContentPass();
     void fileThatCannotBeOpened();
     void fileThatShrinksWhileItIsRead();
+    void holesGiveWhatReadingTheirZerosGives_data();
+    void holesGiveWhatReadingTheirZerosGives();
 };
 
 void tst_ContentSearch::cleanup()
@@ -322,6 +325,76 @@ void tst_ContentSearch::fileThatShrinksWhileItIsRead()
     QCOMPARE(result.outcome, ContentSearchOutcome::Unreadable);
     QCOMPARE(result.position, 0);
     QVERIFY(!result.error.isEmpty());
+}
+
+using Pieces = QList<std::pair<qint64, QByteArray>>;
+
+void tst_ContentSearch::holesGiveWhatReadingTheirZerosGives_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<Pieces>("data"); // written at 0-based offsets; the rest stays holes
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("start");
+
+    const qint64 size = 300000;
+    const qint64 block = 4096;
+    const QByteArray zeros4(4, '\0');
+    QTest::addRow("text in data after a hole")
+        << size << Pieces{{50 * block, filler(100).replace(40, 9, partName)}} << partName << 1LL;
+    QTest::addRow("text from a hole into data")
+        << size << Pieces{{49 * block, "AB" + filler(200)}} << QByteArray("\0\0\0AB", 5) << 1LL;
+    QTest::addRow("text from data into a hole")
+        << size << Pieces{{50 * block - 2, "XY"}} << QByteArray("XY\0\0\0", 5) << 1LL;
+    QTest::addRow("zeros, where the first hole begins")
+        << size << Pieces{{0, filler(2 * block)}, {60 * block, filler(100)}} << zeros4 << 1LL;
+    QTest::addRow("zeros, as long as a hole")
+        << size << Pieces{{0, filler(block)}, {2 * block, filler(block)}} << QByteArray(block, '\0')
+        << 1LL;
+    QTest::addRow("zeros, longer than any hole")
+        << size << Pieces{{0, filler(block)}, {2 * block, filler(size - 2 * block)}}
+        << QByteArray(block + 1, '\0') << 1LL;
+    QTest::addRow("zeros, from a start inside a hole")
+        << size << Pieces{{0, filler(block)}} << zeros4 << 10000LL;
+    QTest::addRow("text, nothing but holes") << size << Pieces{} << partName << 1LL;
+    QTest::addRow("zeros, nothing but holes") << size << Pieces{} << zeros4 << 1LL;
+    QTest::addRow("text, hole to the end") << size << Pieces{{0, filler(block)}} << partName << 1LL;
+    QTest::addRow("text after holes of several chunks")
+        << 10 * size << Pieces{{9 * size, filler(1000).replace(999 - 9, 9, partName)}} << partName
+        << 1LL;
+}
+
+// A sparse file and a file of the same bytes written out: the same result, the same status
+// texts, as often asked.
+void tst_ContentSearch::holesGiveWhatReadingTheirZerosGives()
+{
+    QFETCH(qint64, size);
+    QFETCH(Pieces, data);
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, start);
+    TestTree tree;
+    const QByteArray sparse = tree.addSparseFile("sparse.asm", size, 0, {});
+    QByteArray bytes(size, '\0');
+    {
+        QFile file(QFile::decodeName(sparse));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        for (const auto &[offset, piece] : data) {
+            QVERIFY(file.seek(offset));
+            QCOMPARE(file.write(piece), piece.size());
+            bytes.replace(offset, piece.size(), piece);
+        }
+    }
+    struct stat status;
+    QCOMPARE(::stat(sparse.constData(), &status), 0);
+    QVERIFY2(status.st_blocks * 512 < size, "the file system wrote the holes out");
+    const QByteArray dense = tree.addFile("dense.asm", bytes);
+
+    const Search fromHoles = search(sparse, text, start);
+    const Search fromZeros = search(dense, text, start);
+
+    QCOMPARE(fromHoles.result.outcome, fromZeros.result.outcome);
+    QCOMPARE(fromHoles.result.position, fromZeros.result.position);
+    QCOMPARE(fromHoles.statuses, fromZeros.statuses);
+    QCOMPARE(fromHoles.pendingEventCalls, fromZeros.pendingEventCalls);
 }
 
 QTEST_GUILESS_MAIN(tst_ContentSearch)

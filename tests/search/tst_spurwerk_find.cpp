@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <climits>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -87,6 +88,8 @@ private Q_SLOTS:
     void badUsage();
     void helpExplains();
     void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
+    void whatIsNotAFileIsPassedOverQuietly();
+    void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
 private:
     TestTree m_tree;
@@ -215,6 +218,37 @@ void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
     QCOMPARE(run.out, tree.path("open.asm") + '\n');
     QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + ": cannot be listed\n"));
     QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
+}
+
+void tst_SpurwerkFind::whatIsNotAFileIsPassedOverQuietly()
+{
+    // a FIFO opened for reading without a writer would block the run for good
+    TestTree tree;
+    tree.addFifo("top/pipe.asm");
+    tree.addSocket("top/socket.asm");
+    tree.addSymlink("top/dangling.asm", "nowhere");
+    tree.addFolder("top/folder.asm");
+    tree.addFile("top/sub/hub.asm", "PART_0042");
+
+    const Run run = spurwerkFind({"--type", "asm", "PART_0042", tree.path("top")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, tree.path("top/sub/hub.asm") + '\n');
+    QCOMPARE(run.err, QByteArray());
+}
+
+void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()
+{
+    TestTree tree;
+    const QByteArray deep = tree.addDeepFolder("top");
+    QVERIFY(deep.size() > PATH_MAX);
+    const QByteArray hit = tree.addFile(deep.mid(tree.root().size() + 1) + "/hub.asm", "PART_0042");
+
+    const Run run = spurwerkFind({"--type", "asm", "PART_0042", tree.path("top")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, hit + '\n');
+    QCOMPARE(run.err, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkFind)

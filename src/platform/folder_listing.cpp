@@ -1,0 +1,101 @@
+#include "platform/folder_listing.h"
+
+#include "platform/long_path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Enough for a folder of a few hundred entries in one call, as the C library's readdir takes.
+constexpr qsizetype listingBufferSize = 32 * 1024;
+
+std::shared_ptr<const OpenFolder> openFolder(const QByteArray &path)
+{
+    const int descriptor = openPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    return descriptor >= 0 ? std::make_shared<const OpenFolder>(descriptor) : nullptr;
+}
+
+} // namespace
+
+OpenFolder::~OpenFolder()
+{
+    ::close(m_descriptor);
+}
+
+FolderListing::FolderListing(const QByteArray &path)
+    : m_folder(openFolder(path))
+{}
+
+void FolderListing::close()
+{
+    m_folder.reset();
+    m_buffer.reset();
+    m_name = {};
+}
+
+std::optional<FolderIdentity> FolderListing::identity()
+{
+    if (!m_identityAsked && isOpen()) {
+        m_identityAsked = true;
+        struct stat status;
+        if (::fstat(m_folder->descriptor(), &status) == 0)
+            m_identity = FolderIdentity{status.st_dev, status.st_ino};
+    }
+    return m_identity;
+}
+
+bool FolderListing::next()
+{
+    if (!isOpen())
+        return false;
+    if (m_position >= m_filled) {
+        if (!m_buffer)
+            m_buffer.reset(new char[listingBufferSize]);
+        // a read error ends the listing like its end does
+        const ssize_t got = ::getdents64(m_folder->descriptor(), m_buffer.get(), listingBufferSize);
+        m_filled = got > 0 ? got : 0;
+        m_position = 0;
+        if (m_filled == 0) {
+            m_name = {};
+            return false;
+        }
+    }
+    const auto *entry = reinterpret_cast<const dirent64 *>(m_buffer.get() + m_position);
+    m_position += entry->d_reclen;
+    m_name = QByteArrayView(entry->d_name);
+    m_type = entry->d_type;
+    return true;
+}
+
+void FolderListing::rewind()
+{
+    if (isOpen())
+        ::lseek(m_folder->descriptor(), 0, SEEK_SET);
+    m_filled = 0;
+    m_position = 0;
+    m_name = {};
+}
+
+FileLookup FolderListing::kind() const
+{
+    switch (m_type) {
+    case DT_REG:
+        return {FileKind::Ordinary};
+    case DT_DIR:
+        return {FileKind::Folder};
+    case DT_FIFO:
+    case DT_SOCK:
+    case DT_CHR:
+    case DT_BLK:
+        return {FileKind::System};
+    default: // a symbolic link, or a file system that leaves the type to a lookup
+        return lookupEntry(isOpen() ? m_folder->descriptor() : -1, m_name.data());
+    }
+}
+
+} // namespace platform

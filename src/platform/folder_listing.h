@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/file_lookup.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <memory>
+
+namespace platform {
+
+// A folder's descriptor, shared by whoever still opens files in it; closed with the last share.
+class OpenFolder
+{
+public:
+    explicit OpenFolder(int descriptor)
+        : m_descriptor(descriptor)
+    {}
+    ~OpenFolder();
+    OpenFolder(const OpenFolder &) = delete;
+    OpenFolder &operator=(const OpenFolder &) = delete;
+
+    int descriptor() const { return m_descriptor; }
+
+private:
+    int m_descriptor;
+};
+
+// What a folder's listing told of one of its entries: enough to open it without looking it up
+// or following its path again.
+struct ListedEntry
+{
+    std::shared_ptr<const OpenFolder> folder;
+    FileLookup kind;
+};
+
+// A folder opened by its descriptor and listed in one go, "." and ".." included, in the order
+// the file system delivers the entries; each entry with its kind, from the listing itself where
+// the file system gives it. Closed when the object goes, whatever ends the listing, unless the
+// folder is shared on.
+class FolderListing
+{
+public:
+    // Opens the folder (a path of any length); not open when it cannot be listed.
+    explicit FolderListing(const QByteArray &path);
+    FolderListing(const FolderListing &) = delete;
+    FolderListing &operator=(const FolderListing &) = delete;
+
+    bool isOpen() const { return m_folder != nullptr; }
+    // Gives up the listing's share of the folder.
+    void close();
+    // The folder, for opening its entries; none when it is not open.
+    std::shared_ptr<const OpenFolder> folder() const { return m_folder; }
+
+    // Asked while the folder is open, kept after; none when it could not be opened.
+    std::optional<FolderIdentity> identity();
+
+    // Moves to the next entry (the first one, the first time); false at the end of the listing,
+    // on a read error or when closed.
+    bool next();
+    // Lists the folder again from its first entry.
+    void rewind();
+    // The current entry's name; valid until the next call of next.
+    QByteArrayView name() const { return m_name; }
+    // The current entry's kind, while the folder is open: Ordinary, Folder, System or
+    // Inaccessible, following a symbolic link; asks the file system only when the listing does
+    // not tell.
+    FileLookup kind() const;
+
+private:
+    std::shared_ptr<const OpenFolder> m_folder;
+    std::optional<FolderIdentity> m_identity;
+    bool m_identityAsked = false;
+    // what one getdents64 call delivered, and where the next entry starts in it
+    std::unique_ptr<char[]> m_buffer;
+    qsizetype m_filled = 0;
+    qsizetype m_position = 0;
+    QByteArrayView m_name;
+    unsigned char m_type = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,78 @@
+#include "search/content_pass.h"
+
+#include "platform/raw_file.h"
+
+#include <utility>
+
+namespace {
+
+// Candidates read ahead; the kernel reads several files at once far faster than one after another.
+constexpr size_t readAheadFiles = 16;
+// Bytes asked for per candidate: most CAD files whole, and the first chunks of a large one; the
+// kernel's own read-ahead takes over when it is read on.
+constexpr qint64 readAheadBytes = 512 * 1024;
+// A warm cache costs the read-ahead's system calls and gains nothing: after this many files found
+// in memory in a row, when searched or read ahead, the pass reads ahead no more until one is not.
+// A file in memory can look as if it were not, when the kernel would have to start its own
+// read-ahead to hand it over, so one such file must not keep the pass reading ahead for long.
+constexpr int readAheadSpan = 2 * int(readAheadFiles);
+
+} // namespace
+
+ContentPass::ContentPass(StatusSink status)
+    : m_status(std::move(status))
+{}
+
+void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed)
+{
+    m_pending.push_back({{path, listed}});
+    if (m_readAheadSpan > 0 && m_pending.size() > 1)
+        readAhead(m_pending.back());
+}
+
+bool ContentPass::isFull() const
+{
+    return m_pending.size() > readAheadFiles;
+}
+
+ContentSearchResult ContentPass::searchNext(const QString &text)
+{
+    if (!m_search || text != m_text) {
+        m_text = text;
+        m_search.emplace(text.toLocal8Bit());
+    }
+    // the candidates added while the files were in memory
+    for (size_t i = 1; i < m_pending.size() && m_readAheadSpan > 0; ++i)
+        readAhead(m_pending[i]);
+    const Candidate candidate = std::move(m_pending.front().candidate);
+    m_pending.pop_front();
+    // a candidate that is not read costs the disk nothing either
+    platform::Residence residence = platform::Residence::InMemory;
+    const ContentSearchResult result = m_search->search(candidate, 1, m_status, &residence);
+    noteResidence(residence);
+    return result;
+}
+
+void ContentPass::readAhead(Pending &pending)
+{
+    if (std::exchange(pending.readAhead, true))
+        return;
+    // never open what is not a regular file: opening a device can have side effects
+    if (pending.candidate.lookup().kind != platform::FileKind::Ordinary)
+        return;
+    platform::RawFile file;
+    if (!pending.candidate.open(file))
+        return;
+    const platform::Residence residence = file.firstByteResidence();
+    if (residence != platform::Residence::InMemory)
+        file.readAhead(readAheadBytes);
+    noteResidence(residence);
+}
+
+void ContentPass::noteResidence(platform::Residence residence)
+{
+    if (residence != platform::Residence::InMemory)
+        m_readAheadSpan = readAheadSpan;
+    else if (m_readAheadSpan > 0)
+        --m_readAheadSpan;
+}

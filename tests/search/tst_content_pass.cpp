@@ -1,0 +1,236 @@
+#include "search/content_pass.h"
+
+#include "platform/event_pump.h"
+#include "search/cfindfile.h"
+
+#include "test_tree.h"
+#include "unprivileged_user.h"
+
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray partName("PART_0042");
+
+// Several chunks of bytes that never hold the part name, so a search reads every one of them.
+QByteArray filler(qsizetype size, char seed = 'a')
+{
+    QByteArray bytes(size, seed);
+    for (qsizetype i = 0; i < size; i += 97)
+        bytes[i] = char('A' + i % 26);
+    return bytes;
+}
+
+struct Walked
+{
+    QByteArray path;
+    platform::ListedEntry entry;
+};
+
+// The assemblies of a folder as a walk reports them, with what its listing saw.
+QList<Walked> walk(const QByteArray &folder)
+{
+    QList<Walked> walked;
+    cFindFile finder;
+    QObject::connect(&finder, &cFindFile::MatchFound, &finder,
+                     [&](const QByteArray &name, const QByteArray &in) {
+                         walked.append({in + name, finder.matchEntry()});
+                     });
+    finder.setSSearchpath(folder);
+    finder.setSFileToFind("*.asm*");
+    finder.sStartSearch();
+    return walked;
+}
+
+// "path: outcome, n statuses"
+QString described(const QByteArray &path, const ContentSearchResult &result, qsizetype statuses)
+{
+    QString outcome;
+    switch (result.outcome) {
+    case ContentSearchOutcome::Found:
+        outcome = QStringLiteral("found at %1").arg(result.position);
+        break;
+    case ContentSearchOutcome::NotFound:
+        outcome = QStringLiteral("not found");
+        break;
+    case ContentSearchOutcome::Unreadable:
+        outcome = QStringLiteral("unreadable");
+        break;
+    }
+    return QStringLiteral("%1: %2, %3 statuses")
+        .arg(QString::fromLocal8Bit(path), outcome)
+        .arg(statuses);
+}
+
+} // namespace
+
+class tst_ContentPass : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+    void givesWhatSearchingEachFileGives();
+    void textIsReadAnewForEveryCandidate();
+    void fileChangedAfterItWasReadAhead_data();
+    void fileChangedAfterItWasReadAhead();
+    void stopLeavesNoDescriptorOpen();
+};
+
+void tst_ContentPass::cleanup()
+{
+    platform::setPendingEventsHandler({});
+}
+
+// Whether its kinds come from the walk's listing or are looked up: every candidate ends as
+// SearchFileForText ends it, in the order added, and what is never searched shows no progress.
+void tst_ContentPass::givesWhatSearchingEachFileGives()
+{
+    TestTree tree;
+    tree.addFile("top/found.asm", filler(100000).replace(70000, 9, partName));
+    tree.addFile("top/not_found.asm", filler(100000));
+    tree.addFile("top/empty.asm");
+    tree.addFile("top/.hidden.asm", partName);
+    tree.addFile("top/locked.asm", partName);
+    tree.addFolder("top/folder.asm");
+    tree.addFifo("top/pipe.asm");
+    tree.addSocket("top/socket.asm");
+    tree.addSymlink("top/link.asm", "found.asm");
+    tree.addSymlink("top/dangling.asm", "nowhere");
+    QCOMPARE(::chmod(tree.path("top/locked.asm").constData(), 0), 0);
+    const UnprivilegedUser user(tree);
+    const QList<Walked> walked = walk(tree.path("top"));
+    QCOMPARE(walked.size(), 10);
+
+    QStringList expected;
+    for (const Walked &candidate : walked) {
+        QStringList statuses;
+        const ContentSearchResult alone =
+            SearchFileForText(candidate.path, QString::fromLatin1(partName), 1,
+                              [&statuses](const QString &status) { statuses.append(status); });
+        expected.append(described(candidate.path, alone, statuses.size()));
+    }
+    for (const bool listed : {true, false}) {
+        QStringList statuses;
+        ContentPass pass([&statuses](const QString &status) { statuses.append(status); });
+        QStringList outcomes;
+        const auto searchNext = [&] {
+            statuses.clear();
+            const QByteArray path = pass.nextPath();
+            const ContentSearchResult result = pass.searchNext(QString::fromLatin1(partName));
+            outcomes.append(described(path, result, statuses.size()));
+        };
+        for (const Walked &candidate : walked) {
+            pass.add(candidate.path, listed ? std::optional(candidate.entry) : std::nullopt);
+            if (pass.isFull())
+                searchNext();
+        }
+        while (!pass.isEmpty())
+            searchNext();
+        QCOMPARE(outcomes, expected);
+    }
+}
+
+void tst_ContentPass::textIsReadAnewForEveryCandidate()
+{
+    TestTree tree;
+    const QByteArray first = tree.addFile("a.asm", "HUB and GEAR");
+    const QByteArray second = tree.addFile("b.asm", "GEAR only");
+    ContentPass pass;
+    pass.add(first);
+    pass.add(second);
+
+    QCOMPARE(pass.searchNext(QStringLiteral("HUB")).position, 1);
+    QCOMPARE(pass.searchNext(QStringLiteral("GEAR")).position, 1);
+}
+
+void tst_ContentPass::fileChangedAfterItWasReadAhead_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<ContentSearchOutcome>("outcome");
+
+    QTest::addRow("removed") << QStringLiteral("remove") << ContentSearchOutcome::Unreadable;
+    QTest::addRow("made unreadable") << QStringLiteral("lock") << ContentSearchOutcome::Unreadable;
+    QTest::addRow("replaced by a FIFO") << QStringLiteral("fifo") << ContentSearchOutcome::NotFound;
+    QTest::addRow("written anew") << QStringLiteral("rewrite") << ContentSearchOutcome::Found;
+}
+
+// The first candidate comes from the disk, so the pass reads the later ones ahead; the third is
+// changed once it has been read ahead, and its search sees it as it is then.
+void tst_ContentPass::fileChangedAfterItWasReadAhead()
+{
+    QFETCH(QString, change);
+    QFETCH(ContentSearchOutcome, outcome);
+    TestTree tree;
+    for (const char *name : {"a.asm", "b.asm", "c.asm"})
+        tree.addFile(QByteArray("top/") + name, filler(300000) + partName);
+    const QList<Walked> walked = walk(tree.path("top"));
+    QCOMPARE(walked.size(), 3);
+    for (const Walked &candidate : walked) {
+        if (!evictFromMemory(candidate.path))
+            QSKIP("this file system keeps files in memory: nothing is read ahead");
+    }
+    const QByteArray changed = walked.last().path;
+    // the user "nobody" must own the file and its folder to change them
+    if (::geteuid() == 0) {
+        QCOMPARE(::chown(tree.path("top").constData(), 65534, 65534), 0);
+        QCOMPARE(::chown(changed.constData(), 65534, 65534), 0);
+    }
+    const UnprivilegedUser user(tree);
+    ContentPass pass;
+    for (const Walked &candidate : walked)
+        pass.add(candidate.path, candidate.entry);
+
+    QCOMPARE(pass.searchNext(QString::fromLatin1(partName)).outcome, ContentSearchOutcome::Found);
+    QCOMPARE(pass.searchNext(QString::fromLatin1(partName)).outcome, ContentSearchOutcome::Found);
+    QVERIFY2(isInMemory(changed), "the third candidate was not read ahead");
+    if (change == u"remove") {
+        QCOMPARE(::unlink(changed.constData()), 0);
+    } else if (change == u"lock") {
+        QCOMPARE(::chmod(changed.constData(), 0), 0);
+    } else if (change == u"fifo") {
+        QCOMPARE(::unlink(changed.constData()), 0);
+        QCOMPARE(::mkfifo(changed.constData(), 0644), 0);
+    } else {
+        QFile file(QFile::decodeName(changed));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(partName), partName.size());
+    }
+    const ContentSearchResult result = pass.searchNext(QString::fromLatin1(partName));
+
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.error.isEmpty(), outcome != ContentSearchOutcome::Unreadable);
+}
+
+// A stop ends the pass between two candidates: the folders its pending candidates were listed
+// in, and every file it read ahead, are closed.
+void tst_ContentPass::stopLeavesNoDescriptorOpen()
+{
+    TestTree tree;
+    for (int i = 0; i < 40; ++i) {
+        tree.addFile("top/" + QByteArray::number(i % 7) + "/part" + QByteArray::number(i) + ".asm",
+                     filler(100000) + partName);
+    }
+    for (const Walked &candidate : walk(tree.path("top")))
+        evictFromMemory(candidate.path);
+    const int before = openDescriptorCount();
+    {
+        ContentPass pass;
+        int searched = 0;
+        for (const Walked &candidate : walk(tree.path("top"))) {
+            pass.add(candidate.path, candidate.entry);
+            if (pass.isFull() && ++searched < 5)
+                QCOMPARE(pass.searchNext(QString::fromLatin1(partName)).outcome,
+                         ContentSearchOutcome::Found);
+            if (searched == 5)
+                break;
+        }
+        QVERIFY(openDescriptorCount() > before);
+    }
+    QCOMPARE(openDescriptorCount(), before);
+}
+
+QTEST_GUILESS_MAIN(tst_ContentPass)
+#include "tst_content_pass.moc"
