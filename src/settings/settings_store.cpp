@@ -71,7 +71,7 @@ QString SettingsStore::value(Key key) const
 }
 
 // With a settings file that could not be read the user saw the defaults: only what differs from
-// them is the user's.
+// them is the user's, and only that is kept to be rescued.
 void SettingsStore::setValue(Key key, const QString &value)
 {
     if (!canSave() && value == this->value(key))
@@ -120,4 +120,10 @@ QString SettingsStore::readProblem() const
 SaveResult SettingsStore::sync()
 {
     return m_storage->sync();
+}
+
+RescueResult SettingsStore::rescue() const
+{
+    const std::optional<QString> notes = m_storage->value(keyDefinition(Key::Notes).readName);
+    return writeRescueFile(m_storage->fileName(), notes.value_or(QString()), m_storage->contents());
 }

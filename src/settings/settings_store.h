@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/rescue_file.h"
 #include "settings/save_result.h"
 
 #include <QByteArray>
@@ -46,6 +47,8 @@ public:
     // Writes every value set since the last sync, when one of them differs from the file's; what
     // was not written stays in this store for a later try. Nothing is written implicitly.
     SaveResult sync();
+    // Writes what sync() could not to a file of its own, for the user to take it from there.
+    RescueResult rescue() const;
 
 private:
     class Storage;
