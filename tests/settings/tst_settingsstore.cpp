@@ -45,6 +45,7 @@ private Q_SLOTS:
     void valuesNobodyChangedKeepTheirSpelling();
     void nothingChangedNothingWritten();
     void anotherCopysSaveIsMerged();
+    void symbolicLinkStaysOne();
     void sliderValue_data();
     void sliderValue();
     void folderLastIndex_data();
@@ -474,6 +475,22 @@ void tst_SettingsStore::anotherCopysSaveIsMerged()
     QCOMPARE(reread.sliderValue(), 30);
     QCOMPARE(reread.value(Key::Notes), QStringLiteral("alt"));
     QCOMPARE(reread.folderEntry(0), QByteArray("/zweite"));
+}
+
+void tst_SettingsStore::symbolicLinkStaysOne()
+{
+    TestTree tree;
+    const QByteArray kept = tree.addFile("dotfiles/spurwerk.conf", "[Optionen]\nANZI=-1\n");
+    QDir().mkpath(QFileInfo(SettingsFile::path()).path());
+    QVERIFY(QFile::link(QFile::decodeName(kept), SettingsFile::path()));
+
+    SettingsStore store;
+    store.setValue(Key::SliderValue, QStringLiteral("37"));
+    QVERIFY(store.sync().saved());
+
+    QVERIFY(QFileInfo(SettingsFile::path()).isSymLink());
+    QCOMPARE(contentsOf(QFile::decodeName(kept)),
+             QByteArray("[Optionen]\nANZI=-1\nslider1.value=37\n"));
 }
 
 void tst_SettingsStore::sliderValue_data()
