@@ -40,6 +40,9 @@ WindowFixture::WindowFixture()
     if (configHome.isEmpty())
         qFatal("window tests must run with an isolated XDG_CONFIG_HOME");
     QDir(configHome + QStringLiteral("/spurwerk")).removeRecursively();
+    const QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!stateHome.isEmpty())
+        QDir(stateHome + QStringLiteral("/spurwerk")).removeRecursively();
     platform::setDesktopOpener([this](const QUrl &address) { opened.append(address); });
 }
 

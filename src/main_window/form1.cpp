@@ -9,6 +9,7 @@
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/controls.h"
 #include "platform/windows/deferred_label_text.h"
+#include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
 #include "platform/windows/throttled_event_pump.h"
 #include "platform/windows/twips.h"
@@ -245,6 +246,10 @@ void Form1::setTabOrder()
 void Form1::Form_Load(const QString &fileArgument)
 {
     m_form2.unload();
+    if (const QString problem = m_store.readProblem(); !problem.isEmpty())
+        platform::showMessage(this, problem + QStringLiteral("\n\nSpurwerk startet mit den "
+                                                             "Voreinstellungen und überschreibt "
+                                                             "diese Datei nicht."));
     Slider1->blockSignals(true);
     Slider1->setValue(m_store.sliderValue());
     Slider1->blockSignals(false);
@@ -273,7 +278,12 @@ void Form1::Form_Unload()
     m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
     m_store.setValue(SettingsStore::Key::Notes, notesToStore());
     m_form2.unload();
-    m_store.sync();
+    // Nothing the user typed goes without a word: what could not be saved goes to a file of its
+    // own, and the message names it.
+    if (const SaveResult saved = m_store.sync(); !saved.saved())
+        platform::showMessage(
+            this, QStringLiteral("Die Einstellungen wurden nicht gespeichert.\n\n") +
+                      saved.reason() + QStringLiteral("\n\n") + m_store.rescue().report());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

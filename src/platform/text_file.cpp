@@ -26,7 +26,7 @@ namespace {
 
 FileWriteResult failure(int error)
 {
-    return {false, systemErrorText(error)};
+    return {false, systemErrorText(error), error};
 }
 
 bool writeAll(int descriptor, const QByteArray &contents)
@@ -42,6 +42,24 @@ bool writeAll(int descriptor, const QByteArray &contents)
         done += written;
     }
     return true;
+}
+
+// Writes everything and brings it to disk; false with errno when that failed.
+bool writeAllToDisk(int descriptor, const QByteArray &contents)
+{
+    return writeAll(descriptor, contents) && (::fdatasync(descriptor) == 0 || errno == EINVAL);
+}
+
+// Closes a file that was being written: whether all of it went well, with errno of the first
+// failure in error.
+bool closeWritten(int descriptor, bool written, int &error)
+{
+    error = errno;
+    if (::close(descriptor) != 0 && written) {
+        error = errno;
+        return false;
+    }
+    return written;
 }
 
 // A new file beside the target, under a name nobody else has taken; -1 with errno when none.
@@ -72,13 +90,11 @@ FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents)
     const int descriptor = createBeside(path, mode, temporary);
     if (descriptor < 0)
         return failure(errno);
-    bool written = writeAll(descriptor, contents) && (!exists || ::fchmod(descriptor, mode) == 0) &&
-                   (::fdatasync(descriptor) == 0 || errno == EINVAL);
-    int error = errno;
-    if (::close(descriptor) != 0 && written) {
-        written = false;
-        error = errno;
-    }
+    int error = 0;
+    bool written = closeWritten(descriptor,
+                                (!exists || ::fchmod(descriptor, mode) == 0) &&
+                                    writeAllToDisk(descriptor, contents),
+                                error);
     if (written && ::rename(temporary.constData(), path.constData()) != 0) {
         written = false;
         error = errno;
@@ -88,6 +104,33 @@ FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents)
         return failure(error);
     }
     return {true, {}};
+}
+
+FileWriteResult writeNewFile(const QByteArray &path, const QByteArray &contents)
+{
+    const int descriptor =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (descriptor < 0)
+        return failure(errno);
+    int error = 0;
+    if (!closeWritten(descriptor, writeAllToDisk(descriptor, contents), error)) {
+        ::unlink(path.constData());
+        return failure(error);
+    }
+    return {true, {}};
+}
+
+int makeFolders(const QByteArray &path)
+{
+    struct stat existing;
+    if (path.isEmpty() || ::stat(path.constData(), &existing) == 0)
+        return 0;
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash > 0) {
+        if (const int error = makeFolders(path.left(slash)))
+            return error;
+    }
+    return ::mkdir(path.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
 }
 
 } // namespace platform

@@ -24,6 +24,7 @@ struct FileWriteResult
 {
     bool written = false;
     QString errorText; // why not, for a person
+    int error = 0;     // the errno behind it
 };
 
 // Replaces the file's contents as a whole: they go to a new file beside it, which is renamed over
@@ -32,5 +33,13 @@ struct FileWriteResult
 // bytes: QSaveFile resolves a name against the working folder decoded as UTF-8, and so misses a
 // folder whose name is not.
 FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents);
+
+// Writes a file that must not exist yet, and on disk before it returns; an existing file of that
+// name is never touched (EEXIST), and a file that could not be written whole is removed again.
+FileWriteResult writeNewFile(const QByteArray &path, const QByteArray &contents);
+
+// Creates the folder and the folders above it that are missing: 0, or the errno of the first
+// that could not be made.
+int makeFolders(const QByteArray &path);
 
 } // namespace platform

@@ -1,195 +1,215 @@
 #include "settings/settings_storage.h"
 
-#include <QDir>
+#include "platform/raw_file.h"
+#include "platform/system_error.h"
+#include "platform/text_file.h"
+#include "settings/ini_syntax.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-#include <QTemporaryFile>
+#include <QStandardPaths>
 
 #include <cerrno>
-#include <sys/statvfs.h>
-#include <unistd.h>
+#include <cstdlib>
 
 namespace {
 
-const QString applicationName = QStringLiteral("spurwerk");
 const QString sectionName = QStringLiteral("Optionen");
-
-// The per-user file alone: the default constructor would also read organisation-wide and
-// system-wide files, and a broken one of those must not stop this file from being saved.
-QString userSettingsLocation()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, applicationName,
-                     applicationName)
-        .fileName();
-}
 
 QString folded(const QString &name)
 {
     return name.toCaseFolded();
 }
 
-// Only a file that exists and cannot be opened or parsed is unreadable; on Windows the settings
-// live in the registry and the location names no file. A private copy is parsed because
-// QSettings shares one parsed file per process and reports a parse error only to the instance
-// that parsed it first.
-bool existingFileUnreadable(const QString &location)
-{
-    QFile file(location);
-    if (!file.exists())
-        return false;
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(file.readAll()) < 0 || !copy.flush())
-        return true;
-    return QSettings(copy.fileName(), QSettings::NativeFormat).status() != QSettings::NoError;
-}
-
-// QSettings reads an unquoted hand-written value with commas as a list and "@ByteArray(...)" as
-// bytes; every text this program writes comes back as a plain string.
-QString storedText(const QVariant &stored)
-{
-    switch (stored.typeId()) {
-    case QMetaType::QStringList:
-        return stored.toStringList().join(QLatin1String(", "));
-    case QMetaType::QByteArray:
-        return QString::fromUtf8(stored.toByteArray());
-    default:
-        return stored.toString();
-    }
-}
-
-// QSettings says only that a write failed. The causes a user can act on: no permission or a
-// read-only file system where the file goes, or a disk without room for it.
-int writeFailureCause(const QString &fileName, qint64 bytesToWrite)
-{
-    // QSettings creates missing folders: the nearest one that exists is where it failed.
-    QString folder = QFileInfo(fileName).absolutePath();
-    while (!QFileInfo::exists(folder) && folder != QDir::rootPath())
-        folder = QFileInfo(folder).absolutePath();
-    const QByteArray folderPath = QFile::encodeName(folder);
-    if (::access(folderPath.constData(), W_OK) != 0)
-        return errno;
-    if (QFileInfo::exists(fileName) && ::access(QFile::encodeName(fileName).constData(), W_OK) != 0)
-        return errno;
-    struct statvfs space = {};
-    if (::statvfs(folderPath.constData(), &space) == 0 &&
-        qint64(space.f_bavail) * qint64(space.f_frsize) < bytesToWrite)
-        return ENOSPC;
-    return 0;
-}
-
 } // namespace
 
-SettingsStore::Storage::Storage()
-    : m_settings(std::make_unique<QSettings>(userSettingsLocation(), QSettings::NativeFormat))
-    , m_section(sectionName)
+bool SettingsStore::Storage::FileState::operator==(const FileState &other) const
 {
-    if (m_settings->status() != QSettings::NoError ||
-        existingFileUnreadable(m_settings->fileName())) {
-        // QSettings treats such a file as empty and would replace it on the next save.
-        m_settings.reset();
-        return;
-    }
-    readStoredKeys();
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
 }
 
-SettingsStore::Storage::~Storage() = default;
+SettingsStore::Storage::Storage()
+    : m_fileName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                 QStringLiteral("/spurwerk/spurwerk.conf"))
+    , m_path(QFile::encodeName(m_fileName))
+{
+    const FileContents file = readFile();
+    if (!file.sections) {
+        m_readProblem = QStringLiteral("Die Einstellungsdatei %1 konnte nicht gelesen werden: %2.")
+                            .arg(m_fileName, file.problem);
+        takeSections({});
+        return;
+    }
+    m_fileState = file.state;
+    takeSections(*file.sections);
+}
 
 std::optional<QString> SettingsStore::Storage::value(const QString &key) const
 {
-    const auto stored = m_keys.constFind(folded(key));
-    if (stored == m_keys.cend())
-        return std::nullopt;
-    return storedText(stored->value);
+    if (const std::optional<QByteArray> stored = spelt(m_sections, key))
+        return ini::valueText(*stored);
+    return std::nullopt;
 }
 
 std::optional<QByteArray> SettingsStore::Storage::bytes(const QString &key) const
 {
-    const auto stored = m_keys.constFind(folded(key));
-    if (stored == m_keys.cend())
-        return std::nullopt;
-    if (stored->value.typeId() == QMetaType::QByteArray)
-        return stored->value.toByteArray();
-    return storedText(stored->value).toLocal8Bit();
+    if (const std::optional<QByteArray> stored = spelt(m_sections, key))
+        return ini::valueBytes(*stored);
+    return std::nullopt;
 }
 
-void SettingsStore::Storage::setValue(const QString &key, const QVariant &value)
+void SettingsStore::Storage::setValue(const QString &key, const QString &text)
 {
-    StoredKey &stored = m_keys[folded(key)];
-    stored.value = value;
-    if (!m_settings)
-        return;
-    if (stored.path.isEmpty())
-        stored.path = m_section + QLatin1Char('/') + key;
-    for (const QString &otherPath : std::as_const(stored.otherPaths))
-        m_settings->remove(otherPath);
-    stored.otherPaths.clear();
-    m_settings->setValue(stored.path, value);
+    const std::optional<QByteArray> inFile = spelt(m_fileSections, key);
+    set(key, inFile && ini::valueText(*inFile) == text ? *inFile : ini::escapedValue(text));
 }
 
-qsizetype SettingsStore::Storage::keyCount() const
+void SettingsStore::Storage::setBytes(const QString &key, const QByteArray &bytes)
 {
-    return m_keys.size();
-}
-
-bool SettingsStore::Storage::canSave() const
-{
-    return m_settings != nullptr;
+    const std::optional<QByteArray> inFile = spelt(m_fileSections, key);
+    if (inFile && ini::valueBytes(*inFile) == bytes)
+        set(key, *inFile);
+    else if (bytes.isValidUtf8())
+        set(key, ini::escapedValue(QString::fromUtf8(bytes)));
+    else
+        set(key, ini::escapedValue(QString::fromLatin1(bytes), ini::Encoding::Latin1));
 }
 
 SaveResult SettingsStore::Storage::sync()
 {
-    if (!m_settings)
-        return {SaveResult::Outcome::Refused, userSettingsLocation()};
-    if (m_writeFailed) {
-        // Once a write failed, QSettings reports the error after every later sync, also after
-        // one that wrote. A fresh one, made while the old one lives, shares the changes that
-        // were not written and writes them as it starts.
-        m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::NativeFormat);
-    } else {
-        m_settings->sync();
+    if (!m_readProblem.isEmpty()) {
+        if (m_setKeys.isEmpty())
+            return {};
+        return {SaveResult::Outcome::Refused, m_fileName};
     }
-    m_writeFailed = m_settings->status() != QSettings::NoError;
-    // Another copy of the program may have saved meanwhile; sync() merged its keys.
-    readStoredKeys();
-    if (m_writeFailed)
-        return {SaveResult::Outcome::NotWritten, m_settings->fileName(),
-                writeFailureCause(m_settings->fileName(), approximateFileSize())};
+    if (m_sections == m_fileSections) {
+        m_setKeys.clear();
+        return {};
+    }
+    ini::Sections merged = m_sections;
+    if (fileState() != m_fileState) {
+        // Another copy of the program saved meanwhile: what this one set goes over what that
+        // one wrote, the rest of that stays.
+        const FileContents file = readFile();
+        if (!file.sections)
+            return {SaveResult::Outcome::Refused, m_fileName};
+        merged = *file.sections;
+        const Places theirs = placesIn(merged);
+        for (const QString &key : std::as_const(m_setKeys)) {
+            for (const Place &place : theirs.value(key))
+                merged[place.section].remove(place.key);
+            const Place ours = m_places.value(key).constFirst();
+            merged[ours.section][ours.key] = m_sections.value(ours.section).value(ours.key);
+        }
+    }
+    if (const int error = platform::makeFolders(m_path.left(m_path.lastIndexOf('/'))))
+        return {SaveResult::Outcome::NotWritten, m_fileName, error};
+    // A settings file that is a symbolic link (to where someone keeps such files) stays one: the
+    // file it leads to is replaced.
+    QByteArray target = m_path;
+    if (char *const resolved = ::realpath(m_path.constData(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    const platform::FileWriteResult written = platform::replaceFile(target, ini::written(merged));
+    if (!written.written)
+        return {SaveResult::Outcome::NotWritten, m_fileName, written.error};
+    m_fileState = fileState();
+    takeSections(merged);
     return {};
 }
 
-// About what the file takes: every line "key=value" of the section.
-qint64 SettingsStore::Storage::approximateFileSize() const
+SettingsStore::Storage::Places SettingsStore::Storage::placesIn(const ini::Sections &sections)
 {
-    qint64 size = m_section.size() + 3;
-    for (const StoredKey &stored : m_keys)
-        size += stored.path.size() + storedText(stored.value).toUtf8().size() + 2;
-    return size;
+    Places places;
+    const QString wanted = folded(sectionName);
+    for (auto section = sections.cbegin(); section != sections.cend(); ++section) {
+        if (folded(section.key()) != wanted)
+            continue;
+        for (auto key = section->cbegin(); key != section->cend(); ++key)
+            places[folded(key.key())].append(Place{section.key(), key.key()});
+    }
+    return places;
 }
 
-void SettingsStore::Storage::readStoredKeys()
+SettingsStore::Storage::FileContents SettingsStore::Storage::readFile() const
 {
-    QStringList sections = m_settings->childGroups();
-    sections.removeIf(
-        [](const QString &section) { return folded(section) != folded(sectionName); });
-    m_section = sections.value(0, sectionName);
-
-    m_keys.clear();
-    for (const QString &section : std::as_const(sections)) {
-        m_settings->beginGroup(section);
-        const QStringList keys = m_settings->childKeys();
-        for (const QString &key : keys) {
-            StoredKey &stored = m_keys[folded(key)];
-            const QString path = section + QLatin1Char('/') + key;
-            if (stored.path.isEmpty()) {
-                stored.path = path;
-                stored.value = m_settings->value(key);
-            } else {
-                stored.otherPaths.append(path);
-            }
-        }
-        m_settings->endGroup();
+    struct stat status;
+    if (::stat(m_path.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {ini::Sections(), std::nullopt, QString()};
+        return {std::nullopt, std::nullopt, platform::systemErrorText(errno)};
     }
+    if (S_ISDIR(status.st_mode))
+        return {std::nullopt, std::nullopt, QStringLiteral("an ihrer Stelle steht ein Ordner")};
+    if (!S_ISREG(status.st_mode))
+        return {std::nullopt, std::nullopt, QStringLiteral("sie ist keine gewöhnliche Datei")};
+
+    platform::RawFile file;
+    if (!file.open(m_path))
+        return {std::nullopt, std::nullopt, file.errorText()};
+    QByteArray data(file.size(), Qt::Uninitialized);
+    const qint64 length = file.readAt(0, data.data(), data.size());
+    if (length < 0)
+        return {std::nullopt, std::nullopt, file.errorText()};
+    data.truncate(length);
+    ini::ReadResult read = ini::read(data);
+    if (!read.problem.isEmpty())
+        return {std::nullopt, std::nullopt, read.problem};
+    return {std::move(read.sections),
+            FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim}, QString()};
+}
+
+std::optional<SettingsStore::Storage::FileState> SettingsStore::Storage::fileState() const
+{
+    struct stat status;
+    if (::stat(m_path.constData(), &status) != 0)
+        return std::nullopt;
+    return FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+}
+
+// The value of the key's spelling that counts, as the sections spell it.
+std::optional<QByteArray> SettingsStore::Storage::spelt(const ini::Sections &sections,
+                                                        const QString &key) const
+{
+    const auto places = m_places.constFind(folded(key));
+    if (places == m_places.cend())
+        return std::nullopt;
+    const Place &place = places->constFirst();
+    const auto section = sections.constFind(place.section);
+    if (section == sections.cend())
+        return std::nullopt;
+    const auto value = section->constFind(place.key);
+    if (value == section->cend())
+        return std::nullopt;
+    return *value;
+}
+
+void SettingsStore::Storage::set(const QString &key, const QByteArray &spelt)
+{
+    const QString foldedKey = folded(key);
+    QList<Place> &places = m_places[foldedKey];
+    if (places.isEmpty())
+        places.append(Place{m_section, key});
+    // The spelling that counts takes the value; the others go.
+    for (qsizetype other = 1; other < places.size(); ++other)
+        m_sections[places.at(other).section].remove(places.at(other).key);
+    places.resize(1);
+    m_sections[places.constFirst().section][places.constFirst().key] = spelt;
+    m_setKeys.insert(foldedKey);
+}
+
+void SettingsStore::Storage::takeSections(const ini::Sections &sections)
+{
+    m_fileSections = sections;
+    m_sections = sections;
+    m_places = placesIn(sections);
+    m_section = sectionName;
+    for (const QString &name : sections.keys()) {
+        if (folded(name) == folded(sectionName)) {
+            m_section = name;
+            break;
+        }
+    }
+    m_setKeys.clear();
 }

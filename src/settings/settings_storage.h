@@ -1,51 +1,83 @@
 #pragma once
 
+#include "settings/ini_document.h"
 #include "settings/save_result.h"
 #include "settings/settings_store.h"
 
 #include <QHash>
-#include <QStringList>
-#include <QVariant>
+#include <QList>
+#include <QSet>
 
-#include <memory>
 #include <optional>
+#include <sys/stat.h>
 
-class QSettings;
-
-// The section "Optionen" of the per-user QSettings, with keys and the section name matched
-// without regard to letter case, which QSettings on Linux does not do itself. When the existing
+// The section "Optionen" of the per-user settings file, with keys and the section name matched
+// without regard to letter case. The file is read and written here rather than through QSettings,
+// which would turn bytes that are not UTF-8 into replacement characters and write every value
+// anew: here a value nobody changed is written back as the file spelt it. When the existing
 // file cannot be read, values live in memory only and the file is left untouched.
 class SettingsStore::Storage
 {
 public:
     Storage();
-    ~Storage();
 
     // The value stored under the key in any letter case, or nothing when no spelling exists.
     std::optional<QString> value(const QString &key) const;
-    // The same as bytes: a value stored as bytes comes back unchanged, text in the local encoding.
+    // The same as bytes: those of a value stored as bytes, else the text's.
     std::optional<QByteArray> bytes(const QString &key) const;
-    // Replaces the value (a text, or bytes) under the spelling already stored (others are
-    // removed), or stores it under `key` as spelt here when the key is new.
-    void setValue(const QString &key, const QVariant &value);
+    // Replaces the value under the spelling already stored (others are removed), or stores it
+    // under `key` as spelt here when the key is new. A value equal to the file's keeps the
+    // file's spelling.
+    void setValue(const QString &key, const QString &text);
+    void setBytes(const QString &key, const QByteArray &bytes);
 
-    qsizetype keyCount() const;
-    bool canSave() const;
+    qsizetype keyCount() const { return m_places.size(); }
+    QString fileName() const { return m_fileName; }
+    QString readProblem() const { return m_readProblem; }
     SaveResult sync();
+    // The file as it would be with every value set: what sync() writes.
+    QByteArray contents() const { return ini::written(m_sections); }
 
 private:
-    struct StoredKey
+    struct Place
     {
-        QString path;           // "section/key" as spelt in the file; empty in memory-only mode
-        QStringList otherPaths; // further spellings of the same key, removed on the next write
-        QVariant value;         // a text, or bytes
+        QString section;
+        QString key;
+    };
+    // By case-folded key, the places of its spellings in the section "Optionen" in any letter
+    // case, in name order. The first one counts.
+    using Places = QHash<QString, QList<Place>>;
+
+    // The file's state when it was read or last written, to notice another program's write.
+    struct FileState
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified = {};
+        bool operator==(const FileState &other) const;
+    };
+    struct FileContents
+    {
+        std::optional<ini::Sections> sections; // none when the file could not be read
+        std::optional<FileState> state;        // none when there is no file
+        QString problem;                       // why it could not be read
     };
 
-    void readStoredKeys();
-    qint64 approximateFileSize() const;
+    static Places placesIn(const ini::Sections &sections);
+    FileContents readFile() const;
+    std::optional<FileState> fileState() const;
+    std::optional<QByteArray> spelt(const ini::Sections &sections, const QString &key) const;
+    void set(const QString &key, const QByteArray &spelt);
+    void takeSections(const ini::Sections &sections);
 
-    std::unique_ptr<QSettings> m_settings; // null in memory-only mode
-    bool m_writeFailed = false;            // the last sync could not write the file
-    QString m_section;                     // the section's spelling that new keys go into
-    QHash<QString, StoredKey> m_keys;      // by case-folded key
+    QString m_fileName;
+    QByteArray m_path;
+    QString m_readProblem; // why the existing file could not be read: then it is never written
+    ini::Sections m_fileSections; // as in the file when it was read or last written
+    std::optional<FileState> m_fileState;
+    ini::Sections m_sections; // m_fileSections with the values set since
+    Places m_places;          // of m_sections
+    QString m_section;        // the section's spelling that new keys go into
+    QSet<QString> m_setKeys;  // case-folded, set since the last sync
 };

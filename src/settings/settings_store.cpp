@@ -70,23 +70,25 @@ QString SettingsStore::value(Key key) const
     return m_storage->value(definition.readName).value_or(definition.defaultValue);
 }
 
+// With a settings file that could not be read the user saw the defaults: only what differs from
+// them is the user's, and only that is kept to be rescued.
 void SettingsStore::setValue(Key key, const QString &value)
 {
+    if (!canSave() && value == this->value(key))
+        return;
     m_storage->setValue(keyDefinition(key).writeName, value);
 }
 
 QByteArray SettingsStore::folderEntry(int index) const
 {
-    return m_storage->bytes(QString::number(index)).value_or(defaultFolderEntry().toLocal8Bit());
+    return m_storage->bytes(QString::number(index)).value_or(defaultFolderEntry().toUtf8());
 }
 
 void SettingsStore::setFolderEntry(int index, const QByteArray &path)
 {
-    const QString text = QString::fromLocal8Bit(path);
-    if (text.toLocal8Bit() == path)
-        m_storage->setValue(QString::number(index), text);
-    else
-        m_storage->setValue(QString::number(index), path);
+    if (!canSave() && path == folderEntry(index))
+        return;
+    m_storage->setBytes(QString::number(index), path);
 }
 
 int SettingsStore::sliderValue() const
@@ -107,10 +109,21 @@ int SettingsStore::folderLastIndex() const
 
 bool SettingsStore::canSave() const
 {
-    return m_storage->canSave();
+    return m_storage->readProblem().isEmpty();
+}
+
+QString SettingsStore::readProblem() const
+{
+    return m_storage->readProblem();
 }
 
 SaveResult SettingsStore::sync()
 {
     return m_storage->sync();
+}
+
+RescueResult SettingsStore::rescue() const
+{
+    const std::optional<QString> notes = m_storage->value(keyDefinition(Key::Notes).readName);
+    return writeRescueFile(m_storage->fileName(), notes.value_or(QString()), m_storage->contents());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/rescue_file.h"
 #include "settings/save_result.h"
 
 #include <QByteArray>
@@ -31,8 +32,8 @@ public:
     // Folder entry i under the key "i", as the path's bytes; default "/" (the root, as "C:\" is
     // on Windows).
     QByteArray folderEntry(int index) const;
-    // A path that is not text in the local encoding (a Latin-1 name on an old share) is stored as
-    // bytes, so that it comes back byte for byte; any other path is stored as its text.
+    // A path that is not valid UTF-8 (a Latin-1 name on an old share) is stored as its own bytes,
+    // so that it comes back byte for byte.
     void setFolderEntry(int index, const QByteArray &path);
 
     // Converted values, with the fallback for stored texts that do not convert.
@@ -41,8 +42,13 @@ public:
 
     // False when an existing settings file could not be read: then nothing is ever written to it.
     bool canSave() const;
-    // Writes every change to the file; what was not written stays in this store for a later try.
+    // Why, in a sentence for the user; empty when it could be read or there is none.
+    QString readProblem() const;
+    // Writes every value set since the last sync, when one of them differs from the file's; what
+    // was not written stays in this store for a later try. Nothing is written implicitly.
     SaveResult sync();
+    // Writes what sync() could not to a file of its own, for the user to take it from there.
+    RescueResult rescue() const;
 
 private:
     class Storage;

@@ -229,14 +229,24 @@ void tst_FolderList::folderNamesThatAreNotTextRoundTrip()
         SettingsStore store;
         QVERIFY(list.save(store).saved());
     }
-    // text stays plain text in the file
+    // text stays plain text in the file, other bytes stand there as they are
     QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/1")), QString::fromUtf8(utf8));
+    QVERIFY(SettingsFile::read().contains("\n0=" + latin1 + '\n'));
 
     FolderList reloaded;
     reloaded.load(SettingsStore());
     QCOMPARE(reloaded.entryPath(0), latin1);
     QCOMPARE(reloaded.entryPath(1), utf8);
     QCOMPARE(reloaded.entryText(1), QStringLiteral("/mnt/cad/wärme"));
+
+    // the last version stored such names as bytes: they load, and a save keeps them so
+    const QByteArray lastVersion("[Optionen]\n0=@ByteArray(/mnt/cad/w\\xe4rme)\nANZI=0\n");
+    SettingsFile::write(lastVersion);
+    SettingsStore store;
+    reloaded.load(store);
+    QCOMPARE(reloaded.entryPath(0), latin1);
+    QVERIFY(reloaded.save(store).saved());
+    QCOMPARE(SettingsFile::read(), lastVersion);
 }
 
 void tst_FolderList::checkStateIsUserEditable()

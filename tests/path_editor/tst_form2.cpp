@@ -6,11 +6,13 @@
 #include "platform/event_pump.h"
 #include "platform/windows/window_geometry.h"
 #include "search/content_search.h"
+#include "settings/failing_folder.h"
 #include "settings/settings_file.h"
 #include "settings/settings_store.h"
 #include "window_fixture.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -485,18 +488,26 @@ void tst_Form2::editorUnloadedDuringItsOwnRun()
 
 void tst_Form2::savingTheList_data()
 {
-    QTest::addColumn<bool>("fileReadable");
-    QTest::addRow("saved") << true;
-    QTest::addRow("settings file that could not be read") << false;
+    QTest::addColumn<QString>("refusal"); // empty when the save goes through
+    QTest::addRow("saved") << QString();
+    QTest::addRow("settings file that could not be read") << QStringLiteral("unreadable");
+    QTest::addRow("read-only settings folder") << QStringLiteral("read-only");
 }
 
 void tst_Form2::savingTheList()
 {
-    QFETCH(bool, fileReadable);
+    QFETCH(QString, refusal);
     WindowFixture fixture;
-    if (!fileReadable)
-        SettingsFile::write("[Optionen\nANZI=0\n");
+    const QByteArray broken("[Optionen\nANZI=0\n");
+    if (refusal == u"unreadable")
+        SettingsFile::write(broken);
     Form1 &form = fixture.form();
+    std::optional<FailingFolder> readOnly;
+    if (refusal == u"read-only") {
+        readOnly.emplace(QFileInfo(SettingsFile::path()).path(), FailingFolder::Kind::ReadOnly);
+        if (!readOnly->unavailable().isEmpty())
+            QSKIP(qPrintable(readOnly->unavailable()));
+    }
     const QPointer<Form2> opened = startEditor(form, QString());
     QTest::keyClicks(control<QLineEdit>(opened, "Text3"), QStringLiteral("/cad/"));
     press(opened, "Command3");
@@ -504,20 +515,25 @@ void tst_Form2::savingTheList()
     press(opened, "Command2");
 
     QCOMPARE(text(&form, "Label1"), QStringLiteral("/cad/"));
-    if (fileReadable) {
+    if (refusal.isEmpty()) {
         QVERIFY(fixture.boxes.texts.isEmpty());
         QVERIFY(opened->isUnloaded());
         QCOMPARE(SettingsStore().folderEntry(1), QByteArray("/cad/"));
         return;
     }
-    // the edits are not lost: the window stays, with its list, and says why
-    QCOMPARE(fixture.boxes.texts.size(), 1);
-    QVERIFY(fixture.boxes.texts.at(0).startsWith(
+    // The edits are not lost: the window stays, with its list, and says why (after the start's
+    // message about a file that could not be read).
+    QCOMPARE(fixture.boxes.texts.size(), refusal == u"unreadable" ? 2 : 1);
+    QVERIFY(fixture.boxes.texts.last().startsWith(
         QStringLiteral("Die Liste der Verzeichnisse wurde nicht gespeichert.")));
-    QVERIFY(fixture.boxes.texts.at(0).contains(SettingsFile::path()));
+    QVERIFY(fixture.boxes.texts.last().contains(SettingsFile::path()));
     QVERIFY(!opened->isUnloaded() && opened->isVisible());
     QCOMPARE(folderTexts(opened), (QStringList{QStringLiteral("/"), QStringLiteral("/cad/")}));
-    QCOMPARE(SettingsFile::read(), QByteArray("[Optionen\nANZI=0\n"));
+    readOnly.reset();
+    if (refusal == u"unreadable")
+        QCOMPARE(SettingsFile::read(), broken);
+    else
+        QVERIFY(!QFileInfo::exists(SettingsFile::path()));
 }
 
 QTEST_MAIN(tst_Form2)

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void modificationTimeOfAFile();
     void replaceFileWritesWholeOrNotAtAll_data();
     void replaceFileWritesWholeOrNotAtAll();
+    void newFileNeverReplacesOne();
     void rawFileReadsAtOffsets();
     void rawFileRefusesWhatIsNotARegularFile_data();
     void rawFileRefusesWhatIsNotARegularFile();
@@ -180,6 +181,26 @@ void tst_FileServices::replaceFileWritesWholeOrNotAtAll()
     QCOMPARE(modeOf(path), modeAfter >= 0 ? mode_t(modeAfter) : 0666 & ~currentUmask());
     // nothing left behind beside it
     QCOMPARE(namesIn(tree.path(folder)), QByteArrayList{"whatsfound.txt"});
+}
+
+void tst_FileServices::newFileNeverReplacesOne()
+{
+    TestTree tree;
+    const QByteArray path = tree.path("neu/ordner/datei.conf");
+    QCOMPARE(platform::makeFolders(tree.path("neu/ordner")), 0);
+    QVERIFY(platform::writeNewFile(path, "erste").written);
+
+    const platform::FileWriteResult again = platform::writeNewFile(path, "zweite");
+    QVERIFY(!again.written);
+    QCOMPARE(again.error, EEXIST);
+    QCOMPARE(contentsOf(path), QByteArray("erste"));
+
+    // no folder under a file, nor in a folder that refuses it
+    QCOMPARE(platform::makeFolders(path + "/unter"), ENOTDIR);
+    QCOMPARE(::chmod(tree.path("neu").constData(), 0555), 0);
+    const UnprivilegedUser user(tree);
+    QCOMPARE(platform::makeFolders(tree.path("neu/anderer/tiefer")), EACCES);
+    QCOMPARE(platform::writeNewFile(tree.path("neu/datei"), "x").error, EACCES);
 }
 
 void tst_FileServices::rawFileReadsAtOffsets()

@@ -1,10 +1,10 @@
 #include "settings/settings_file.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -12,6 +12,24 @@ QString configHome()
 {
     return qEnvironmentVariable("XDG_CONFIG_HOME");
 }
+
+// QSettings keeps one parsed copy per file name and trusts it while the file's size and time stay
+// the same, and the store writes behind its back: so QSettings reads a copy under a new name.
+class QSettingsReading
+{
+public:
+    QSettingsReading()
+    {
+        if (!m_copy.open() || m_copy.write(SettingsFile::read()) < 0 || !m_copy.flush())
+            qFatal("cannot copy the settings file");
+        m_settings.emplace(m_copy.fileName(), QSettings::IniFormat);
+    }
+    const QSettings &settings() const { return *m_settings; }
+
+private:
+    QTemporaryFile m_copy;
+    std::optional<QSettings> m_settings;
+};
 
 } // namespace
 
@@ -45,12 +63,6 @@ void SettingsFile::write(const QByteArray &content)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write the settings file");
     file.write(content);
-    // QSettings keeps a parsed copy per file and trusts it while size and time are unchanged;
-    // two hand-written files of one size within one clock tick must still differ in time.
-    static int filesWritten = 0;
-    const QDateTime distinctTime =
-        QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).addSecs(++filesWritten);
-    file.setFileTime(distinctTime, QFileDevice::FileModificationTime);
 }
 
 QByteArray SettingsFile::read()
@@ -61,14 +73,13 @@ QByteArray SettingsFile::read()
 
 QStringList SettingsFile::storedKeys()
 {
-    const QSettings settings(path(), QSettings::IniFormat);
-    return settings.allKeys();
+    return QSettingsReading().settings().allKeys();
 }
 
 std::optional<QString> SettingsFile::storedValue(const QString &sectionAndKey)
 {
-    const QSettings settings(path(), QSettings::IniFormat);
-    if (!settings.contains(sectionAndKey))
+    const QSettingsReading reading;
+    if (!reading.settings().contains(sectionAndKey))
         return std::nullopt;
-    return settings.value(sectionAndKey).toString();
+    return reading.settings().value(sectionAndKey).toString();
 }

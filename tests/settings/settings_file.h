@@ -20,7 +20,8 @@ public:
     static void write(const QByteArray &content);
     static QByteArray read();
 
-    // Keys of the file as "section/key", spelt as stored; and one key's value.
+    // Keys of the file as "section/key", spelt as stored, and one key's value, as QSettings reads
+    // them.
     static QStringList storedKeys();
     static std::optional<QString> storedValue(const QString &sectionAndKey);
 };
