@@ -40,6 +40,9 @@ const char helpText[] =
     "differ. Hidden files (names beginning with \".\"), folders, FIFOs, sockets and\n"
     "devices are never searched.\n"
     "\n"
+    "A folder reached more than once, through symbolic links or as a sub-folder of\n"
+    "another FOLDER, is searched the first time only.\n"
+    "\n"
     "Exit status: 0 when a file was found, 1 when none was, 2 on bad usage or when a\n"
     "FOLDER could not be listed or a file could not be read (each is named on standard\n"
     "error and the search goes on). Sub-folders that cannot be listed are passed over.\n";
@@ -186,6 +189,8 @@ int main(int argc, char **argv)
                          });
     }
     const QByteArray pattern = patternForCriterion(request->criterion);
+    // every folder once, however many FOLDERs and links lead to it
+    const cFindFile::Run run(finder);
     for (const QByteArray &folder : request->folders) {
         if (!DirExists(folder)) {
             complain(folder, QStringLiteral("not a folder"));

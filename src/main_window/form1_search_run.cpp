@@ -115,6 +115,8 @@ void Form1::RunSearch()
 
     // The walk processes events, and the purge empties List_temp: walk a copy.
     const QByteArrayList searchedFolders = m_searchedFolders->paths();
+    // a folder inside another ticked one, or reached through links, is walked once
+    const cFindFile::Run run(*nSearch);
     for (const QByteArray &folder : searchedFolders) {
         nSearch->setSFileToFind(pattern);
         nSearch->setSInclSubfolders(chk_under->isChecked());

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void enterRunsOverTheTickedFolders();
     void enterWithoutTickedFoldersShowsTheNotice();
     void foldersThatCannotBeListedYieldNothing();
+    void overlappingFoldersGiveEachHitOnce();
     void stopDuringTheWalk();
     void secondStopClickLetsTheContentPassFinish_data();
     void secondStopClickLetsTheContentPassFinish();
@@ -215,6 +216,28 @@ void tst_SearchRun::foldersThatCannotBeListedYieldNothing()
     QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(hit)});
     QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
     QVERIFY(fixture.boxes.texts.isEmpty());
+}
+
+// A run walks every folder once, however many ticked folders and links lead to it, so every hit
+// is listed and searched once.
+void tst_SearchRun::overlappingFoldersGiveEachHitOnce()
+{
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    const QByteArray top = tree.addFile("a/1.asm", "HUB");
+    const QByteArray inner = tree.addFile("a/sub/2.asm", "HUB");
+    tree.addSymlink("link", "a");
+    Form1 &form = fixture.form();
+    searchAssembliesIn(form,
+                       {tree.path("a/sub"), tree.path("a"), tree.path("link"), tree.path("a")});
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+
+    const QStringList once{QString::fromLocal8Bit(top), QString::fromLocal8Bit(inner)};
+    QCOMPARE(entries(form, "List1"), once);
+    QCOMPARE(entries(form, "List2"), once);
+    QCOMPARE(rowCount(form, "List_temp"), 4);
+    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
 }
 
 void tst_SearchRun::stopDuringTheWalk()

@@ -88,6 +88,7 @@ private Q_SLOTS:
     void badUsage();
     void helpExplains();
     void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
+    void eachFolderOnceHoweverManyWaysLeadToIt();
     void whatIsNotAFileIsPassedOverQuietly();
     void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
@@ -218,6 +219,23 @@ void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
     QCOMPARE(run.out, tree.path("open.asm") + '\n');
     QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + ": cannot be listed\n"));
     QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
+}
+
+// One run over all FOLDERs: a folder inside another one, named twice or reached through a link,
+// gives its hits once.
+void tst_SpurwerkFind::eachFolderOnceHoweverManyWaysLeadToIt()
+{
+    TestTree tree;
+    const QByteArray top = tree.addFile("top/a.asm", "PART_0042");
+    const QByteArray inner = tree.addFile("top/sub/b.asm", "PART_0042");
+    tree.addSymlink("top/link", "sub");
+
+    const Run run =
+        spurwerkFind({"PART_0042", tree.path("top/sub"), tree.path("top"), tree.path("top")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, inner + '\n' + top + '\n');
+    QCOMPARE(run.err, QByteArray());
 }
 
 void tst_SpurwerkFind::whatIsNotAFileIsPassedOverQuietly()
