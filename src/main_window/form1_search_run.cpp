@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr int unreadableNamesInToolTip = 20;
+constexpr int notReadNamesInToolTip = 20;
 
 const QColor noteRed(192, 0, 0);
 
@@ -39,10 +39,11 @@ const QColor noteRed(192, 0, 0);
 // a run left folders out and must not pass for a complete one.
 const QString incompleteNote = QStringLiteral("unvollständig: Unterverzeichnisse ausgelassen");
 
-QString unreadableSummary(qsizetype count)
+QString notReadSummary(qsizetype count, const char *one, const char *many)
 {
-    return count == 1 ? QStringLiteral("1 Datei nicht lesbar")
-                      : QStringLiteral("%1 Dateien nicht lesbar").arg(count);
+    return QStringLiteral("%1 %2 nicht lesbar")
+        .arg(count)
+        .arg(QString::fromUtf8(count == 1 ? one : many));
 }
 
 // QProgressBar repaints the window at once on every visible step; leave the painting to the
@@ -54,14 +55,19 @@ void setProgressPaintedLater(QProgressBar *bar, int value)
     bar->setUpdatesEnabled(true);
 }
 
-QString unreadableToolTip(const QByteArrayList &paths)
+// The folders first, each with why it could not be listed, then the files.
+QString notReadToolTip(const QList<cFindFile::UnlistedFolder> &folders, const QByteArrayList &files)
 {
+    QStringList entries;
+    for (const cFindFile::UnlistedFolder &folder : folders)
+        entries.append(QString::fromLocal8Bit(folder.path) + QStringLiteral(" – ") + folder.reason);
+    for (const QByteArray &file : files)
+        entries.append(QString::fromLocal8Bit(file));
     QStringList lines{QStringLiteral("Nicht durchsucht, da nicht lesbar:")};
-    for (qsizetype i = 0; i < paths.size() && i < unreadableNamesInToolTip; ++i)
-        lines.append(QString::fromLocal8Bit(paths.at(i)));
-    if (paths.size() > unreadableNamesInToolTip)
+    lines.append(entries.mid(0, notReadNamesInToolTip));
+    if (entries.size() > notReadNamesInToolTip)
         lines.append(
-            QStringLiteral("… und %1 weitere").arg(paths.size() - unreadableNamesInToolTip));
+            QStringLiteral("… und %1 weitere").arg(entries.size() - notReadNamesInToolTip));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -99,6 +105,7 @@ void Form1::RunSearch()
     List2->show();
     lbl_aktpfad->setToolTip(QString());
     controls::setTextColour(lbl_aktpfad, palette().color(QPalette::WindowText));
+    m_unlistedFolders.clear();
     m_unreadable.clear();
 
     const QByteArray pattern = patternForCriterion(com_krit->currentText());
@@ -126,6 +133,7 @@ void Form1::RunSearch()
         img_stop->show();
         const BusyPointer busy;
         nSearch->sStartSearch();
+        m_unlistedFolders.append(nSearch->unlistedFolders());
     }
 
     if (!searchedFolders.isEmpty() && !txt_textfind->text().isEmpty())
@@ -185,10 +193,12 @@ void Form1::reportOutcome()
     QStringList notes;
     if (lbl_stop->text() != QStringLiteral("1") && m_walkCutShort)
         notes.append(incompleteNote);
-    if (!m_unreadable.isEmpty()) {
-        notes.append(unreadableSummary(m_unreadable.size()));
-        lbl_aktpfad->setToolTip(unreadableToolTip(m_unreadable));
-    }
+    if (!m_unlistedFolders.isEmpty())
+        notes.append(notReadSummary(m_unlistedFolders.size(), "Verzeichnis", "Verzeichnisse"));
+    if (!m_unreadable.isEmpty())
+        notes.append(notReadSummary(m_unreadable.size(), "Datei", "Dateien"));
+    if (!m_unlistedFolders.isEmpty() || !m_unreadable.isEmpty())
+        lbl_aktpfad->setToolTip(notReadToolTip(m_unlistedFolders, m_unreadable));
     if (!notes.isEmpty()) {
         lbl_aktpfad->setText(notes.join(QStringLiteral(" – ")));
         controls::setTextColour(lbl_aktpfad, noteRed);

@@ -3,6 +3,7 @@
 #include "platform/event_pump.h"
 #include "platform/folder_listing.h"
 #include "platform/path_syntax.h"
+#include "platform/system_error.h"
 #include "platform/wildcard_pattern.h"
 #include "search/find_file_error.h"
 
@@ -131,6 +132,7 @@ cFindFile::Run::~Run()
 void cFindFile::sStartSearch()
 {
     trapped(Member::sStartSearch, [this] {
+        m_unlistedFolders.clear();
         QSet<platform::FolderIdentity> ownRun;
         QSet<platform::FolderIdentity> &walked = m_run ? *m_run : ownRun;
         platform::FolderListing listing(withSeparator(m_searchpath));
@@ -143,12 +145,16 @@ void cFindFile::sStartSearch()
 // the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
 void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::FolderIdentity> &walked)
 {
+    const QByteArray folder = withSeparator(m_searchpath);
+    if (!listing.isOpen()) {
+        m_unlistedFolders.append({folder, platform::systemErrorText(listing.openError())});
+        return;
+    }
     if (const auto identity = listing.identity())
         walked.insert(*identity);
 
     const platform::WildcardPattern pattern(m_fileToFind);
     const bool inclSubfolders = m_inclSubfolders;
-    const QByteArray folder = withSeparator(m_searchpath);
 
     const auto isDotOrDotDot = [](QByteArrayView name) { return name == "." || name == ".."; };
 

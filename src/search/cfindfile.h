@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QSet>
+#include <QString>
 
 // Walks one folder (and, on request, its sub-folders depth-first) and reports every entry whose
 // name matches a wildcard pattern. Paths are bytes, as the file system holds them.
@@ -44,6 +45,15 @@ public:
     void setSSearchpath(const QByteArray &path);
     QByteArray sSearchpath() const;
 
+    // A folder the walk could not list and passed over, and why.
+    struct UnlistedFolder
+    {
+        QByteArray path; // ends with the path separator, as MatchFound's folder does
+        QString reason;
+    };
+    // The folders the last call of sStartSearch could not list, in the order it came to them.
+    const QList<UnlistedFolder> &unlistedFolders() const { return m_unlistedFolders; }
+
     // While MatchFound is raised: what the folder's listing told of the reported entry, so that a
     // content search need not look the file up again.
     platform::ListedEntry matchEntry() const { return m_matchEntry; }
@@ -69,4 +79,5 @@ private:
     // the folders walked in the owner's run under way; none outside a run
     QSet<platform::FolderIdentity> *m_run = nullptr;
     platform::ListedEntry m_matchEntry;
+    QList<UnlistedFolder> m_unlistedFolders;
 };
