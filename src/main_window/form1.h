@@ -83,6 +83,8 @@ private:
     void nSearch_StopSearch(bool &answer);
     void img_stop_Click();
     void searchContents(qint64 candidateCount);
+    // lbl_stop reads "1": a stop was confirmed, or the window is closing
+    bool isStopConfirmed() const;
     // Hands the run's deferred label texts over, before texts are set directly again.
     void showRunLabels();
     void reportOutcome();

@@ -148,10 +148,13 @@ void Form1::searchContents(qint64 candidateCount)
         PBar->setValue(0);
         return;
     }
-    ContentPass contentPass([this](const QString &status) { m_runStatus->setText(status); });
+    // A confirmed stop, or a close, ends the current file at its next block: a large file must
+    // not keep the window waiting. A second click on the stop image lets the pass go on.
+    ContentPass contentPass([this](const QString &status) { m_runStatus->setText(status); },
+                            [this] { return isStopConfirmed(); });
     qint64 added = 0;
     for (qint64 k = 0; k < candidateCount; ++k) {
-        if (k > 0 && lbl_stop->text() == QStringLiteral("1"))
+        if (k > 0 && isStopConfirmed())
             break;
         // the pass reads the next candidates ahead while it searches this one
         for (; added < candidateCount && !contentPass.isFull(); ++added)
@@ -166,6 +169,11 @@ void Form1::searchContents(qint64 candidateCount)
         else if (result.outcome == ContentSearchOutcome::Unreadable)
             m_unreadable.append(path);
     }
+}
+
+bool Form1::isStopConfirmed() const
+{
+    return lbl_stop->text() == QStringLiteral("1");
 }
 
 void Form1::showRunLabels()
@@ -187,11 +195,11 @@ void Form1::reportOutcome()
         }
         lblStatus->setText(QStringLiteral("keine Treffer"));
     }
-    if (lbl_stop->text() == QStringLiteral("1"))
+    if (isStopConfirmed())
         lblStatus->setText(QStringLiteral("Suche abgebrochen"));
     // The status line is too narrow for the notes; the folder line is free once the run is over.
     QStringList notes;
-    if (lbl_stop->text() != QStringLiteral("1") && m_walkCutShort)
+    if (!isStopConfirmed() && m_walkCutShort)
         notes.append(incompleteNote);
     if (!m_unlistedFolders.isEmpty())
         notes.append(notReadSummary(m_unlistedFolders.size(), "Verzeichnis", "Verzeichnisse"));

@@ -82,6 +82,8 @@ private Q_SLOTS:
     void foldersThatCannotBeListedAreCounted();
     void startWithFileArgumentInAFolderThatCannotBeListed();
     void overlappingFoldersGiveEachHitOnce();
+    void stopOrCloseEndsALargeFileAtItsNextBlock_data();
+    void stopOrCloseEndsALargeFileAtItsNextBlock();
     void stopDuringTheWalk();
     void secondStopClickLetsTheContentPassFinish_data();
     void secondStopClickLetsTheContentPassFinish();
@@ -312,6 +314,76 @@ void tst_SearchRun::overlappingFoldersGiveEachHitOnce()
     QCOMPARE(entries(form, "List2"), once);
     QCOMPARE(rowCount(form, "List_temp"), 4);
     QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+}
+
+enum class Interruption
+{
+    Stop,
+    StopAndClickAgain,
+    Close,
+};
+
+void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock_data()
+{
+    QTest::addColumn<Interruption>("interruption");
+    QTest::addColumn<int>("hits");
+    QTest::addColumn<bool>("searchedToTheEnd");
+
+    QTest::addRow("stop") << Interruption::Stop << 0 << false;
+    // the second click takes the stop back, and the pass goes on where it was
+    QTest::addRow("stop, then a second click") << Interruption::StopAndClickAgain << 1 << true;
+    // the exit image stops the run the same way, and ends the event loops for good
+    QTest::addRow("close") << Interruption::Close << 0 << false;
+}
+
+// A large file must not keep the window waiting once the user has stopped the run or closed the
+// window: the file's search ends after the block during which that happened, and the file counts
+// as not searched.
+void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock()
+{
+    QFETCH(Interruption, interruption);
+    constexpr qint64 size = qint64(1) << 30;
+    constexpr int interruptAtBlock = 100;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    // the text at the very end: the file holds it, but only a search to the end finds it
+    tree.addSparseFile("a/big.asm", size, size - 3, "HUB");
+    Form1 &form = fixture.form();
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    auto *stop = control<QToolButton>(&form, "img_stop");
+    int blocks = 0;
+    platform::setPendingEventsHandler([&] {
+        if (!form.statusText().startsWith(QStringLiteral("Suche l")) ||
+            ++blocks != interruptAtBlock)
+            return;
+        switch (interruption) {
+        case Interruption::Stop:
+            stop->click();
+            break;
+        case Interruption::StopAndClickAgain:
+            stop->click();
+            stop->click();
+            break;
+        case Interruption::Close:
+            QVERIFY(!form.close());
+            break;
+        }
+    });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+    platform::installThrottledEventPump();
+
+    QTEST(rowCount(form, "List2"), "hits");
+    QFETCH(bool, searchedToTheEnd);
+    QCOMPARE(blocks, searchedToTheEnd ? int(size / 4096) : interruptAtBlock);
+    QVERIFY(!control<QLabel>(&form, "lbl_aktpfad")->text().contains(u"nicht lesbar"));
+    if (interruption == Interruption::Stop)
+        QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
+    if (interruption == Interruption::StopAndClickAgain)
+        QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    if (interruption == Interruption::Close)
+        QTRY_VERIFY(!form.isVisible());
 }
 
 void tst_SearchRun::stopDuringTheWalk()
