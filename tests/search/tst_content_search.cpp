@@ -410,8 +410,6 @@ void tst_ContentSearch::stopRequestEndsTheSearchAtTheNextBlock_data()
     // blocks of a chunk read already are not searched on
     QTest::addRow("in the middle of a chunk")
         << 300000LL << 0LL << 3 << ContentSearchOutcome::Stopped;
-    QTest::addRow("at the end of a chunk")
-        << 300000LL << 0LL << 16 << ContentSearchOutcome::Stopped;
     QTest::addRow("in a hole of a large sparse file")
         << oneGiB << oneGiB - 100 << 1000 << ContentSearchOutcome::Stopped;
     // nothing is left to search: the file was searched
