@@ -1,7 +1,6 @@
 // spurwerk-find: the search engine without windows, for scripts and for measuring.
 
 #include "platform/coarse_clock.h"
-#include "platform/folder_listing.h"
 #include "platform/system_error.h"
 #include "search/cfindfile.h"
 #include "search/content_pass.h"
@@ -40,9 +39,12 @@ const char helpText[] =
     "differ. Hidden files (names beginning with \".\"), folders, FIFOs, sockets and\n"
     "devices are never searched.\n"
     "\n"
+    "A folder reached more than once, through symbolic links or as a sub-folder of\n"
+    "another FOLDER, is searched the first time only.\n"
+    "\n"
     "Exit status: 0 when a file was found, 1 when none was, 2 on bad usage or when a\n"
-    "FOLDER could not be listed or a file could not be read (each is named on standard\n"
-    "error and the search goes on). Sub-folders that cannot be listed are passed over.\n";
+    "folder (a FOLDER or one of its sub-folders) could not be listed or a file could\n"
+    "not be read (each is named on standard error and the search goes on).\n";
 
 struct Request
 {
@@ -186,16 +188,11 @@ int main(int argc, char **argv)
                          });
     }
     const QByteArray pattern = patternForCriterion(request->criterion);
+    // every folder once, however many FOLDERs and links lead to it
+    const cFindFile::Run run(finder);
     for (const QByteArray &folder : request->folders) {
         if (!DirExists(folder)) {
             complain(folder, QStringLiteral("not a folder"));
-            exitStatus = exitTrouble;
-            continue;
-        }
-        // The finder passes over a folder it cannot list without a word; a script must still
-        // learn that a FOLDER it named was not searched.
-        if (!platform::FolderListing(folder).isOpen()) {
-            complain(folder, QStringLiteral("cannot be listed"));
             exitStatus = exitTrouble;
             continue;
         }
@@ -206,6 +203,12 @@ int main(int argc, char **argv)
             finder.sStartSearch();
         } catch (const FindFileError &error) {
             complain(folder, error.description);
+            exitStatus = exitTrouble;
+        }
+        // The finder passes over a folder it cannot list; a script must still learn what was
+        // not searched.
+        for (const cFindFile::UnlistedFolder &unlisted : finder.unlistedFolders()) {
+            complain(unlisted.path, QStringLiteral("cannot be listed: ") + unlisted.reason);
             exitStatus = exitTrouble;
         }
     }

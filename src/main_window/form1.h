@@ -2,12 +2,12 @@
 
 #include "path_editor/main_window_link.h"
 #include "platform/windows/window_slot.h"
+#include "search/cfindfile.h"
 
 #include <QByteArrayList>
 #include <QWidget>
 
 class ClickableLabel;
-class cFindFile;
 class FolderList;
 class Form2;
 class frm_info;
@@ -83,6 +83,8 @@ private:
     void nSearch_StopSearch(bool &answer);
     void img_stop_Click();
     void searchContents(qint64 candidateCount);
+    // lbl_stop reads "1": a stop was confirmed, or the window is closing
+    bool isStopConfirmed() const;
     // Hands the run's deferred label texts over, before texts are set directly again.
     void showRunLabels();
     void reportOutcome();
@@ -126,7 +128,8 @@ private:
     bool m_shownBefore = false;
     // the folder akt_dir shows, as the bytes that search it
     QByteArray m_workingFolder;
-    // candidates of the current run that could not be read
+    // folders of the current run that could not be listed, and candidates that could not be read
+    QList<cFindFile::UnlistedFolder> m_unlistedFolders;
     QByteArrayList m_unreadable;
     // the bytes of the path Label3 shows, which open the file
     QByteArray m_rememberedHit;

@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr int unreadableNamesInToolTip = 20;
+constexpr int notReadNamesInToolTip = 20;
 
 const QColor noteRed(192, 0, 0);
 
@@ -39,10 +39,11 @@ const QColor noteRed(192, 0, 0);
 // a run left folders out and must not pass for a complete one.
 const QString incompleteNote = QStringLiteral("unvollständig: Unterverzeichnisse ausgelassen");
 
-QString unreadableSummary(qsizetype count)
+QString notReadSummary(qsizetype count, const char *one, const char *many)
 {
-    return count == 1 ? QStringLiteral("1 Datei nicht lesbar")
-                      : QStringLiteral("%1 Dateien nicht lesbar").arg(count);
+    return QStringLiteral("%1 %2 nicht lesbar")
+        .arg(count)
+        .arg(QString::fromUtf8(count == 1 ? one : many));
 }
 
 // QProgressBar repaints the window at once on every visible step; leave the painting to the
@@ -54,14 +55,19 @@ void setProgressPaintedLater(QProgressBar *bar, int value)
     bar->setUpdatesEnabled(true);
 }
 
-QString unreadableToolTip(const QByteArrayList &paths)
+// The folders first, each with why it could not be listed, then the files.
+QString notReadToolTip(const QList<cFindFile::UnlistedFolder> &folders, const QByteArrayList &files)
 {
+    QStringList entries;
+    for (const cFindFile::UnlistedFolder &folder : folders)
+        entries.append(QString::fromLocal8Bit(folder.path) + QStringLiteral(" – ") + folder.reason);
+    for (const QByteArray &file : files)
+        entries.append(QString::fromLocal8Bit(file));
     QStringList lines{QStringLiteral("Nicht durchsucht, da nicht lesbar:")};
-    for (qsizetype i = 0; i < paths.size() && i < unreadableNamesInToolTip; ++i)
-        lines.append(QString::fromLocal8Bit(paths.at(i)));
-    if (paths.size() > unreadableNamesInToolTip)
+    lines.append(entries.mid(0, notReadNamesInToolTip));
+    if (entries.size() > notReadNamesInToolTip)
         lines.append(
-            QStringLiteral("… und %1 weitere").arg(paths.size() - unreadableNamesInToolTip));
+            QStringLiteral("… und %1 weitere").arg(entries.size() - notReadNamesInToolTip));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -99,6 +105,7 @@ void Form1::RunSearch()
     List2->show();
     lbl_aktpfad->setToolTip(QString());
     controls::setTextColour(lbl_aktpfad, palette().color(QPalette::WindowText));
+    m_unlistedFolders.clear();
     m_unreadable.clear();
 
     const QByteArray pattern = patternForCriterion(com_krit->currentText());
@@ -115,6 +122,8 @@ void Form1::RunSearch()
 
     // The walk processes events, and the purge empties List_temp: walk a copy.
     const QByteArrayList searchedFolders = m_searchedFolders->paths();
+    // a folder inside another ticked one, or reached through links, is walked once
+    const cFindFile::Run run(*nSearch);
     for (const QByteArray &folder : searchedFolders) {
         nSearch->setSFileToFind(pattern);
         nSearch->setSInclSubfolders(chk_under->isChecked());
@@ -124,6 +133,7 @@ void Form1::RunSearch()
         img_stop->show();
         const BusyPointer busy;
         nSearch->sStartSearch();
+        m_unlistedFolders.append(nSearch->unlistedFolders());
     }
 
     if (!searchedFolders.isEmpty() && !txt_textfind->text().isEmpty())
@@ -138,10 +148,13 @@ void Form1::searchContents(qint64 candidateCount)
         PBar->setValue(0);
         return;
     }
-    ContentPass contentPass([this](const QString &status) { m_runStatus->setText(status); });
+    // A confirmed stop, or a close, ends the current file at its next block: a large file must
+    // not keep the window waiting. A second click on the stop image lets the pass go on.
+    ContentPass contentPass([this](const QString &status) { m_runStatus->setText(status); },
+                            [this] { return isStopConfirmed(); });
     qint64 added = 0;
     for (qint64 k = 0; k < candidateCount; ++k) {
-        if (k > 0 && lbl_stop->text() == QStringLiteral("1"))
+        if (k > 0 && isStopConfirmed())
             break;
         // the pass reads the next candidates ahead while it searches this one
         for (; added < candidateCount && !contentPass.isFull(); ++added)
@@ -156,6 +169,11 @@ void Form1::searchContents(qint64 candidateCount)
         else if (result.outcome == ContentSearchOutcome::Unreadable)
             m_unreadable.append(path);
     }
+}
+
+bool Form1::isStopConfirmed() const
+{
+    return lbl_stop->text() == QStringLiteral("1");
 }
 
 void Form1::showRunLabels()
@@ -177,16 +195,18 @@ void Form1::reportOutcome()
         }
         lblStatus->setText(QStringLiteral("keine Treffer"));
     }
-    if (lbl_stop->text() == QStringLiteral("1"))
+    if (isStopConfirmed())
         lblStatus->setText(QStringLiteral("Suche abgebrochen"));
     // The status line is too narrow for the notes; the folder line is free once the run is over.
     QStringList notes;
-    if (lbl_stop->text() != QStringLiteral("1") && m_walkCutShort)
+    if (!isStopConfirmed() && m_walkCutShort)
         notes.append(incompleteNote);
-    if (!m_unreadable.isEmpty()) {
-        notes.append(unreadableSummary(m_unreadable.size()));
-        lbl_aktpfad->setToolTip(unreadableToolTip(m_unreadable));
-    }
+    if (!m_unlistedFolders.isEmpty())
+        notes.append(notReadSummary(m_unlistedFolders.size(), "Verzeichnis", "Verzeichnisse"));
+    if (!m_unreadable.isEmpty())
+        notes.append(notReadSummary(m_unreadable.size(), "Datei", "Dateien"));
+    if (!m_unlistedFolders.isEmpty() || !m_unreadable.isEmpty())
+        lbl_aktpfad->setToolTip(notReadToolTip(m_unlistedFolders, m_unreadable));
     if (!notes.isEmpty()) {
         lbl_aktpfad->setText(notes.join(QStringLiteral(" – ")));
         controls::setTextColour(lbl_aktpfad, noteRed);

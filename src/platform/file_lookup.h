@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QHashFunctions>
 #include <optional>
 #include <sys/types.h>
 
@@ -49,5 +50,10 @@ struct FolderIdentity
     ino_t inode = 0;
     bool operator==(const FolderIdentity &) const = default;
 };
+
+inline size_t qHash(const FolderIdentity &identity, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, identity.device, identity.inode);
+}
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/long_path.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +15,10 @@ namespace {
 // Enough for a folder of a few hundred entries in one call, as the C library's readdir takes.
 constexpr qsizetype listingBufferSize = 32 * 1024;
 
-std::shared_ptr<const OpenFolder> openFolder(const QByteArray &path)
+std::shared_ptr<const OpenFolder> openFolder(const QByteArray &path, int &error)
 {
     const int descriptor = openPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    error = descriptor >= 0 ? 0 : errno;
     return descriptor >= 0 ? std::make_shared<const OpenFolder>(descriptor) : nullptr;
 }
 
@@ -28,7 +30,7 @@ OpenFolder::~OpenFolder()
 }
 
 FolderListing::FolderListing(const QByteArray &path)
-    : m_folder(openFolder(path))
+    : m_folder(openFolder(path, m_openError))
 {}
 
 void FolderListing::close()

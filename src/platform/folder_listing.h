@@ -46,6 +46,8 @@ public:
     FolderListing &operator=(const FolderListing &) = delete;
 
     bool isOpen() const { return m_folder != nullptr; }
+    // Why the folder could not be opened (errno); 0 when it was.
+    int openError() const { return m_openError; }
     // Gives up the listing's share of the folder.
     void close();
     // The folder, for opening its entries; none when it is not open.
@@ -67,6 +69,8 @@ public:
     FileLookup kind() const;
 
 private:
+    // before m_folder, which the constructor opens and sets it with
+    int m_openError = 0;
     std::shared_ptr<const OpenFolder> m_folder;
     std::optional<FolderIdentity> m_identity;
     bool m_identityAsked = false;

@@ -3,11 +3,10 @@
 #include "platform/event_pump.h"
 #include "platform/folder_listing.h"
 #include "platform/path_syntax.h"
+#include "platform/system_error.h"
 #include "platform/wildcard_pattern.h"
 #include "search/find_file_error.h"
 
-#include <QScopeGuard>
-#include <algorithm>
 #include <utility>
 
 enum class cFindFile::Member
@@ -44,31 +43,6 @@ constexpr ErrorTexts errorTexts[] = {
     {"cFindFile:sFileToFind Property Get", "Fehler bei sFileToFind Property Get"},
     {"cFindFile:sSearchpath Property Let", "Fehler bei sSearchpath Property Let"},
     {"cFindFile:sSearchpath Property Get", "Fehler bei sSearchpath Property Get"},
-};
-
-// Keeps a level's folder on the walk's path while the level descends.
-class WalkPathEntry
-{
-public:
-    WalkPathEntry(std::vector<platform::FolderIdentity> &walkPath,
-                  std::optional<platform::FolderIdentity> folder)
-        : m_walkPath(walkPath)
-        , m_pushed(folder.has_value())
-    {
-        if (m_pushed)
-            m_walkPath.push_back(*folder);
-    }
-    ~WalkPathEntry()
-    {
-        if (m_pushed)
-            m_walkPath.pop_back();
-    }
-    WalkPathEntry(const WalkPathEntry &) = delete;
-    WalkPathEntry &operator=(const WalkPathEntry &) = delete;
-
-private:
-    std::vector<platform::FolderIdentity> &m_walkPath;
-    bool m_pushed;
 };
 
 // The matching entries of one folder between the two passes, names and kinds packed, up to a
@@ -115,6 +89,14 @@ QByteArray withSeparator(QByteArray path)
     return path;
 }
 
+// A folder is walked once a run: a link back up would lead round in circles, and two ways to
+// one folder would report its entries twice.
+bool walkedBefore(platform::FolderListing &listing, const QSet<platform::FolderIdentity> &walked)
+{
+    const auto identity = listing.identity();
+    return identity && walked.contains(*identity);
+}
+
 } // namespace
 
 cFindFile::cFindFile(QObject *parent)
@@ -137,24 +119,42 @@ template<typename Action> auto cFindFile::trapped(Member member, Action action)
     }
 }
 
+cFindFile::Run::Run(cFindFile &finder)
+    : m_finder(finder)
+    , m_outer(std::exchange(finder.m_run, &m_walked))
+{}
+
+cFindFile::Run::~Run()
+{
+    m_finder.m_run = m_outer;
+}
+
 void cFindFile::sStartSearch()
 {
     trapped(Member::sStartSearch, [this] {
-        // a search started from a handler inside a walk has a path of its own
-        const auto restoreOuterWalkPath =
-            qScopeGuard([this, outer = std::exchange(m_walkPath, {})] { m_walkPath = outer; });
+        m_unlistedFolders.clear();
+        QSet<platform::FolderIdentity> ownRun;
+        QSet<platform::FolderIdentity> &walked = m_run ? *m_run : ownRun;
         platform::FolderListing listing(withSeparator(m_searchpath));
-        walkLevel(listing);
+        if (!walkedBefore(listing, walked))
+            walkLevel(listing, walked);
     });
 }
 
 // One listing serves both passes: pass 1 keeps the sub-folders and the matches, pass 2 reports
 // the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
-void cFindFile::walkLevel(platform::FolderListing &listing)
+void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::FolderIdentity> &walked)
 {
+    const QByteArray folder = withSeparator(m_searchpath);
+    if (!listing.isOpen()) {
+        m_unlistedFolders.append({folder, platform::systemErrorText(listing.openError())});
+        return;
+    }
+    if (const auto identity = listing.identity())
+        walked.insert(*identity);
+
     const platform::WildcardPattern pattern(m_fileToFind);
     const bool inclSubfolders = m_inclSubfolders;
-    const QByteArray folder = withSeparator(m_searchpath);
 
     const auto isDotOrDotDot = [](QByteArrayView name) { return name == "." || name == ".."; };
 
@@ -174,8 +174,6 @@ void cFindFile::walkLevel(platform::FolderListing &listing)
             matches.add(name, kind.value_or(platform::FileLookup{platform::FileKind::Folder}));
         platform::processPendingEvents();
     }
-    const auto identity =
-        inclSubfolders && !subfolders.isEmpty() ? listing.identity() : std::nullopt;
 
     {
         // the folder stays open for the reports, so that their files can be opened by name
@@ -203,21 +201,17 @@ void cFindFile::walkLevel(platform::FolderListing &listing)
     if (!inclSubfolders || subfolders.isEmpty())
         return;
 
-    const WalkPathEntry onWalkPath(m_walkPath, identity);
     bool stopAnswer = false;
     for (const QByteArray &name : std::as_const(subfolders)) {
         const QByteArray subfolder = folder + name;
         platform::FolderListing sublisting(subfolder);
-        // a link back to a folder the walk is inside would lead round in circles
-        const auto subidentity = sublisting.identity();
-        if (subidentity &&
-            std::find(m_walkPath.begin(), m_walkPath.end(), *subidentity) != m_walkPath.end())
+        if (walkedBefore(sublisting, walked))
             continue;
         Q_EMIT StopSearch(stopAnswer);
         if (stopAnswer)
             return;
         m_searchpath = subfolder;
-        walkLevel(sublisting);
+        walkLevel(sublisting, walked);
     }
 }
 

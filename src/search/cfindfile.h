@@ -5,7 +5,8 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <vector>
+#include <QSet>
+#include <QString>
 
 // Walks one folder (and, on request, its sub-folders depth-first) and reports every entry whose
 // name matches a wildcard pattern. Paths are bytes, as the file system holds them.
@@ -19,6 +20,22 @@ public:
     // Throws FindFileError (number 9999) when a level of the walk fails.
     void sStartSearch();
 
+    // While a run lives, the calls of sStartSearch walk every folder once between them, however
+    // many links or searched folders lead to it. Without one, each call is a run of its own.
+    class Run
+    {
+    public:
+        explicit Run(cFindFile &finder);
+        ~Run();
+        Run(const Run &) = delete;
+        Run &operator=(const Run &) = delete;
+
+    private:
+        cFindFile &m_finder;
+        QSet<platform::FolderIdentity> m_walked;
+        QSet<platform::FolderIdentity> *m_outer;
+    };
+
     void setSFileFlag(qint32 flag);
     qint32 sFileFlag() const;
     void setSInclSubfolders(bool include);
@@ -27,6 +44,15 @@ public:
     QByteArray sFileToFind() const;
     void setSSearchpath(const QByteArray &path);
     QByteArray sSearchpath() const;
+
+    // A folder the walk could not list and passed over, and why.
+    struct UnlistedFolder
+    {
+        QByteArray path; // ends with the path separator, as MatchFound's folder does
+        QString reason;
+    };
+    // The folders the last call of sStartSearch could not list, in the order it came to them.
+    const QList<UnlistedFolder> &unlistedFolders() const { return m_unlistedFolders; }
 
     // While MatchFound is raised: what the folder's listing told of the reported entry, so that a
     // content search need not look the file up again.
@@ -43,13 +69,15 @@ private:
     [[noreturn]] static void RaiseError(Member member);
     template<typename Action> static auto trapped(Member member, Action action);
 
-    void walkLevel(platform::FolderListing &listing);
+    // walked: the folders of the run walked so far, this one's level included once it begins
+    void walkLevel(platform::FolderListing &listing, QSet<platform::FolderIdentity> &walked);
 
     qint32 m_fileFlag = 439; // an attribute mask, kept for the owner; the walk does not apply it
     bool m_inclSubfolders = true;
     QByteArray m_fileToFind;
     QByteArray m_searchpath;
-    // the folders from the walk's top level down to the level being walked, to refuse loops
-    std::vector<platform::FolderIdentity> m_walkPath;
+    // the folders walked in the owner's run under way; none outside a run
+    QSet<platform::FolderIdentity> *m_run = nullptr;
     platform::ListedEntry m_matchEntry;
+    QList<UnlistedFolder> m_unlistedFolders;
 };

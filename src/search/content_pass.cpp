@@ -19,8 +19,9 @@ constexpr int readAheadSpan = 2 * int(readAheadFiles);
 
 } // namespace
 
-ContentPass::ContentPass(StatusSink status)
+ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
     : m_status(std::move(status))
+    , m_stopRequested(std::move(stopRequested))
 {}
 
 void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed)
@@ -48,7 +49,8 @@ ContentSearchResult ContentPass::searchNext(const QString &text)
     m_pending.pop_front();
     // a candidate that is not read costs the disk nothing either
     platform::Residence residence = platform::Residence::InMemory;
-    const ContentSearchResult result = m_search->search(candidate, 1, m_status, &residence);
+    const ContentSearchResult result =
+        m_search->search(candidate, 1, m_status, m_stopRequested, &residence);
     noteResidence(residence);
     return result;
 }

@@ -17,7 +17,7 @@
 class ContentPass
 {
 public:
-    explicit ContentPass(StatusSink status = {});
+    explicit ContentPass(StatusSink status = {}, StopRequest stopRequested = {});
 
     // listed: what the listing of the candidate's folder told of it, when known; its folder
     // stays open until the candidate has been searched
@@ -41,6 +41,7 @@ private:
     void noteResidence(platform::Residence residence);
 
     StatusSink m_status;
+    StopRequest m_stopRequested;
     std::deque<Pending> m_pending;
     // the search for the text of the last turn
     QString m_text;

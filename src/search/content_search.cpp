@@ -42,14 +42,18 @@ const QString &progressText(int percent)
 class BlockProgress
 {
 public:
-    BlockProgress(qint64 start, qint64 size, const StatusSink &status)
+    BlockProgress(qint64 start, qint64 size, const StatusSink &status,
+                  const StopRequest &stopRequested)
         : m_nextBlockEnd(start)
         , m_size(size)
         , m_status(status)
+        , m_stopRequested(stopRequested)
     {}
 
-    // Reports each block not reported yet, up to the one that holds the byte before end.
-    void reportUpTo(qint64 end)
+    // Reports each block not reported yet, up to the one that holds the byte before end. False
+    // when a stop was requested after one of them and the file is not at its end: a stop must
+    // not wait for the rest of a large file.
+    bool reportUpTo(qint64 end)
     {
         while (m_nextBlockEnd < end) {
             m_nextBlockEnd = std::min(m_nextBlockEnd + blockSize, m_size);
@@ -58,14 +62,23 @@ public:
                 m_status(progressText(percent));
             }
             platform::processPendingEvents();
+            if (m_stopRequested && m_nextBlockEnd < m_size && m_stopRequested())
+                return false;
         }
+        return true;
     }
 
 private:
     qint64 m_nextBlockEnd;
     qint64 m_size;
     const StatusSink &m_status;
+    const StopRequest &m_stopRequested;
 };
+
+ContentSearchResult stopped()
+{
+    return {ContentSearchOutcome::Stopped, 0, {}};
+}
 
 // Why a candidate that its lookup or listing called ordinary could not be opened: it may have
 // been replaced by something that is never searched.
@@ -84,9 +97,11 @@ ContentSearchResult openFailure(const Candidate &candidate, const platform::RawF
 } // namespace
 
 ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
-                                      qint64 startPosition, const StatusSink &status)
+                                      qint64 startPosition, const StatusSink &status,
+                                      const StopRequest &stopRequested)
 {
-    return ContentSearch(text.toLocal8Bit()).search({path, {}}, startPosition, status);
+    return ContentSearch(text.toLocal8Bit())
+        .search({path, {}}, startPosition, status, stopRequested);
 }
 
 platform::FileLookup Candidate::lookup() const
@@ -111,7 +126,9 @@ ContentSearch::ContentSearch(const QByteArray &needle)
 }
 
 ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 startPosition,
-                                          const StatusSink &status, platform::Residence *residence)
+                                          const StatusSink &status,
+                                          const StopRequest &stopRequested,
+                                          platform::Residence *residence)
 {
     if (m_needle.isEmpty())
         return {};
@@ -132,7 +149,7 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
     const qint64 length = m_needle.size();
     const qint64 carryCapacity = length - 1;
     char *const target = m_buffer.get() + m_carryRoom;
-    BlockProgress progress(start, size, status);
+    BlockProgress progress(start, size, status, stopRequested);
     qint64 carried = 0;
     platform::RawFile::Stretch stretch; // looked up at the first step
     qint64 stretchStart = start;
@@ -157,7 +174,8 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
         } else {
             // The rest of the hole holds only the zeros just searched, and the carry-over is
             // zeros already: nothing new can be found before the hole ends.
-            progress.reportUpTo(stretch.end);
+            if (!progress.reportUpTo(stretch.end))
+                return stopped();
             offset = stretch.end;
             continue;
         }
@@ -167,10 +185,12 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
         const qsizetype hit = m_byteSearch.indexIn(window, windowSize);
         if (hit >= 0) {
             const qint64 found = offset - carried + hit;
+            // the hit is found, whatever is asked while its blocks are reported
             progress.reportUpTo(found + length);
             return {ContentSearchOutcome::Found, found + 1, {}};
         }
-        progress.reportUpTo(offset + got);
+        if (!progress.reportUpTo(offset + got))
+            return stopped();
 
         carried = std::min(carryCapacity, windowSize);
         std::memmove(target - carried, window + windowSize - carried, size_t(carried));

@@ -17,6 +17,7 @@ enum class ContentSearchOutcome
     Found,
     NotFound,   // also: not searched by design (empty text, folder, hidden or system file)
     Unreadable, // a candidate that could not be looked up, opened or read
+    Stopped,    // a stop request ended the search before the file's end: not searched
 };
 
 struct ContentSearchResult
@@ -33,10 +34,14 @@ inline constexpr QStringView contentSearchStatusStart = contentSearchStatus.left
 
 // Receives contentSearchStatus + percent + "%" after every 4096-byte block.
 using StatusSink = std::function<void(const QString &status)>;
+// Asked after every 4096-byte block, once pending events have been processed: true ends the
+// search there, however much of the file is left.
+using StopRequest = std::function<bool()>;
 
 // Looks for the text's local 8-bit bytes in the file's raw bytes, from startPosition (1-based).
 ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
-                                      qint64 startPosition, const StatusSink &status = {});
+                                      qint64 startPosition, const StatusSink &status = {},
+                                      const StopRequest &stopRequested = {});
 
 // A file to be searched, with what the listing of its folder told of it when that is known: then
 // it is neither looked up nor followed along its path again.
@@ -58,7 +63,8 @@ public:
     // residence: whether the file's first bytes were in memory (left as it is when none were
     // read)
     ContentSearchResult search(const Candidate &candidate, qint64 startPosition,
-                               const StatusSink &status, platform::Residence *residence = nullptr);
+                               const StatusSink &status, const StopRequest &stopRequested = {},
+                               platform::Residence *residence = nullptr);
 
 private:
     struct Free

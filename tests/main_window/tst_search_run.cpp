@@ -8,6 +8,7 @@
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
 #include "test_tree.h"
+#include "unprivileged_user.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
@@ -21,7 +22,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -74,7 +78,12 @@ private Q_SLOTS:
     void startWithFileArgumentSearchesTheCurrentFolder();
     void enterRunsOverTheTickedFolders();
     void enterWithoutTickedFoldersShowsTheNotice();
-    void foldersThatCannotBeListedYieldNothing();
+    void foldersThatCannotBeListedAreCounted_data();
+    void foldersThatCannotBeListedAreCounted();
+    void startWithFileArgumentInAFolderThatCannotBeListed();
+    void overlappingFoldersGiveEachHitOnce();
+    void stopOrCloseEndsALargeFileAtItsNextBlock_data();
+    void stopOrCloseEndsALargeFileAtItsNextBlock();
     void stopDuringTheWalk();
     void secondStopClickLetsTheContentPassFinish_data();
     void secondStopClickLetsTheContentPassFinish();
@@ -199,22 +208,182 @@ void tst_SearchRun::enterWithoutTickedFoldersShowsTheNotice()
     QVERIFY(visibleWindow("frmSplash"));
 }
 
-// A folder removed since it was added, or a path that names a file, is walked as the finder walks
-// it: nothing is found there, and the other folders' hits are reported.
-void tst_SearchRun::foldersThatCannotBeListedYieldNothing()
+void tst_SearchRun::foldersThatCannotBeListedAreCounted_data()
+{
+    QTest::addColumn<QByteArrayList>("ticked");
+    QTest::addColumn<QByteArrayList>("hits");
+    QTest::addColumn<QString>("folderLine");
+    QTest::addColumn<QByteArrayList>("named"); // in the folder line's tool tip
+
+    QTest::addRow("a locked sub-folder")
+        << QByteArrayList{"a"} << QByteArrayList{"a/1.asm"}
+        << QStringLiteral("1 Verzeichnis nicht lesbar") << QByteArrayList{"a/locked/"};
+    QTest::addRow("with a file that cannot be read")
+        << QByteArrayList{"b"} << QByteArrayList{}
+        << QStringLiteral("1 Verzeichnis nicht lesbar – 1 Datei nicht lesbar")
+        << QByteArrayList{"b/locked/", "b/locked.asm"};
+    // a removed folder, or a path that names a file, is walked as the finder walks it
+    QTest::addRow("ticked folders gone or not folders")
+        << QByteArrayList{"weg", "datei.asm", "a"} << QByteArrayList{"a/1.asm"}
+        << QStringLiteral("3 Verzeichnisse nicht lesbar")
+        << QByteArrayList{"weg/", "datei.asm/", "a/locked/"};
+}
+
+// The walk passes over a folder it cannot list and goes on, but the run counts it where the user
+// sees it, with the files that could not be read: a run that missed hits must not pass for a
+// complete one, with hits or without.
+void tst_SearchRun::foldersThatCannotBeListedAreCounted()
+{
+    QFETCH(QByteArrayList, ticked);
+    QFETCH(QByteArrayList, hits);
+    QFETCH(QByteArrayList, named);
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    tree.addFile("a/1.asm", "HUB");
+    tree.addFile("a/locked/2.asm", "HUB");
+    tree.addFile("b/locked/3.asm", "HUB");
+    tree.addFile("datei.asm", "HUB");
+    QCOMPARE(::chmod(tree.addFile("b/locked.asm", "HUB").constData(), 0), 0);
+    for (const char *folder : {"a/locked", "b/locked"})
+        QCOMPARE(::chmod(tree.path(folder).constData(), 0700), 0);
+    Form1 &form = fixture.form();
+    form.show();
+    QByteArrayList folders;
+    for (const QByteArray &folder : std::as_const(ticked))
+        folders.append(tree.path(folder));
+    searchAssembliesIn(form, folders);
+    {
+        const UnprivilegedUser user(tree);
+        pressEnterWith(form, QStringLiteral("HUB"));
+    }
+
+    QStringList expectedHits;
+    for (const QByteArray &hit : std::as_const(hits))
+        expectedHits.append(QString::fromLocal8Bit(tree.path(hit)));
+    QCOMPARE(entries(form, "List2"), expectedHits);
+    QCOMPARE(status(form), hits.isEmpty() ? QStringLiteral("keine Treffer")
+                                          : QStringLiteral("Suche abgeschlossen"));
+    auto *folderLine = control<QLabel>(&form, "lbl_aktpfad");
+    QTEST(folderLine->text(), "folderLine");
+    QVERIFY(folderLine->fontMetrics().horizontalAdvance(folderLine->text()) <= folderLine->width());
+    for (const QByteArray &name : std::as_const(named))
+        QVERIFY2(folderLine->toolTip().contains(QString::fromLocal8Bit(tree.path(name))),
+                 qPrintable(folderLine->toolTip()));
+    QVERIFY(folderLine->toolTip().contains(QString::fromLocal8Bit(std::strerror(EACCES))));
+    QVERIFY(fixture.boxes.texts.isEmpty());
+}
+
+void tst_SearchRun::startWithFileArgumentInAFolderThatCannotBeListed()
 {
     WindowFixture fixture;
     TestTree &tree = fixture.tree;
-    const QByteArray hit = tree.addFile("a/1.asm", "HUB");
-    const QByteArray file = tree.addFile("datei.asm", "HUB");
+    const QByteArray folder = tree.addFolder("cad");
+    tree.addFile("cad/gear.asm", "4711");
+    // passable, so it can be the working folder, but not listable
+    QCOMPARE(::chmod(folder.constData(), 0311), 0);
+    QCOMPARE(::chdir(folder.constData()), 0);
+    const UnprivilegedUser user(tree);
+
+    Form1 &form = fixture.form(QStringLiteral("/cad/4711.prt"));
+
+    QCOMPARE(rowCount(form, "List2"), 0);
+    QCOMPARE(status(form), QStringLiteral("keine Treffer"));
+    QVERIFY(visibleWindow("frmSplash"));
+    auto *folderLine = control<QLabel>(&form, "lbl_aktpfad");
+    QCOMPARE(folderLine->text(), QStringLiteral("1 Verzeichnis nicht lesbar"));
+    QVERIFY(folderLine->toolTip().contains(QString::fromLocal8Bit(folder + '/')));
+}
+
+// A run walks every folder once, however many ticked folders and links lead to it, so every hit
+// is listed and searched once.
+void tst_SearchRun::overlappingFoldersGiveEachHitOnce()
+{
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    const QByteArray top = tree.addFile("a/1.asm", "HUB");
+    const QByteArray inner = tree.addFile("a/sub/2.asm", "HUB");
+    tree.addSymlink("link", "a");
     Form1 &form = fixture.form();
-    searchAssembliesIn(form, {tree.path("weg"), file, tree.path("a")});
+    searchAssembliesIn(form,
+                       {tree.path("a/sub"), tree.path("a"), tree.path("link"), tree.path("a")});
 
     pressEnterWith(form, QStringLiteral("HUB"));
 
-    QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(hit)});
+    const QStringList once{QString::fromLocal8Bit(top), QString::fromLocal8Bit(inner)};
+    QCOMPARE(entries(form, "List1"), once);
+    QCOMPARE(entries(form, "List2"), once);
+    QCOMPARE(rowCount(form, "List_temp"), 4);
     QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-    QVERIFY(fixture.boxes.texts.isEmpty());
+}
+
+enum class Interruption
+{
+    Stop,
+    StopAndClickAgain,
+    Close,
+};
+
+void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock_data()
+{
+    QTest::addColumn<Interruption>("interruption");
+    QTest::addColumn<int>("hits");
+    QTest::addColumn<bool>("searchedToTheEnd");
+
+    QTest::addRow("stop") << Interruption::Stop << 0 << false;
+    // the second click takes the stop back, and the pass goes on where it was
+    QTest::addRow("stop, then a second click") << Interruption::StopAndClickAgain << 1 << true;
+    // the exit image stops the run the same way, and ends the event loops for good
+    QTest::addRow("close") << Interruption::Close << 0 << false;
+}
+
+// A large file must not keep the window waiting once the user has stopped the run or closed the
+// window: the file's search ends after the block during which that happened, and the file counts
+// as not searched.
+void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock()
+{
+    QFETCH(Interruption, interruption);
+    constexpr qint64 size = qint64(1) << 30;
+    constexpr int interruptAtBlock = 100;
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    // the text at the very end: the file holds it, but only a search to the end finds it
+    tree.addSparseFile("a/big.asm", size, size - 3, "HUB");
+    Form1 &form = fixture.form();
+    form.show();
+    searchAssembliesIn(form, {tree.path("a")});
+    auto *stop = control<QToolButton>(&form, "img_stop");
+    int blocks = 0;
+    platform::setPendingEventsHandler([&] {
+        if (!form.statusText().startsWith(QStringLiteral("Suche l")) ||
+            ++blocks != interruptAtBlock)
+            return;
+        switch (interruption) {
+        case Interruption::Stop:
+            stop->click();
+            break;
+        case Interruption::StopAndClickAgain:
+            stop->click();
+            stop->click();
+            break;
+        case Interruption::Close:
+            QVERIFY(!form.close());
+            break;
+        }
+    });
+
+    pressEnterWith(form, QStringLiteral("HUB"));
+    platform::installThrottledEventPump();
+
+    QTEST(rowCount(form, "List2"), "hits");
+    QFETCH(bool, searchedToTheEnd);
+    QCOMPARE(blocks, searchedToTheEnd ? int(size / 4096) : interruptAtBlock);
+    QVERIFY(!control<QLabel>(&form, "lbl_aktpfad")->text().contains(u"nicht lesbar"));
+    if (interruption == Interruption::Stop)
+        QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
+    if (interruption == Interruption::StopAndClickAgain)
+        QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    if (interruption == Interruption::Close)
+        QTRY_VERIFY(!form.isVisible());
 }
 
 void tst_SearchRun::stopDuringTheWalk()

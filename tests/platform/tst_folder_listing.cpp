@@ -4,6 +4,7 @@
 #include "unprivileged_user.h"
 
 #include <QTest>
+#include <cerrno>
 #include <sys/stat.h>
 
 using platform::FolderListing;
@@ -21,9 +22,10 @@ private Q_SLOTS:
 void tst_FolderListing::folderThatCannotBeListed_data()
 {
     QTest::addColumn<QByteArray>("relative");
-    QTest::addRow("missing") << QByteArray("missing");
-    QTest::addRow("a file") << QByteArray("top/hub.prt");
-    QTest::addRow("locked") << QByteArray("locked");
+    QTest::addColumn<int>("error");
+    QTest::addRow("missing") << QByteArray("missing") << ENOENT;
+    QTest::addRow("a file") << QByteArray("top/hub.prt") << ENOTDIR;
+    QTest::addRow("locked") << QByteArray("locked") << EACCES;
 }
 
 void tst_FolderListing::folderThatCannotBeListed()
@@ -37,6 +39,7 @@ void tst_FolderListing::folderThatCannotBeListed()
 
     FolderListing listing(tree.path(relative));
     QVERIFY(!listing.isOpen());
+    QTEST(listing.openError(), "error");
     QVERIFY(!listing.next());
     QCOMPARE(listing.identity(), std::nullopt);
 }

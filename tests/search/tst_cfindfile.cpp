@@ -11,8 +11,10 @@
 #include <QSet>
 #include <QTest>
 #include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -88,7 +90,10 @@ private Q_SLOTS:
     void missingFolderGivesNothing();
     void emptySearchpathIsTheRoot();
     void propertiesChangedDuringAWalkApplyToLaterLevels();
-    void linksBackIntoTheWalkAreNotEntered();
+    void eachFolderIsWalkedOnce_data();
+    void eachFolderIsWalkedOnce();
+    void aRunWalksEachFolderOnceAcrossSearches_data();
+    void aRunWalksEachFolderOnceAcrossSearches();
     void pendingEventsAfterEveryFurtherEntry();
     void errorsArriveAsOne9999AndCloseTheListing_data();
     void errorsArriveAsOne9999AndCloseTheListing();
@@ -311,27 +316,115 @@ void tst_cFindFile::propertiesChangedDuringAWalkApplyToLaterLevels()
                                                          "match top/sub/e.prt", "stop"}));
 }
 
-void tst_cFindFile::linksBackIntoTheWalkAreNotEntered()
+using Links = QList<std::pair<QByteArray, QByteArray>>; // link, target
+
+void tst_cFindFile::eachFolderIsWalkedOnce_data()
 {
+    QTest::addColumn<QByteArrayList>("files");
+    QTest::addColumn<Links>("links");
+    QTest::addColumn<int>("questions");
+
+    // the links lead back onto the walk's path and are passed over unasked
+    QTest::addRow("links back up")
+        << QByteArrayList{"top/a.asm", "top/s/b.asm"}
+        << Links{{"top/s/up", ".."}, {"top/s/self", "."}, {"top/s/top", "TREE/top"}} << 1;
+    QTest::addRow("a link to a folder elsewhere is walked")
+        << QByteArrayList{"top/a.asm", "other/o.asm"} << Links{{"top/elsewhere", "../other"}} << 1;
+    // whichever of the two ways the walk meets first
+    QTest::addRow("two ways to one folder")
+        << QByteArrayList{"top/s/a.asm"} << Links{{"top/twin", "s"}} << 1;
+    // two links from every level to the next one: without the rule, 2^10 ways to the last
+    Links diamond;
+    QByteArrayList levels;
+    for (int level = 0; level <= 10; ++level) {
+        const QByteArray folder = "top/" + QByteArray::number(level);
+        levels.append(folder + "/hit" + QByteArray::number(level) + ".asm");
+        if (level < 10) {
+            const QByteArray next = "../" + QByteArray::number(level + 1);
+            diamond.append({folder + "/left", next});
+            diamond.append({folder + "/right", next});
+        }
+    }
+    levels.append("top/start.asm");
+    QTest::addRow("a diamond of links, 10 levels") << levels << diamond << 11;
+}
+
+// Every folder once, so every file once, however many ways lead to it; a question before every
+// folder entered, none for a way to one walked already.
+void tst_cFindFile::eachFolderIsWalkedOnce()
+{
+    QFETCH(QByteArrayList, files);
+    QFETCH(Links, links);
     TestTree tree;
-    tree.addFile("top/s/a.asm");
-    tree.addSymlink("top/s/up", "..");
-    tree.addSymlink("top/s/self", ".");
-    tree.addSymlink("top/s/root", tree.path("top"));
-    tree.addFile("other/o.asm");
-    tree.addSymlink("top/elsewhere", "../other");
-    tree.addSymlink("top/twin", "s");
+    QList<QByteArray> expected;
+    for (const QByteArray &file : std::as_const(files))
+        expected.append(tree.addFile(file));
+    for (const auto &[link, target] : std::as_const(links))
+        tree.addSymlink(link, QByteArray(target).replace("TREE", tree.root()));
     cFindFile finder;
     WalkRecorder recorder(finder, tree);
+    QList<QByteArray> reached;
+    connect(&finder, &cFindFile::MatchFound, this,
+            [&reached](const QByteArray &name, const QByteArray &folder) {
+                char real[PATH_MAX];
+                QVERIFY(::realpath((folder + name).constData(), real));
+                reached.append(real);
+            });
     prepare(finder, tree.path("top"), "*.asm*");
 
     finder.sStartSearch();
 
-    // top asks before s, elsewhere and twin; twin is s again but not on the path, so it is walked
-    // too, and the links inside s and twin lead back onto the path and are passed over unasked
-    QCOMPARE(sorted(recorder.events),
-             (QList<QByteArray>{"match top/elsewhere/o.asm", "match top/s/a.asm",
-                                "match top/twin/a.asm", "stop", "stop", "stop"}));
+    QCOMPARE(sorted(reached), sorted(expected));
+    QTEST(recorder.questions, "questions");
+}
+
+void tst_cFindFile::aRunWalksEachFolderOnceAcrossSearches_data()
+{
+    QTest::addColumn<bool>("inRun");
+    QTest::addColumn<QByteArrayList>("searches"); // folder, with "+" at the end for sub-folders
+    QTest::addColumn<QByteArrayList>("reported");
+
+    QTest::addRow("one folder twice")
+        << true << QByteArrayList{"top+", "top+"} << QByteArrayList{"top/a.asm", "top/sub/b.asm"};
+    QTest::addRow("one folder twice, outside a run")
+        << false << QByteArrayList{"top+", "top+"}
+        << QByteArrayList{"top/a.asm", "top/sub/b.asm", "top/a.asm", "top/sub/b.asm"};
+    QTest::addRow("a parent after its sub-folder") << true << QByteArrayList{"top/sub+", "top+"}
+                                                   << QByteArrayList{"top/sub/b.asm", "top/a.asm"};
+    // a folder is walked when its entries are reported, not when it is seen
+    QTest::addRow("the parent without sub-folders first")
+        << true << QByteArrayList{"top", "top/sub+"}
+        << QByteArrayList{"top/a.asm", "top/sub/b.asm"};
+}
+
+// The owner's run spans its searches: a folder inside another searched one, or searched twice,
+// gives its files once.
+void tst_cFindFile::aRunWalksEachFolderOnceAcrossSearches()
+{
+    QFETCH(bool, inRun);
+    QFETCH(QByteArrayList, searches);
+    TestTree tree;
+    tree.addFile("top/a.asm");
+    tree.addFile("top/sub/b.asm");
+    cFindFile finder;
+    WalkRecorder recorder(finder, tree);
+    std::optional<cFindFile::Run> run;
+    if (inRun)
+        run.emplace(finder);
+
+    for (const QByteArray &search : std::as_const(searches)) {
+        const bool inclSubfolders = search.endsWith('+');
+        prepare(finder, tree.path(search.chopped(inclSubfolders ? 1 : 0)), "*.asm*",
+                inclSubfolders);
+        finder.sStartSearch();
+    }
+
+    QByteArrayList reported;
+    for (const QByteArray &event : std::as_const(recorder.events)) {
+        if (event.startsWith("match "))
+            reported.append(event.mid(6));
+    }
+    QTEST(reported, "reported");
 }
 
 void tst_cFindFile::pendingEventsAfterEveryFurtherEntry()

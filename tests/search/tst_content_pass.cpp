@@ -58,6 +58,9 @@ QString described(const QByteArray &path, const ContentSearchResult &result, qsi
     case ContentSearchOutcome::Unreadable:
         outcome = QStringLiteral("unreadable");
         break;
+    case ContentSearchOutcome::Stopped:
+        outcome = QStringLiteral("stopped");
+        break;
     }
     return QStringLiteral("%1: %2, %3 statuses")
         .arg(QString::fromLocal8Bit(path), outcome)

@@ -81,6 +81,8 @@ private Q_SLOTS:
     void fileThatShrinksWhileItIsRead();
     void holesGiveWhatReadingTheirZerosGives_data();
     void holesGiveWhatReadingTheirZerosGives();
+    void stopRequestEndsTheSearchAtTheNextBlock_data();
+    void stopRequestEndsTheSearchAtTheNextBlock();
 };
 
 void tst_ContentSearch::cleanup()
@@ -395,6 +397,50 @@ void tst_ContentSearch::holesGiveWhatReadingTheirZerosGives()
     QCOMPARE(fromHoles.result.position, fromZeros.result.position);
     QCOMPARE(fromHoles.statuses, fromZeros.statuses);
     QCOMPARE(fromHoles.pendingEventCalls, fromZeros.pendingEventCalls);
+}
+
+void tst_ContentSearch::stopRequestEndsTheSearchAtTheNextBlock_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<qint64>("placedAt"); // 0: a file of near misses
+    QTest::addColumn<int>("stopAtBlock");
+    QTest::addColumn<ContentSearchOutcome>("outcome");
+
+    const qint64 oneGiB = qint64(1) << 30;
+    // blocks of a chunk read already are not searched on
+    QTest::addRow("in the middle of a chunk")
+        << 300000LL << 0LL << 3 << ContentSearchOutcome::Stopped;
+    QTest::addRow("in a hole of a large sparse file")
+        << oneGiB << oneGiB - 100 << 1000 << ContentSearchOutcome::Stopped;
+    // nothing is left to search: the file was searched
+    QTest::addRow("after the last block") << 10000LL << 0LL << 3 << ContentSearchOutcome::NotFound;
+    QTest::addRow("after a hit was found") << 300000LL << 20LL << 1 << ContentSearchOutcome::Found;
+}
+
+// The stop comes from a handler that runs while pending events are processed, as a click on the
+// stop image does: the search must end right after that block.
+void tst_ContentSearch::stopRequestEndsTheSearchAtTheNextBlock()
+{
+    QFETCH(qint64, size);
+    QFETCH(qint64, placedAt);
+    QFETCH(int, stopAtBlock);
+    TestTree tree;
+    const QByteArray path = placedAt > 0
+                                ? tree.addSparseFile("big.asm", size, placedAt - 1, partName)
+                                : tree.addFile("big.asm", filler(size));
+    int blocks = 0;
+    bool stopRequested = false;
+    platform::setPendingEventsHandler([&] { stopRequested = ++blocks == stopAtBlock; });
+    QStringList statuses;
+
+    const ContentSearchResult result = SearchFileForText(
+        path, QString::fromLatin1(partName), 1,
+        [&statuses](const QString &status) { statuses.append(status); },
+        [&stopRequested] { return stopRequested; });
+
+    QTEST(result.outcome, "outcome");
+    QCOMPARE(statuses.size(), stopAtBlock);
+    QCOMPARE(blocks, stopAtBlock);
 }
 
 QTEST_GUILESS_MAIN(tst_ContentSearch)

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -88,6 +90,9 @@ private Q_SLOTS:
     void badUsage();
     void helpExplains();
     void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
+    void lockedSubfolderIsNamed_data();
+    void lockedSubfolderIsNamed();
+    void eachFolderOnceHoweverManyWaysLeadToIt();
     void whatIsNotAFileIsPassedOverQuietly();
     void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
@@ -216,8 +221,53 @@ void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
 
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.out, tree.path("open.asm") + '\n');
-    QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + ": cannot be listed\n"));
+    QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + "/: cannot be listed: "));
     QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
+}
+
+void tst_SpurwerkFind::lockedSubfolderIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("besideIt");
+    QTest::addColumn<bool>("found");
+    QTest::addRow("the only hit inside") << QByteArray("no part") << false;
+    QTest::addRow("a hit beside it") << QByteArray("PART_0042") << true;
+}
+
+// The walk passes over a sub-folder it cannot list and goes on, but the hits it may hold are
+// missed: the folder is named, and the exit status says so whatever was found.
+void tst_SpurwerkFind::lockedSubfolderIsNamed()
+{
+    QFETCH(QByteArray, besideIt);
+    TestTree tree;
+    tree.addFile("perm/locked/a.asm", "PART_0042");
+    const QByteArray beside = tree.addFile("perm/b.asm", besideIt);
+    QCOMPARE(::chmod(tree.path("perm/locked").constData(), 0700), 0);
+    const UnprivilegedUser user(tree);
+
+    const Run run = spurwerkFind({"PART_0042", tree.path("perm")});
+
+    QCOMPARE(run.exitCode, 2);
+    QFETCH(bool, found);
+    QCOMPARE(run.out, found ? beside + '\n' : QByteArray());
+    QCOMPARE(run.err, "spurwerk-find: " + tree.path("perm/locked/") +
+                          ": cannot be listed: " + std::strerror(EACCES) + '\n');
+}
+
+// One run over all FOLDERs: a folder inside another one, named twice or reached through a link,
+// gives its hits once.
+void tst_SpurwerkFind::eachFolderOnceHoweverManyWaysLeadToIt()
+{
+    TestTree tree;
+    const QByteArray top = tree.addFile("top/a.asm", "PART_0042");
+    const QByteArray inner = tree.addFile("top/sub/b.asm", "PART_0042");
+    tree.addSymlink("top/link", "sub");
+
+    const Run run =
+        spurwerkFind({"PART_0042", tree.path("top/sub"), tree.path("top"), tree.path("top")});
+
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, inner + '\n' + top + '\n');
+    QCOMPARE(run.err, QByteArray());
 }
 
 void tst_SpurwerkFind::whatIsNotAFileIsPassedOverQuietly()

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# How long a run through the main window goes on after a confirmed stop or a close in the middle
+# of a large file (see stop_latency.cpp): writes its two files into bench/tree/stop when missing
+# (4 GiB of data, and 64 GiB of holes with a data extent at every MiB), runs RUNS rounds of each
+# (default 9) and prints the median and the largest latency.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${BUILD_DIR:-build}
+runs=${RUNS:-9}
+
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build_dir" --target spurwerk-stop-latency >/dev/null
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/spurwerk-stop.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work"
+"$build_dir/bench/spurwerk-stop-latency" bench/tree/stop "$runs" 2> >(grep -v 'does not support' >&2)
