@@ -6,6 +6,7 @@
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
+#include "platform/display_text.h"
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/controls.h"
 #include "platform/windows/deferred_label_text.h"
@@ -153,7 +154,7 @@ void Form1::buildControls()
     List_temp->setAccessibleName(List_temp->toolTip());
     List_temp->hide();
     m_workingFolder = platform::workingFolder();
-    akt_dir = new QLabel(QString::fromLocal8Bit(m_workingFolder), this);
+    akt_dir = new QLabel(platform::displayText(m_workingFolder), this);
     akt_dir->setObjectName(QStringLiteral("akt_dir"));
     akt_dir->hide();
     Timer1 = new QTimer(this);

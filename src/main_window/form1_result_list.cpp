@@ -2,6 +2,7 @@
 
 #include "main_window/path_list_model.h"
 #include "main_window/result_list.h"
+#include "platform/display_text.h"
 #include "platform/file_lookup.h"
 #include "platform/text_file.h"
 #include "platform/windows/clickable_label.h"
@@ -62,7 +63,7 @@ void Form1::cmd_savefile_Click()
     const platform::FileWriteResult result = platform::replaceFile(
         path,
         whatsfoundContents(txt_textfind->text(), com_krit->currentText(), m_results->paths()));
-    const QString shownPath = QString::fromLocal8Bit(path);
+    const QString shownPath = platform::displayText(path);
     if (!result.written) {
         platform::showMessage(
             this, QStringLiteral("Das Ergebnis konnte nicht in %1 gespeichert werden: %2")

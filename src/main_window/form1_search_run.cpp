@@ -4,6 +4,7 @@
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
+#include "platform/display_text.h"
 #include "platform/event_pump.h"
 #include "platform/windows/busy_pointer.h"
 #include "platform/windows/clickable_label.h"
@@ -60,9 +61,9 @@ QString notReadToolTip(const QList<cFindFile::UnlistedFolder> &folders, const QB
 {
     QStringList entries;
     for (const cFindFile::UnlistedFolder &folder : folders)
-        entries.append(QString::fromLocal8Bit(folder.path) + QStringLiteral(" – ") + folder.reason);
+        entries.append(platform::displayText(folder.path) + QStringLiteral(" – ") + folder.reason);
     for (const QByteArray &file : files)
-        entries.append(QString::fromLocal8Bit(file));
+        entries.append(platform::displayText(file));
     QStringList lines{QStringLiteral("Nicht durchsucht, da nicht lesbar:")};
     lines.append(entries.mid(0, notReadNamesInToolTip));
     if (entries.size() > notReadNamesInToolTip)
@@ -127,7 +128,7 @@ void Form1::RunSearch()
     for (const QByteArray &folder : searchedFolders) {
         nSearch->setSFileToFind(pattern);
         nSearch->setSInclSubfolders(chk_under->isChecked());
-        Label1->setText(QString::fromLocal8Bit(folder));
+        Label1->setText(platform::displayText(folder));
         m_runPath->setText(Label1->text());
         nSearch->setSSearchpath(folder);
         img_stop->show();

@@ -1,8 +1,9 @@
 #include "main_window/path_list_model.h"
+#include "platform/display_text.h"
 
 QString PathListModel::textAt(int position) const
 {
-    return QString::fromLocal8Bit(m_paths.at(position));
+    return platform::displayText(m_paths.at(position));
 }
 
 void PathListModel::append(const QByteArray &path)

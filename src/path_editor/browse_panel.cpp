@@ -2,6 +2,7 @@
 
 #include "path_editor/folder_tree.h"
 #include "platform/directory_search.h"
+#include "platform/display_text.h"
 #include "platform/volumes.h"
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/controls.h"
@@ -64,7 +65,7 @@ void BrowsePanel::setVolumes(const QByteArrayList &volumes)
         const QSignalBlocker quiet(Drive1);
         Drive1->clear();
         for (const QByteArray &volume : volumes)
-            Drive1->addItem(QString::fromLocal8Bit(volume), volume);
+            Drive1->addItem(platform::displayText(volume), volume);
     }
     const QByteArray folder = Dir1->path().isEmpty() ? platform::workingFolder() : Dir1->path();
     Dir1->showFolder(platform::volumeOf(folder, m_volumes), folder);

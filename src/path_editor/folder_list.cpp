@@ -1,5 +1,6 @@
 #include "path_editor/folder_list.h"
 
+#include "platform/display_text.h"
 #include "settings/settings_store.h"
 
 FolderList::FolderList(QObject *parent)
@@ -36,7 +37,7 @@ void FolderList::append(const QString &text)
 void FolderList::appendPath(const QByteArray &path)
 {
     beginInsertRows(QModelIndex(), count(), count());
-    m_entries.append(Entry{QString::fromLocal8Bit(path), path});
+    m_entries.append(Entry{platform::displayText(path), path});
     endInsertRows();
 }
 
@@ -61,7 +62,7 @@ void FolderList::load(const SettingsStore &store)
     entries.reserve(lastIndex + 1);
     for (int index = 0; index <= lastIndex; ++index) {
         const QByteArray path = store.folderEntry(index);
-        entries.append(Entry{QString::fromLocal8Bit(path), path});
+        entries.append(Entry{platform::displayText(path), path});
     }
 
     beginResetModel();

@@ -1,6 +1,7 @@
 #include "path_editor/folder_tree.h"
 
 #include "platform/directory_search.h"
+#include "platform/display_text.h"
 #include "platform/file_lookup.h"
 
 #include <QHeaderView>
@@ -49,8 +50,7 @@ QByteArrayList subfolderNames(const QByteArray &folder)
             names.append(search.name().toByteArray());
     }
     std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
-        return QString::fromLocal8Bit(a).compare(QString::fromLocal8Bit(b), Qt::CaseInsensitive) <
-               0;
+        return platform::displayText(a).compare(platform::displayText(b), Qt::CaseInsensitive) < 0;
     });
     return names;
 }
@@ -88,7 +88,7 @@ void FolderTree::showFolder(const QByteArray &volume, const QByteArray &folder)
         const QSignalBlocker quiet(this);
         if (this->volume() != volume) {
             clear();
-            addTopLevelItem(newItem(volume, QString::fromLocal8Bit(volume)));
+            addTopLevelItem(newItem(volume, platform::displayText(volume)));
         }
         item = topLevelItem(0);
         for (const QByteArray &name : folder.mid(volume.size()).split('/')) {
@@ -115,7 +115,7 @@ void FolderTree::listSubfolders(QTreeWidgetItem *item)
     item->setData(0, ListedRole, true);
     const QByteArray folder = pathOf(item);
     for (const QByteArray &name : subfolderNames(folder))
-        item->addChild(newItem(childPath(folder, name), QString::fromLocal8Bit(name)));
+        item->addChild(newItem(childPath(folder, name), platform::displayText(name)));
     if (item->childCount() == 0)
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
@@ -136,7 +136,7 @@ QTreeWidgetItem *FolderTree::addSubfolder(QTreeWidgetItem *item, const QByteArra
     const QByteArray path = childPath(pathOf(item), name);
     if (!platform::isFolder(path))
         return nullptr;
-    QTreeWidgetItem *child = newItem(path, QString::fromLocal8Bit(name));
+    QTreeWidgetItem *child = newItem(path, platform::displayText(name));
     item->addChild(child);
     return child;
 }

@@ -4,6 +4,7 @@
 #include "path_editor/folder_list.h"
 #include "path_editor/main_window_link.h"
 #include "path_editor/side_by_side.h"
+#include "platform/display_text.h"
 #include "platform/windows/controls.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/twips.h"
@@ -200,11 +201,11 @@ void Form2::placeBesideMainWindow()
 void Form2::fillText3(const QByteArray &path)
 {
     m_text3Path = path;
-    Text3->setText(QString::fromLocal8Bit(path));
+    Text3->setText(platform::displayText(path));
 }
 
 QByteArray Form2::text3Path() const
 {
-    return QString::fromLocal8Bit(m_text3Path) == Text3->text() ? m_text3Path
-                                                                : Text3->text().toLocal8Bit();
+    return platform::displayText(m_text3Path) == Text3->text() ? m_text3Path
+                                                               : Text3->text().toLocal8Bit();
 }

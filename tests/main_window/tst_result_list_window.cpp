@@ -1,6 +1,7 @@
 #include "main_window/form1.h"
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
+#include "platform/display_text.h"
 #include "platform/windows/desktop_opener.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
@@ -264,7 +265,7 @@ void tst_ResultListWindow::saveWritesWhatsfoundAndConfirms()
                  "\r\n" +
                  hits.at(1) + "\r\n" + hits.at(2) + "\r\n");
     const QString confirmation =
-        QStringLiteral("Ergebnis gespeichert in ") + QString::fromLocal8Bit(path);
+        QStringLiteral("Ergebnis gespeichert in ") + platform::displayText(path);
     QCOMPARE(fixture.boxes.texts, QStringList({confirmation, confirmation}));
 }
 

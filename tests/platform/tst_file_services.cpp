@@ -1,3 +1,4 @@
+#include "platform/display_text.h"
 #include "platform/file_lookup.h"
 #include "platform/raw_file.h"
 #include "platform/text_file.h"
@@ -19,6 +20,8 @@ class tst_FileServices : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void displayTextShowsEveryByte_data();
+    void displayTextShowsEveryByte();
     void lookupTellsWhatAPathNames_data();
     void lookupTellsWhatAPathNames();
     void sizeAndFolderTest();
@@ -32,6 +35,27 @@ private Q_SLOTS:
     void pathsLongerThanTheSystemTakesAtOnce_data();
     void pathsLongerThanTheSystemTakesAtOnce();
 };
+
+void tst_FileServices::displayTextShowsEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("UTF-8") << QByteArray("/cad/w\xc3\xa4rme.asm")
+                           << QStringLiteral("/cad/wärme.asm");
+    QTest::addRow("Latin-1") << QByteArray("/cad/w\xe4rme.asm") << QStringLiteral("/cad/wärme.asm");
+    QTest::addRow("both in one path")
+        << QByteArray("/Geh\xc3\xa4use/W\xfcrfel\xdf") << QStringLiteral("/Gehäuse/Würfelß");
+    QTest::addRow("a sequence cut short") << QByteArray("a\xe2\x82") << QStringLiteral("aâ\u0082");
+    QTest::addRow("an overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("À¯");
+    QTest::addRow("a surrogate") << QByteArray("\xed\xa0\x80") << QStringLiteral("í\u00a0\u0080");
+    QTest::addRow("four bytes") << QByteArray("\xf0\x9f\x94\xa7") << QStringLiteral("\U0001F527");
+}
+
+void tst_FileServices::displayTextShowsEveryByte()
+{
+    QFETCH(QByteArray, bytes);
+    QTEST(platform::displayText(bytes), "text");
+}
 
 void tst_FileServices::lookupTellsWhatAPathNames_data()
 {
