@@ -29,6 +29,7 @@ public:
     const QByteArray &nextPath() const { return m_pending.front().candidate.path; }
     // Searches the oldest candidate not searched yet and drops it.
     ContentSearchResult searchNext(const QString &text);
+    ContentSearchResult searchNext(ContentSearch &search);
 
 private:
     struct Pending
