@@ -166,7 +166,7 @@ int main(int argc, char **argv)
     ContentPass contentPass;
     bool found = false;
     const auto searchNext = [&] {
-        const QByteArray candidate = contentPass.nextPath();
+        const QByteArray candidate = contentPass.next().path;
         const ContentSearchResult result = contentPass.searchNext(request->text);
         if (result.outcome == ContentSearchOutcome::Found) {
             printer.print(candidate);

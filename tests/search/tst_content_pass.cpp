@@ -121,7 +121,7 @@ void tst_ContentPass::givesWhatSearchingEachFileGives()
         QStringList outcomes;
         const auto searchNext = [&] {
             statuses.clear();
-            const QByteArray path = pass.nextPath();
+            const QByteArray path = pass.next().path;
             const ContentSearchResult result = pass.searchNext(QString::fromLatin1(partName));
             outcomes.append(described(path, result, statuses.size()));
         };
