@@ -2,27 +2,31 @@
 # Times spurwerk-find against GNU grep (and ripgrep) on generated CAD trees, checks that every
 # tool finds the same files and prints the medians of paired runs, then spurwerk-find's memory.
 #
-# Usage: bench/compare_with_grep.sh [warm] [cold] [small]   (all three when none is named)
+# Usage: bench/compare_with_grep.sh [warm] [cold] [small] [levels]   (all when none is named)
 #   warm   the tree of FILES CAD files, in the page cache: grep, spurwerk-find, a run through the
 #          main window (its first, and its second in a window that has run once)
 #   cold   the same tree, its file data dropped from the page cache before every timed command:
 #          grep, spurwerk-find, ripgrep with 8 threads
 #   small  a tree of SMALL_FILES small files in the page cache: grep, spurwerk-find
+#   levels a tree of FILES CAD files whose assemblies hold each other's names, in the page cache:
+#          spurwerk-find --levels LEVELS against one grep per level (bench/grep_levels.py), the
+#          time of each level, and a level with hundreds of names against one with one name
 #
 # Settings from the environment: RUNS (paired runs, default 9), FILES (size of the CAD tree,
-# default 3000), SMALL_FILES (default 200000), BUILD_DIR (default build).
+# default 3000), SMALL_FILES (default 200000), LEVELS (default 4), BUILD_DIR (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-9}
 files=${FILES:-3000}
 small_files=${SMALL_FILES:-200000}
+levels=${LEVELS:-4}
 build_dir=${BUILD_DIR:-build}
 text=WELLE_0815 # the part name make-cad-tree embeds
 out=bench/out
 export LC_ALL=C # byte order for sort, byte semantics for grep, a dot in EPOCHREALTIME
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(warm cold small)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(warm cold small levels)
 
 # Installs the Debian packages of the programs named, where a program is missing.
 need() {
@@ -38,21 +42,21 @@ need() {
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
         --no-install-recommends "${missing[@]}"
 }
-need /usr/bin/time:time vmtouch:vmtouch rg:ripgrep
+need /usr/bin/time:time vmtouch:vmtouch rg:ripgrep python3:python3
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build_dir" --target spurwerk-find make-cad-tree spurwerk-form1-run \
-    --parallel "$(nproc)" >/dev/null
+    spurwerk-level-cost --parallel "$(nproc)" >/dev/null
 spurwerk_find=$build_dir/src/spurwerk-find
 form1_run=$build_dir/bench/spurwerk-form1-run
 
-# Sets tree to the generated tree NAME, made by make-cad-tree [--small] FOLDER FILES when
-# missing. Its name carries the generator's checksum, so a changed generator makes a new tree.
+# Sets tree to the generated tree NAME, made by make-cad-tree [--small|--levels] FOLDER FILES
+# when missing. Its name carries the generator's checksum, so a changed generator makes a new tree.
 use_tree() {
     local name=$1 options=()
     shift
-    if [ "$1" = --small ]; then
-        options=(--small)
+    if [[ $1 == --* ]]; then
+        options=("$1")
         shift
     fi
     tree=$PWD/bench/tree/$name-$(sha1sum bench/make_cad_tree.cpp | cut -c1-8)
@@ -87,6 +91,14 @@ run_window2() {
         "$form1_run" --second "$text" "$tree" 2>"$out/window2.log"
 }
 own_seconds_window2() { sed -n 's/^run seconds: //p' "$out/window2.log"; }
+# Where-used up to level LEVELS: each prints LEVEL<TAB>PATH per file. The grep way's time is
+# that of its greps alone; the names of each level are derived between them, untimed.
+run_grep_levels() {
+    python3 bench/grep_levels.py "$levels" "$text" '*.[aA][sS][mM]*' "$tree" "$out/by_hand"
+    cat "$out/by_hand.levels" >>"$out/by_hand.history"
+}
+own_seconds_grep_levels() { cat "$out/by_hand.seconds"; }
+run_spurwerk_levels() { "$spurwerk_find" --levels "$levels" --type asm "$text" "$tree" | cut -f1,2; }
 
 # Before each timed command of the cold scenario: the tree's file data leaves the page cache,
 # as after a restart, without root (vmtouch drops each file's pages with posix_fadvise).
@@ -166,11 +178,12 @@ compare() {
     done
 }
 
-# spurwerk-find's peak memory on a folder, in KB.
+# spurwerk-find's peak memory on a folder, in KB; further arguments are options for it.
 max_rss_kb() {
-    local status=0
-    /usr/bin/time -f %M -o "$out/time.txt" "$spurwerk_find" --type asm "$text" "$1" >/dev/null ||
-        status=$?
+    local folder=$1 status=0
+    shift
+    /usr/bin/time -f %M -o "$out/time.txt" "$spurwerk_find" "$@" --type asm "$text" "$folder" \
+        >/dev/null || status=$?
     if [ "$status" -gt 1 ]; then
         echo "spurwerk-find ended with status $status" >&2
         exit 2
@@ -189,6 +202,33 @@ memory_per_file() {
         cp "$path" "$out/$end/"
         echo "max RSS spurwerk-find: $(max_rss_kb "$out/$end") KB with one assembly of $size bytes"
     done
+}
+
+# Each level's time: spurwerk-find --levels k less --levels k - 1, medians of RUNS rounds, beside
+# the time of grep's level k, with the names looked for and the files found at that level; then
+# a level with the hundreds of names of level 2 against one with the first of them, on the same
+# files.
+per_level() {
+    local k round start end before=0 mine grep_seconds
+    for ((round = 1; round <= runs; ++round)); do
+        for ((k = 1; k <= levels; ++k)); do
+            start=$EPOCHREALTIME
+            "$spurwerk_find" --levels "$k" --type asm "$text" "$tree" >/dev/null || [ $? -eq 1 ]
+            end=$EPOCHREALTIME
+            awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }' >>"$out/levels$k.seconds"
+        done
+    done
+    printf '%-6s %6s %6s %10s %14s %6s\n' level names files grep spurwerk-find ratio
+    for ((k = 1; k <= levels; ++k)); do
+        [ -s "$out/levels$k.seconds" ] || break
+        mine=$(median <"$out/levels$k.seconds")
+        grep_seconds=$(awk -v k="$k" '$1 == k { print $4 }' "$out/by_hand.history" | median)
+        awk -v k="$k" -v all="$mine" -v before="$before" -v g="$grep_seconds" \
+            '$1 == k && !shown { shown = 1; printf "%-6s %6s %6s %10.4f %14.4f %6.2f\n", k, $2, $3, g, all - before, (all - before) / g }' \
+            "$out/by_hand.levels"
+        before=$mine
+    done
+    "$build_dir/bench/spurwerk-level-cost" "$out/by_hand.names.2" "$tree" "$runs"
 }
 
 for scenario in "${scenarios[@]}"; do
@@ -217,8 +257,16 @@ for scenario in "${scenarios[@]}"; do
         ratios=(spurwerk/grep)
         compare
         ;;
+    levels)
+        use_tree "levels-$files" --levels "$files"
+        commands=(grep_levels spurwerk_levels)
+        ratios=(spurwerk_levels/grep_levels)
+        compare
+        per_level
+        echo "max RSS spurwerk-find --levels $levels: $(max_rss_kb "$tree" --levels "$levels") KB"
+        ;;
     *)
-        echo "unknown scenario $scenario (warm, cold or small)" >&2
+        echo "unknown scenario $scenario (warm, cold, small or levels)" >&2
         exit 2
         ;;
     esac

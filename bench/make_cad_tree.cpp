@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -217,11 +220,10 @@ void fillBackground(Random &random, std::string &bytes)
     }
 }
 
-// Where a real occurrence goes: the block and chunk boundaries are where a reader that
-// carries bytes from one read to the next goes wrong.
-std::size_t pickPartPosition(Random &random, std::size_t size)
+// Where a real occurrence of a text of this length goes: the block and chunk boundaries are
+// where a reader that carries bytes from one read to the next goes wrong.
+std::size_t pickPosition(Random &random, std::size_t size, std::size_t length)
 {
-    const std::size_t length = searchedPart.size();
     const std::size_t lastStart = size - length;
     switch (random.below(6)) {
     case 0:
@@ -295,7 +297,7 @@ std::string makeContent(Random &random, Kind kind, std::size_t size)
     if (random.percent(partChance(kind))) {
         const auto occurrences = random.percent(20) ? 2 : 1;
         for (int i = 0; i < occurrences; ++i)
-            put(bytes, pickPartPosition(random, size), searchedPart);
+            put(bytes, pickPosition(random, size, searchedPart.size()), searchedPart);
     }
     return bytes;
 }
@@ -353,24 +355,170 @@ bool parseCount(const char *text, int &count)
     return error == std::errc() && end == view.data() + view.size() && count > 0;
 }
 
+// The where-used tree: every assembly has a level, and holds the names of assemblies of the
+// level below it; those of level 1 hold the part name, those of level 0 are used nowhere and hold
+// no name. Drawings hold the name of an assembly.
+constexpr int designedLevels = 5;
+
+struct PlannedFile
+{
+    fs::path path;
+    Kind kind;
+    std::size_t size;
+    int assembly = -1; // its entry in the assemblies, for one
+};
+
+struct PlannedAssembly
+{
+    // the bytes other files hold its name in: its base name in upper case, and for a name outside
+    // ASCII that in UTF-8 and in Windows-1252
+    std::vector<std::string> forms;
+    int level;
+};
+
+int pickLevel(Random &random)
+{
+    const auto roll = random.below(100);
+    if (roll < 25)
+        return 1;
+    if (roll < 50)
+        return 2;
+    if (roll < 70)
+        return 3;
+    if (roll < 82)
+        return 4;
+    return roll < 90 ? 5 : 0;
+}
+
+std::string upperBaseName(const std::string &name)
+{
+    std::string base = name.substr(0, name.find('.'));
+    for (char &c : base)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return base;
+}
+
+// The next revision of the same file: hub.asm.3 becomes hub.asm.4, hub.asm hub.asm.2.
+std::string nextRevision(const std::string &name)
+{
+    const std::size_t dot = name.rfind('.');
+    const std::string last = name.substr(dot + 1);
+    int revision = 0;
+    if (!parseCount(last.c_str(), revision))
+        return name + ".2";
+    return name.substr(0, dot + 1) + std::to_string(revision + 1);
+}
+
+// A name outside ASCII, on a share in UTF-8 or, as old shares hold them, in Latin-1, in its forms.
+std::pair<std::string, PlannedAssembly> nameOutsideAscii(Random &random, int index)
+{
+    const auto revision = int(random.between(1, 9));
+    if (random.percent(70))
+        return {format("K\xc3\xbchler_%d.asm.%d", index, revision),
+                {{format("K\xc3\x9cHLER_%d", index), format("K\xdcHLER_%d", index)}, 0}};
+    return {format("Gebl\xe4se_%d.asm.%d", index, revision),
+            {{format("GEBL\xc3\x84SE_%d", index), format("GEBL\xc4SE_%d", index)}, 0}};
+}
+
+void placeName(Random &random, std::string &bytes, const PlannedAssembly &assembly)
+{
+    const std::string &form = assembly.forms[random.below(assembly.forms.size())];
+    put(bytes, pickPosition(random, bytes.size(), form.size()), form);
+}
+
+const PlannedAssembly &pickOfLevel(Random &random, const std::vector<PlannedAssembly> &assemblies,
+                                   const std::vector<int> &ofLevel)
+{
+    return assemblies[std::size_t(ofLevel[random.below(ofLevel.size())])];
+}
+
+std::string makeWhereUsedContent(Random &random, const PlannedFile &file,
+                                 const std::vector<PlannedAssembly> &assemblies,
+                                 const std::array<std::vector<int>, designedLevels + 1> &byLevel)
+{
+    std::string bytes = makeFiller(random, file.size);
+    // near misses: a name in lower case
+    const PlannedAssembly &other = assemblies[random.below(assemblies.size())];
+    std::string lower = other.forms.front();
+    for (char &c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    put(bytes, random.below(bytes.size() - lower.size()), lower);
+
+    if (file.kind == Kind::Drawing && random.percent(60))
+        placeName(random, bytes, other);
+    if (file.assembly < 0)
+        return bytes;
+    const int level = assemblies[std::size_t(file.assembly)].level;
+    if (level == 1)
+        put(bytes, pickPosition(random, file.size, searchedPart.size()), searchedPart);
+    if (level >= 2 && !byLevel[level - 1].empty()) {
+        for (auto count = random.between(1, 3); count > 0; --count)
+            placeName(random, bytes, pickOfLevel(random, assemblies, byLevel[level - 1]));
+    }
+    // references in a circle: to a level above
+    if ((level == 1 || level == 2) && random.percent(4) && !byLevel[level + 2].empty())
+        placeName(random, bytes, pickOfLevel(random, assemblies, byLevel[level + 2]));
+    return bytes;
+}
+
+void writeWhereUsedTree(Random &random, const std::vector<Folder> &folders, int fileCount,
+                        Totals &totals)
+{
+    std::vector<PlannedFile> files;
+    std::vector<PlannedAssembly> assemblies;
+    std::array<std::vector<int>, designedLevels + 1> byLevel;
+    for (int index = totals.files; int(files.size()) + totals.files < fileCount; ++index) {
+        const fs::path &folder = folders[random.below(folders.size())].path;
+        const Kind kind = pickKind(random);
+        std::string name = fileName(random, kind, index);
+        const std::size_t size = pickSize(random);
+        if (kind != Kind::Assembly) {
+            files.push_back({folder / name, kind, size});
+            continue;
+        }
+        PlannedAssembly assembly{{upperBaseName(name)}, 0};
+        if (random.percent(4))
+            std::tie(name, assembly) = nameOutsideAscii(random, index);
+        assembly.level = pickLevel(random);
+        const int entry = int(assemblies.size());
+        assemblies.push_back(assembly);
+        byLevel[std::size_t(assembly.level)].push_back(entry);
+        files.push_back({folder / name, kind, size, entry});
+        // another revision of it beside it, by the same name
+        if (random.percent(5))
+            files.push_back({folder / nextRevision(name), kind, pickSize(random), entry});
+    }
+    for (const PlannedFile &file : files)
+        writeFile(file.path, makeWhereUsedContent(random, file, assemblies, byLevel), file.kind,
+                  totals);
+    std::printf("assemblies by designed level (0: used nowhere):");
+    for (int level = 0; level <= designedLevels; ++level)
+        std::printf(" %d: %zu", level, byLevel[std::size_t(level)].size());
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const bool small = argc > 1 && std::string_view(argv[1]) == "--small";
-    const int firstOperand = small ? 2 : 1;
+    const std::string_view kind = argc > 1 ? argv[1] : "";
+    const bool small = kind == "--small";
+    const bool whereUsed = kind == "--levels";
+    const int firstOperand = small || whereUsed ? 2 : 1;
     int fileCount = small ? defaultSmallFileCount : defaultFileCount;
     const int operands = argc - firstOperand;
     if (operands < 1 || operands > 2 ||
         (operands == 2 && !parseCount(argv[firstOperand + 1], fileCount))) {
         std::fprintf(stderr,
-                     "usage: make-cad-tree [--small] FOLDER [FILES]\n"
+                     "usage: make-cad-tree [--small|--levels] FOLDER [FILES]\n"
                      "Writes FILES (default %d) CAD-like files into the new FOLDER, in nested\n"
                      "folders up to %d deep; the same arguments always give the same bytes.\n"
                      "--small: a share of many small files instead, FILES (default %d) of %zu\n"
-                     "to %zu bytes, %d to a folder.\n",
+                     "to %zu bytes, %d to a folder.\n"
+                     "--levels: assemblies that hold the upper-case names of other assemblies,\n"
+                     "over %d levels and a few circles, for a where-used search.\n",
                      defaultFileCount, maxDepth, defaultSmallFileCount, smallFileMinSize,
-                     smallFileMaxSize, smallFilesPerFolder);
+                     smallFileMaxSize, smallFilesPerFolder, designedLevels);
         return 2;
     }
     const fs::path root = argv[firstOperand];
@@ -388,7 +536,9 @@ int main(int argc, char **argv)
         Totals totals;
         if (!small)
             writeSpecialFiles(random, folders, totals);
-        for (int index = totals.files; index < fileCount; ++index) {
+        if (whereUsed)
+            writeWhereUsedTree(random, folders, fileCount, totals);
+        for (int index = totals.files; !whereUsed && index < fileCount; ++index) {
             const fs::path &folder = folders[random.below(folders.size())].path;
             const Kind kind = pickKind(random);
             const std::string name = fileName(random, kind, index);

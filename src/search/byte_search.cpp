@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef SPURWERK_HAS_AVX2_SEARCH
 #include <immintrin.h>
-#define SPURWERK_HAS_AVX2_SEARCH 1
 #endif
 
 namespace {

@@ -3,6 +3,12 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+// The searches compare 32 bytes at a time where the compiler can build AVX2 code beside the
+// portable one; the processor is asked at run time.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define SPURWERK_HAS_AVX2_SEARCH 1
+#endif
+
 // Finds the first occurrence of a byte string in a block of memory, with the fastest method the
 // processor offers; every method gives the same answers.
 class ByteSearch

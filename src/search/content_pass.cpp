@@ -1,6 +1,7 @@
 #include "search/content_pass.h"
 
 #include "platform/raw_file.h"
+#include "search/text_forms.h"
 
 #include <utility>
 
@@ -40,8 +41,13 @@ ContentSearchResult ContentPass::searchNext(const QString &text)
 {
     if (!m_search || text != m_text) {
         m_text = text;
-        m_search.emplace(text.toLocal8Bit());
+        m_search.emplace(QList<QList<QByteArray>>{textForms(text)});
     }
+    return searchNext(*m_search);
+}
+
+ContentSearchResult ContentPass::searchNext(ContentSearch &search)
+{
     // the candidates added while the files were in memory
     for (size_t i = 1; i < m_pending.size() && m_readAheadSpan > 0; ++i)
         readAhead(m_pending[i]);
@@ -50,7 +56,7 @@ ContentSearchResult ContentPass::searchNext(const QString &text)
     // a candidate that is not read costs the disk nothing either
     platform::Residence residence = platform::Residence::InMemory;
     const ContentSearchResult result =
-        m_search->search(candidate, 1, m_status, m_stopRequested, &residence);
+        search.search(candidate, 1, m_status, m_stopRequested, &residence);
     noteResidence(residence);
     return result;
 }

@@ -26,9 +26,10 @@ public:
     bool isFull() const;
     bool isEmpty() const { return m_pending.empty(); }
     // The candidate searchNext searches; there must be one.
-    const QByteArray &nextPath() const { return m_pending.front().candidate.path; }
+    const Candidate &next() const { return m_pending.front().candidate; }
     // Searches the oldest candidate not searched yet and drops it.
     ContentSearchResult searchNext(const QString &text);
+    ContentSearchResult searchNext(ContentSearch &search);
 
 private:
     struct Pending

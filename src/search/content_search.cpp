@@ -2,6 +2,7 @@
 
 #include "platform/event_pump.h"
 #include "platform/system_error.h"
+#include "search/text_forms.h"
 
 #include <algorithm>
 #include <array>
@@ -100,7 +101,7 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
                                       qint64 startPosition, const StatusSink &status,
                                       const StopRequest &stopRequested)
 {
-    return ContentSearch(text.toLocal8Bit())
+    return ContentSearch({textForms(text)})
         .search({path, {}}, startPosition, status, stopRequested);
 }
 
@@ -114,13 +115,38 @@ bool Candidate::open(platform::RawFile &file) const
     return file.open(path, listed ? listed->folder.get() : nullptr);
 }
 
-ContentSearch::ContentSearch(const QByteArray &needle)
-    : m_needle(needle)
-    , m_byteSearch(needle)
-    // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
-    , m_carryRoom(alignUp(std::max<qint64>(needle.size() - 1, 0)))
-    , m_buffer(static_cast<char *>(std::aligned_alloc(readAlignment, m_carryRoom + chunkSize)))
+// What the search of one file has found so far.
+struct ContentSearch::Findings
 {
+    // per needle: its text was found, so it is looked for no more
+    std::vector<bool> passedOver;
+    QList<qsizetype> texts;
+    qint64 first = -1; // the file offset of the first occurrence
+};
+
+ContentSearch::ContentSearch(const QList<QList<QByteArray>> &texts, Goal goal)
+    : m_goal(goal)
+{
+    for (qsizetype text = 0; text < texts.size(); ++text) {
+        const qsizetype needlesBefore = m_needles.size();
+        for (const QByteArray &form : texts.at(text)) {
+            // no bytes would be found everywhere
+            if (form.isEmpty())
+                continue;
+            m_needles.append(form);
+            m_textOfNeedle.append(text);
+            m_longest = std::max<qint64>(m_longest, form.size());
+        }
+        if (m_needles.size() > needlesBefore)
+            ++m_textCount;
+    }
+    if (m_needles.size() == 1)
+        m_byteSearch.emplace(m_needles.first());
+    else if (m_needles.size() > 1)
+        m_multiSearch.emplace(m_needles);
+    // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
+    m_carryRoom = alignUp(std::max<qint64>(m_longest - 1, 0));
+    m_buffer.reset(static_cast<char *>(std::aligned_alloc(readAlignment, m_carryRoom + chunkSize)));
     if (!m_buffer)
         throw std::bad_alloc();
 }
@@ -130,7 +156,7 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
                                           const StopRequest &stopRequested,
                                           platform::Residence *residence)
 {
-    if (m_needle.isEmpty())
+    if (m_needles.isEmpty())
         return {};
     const platform::FileLookup lookup = candidate.lookup();
     if (lookup.kind == platform::FileKind::Inaccessible)
@@ -146,8 +172,11 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
     if (start >= size)
         return {};
 
-    const qint64 length = m_needle.size();
+    const qint64 length = m_longest;
     const qint64 carryCapacity = length - 1;
+    Findings findings;
+    if (m_multiSearch && m_goal == Goal::EveryText)
+        findings.passedOver.resize(size_t(m_needles.size()));
     char *const target = m_buffer.get() + m_carryRoom;
     BlockProgress progress(start, size, status, stopRequested);
     qint64 carried = 0;
@@ -182,12 +211,11 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
 
         const char *window = target - carried;
         const qint64 windowSize = carried + got;
-        const qsizetype hit = m_byteSearch.indexIn(window, windowSize);
-        if (hit >= 0) {
-            const qint64 found = offset - carried + hit;
+        const qint64 end = scan(window, windowSize, offset - carried, findings);
+        if (end >= 0) {
             // the hit is found, whatever is asked while its blocks are reported
-            progress.reportUpTo(found + length);
-            return {ContentSearchOutcome::Found, found + 1, {}};
+            progress.reportUpTo(end);
+            return found(findings);
         }
         if (!progress.reportUpTo(offset + got))
             return stopped();
@@ -196,5 +224,46 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
         std::memmove(target - carried, window + windowSize - carried, size_t(carried));
         offset += got;
     }
-    return {};
+    return findings.first >= 0 ? found(findings) : ContentSearchResult{};
+}
+
+qint64 ContentSearch::scan(const char *window, qint64 size, qint64 start, Findings &findings) const
+{
+    if (m_byteSearch) {
+        const qsizetype hit = m_byteSearch->indexIn(window, size);
+        if (hit < 0)
+            return -1;
+        findings.first = start + hit;
+        findings.texts.append(m_textOfNeedle.first());
+        return findings.first + m_longest;
+    }
+    for (qsizetype from = 0;;) {
+        const MultiByteSearch::Hit hit =
+            m_multiSearch->find(window, size, from, findings.passedOver);
+        if (hit.position < 0)
+            return -1;
+        if (findings.first < 0)
+            findings.first = start + hit.position;
+        const qint64 end = start + hit.position + m_needles.at(hit.needle).size();
+        const qsizetype text = m_textOfNeedle.at(hit.needle);
+        findings.texts.append(text);
+        if (m_goal == Goal::FirstOccurrence || findings.texts.size() == m_textCount)
+            return end;
+        for (qsizetype needle = 0; needle < m_needles.size(); ++needle) {
+            if (m_textOfNeedle.at(needle) == text)
+                findings.passedOver[size_t(needle)] = true;
+        }
+        // another needle may begin at the same position
+        from = hit.position;
+    }
+}
+
+ContentSearchResult ContentSearch::found(const Findings &findings) const
+{
+    ContentSearchResult result{ContentSearchOutcome::Found, findings.first + 1, {}};
+    if (m_goal == Goal::EveryText) {
+        result.texts = findings.texts;
+        std::sort(result.texts.begin(), result.texts.end());
+    }
+    return result;
 }

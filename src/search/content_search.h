@@ -3,8 +3,10 @@
 #include "platform/folder_listing.h"
 #include "platform/raw_file.h"
 #include "search/byte_search.h"
+#include "search/multi_byte_search.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <cstdlib>
@@ -25,6 +27,8 @@ struct ContentSearchResult
     ContentSearchOutcome outcome = ContentSearchOutcome::NotFound;
     qint64 position = 0; // 1-based byte position of the first occurrence, only when Found
     QString error;       // why the file could not be read, only when Unreadable
+    // the indexes of the texts found, ascending; only when Found by a search for every text
+    QList<qsizetype> texts;
 };
 
 // What the status shows before the percentage while a file is searched. Other windows tell a
@@ -38,7 +42,8 @@ using StatusSink = std::function<void(const QString &status)>;
 // search there, however much of the file is left.
 using StopRequest = std::function<bool()>;
 
-// Looks for the text's local 8-bit bytes in the file's raw bytes, from startPosition (1-based).
+// Looks for the text's bytes (each of its forms, see textForms) in the file's raw bytes, from
+// startPosition (1-based).
 ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
                                       qint64 startPosition, const StatusSink &status = {},
                                       const StopRequest &stopRequested = {});
@@ -54,11 +59,19 @@ struct Candidate
     bool open(platform::RawFile &file) const;
 };
 
-// Searches one file after another for the same bytes, with one read buffer for all of them.
+// Searches one file after another for the same texts, with one read buffer for all of them.
 class ContentSearch
 {
 public:
-    explicit ContentSearch(const QByteArray &needle);
+    enum class Goal
+    {
+        FirstOccurrence, // ends at the first occurrence of any text
+        EveryText,       // goes on until every text was found or the file has ended
+    };
+
+    // texts: each in the byte forms a file may hold it in; a text without bytes is never found
+    explicit ContentSearch(const QList<QList<QByteArray>> &texts,
+                           Goal goal = Goal::FirstOccurrence);
 
     // residence: whether the file's first bytes were in memory (left as it is when none were
     // read)
@@ -71,10 +84,25 @@ private:
     {
         void operator()(char *memory) const { std::free(memory); }
     };
+    struct Findings;
 
-    QByteArray m_needle;
-    ByteSearch m_byteSearch;
+    // Looks through the window, which begins at the file offset start, for the texts not found
+    // yet; returns the offset just past the occurrence that ends the search, or -1 when it goes
+    // on.
+    qint64 scan(const char *window, qint64 size, qint64 start, Findings &findings) const;
+    ContentSearchResult found(const Findings &findings) const;
+
+    Goal m_goal;
+    // every form of every text, and the text it stands for
+    QList<QByteArray> m_needles;
+    QList<qsizetype> m_textOfNeedle;
+    // the texts that have a form to look for
+    qsizetype m_textCount = 0;
+    qint64 m_longest = 0;
+    // one needle is searched as it always was; several at once
+    std::optional<ByteSearch> m_byteSearch;
+    std::optional<MultiByteSearch> m_multiSearch;
     // room for the carry-over in front of an aligned read target
-    qint64 m_carryRoom;
+    qint64 m_carryRoom = 0;
     std::unique_ptr<char, Free> m_buffer;
 };

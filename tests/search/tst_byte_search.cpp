@@ -1,4 +1,5 @@
 #include "search/byte_search.h"
+#include "search/multi_byte_search.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -8,10 +9,40 @@ Q_DECLARE_METATYPE(ByteSearch::Method)
 
 namespace {
 
+// A small alphabet makes partial matches, agreements of first and last bytes and zero bytes common.
+QByteArray randomBytes(QRandomGenerator &random, qsizetype size, QByteArrayView letters)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = letters[random.bounded(int(letters.size()))];
+    return bytes;
+}
+
+// Often near the ends of 32-byte steps and of the block.
+void placeSomewhere(QRandomGenerator &random, QByteArray &haystack, const QByteArray &needle)
+{
+    if (haystack.size() >= needle.size())
+        haystack.replace(random.bounded(haystack.size() - needle.size() + 1), needle.size(),
+                         needle);
+}
+
 qsizetype referenceIndex(const QByteArray &haystack, const QByteArray &needle)
 {
     const auto hit = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
     return hit == haystack.end() ? -1 : hit - haystack.begin();
+}
+
+// Position by position, each needle in the order given.
+MultiByteSearch::Hit referenceHit(const QByteArray &haystack, const QList<QByteArray> &needles,
+                                  qsizetype from, const std::vector<bool> &passedOver)
+{
+    for (qsizetype position = from; position < haystack.size(); ++position) {
+        for (qsizetype i = 0; i < needles.size(); ++i) {
+            if (!passedOver[size_t(i)] && haystack.sliced(position).startsWith(needles.at(i)))
+                return {position, i};
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -23,6 +54,8 @@ class tst_ByteSearch : public QObject
 private Q_SLOTS:
     void agreesWithAPlainSearch_data();
     void agreesWithAPlainSearch();
+    void severalNeedlesAgreeWithAPlainSearch_data() { agreesWithAPlainSearch_data(); }
+    void severalNeedlesAgreeWithAPlainSearch();
 };
 
 void tst_ByteSearch::agreesWithAPlainSearch_data()
@@ -36,24 +69,45 @@ void tst_ByteSearch::agreesWithAPlainSearch_data()
 void tst_ByteSearch::agreesWithAPlainSearch()
 {
     QFETCH(ByteSearch::Method, method);
-    // a small alphabet makes partial matches, first-and-last-byte agreements and zero bytes common
     QRandomGenerator random(4711);
-    const auto randomBytes = [&random](qsizetype size) {
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (char &byte : bytes)
-            byte = "AB\0\xff"[random.bounded(4)];
-        return bytes;
-    };
+    const QByteArrayView letters("AB\0\xff", 4);
     for (int round = 0; round < 3000; ++round) {
-        const QByteArray needle = randomBytes(1 + random.bounded(40));
-        QByteArray haystack = randomBytes(random.bounded(200));
-        // place it often near the ends of 32-byte steps and of the block
-        if (round % 2 && haystack.size() >= needle.size())
-            haystack.replace(random.bounded(haystack.size() - needle.size() + 1), needle.size(),
-                             needle);
+        const QByteArray needle = randomBytes(random, 1 + random.bounded(40), letters);
+        QByteArray haystack = randomBytes(random, random.bounded(200), letters);
+        if (round % 2)
+            placeSomewhere(random, haystack, needle);
         const qsizetype found =
             ByteSearch(needle, method).indexIn(haystack.constData(), haystack.size());
         QCOMPARE(found, referenceIndex(haystack, needle));
+    }
+}
+
+void tst_ByteSearch::severalNeedlesAgreeWithAPlainSearch()
+{
+    QFETCH(ByteSearch::Method, method);
+    QRandomGenerator random(815);
+    // needles that share beginnings, are each other's beginnings and fall into one group
+    const QByteArrayView letters("ABC\0\xff", 5);
+    for (int round = 0; round < 3000; ++round) {
+        QList<QByteArray> needles;
+        std::vector<bool> passedOver;
+        for (int i = 1 + random.bounded(round % 3 ? 6 : 40); i > 0; --i) {
+            needles.append(randomBytes(random, 1 + random.bounded(round % 5 ? 12 : 3), letters));
+            passedOver.push_back(random.bounded(4) == 0);
+        }
+        // several 32-byte steps
+        QByteArray haystack = randomBytes(random, random.bounded(300), letters);
+        for (int placed = random.bounded(4); placed > 0; --placed)
+            placeSomewhere(random, haystack, needles.at(random.bounded(needles.size())));
+        const qsizetype from = random.bounded(std::max<qsizetype>(haystack.size(), 1));
+
+        const MultiByteSearch::Hit found =
+            MultiByteSearch(needles, method)
+                .find(haystack.constData(), haystack.size(), from, passedOver);
+
+        const MultiByteSearch::Hit expected = referenceHit(haystack, needles, from, passedOver);
+        QCOMPARE(found.position, expected.position);
+        QCOMPARE(found.needle, expected.needle);
     }
 }
 

@@ -121,7 +121,7 @@ void tst_ContentPass::givesWhatSearchingEachFileGives()
         QStringList outcomes;
         const auto searchNext = [&] {
             statuses.clear();
-            const QByteArray path = pass.nextPath();
+            const QByteArray path = pass.next().path;
             const ContentSearchResult result = pass.searchNext(QString::fromLatin1(partName));
             outcomes.append(described(path, result, statuses.size()));
         };
@@ -141,12 +141,16 @@ void tst_ContentPass::textIsReadAnewForEveryCandidate()
     TestTree tree;
     const QByteArray first = tree.addFile("a.asm", "HUB and GEAR");
     const QByteArray second = tree.addFile("b.asm", "GEAR only");
+    // as the windows search: a text outside ASCII in Windows-1252 too
+    const QByteArray third = tree.addFile("c.asm", "..GEH\xc4USE..");
     ContentPass pass;
     pass.add(first);
     pass.add(second);
+    pass.add(third);
 
     QCOMPARE(pass.searchNext(QStringLiteral("HUB")).position, 1);
     QCOMPARE(pass.searchNext(QStringLiteral("GEAR")).position, 1);
+    QCOMPARE(pass.searchNext(QStringLiteral("GEHÄUSE")).position, 3);
 }
 
 void tst_ContentPass::fileChangedAfterItWasReadAhead_data()

@@ -69,6 +69,8 @@ private Q_SLOTS:
     void cleanup();
     void findsTheFirstOccurrence_data();
     void findsTheFirstOccurrence();
+    void textOutsideAsciiInEitherEncoding_data();
+    void textOutsideAsciiInEitherEncoding();
     void statusAfterEveryBlock_data();
     void statusAfterEveryBlock();
     void notSearchedByDesign_data();
@@ -153,6 +155,56 @@ void tst_ContentSearch::findsTheFirstOccurrence()
     const QByteArray path = tree.addFile("hub.asm.1", bytes);
 
     const ContentSearchResult result = search(path, text, start).result;
+
+    QCOMPARE(result.outcome,
+             expected > 0 ? ContentSearchOutcome::Found : ContentSearchOutcome::NotFound);
+    QCOMPARE(result.position, expected);
+}
+
+void tst_ContentSearch::textOutsideAsciiInEitherEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("expected"); // 0: not found
+
+    const QString gehaeuse = QStringLiteral("GEHÄUSE");
+    const QByteArray utf8("GEH\xc3\x84USE");
+    const QByteArray windows1252("GEH\xc4USE");
+    const qint64 chunk = 65536;
+
+    QTest::addRow("Windows-1252") << content(10000, {{500, windows1252}}) << gehaeuse << 500LL;
+    QTest::addRow("UTF-8") << content(10000, {{500, utf8}}) << gehaeuse << 500LL;
+    QTest::addRow("Windows-1252 first")
+        << content(10000, {{300, windows1252}, {700, utf8}}) << gehaeuse << 300LL;
+    QTest::addRow("UTF-8 first") << content(10000, {{300, utf8}, {700, windows1252}}) << gehaeuse
+                                 << 300LL;
+    // the carry-over holds the longer form
+    QTest::addRow("UTF-8 across a chunk")
+        << content(200000, {{chunk - 6, utf8}}) << gehaeuse << chunk - 6;
+    QTest::addRow("Windows-1252 across a chunk")
+        << content(200000, {{chunk - 2, windows1252}}) << gehaeuse << chunk - 2;
+    QTest::addRow("Latin-1 form in lower case")
+        << content(10000, {{500, "Geh\xe4use"}}) << gehaeuse << 0LL;
+    QTest::addRow("from the range Latin-1 lacks")
+        << content(10000, {{500, "\x80-TEIL"}}) << QStringLiteral("€-TEIL") << 500LL;
+    // "Ł" has no byte in the code page: a question mark in its place is no form of the text
+    QTest::addRow("no Windows-1252 form, UTF-8") << content(10000, {{500, "\xc5\x81"
+                                                                          "AGER"}})
+                                                 << QStringLiteral("ŁAGER") << 500LL;
+    QTest::addRow("no Windows-1252 form, replaced")
+        << content(10000, {{500, "?AGER"}}) << QStringLiteral("ŁAGER") << 0LL;
+}
+
+// A CAD program of a Western European office stores names in Windows-1252, others in UTF-8.
+void tst_ContentSearch::textOutsideAsciiInEitherEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(qint64, expected);
+    TestTree tree;
+    const QByteArray path = tree.addFile("hub.asm.1", bytes);
+
+    const ContentSearchResult result = SearchFileForText(path, text, 1);
 
     QCOMPARE(result.outcome,
              expected > 0 ? ContentSearchOutcome::Found : ContentSearchOutcome::NotFound);

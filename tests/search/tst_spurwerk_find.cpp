@@ -93,6 +93,9 @@ private Q_SLOTS:
     void lockedSubfolderIsNamed_data();
     void lockedSubfolderIsNamed();
     void eachFolderOnceHoweverManyWaysLeadToIt();
+    void whereUsedUpTheLevels_data();
+    void whereUsedUpTheLevels();
+    void unreadableFileIsNamedOnceOverTheLevels();
     void whatIsNotAFileIsPassedOverQuietly();
     void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
@@ -178,6 +181,12 @@ void tst_SpurwerkFind::badUsage_data()
     QTest::addRow("unknown option") << QList<QByteArray>{"--fast", "PART_0042", "."};
     QTest::addRow("type without value") << QList<QByteArray>{"PART_0042", ".", "--type"};
     QTest::addRow("text not in the local encoding") << QList<QByteArray>{"W\xc4RME", "."};
+    QTest::addRow("empty text") << QList<QByteArray>{"", "."};
+    for (const QByteArray levels : {"0", "-2", "x", "2.5", " 3", "", "00"})
+        QTest::addRow("levels '%s'", levels.constData())
+            << QList<QByteArray>{"--levels", levels, "PART_0042", "."};
+    QTest::addRow("levels joined, empty") << QList<QByteArray>{"--levels=", "PART_0042", "."};
+    QTest::addRow("levels without value") << QList<QByteArray>{"PART_0042", ".", "--levels"};
 }
 
 void tst_SpurwerkFind::badUsage()
@@ -196,7 +205,8 @@ void tst_SpurwerkFind::helpExplains()
     const Run run = spurwerkFind({"--help"});
 
     QCOMPARE(run.exitCode, 0);
-    for (const char *topic : {"--type", "--no-subfolders", "TEXT FOLDER...", "Exit status"})
+    for (const char *topic : {"--type", "--no-subfolders", "--levels N", "--null", "TEXT FOLDER...",
+                              "LEVEL<TAB>PATH<TAB>NAMES", "Exit status"})
         QVERIFY2(run.out.contains(topic), topic);
 }
 
@@ -299,6 +309,121 @@ void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, hit + '\n');
     QCOMPARE(run.err, QByteArray());
+}
+
+// A part, assemblies over three levels and drawings, each file in a folder of its own, so that
+// the FOLDERs' order is the walk's order.
+class PartTree : public TestTree
+{
+public:
+    PartTree()
+    {
+        const qsizetype chunk = 65536;
+        // the part holds its own name, as CAD files do: found, but its name is TEXT
+        add("p", "4711.prt", "..4711..");
+        add("r1", "getriebe.asm.1", "..4711..");
+        add("r2", "getriebe.asm.2", "..4711..");
+        // ANLAGE holds ANTRIEB, which holds LAGER, which holds ANLAGE: a circle
+        add("l1", "lager.asm", "..4711..ANLAGE..");
+        // the names in the other order than their files were reported
+        add("l2", "antrieb.asm", "..LAGER..GETRIEBE..");
+        add("l2b", "geh\xc3\xa4use.asm",
+            QByteArray(chunk + 100, '.').replace(chunk - 4, 8, "GETRIEBE"));
+        add("l3", "anlage.asm", "..ANTRIEB..");
+        // a name not valid in UTF-8, as old shares hold them: WÄRME
+        add("l3b", "w\xe4rme.asm", "..GEH\xc4USE..");
+        add("d", "anlage.drw", "..ANLAGE..");
+        add("d2", "schema.drw", "..W\xc3\x84RME..");
+        add("x", "decoy.asm", "..lager..GETRIEB..NTRIEB..4712..");
+    }
+
+    QList<QByteArray> folders() const { return m_folders; }
+
+private:
+    void add(const QByteArray &folder, const QByteArray &name, const QByteArray &bytes)
+    {
+        addFile(folder + '/' + name, bytes);
+        m_folders.append(path(folder));
+    }
+
+    QList<QByteArray> m_folders;
+};
+
+void tst_SpurwerkFind::whereUsedUpTheLevels_data()
+{
+    QTest::addColumn<QList<QByteArray>>("options");
+    QTest::addColumn<QList<QByteArray>>("lines"); // with the tree's path for "~"
+
+    const QList<QByteArray> levelOne = {
+        "1\t~/p/4711.prt\t4711",
+        "1\t~/r1/getriebe.asm.1\t4711",
+        "1\t~/r2/getriebe.asm.2\t4711",
+        "1\t~/l1/lager.asm\t4711",
+    };
+    const QList<QByteArray> levelTwo = {
+        "2\t~/l2/antrieb.asm\tGETRIEBE,LAGER",
+        "2\t~/l2b/geh\xc3\xa4use.asm\tGETRIEBE",
+    };
+    const QList<QByteArray> levelThree = {
+        "3\t~/l3/anlage.asm\tANTRIEB",
+        "3\t~/l3b/w\xe4rme.asm\tGEH\xc3\x84USE",
+    };
+    const QList<QByteArray> levelFour = {
+        "4\t~/d/anlage.drw\tANLAGE",
+        "4\t~/d2/schema.drw\tW\xc3\x84RME",
+    };
+    const QList<QByteArray> all = levelOne + levelTwo + levelThree + levelFour;
+    QTest::addRow("every level") << QList<QByteArray>{"--levels", "5"} << all;
+    QTest::addRow("more levels than there are")
+        << QList<QByteArray>{"--levels=99999999999999999999"} << all;
+    QTest::addRow("up to level 3")
+        << QList<QByteArray>{"--levels", "3"} << levelOne + levelTwo + levelThree;
+    QTest::addRow("assemblies only") << QList<QByteArray>{"--levels", "5", "--type", "asm"}
+                                     << QList<QByteArray>{levelOne.mid(1) + levelTwo + levelThree};
+    QTest::addRow("level 1 is today's output")
+        << QList<QByteArray>{"--levels", "1"}
+        << QList<QByteArray>{"~/p/4711.prt", "~/r1/getriebe.asm.1", "~/r2/getriebe.asm.2",
+                             "~/l1/lager.asm"};
+}
+
+void tst_SpurwerkFind::whereUsedUpTheLevels()
+{
+    QFETCH(QList<QByteArray>, options);
+    QFETCH(QList<QByteArray>, lines);
+    const PartTree tree;
+
+    const Run run = spurwerkFind(options + QList<QByteArray>{"4711"} + tree.folders());
+
+    QByteArray expected;
+    for (const QByteArray &line : lines)
+        expected += QByteArray(line).replace('~', tree.root()) + '\n';
+    QCOMPARE(run.out, expected);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    // a file name may hold tabs and line ends: with -0 each field ends with a NUL byte
+    const Run nullEnded = spurwerkFind(options + QList<QByteArray>{"-0", "4711"} + tree.folders());
+    QCOMPARE(nullEnded.out, expected.replace('\t', '\0').replace('\n', '\0'));
+    if (options == QList<QByteArray>{"--levels", "1"})
+        QCOMPARE(spurwerkFind(QList<QByteArray>{"4711"} + tree.folders()).out, run.out);
+}
+
+// A file that cannot be read would be read again at every level.
+void tst_SpurwerkFind::unreadableFileIsNamedOnceOverTheLevels()
+{
+    TestTree tree;
+    tree.addFile("a/hub.asm", "PART_0042");
+    const QByteArray locked = tree.addFile("b/locked.asm", "HUB");
+    tree.addFile("c/top.asm", "HUB");
+    QCOMPARE(::chmod(locked.constData(), 0), 0);
+    const UnprivilegedUser user(tree);
+
+    const Run run = spurwerkFind(
+        {"--levels", "3", "PART_0042", tree.path("a"), tree.path("b"), tree.path("c")});
+
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, "1\t" + tree.path("a/hub.asm") + "\tPART_0042\n2\t" + tree.path("c/top.asm") +
+                          "\tHUB\n");
+    QCOMPARE(run.err.count(locked), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkFind)

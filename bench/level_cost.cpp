@@ -1,0 +1,96 @@
+// What a level of the where-used search costs with one name and with many: searches the
+// assemblies of a tree for the first N of the names given (one per line, UTF-8), all at once,
+// as a level after the first does, for N from 1 to all of them; prints the median time of
+// ROUNDS rounds per N and its ratio to one name. The files come from memory after the first round.
+#include "search/cfindfile.h"
+#include "search/content_pass.h"
+#include "search/text_forms.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+QStringList readNames(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList names;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            names.append(QString::fromUtf8(line));
+    }
+    return names;
+}
+
+// The assemblies, opened by path as the levels after the first open them.
+QList<Candidate> assemblies(const QByteArray &tree)
+{
+    QList<Candidate> candidates;
+    cFindFile finder;
+    QObject::connect(&finder, &cFindFile::MatchFound, &finder,
+                     [&](const QByteArray &name, const QByteArray &folder) {
+                         candidates.append({folder + name, platform::ListedEntry{
+                                                               nullptr, finder.matchEntry().kind}});
+                     });
+    finder.setSFileToFind("*.asm*");
+    finder.setSSearchpath(tree);
+    finder.sStartSearch();
+    return candidates;
+}
+
+double searchSeconds(const QList<Candidate> &candidates, const QStringList &names)
+{
+    QList<QList<QByteArray>> texts;
+    for (const QString &name : names)
+        texts.append(textForms(name));
+    ContentSearch search(texts, ContentSearch::Goal::EveryText);
+    ContentPass contentPass;
+    QElapsedTimer timer;
+    timer.start();
+    qsizetype added = 0;
+    for (qsizetype k = 0; k < candidates.size(); ++k) {
+        for (; added < candidates.size() && !contentPass.isFull(); ++added)
+            contentPass.add(candidates.at(added).path, candidates.at(added).listed);
+        contentPass.searchNext(search);
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4) {
+        std::fputs("usage: spurwerk-level-cost NAMES TREE ROUNDS\n", stderr);
+        return 2;
+    }
+    const QStringList names = readNames(QString::fromLocal8Bit(argv[1]));
+    const QList<Candidate> candidates = assemblies(argv[2]);
+    const int rounds = std::max(1, QByteArray(argv[3]).toInt());
+    if (names.isEmpty() || candidates.isEmpty()) {
+        std::fputs("spurwerk-level-cost: no names or no assemblies\n", stderr);
+        return 2;
+    }
+    searchSeconds(candidates, names); // the files into memory
+    double oneName = 0;
+    for (const qsizetype count :
+         {qsizetype(1), qsizetype(2), qsizetype(10), qsizetype(100), names.size()}) {
+        if (count > names.size())
+            continue;
+        std::vector<double> seconds;
+        for (int round = 0; round < rounds; ++round)
+            seconds.push_back(searchSeconds(candidates, names.first(count)));
+        std::sort(seconds.begin(), seconds.end());
+        const double median = seconds[seconds.size() / 2];
+        if (count == 1)
+            oneName = median;
+        std::printf("%lld names: %.4f s, %.2f x one name\n", static_cast<long long>(count), median,
+                    median / oneName);
+    }
+    return 0;
+}

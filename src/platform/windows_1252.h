@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace platform {
+
+// The Western European Windows code page, one byte per character, in which the CAD programs of a
+// German office store names. Qt has no codec for it without ICU. The five bytes it leaves free
+// stand for the control characters of the same number, as in Latin-1.
+
+QString fromWindows1252(QByteArrayView bytes);
+// None when the text holds a character the code page cannot carry.
+std::optional<QByteArray> toWindows1252(QStringView text);
+
+} // namespace platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "search/content_search.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The name by which other files hold a file: its base name in upper case, as the start with a
+// file argument turns a part file into a search text. A path that is not valid in the local
+// encoding is read as Windows-1252, the code page of the CAD programs that wrote such names.
+QString referenceName(const QByteArray &path);
+
+// Where a part is used, level by level up to the top assemblies: level 1 is the files that hold
+// the search text, level k + 1 the files that hold the name of a file of level k. The candidates
+// of one walk are searched again at each level for all of its names at once; each file is
+// reported once, at the first level that finds it, so references in a circle come to an end.
+class WhereUsed
+{
+public:
+    // text: what level 1 looks for; a file named like it holds nothing level 1 did not find
+    explicit WhereUsed(const QString &text);
+
+    // A candidate of the walk that level 1 did not report.
+    void addCandidate(Candidate candidate);
+    // A file level 1 reported: its name is looked for at level 2.
+    void addReported(const QByteArray &path);
+
+    // names: the names of the level before that the file holds, in the order their files were
+    // reported
+    using Found = std::function<void(const QByteArray &path, const QStringList &names)>;
+    using Unreadable = std::function<void(const QByteArray &path, const QString &why)>;
+    // Searches the candidates left, in the walk's order, for the names of the files the last
+    // level reported, and reports those that hold one. A file that cannot be read is reported
+    // once, and searched no more. Returns how many files it found: none ends the walk up the
+    // levels, as does a level without names that were not searched before.
+    qsizetype searchNextLevel(const Found &found, const Unreadable &unreadable);
+
+private:
+    QList<Candidate> m_candidates;
+    // of the files the last level reported, in their order, each once
+    QStringList m_names;
+    // every name looked for so far: all files that hold one of them were found then
+    QSet<QString> m_searched;
+};
