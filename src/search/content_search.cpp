@@ -25,7 +25,7 @@ qint64 alignUp(qint64 value)
 
 ContentSearchResult unreadable(const QString &why)
 {
-    return {ContentSearchOutcome::Unreadable, 0, why};
+    return {ContentSearchOutcome::Unreadable, 0, why, {}};
 }
 
 // The status texts for 0 to 100 percent, built once: a search reports every block.
@@ -78,7 +78,7 @@ private:
 
 ContentSearchResult stopped()
 {
-    return {ContentSearchOutcome::Stopped, 0, {}};
+    return {ContentSearchOutcome::Stopped, 0, {}, {}};
 }
 
 // Why a candidate that its lookup or listing called ordinary could not be opened: it may have
@@ -260,7 +260,7 @@ qint64 ContentSearch::scan(const char *window, qint64 size, qint64 start, Findin
 
 ContentSearchResult ContentSearch::found(const Findings &findings) const
 {
-    ContentSearchResult result{ContentSearchOutcome::Found, findings.first + 1, {}};
+    ContentSearchResult result{ContentSearchOutcome::Found, findings.first + 1, {}, {}};
     if (m_goal == Goal::EveryText) {
         result.texts = findings.texts;
         std::sort(result.texts.begin(), result.texts.end());
