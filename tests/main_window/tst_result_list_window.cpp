@@ -39,31 +39,10 @@ void doubleClickEntry(const Form1 &form, int row)
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entry.center());
 }
 
-void press(const Form1 &form, const char *button)
-{
-    control<QPushButton>(&form, button)->click();
-}
-
-QString text(const Form1 &form, const char *label)
-{
-    return control<QLabel>(&form, label)->text();
-}
-
-bool isShown(const Form1 &form, const char *name)
-{
-    return control<QWidget>(&form, name)->isVisible();
-}
-
 void setModificationTime(const QByteArray &path, qint64 seconds)
 {
     const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
     QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
-}
-
-QByteArray contentsOf(const QByteArray &path)
-{
-    QFile file(QFile::decodeName(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 } // namespace
@@ -119,28 +98,28 @@ void tst_ResultListWindow::clickOnAnEntry()
     setModificationTime(hits.at(1), 1160000000);
     const QString fileTime =
         QLocale().toString(QDateTime::fromSecsSinceEpoch(1160000000), QLocale::ShortFormat);
-    QVERIFY(!isShown(form, "Label8") && !isShown(form, "Command1"));
+    QVERIFY(!isShown(&form, "Label8") && !isShown(&form, "Command1"));
 
     if (before == QStringLiteral("remove"))
         QVERIFY(::unlink(hits.at(1).constData()) == 0);
     if (before == QStringLiteral("purge")) {
         clickRow(hitList(form), 1);
-        press(form, "cmd_purge");
+        press(&form, "cmd_purge");
         clickRow(hitList(form), 0);
-        QCOMPARE(text(form, "Label3"), QString());
+        QCOMPARE(textOf(&form, "Label3"), QString());
     } else {
         clickRow(hitList(form), 1);
-        QCOMPARE(text(form, "Label3"), QString::fromLocal8Bit(hits.at(1)));
+        QCOMPARE(textOf(&form, "Label3"), QString::fromLocal8Bit(hits.at(1)));
     }
 
-    QTEST(text(form, "Label8"), "baseName");
-    QTEST(text(form, "Label10"), "typeLine");
-    QTEST(text(form, "lblStatus"), "status");
+    QTEST(textOf(&form, "Label8"), "baseName");
+    QTEST(textOf(&form, "Label10"), "typeLine");
+    QTEST(textOf(&form, "lblStatus"), "status");
     QFETCH(bool, timeShown);
-    QCOMPARE(text(form, "lbl_filetime"), timeShown ? fileTime : QString());
+    QCOMPARE(textOf(&form, "lbl_filetime"), timeShown ? fileTime : QString());
     for (const char *shown : {"Command1", "Label8", "Frame1", "Label10", "lbl_filetime"})
-        QVERIFY2(isShown(form, shown), shown);
-    QVERIFY(!isShown(form, "Label3") && !isShown(form, "Label9"));
+        QVERIFY2(isShown(&form, shown), shown);
+    QVERIFY(!isShown(&form, "Label3") && !isShown(&form, "Label9"));
 }
 
 void tst_ResultListWindow::openingHandsTheFileToTheDesktop_data()
@@ -180,13 +159,13 @@ void tst_ResultListWindow::openingHandsTheFileToTheDesktop()
         else if (step == QStringLiteral("click"))
             clickRow(hitList(form), 0);
         else if (step == QStringLiteral("purge"))
-            press(form, "cmd_purge");
+            press(&form, "cmd_purge");
         else
-            press(form, "Command1");
+            press(&form, "Command1");
     }
 
     QCOMPARE(fixture.opened, opened ? QList<QUrl>{platform::fileAddress(hit)} : QList<QUrl>{});
-    QTEST(isShown(form, "Command1"), "aufrufenShown");
+    QTEST(isShown(&form, "Command1"), "aufrufenShown");
 }
 
 void tst_ResultListWindow::aRunHidesTheDetailsButKeepsTheChosenEntry()
@@ -200,9 +179,9 @@ void tst_ResultListWindow::aRunHidesTheDetailsButKeepsTheChosenEntry()
     fixture.searchHits({"nabe.asm"});
 
     for (const char *hidden : {"Label8", "Label10", "lbl_filetime"})
-        QVERIFY2(!isShown(form, hidden), hidden);
-    QVERIFY(isShown(form, "cmd_purge") && isShown(form, "Frame1"));
-    press(form, "Command1");
+        QVERIFY2(!isShown(&form, hidden), hidden);
+    QVERIFY(isShown(&form, "cmd_purge") && isShown(&form, "Frame1"));
+    press(&form, "Command1");
     QCOMPARE(fixture.opened, QList<QUrl>{platform::fileAddress(chosen)});
 }
 
@@ -216,13 +195,13 @@ void tst_ResultListWindow::purgeBlanksDuplicatesInTheList()
     list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
     QVERIFY(!listTexts(control<QListView>(&form, "List_temp")).isEmpty());
 
-    press(form, "cmd_purge");
+    press(&form, "cmd_purge");
 
     QCOMPARE(listTexts(list), QStringList({QString(), QString::fromLocal8Bit(hits.at(1)),
                                            QString::fromLocal8Bit(hits.at(2))}));
     QVERIFY(list->selectionModel()->isRowSelected(0));
     QCOMPARE(listTexts(control<QListView>(&form, "List_temp")), QStringList());
-    QCOMPARE(text(form, "lblStatus"), QStringLiteral("Liste gepurged"));
+    QCOMPARE(textOf(&form, "lblStatus"), QStringLiteral("Liste gepurged"));
 }
 
 // The purge empties List_temp, whose folders the run is still walking.
@@ -238,7 +217,7 @@ void tst_ResultListWindow::purgeDuringARunLetsTheRunFinish()
     const QByteArrayList hits = fixture.searchHits({"hub.prt.1", "nabe.prt", "welle.prt"});
 
     QCOMPARE(listTexts(hitList(form)).size(), hits.size());
-    QCOMPARE(text(form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(textOf(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
 }
 
 void tst_ResultListWindow::saveWritesWhatsfoundAndConfirms()
@@ -249,15 +228,15 @@ void tst_ResultListWindow::saveWritesWhatsfoundAndConfirms()
     Form1 &form = fixture.form();
     form.show();
     const QByteArrayList hits = fixture.searchHits({"hub.prt.3", "Stück.asm", "hub.prt.3"});
-    press(form, "cmd_purge");
+    press(&form, "cmd_purge");
     control<QLineEdit>(&form, "txt_textfind")->setText(QStringLiteral("geändert"));
     control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("prt"));
 
-    press(form, "cmd_savefile");
-    press(form, "cmd_savefile");
+    press(&form, "cmd_savefile");
+    press(&form, "cmd_savefile");
 
     const QByteArray path = folder + "/whatsfound.txt";
-    QCOMPARE(contentsOf(QByteArray("whatsfound.txt")),
+    QCOMPARE(contentsOf(QStringLiteral("whatsfound.txt")),
              QStringLiteral("Datei: geändert\r\n").toLocal8Bit() +
                  "ist vorhanden in Dateien den Typs : prt\r\n"
                  "------Auflistung der Dateien:------\r\n"
@@ -281,7 +260,7 @@ void tst_ResultListWindow::failedSaveSaysWhyAndKeepsTheOldFile()
 
     {
         const UnprivilegedUser user(fixture.tree);
-        press(form, "cmd_savefile");
+        press(&form, "cmd_savefile");
     }
 
     QCOMPARE(fixture.boxes.texts.size(), 1);
@@ -289,7 +268,7 @@ void tst_ResultListWindow::failedSaveSaysWhyAndKeepsTheOldFile()
                  QStringLiteral("Das Ergebnis konnte nicht in %1 gespeichert werden: ")
                      .arg(QString::fromLocal8Bit(old))),
              qPrintable(fixture.boxes.texts.first()));
-    QCOMPARE(contentsOf(old), QByteArray("old\r\n"));
+    QCOMPARE(contentsOf(QFile::decodeName(old)), QByteArray("old\r\n"));
     QCOMPARE(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("whatsfound.txt")});
 }
@@ -318,13 +297,13 @@ void tst_ResultListWindow::moreHitsThanSixteenBitsHold()
 
     hitList(form)->selectAll();
     control<QToolButton>(&form, "img_putlisttoinfo")->click();
-    press(form, "cmd_purge");
-    press(form, "cmd_savefile");
+    press(&form, "cmd_purge");
+    press(&form, "cmd_savefile");
 
     const QStringList hits = listTexts(hitList(form));
     QCOMPARE(hits.count(QString()), pairs);
     QVERIFY(hits.last().endsWith(QStringLiteral(".asm")));
-    const QByteArrayList lines = contentsOf("whatsfound.txt").split('\n');
+    const QByteArrayList lines = contentsOf(QStringLiteral("whatsfound.txt")).split('\n');
     QCOMPARE(lines.size(), 4 + 2 * pairs + 1);
     QCOMPARE(lines.count("\r"), pairs);
     QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText().count(u'\n'), 2 * pairs);

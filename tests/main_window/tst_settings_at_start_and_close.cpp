@@ -50,12 +50,6 @@ QStringList rescueFiles(const QString &folder)
     return files;
 }
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 void tst_SettingsAtStartAndClose::latin1ValuesSurviveAStartAndClose_data()

@@ -31,18 +31,6 @@ Form2 *editor()
     return loadedWindow<Form2>();
 }
 
-void press(const QWidget *window, const char *button)
-{
-    control<QAbstractButton>(window, button)->click();
-}
-
-QString text(const QWidget *window, const char *name)
-{
-    if (auto *field = control<QLineEdit>(window, name))
-        return field->text();
-    return control<QLabel>(window, name)->text();
-}
-
 // Types the search text and presses "Suche starten"; returns the editor it opened.
 Form2 *startEditor(Form1 &form, const QString &searchText)
 {
@@ -61,11 +49,6 @@ void addTicked(Form2 *editor, const QByteArray &folder)
 QStringList folderTexts(const Form2 *editor)
 {
     return listTexts(control<QListView>(editor, "List1"));
-}
-
-int rowCount(const Form1 &form, const char *listName)
-{
-    return control<QListView>(&form, listName)->model()->rowCount();
 }
 
 // Every pass of the run processes events, as a long run does, so that work posted by a handler
@@ -119,14 +102,14 @@ void tst_Form2::firstStartClickOnlyOpensTheEditor()
     Form2 *opened = startEditor(form, QStringLiteral("hub"));
 
     QVERIFY(opened && opened->isVisible());
-    QCOMPARE(text(&form, "txt_textfind"), QStringLiteral("HUB"));
+    QCOMPARE(textOf(&form, "txt_textfind"), QStringLiteral("HUB"));
     QVERIFY(!control<QWidget>(&form, "Frame1")->isVisible());
-    QCOMPARE(text(opened, "lbl_status"), QStringLiteral("Status"));
+    QCOMPARE(textOf(opened, "lbl_status"), QStringLiteral("Status"));
     QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(opened, "cmd_search"));
 
     // every click converts the text, and shows the same window
     QCOMPARE(startEditor(form, QStringLiteral("welle")), opened);
-    QCOMPARE(text(&form, "txt_textfind"), QStringLiteral("WELLE"));
+    QCOMPARE(textOf(&form, "txt_textfind"), QStringLiteral("WELLE"));
 }
 
 void tst_Form2::editingTheList_data()
@@ -186,7 +169,7 @@ void tst_Form2::editingTheList()
     }
 
     QTEST(folderTexts(opened), "expected");
-    QTEST(text(opened, "Label9"), "label9");
+    QTEST(textOf(opened, "Label9"), "label9");
 }
 
 void tst_Form2::okTakesTheChosenFolder_data()
@@ -218,7 +201,7 @@ void tst_Form2::okTakesTheChosenFolder()
     press(panel, "cmd_ok");
 
     QVERIFY(!panel->isVisible());
-    QCOMPARE(text(opened, "Text3"), QString::fromLocal8Bit(expected));
+    QCOMPARE(textOf(opened, "Text3"), QString::fromLocal8Bit(expected));
 }
 
 // A folder whose name is Latin-1, as on old shares, goes the whole way as bytes.
@@ -332,7 +315,7 @@ void tst_Form2::suchenRunsBesideTheMainWindowThenCloses()
     atFirstCandidate(form, [&] {
         during.main = QRect(outerLeft(&form), outerTop(&form), outerWidth(&form), 0);
         during.editor = QRect(outerLeft(opened), outerTop(opened), outerWidth(opened), 0);
-        during.status = text(opened, "lbl_status");
+        during.status = textOf(opened, "lbl_status");
         during.searchEnabled = control<QWidget>(opened, "cmd_search")->isEnabled();
         during.startEnabled = control<QWidget>(&form, "Command3")->isEnabled();
     });
@@ -362,9 +345,9 @@ void tst_Form2::suchenWithoutSearchTextRunsNothing()
     press(opened, "cmd_search");
 
     QVERIFY(!control<QWidget>(&form, "Frame1")->isVisible());
-    QCOMPARE(rowCount(form, "List1"), 0);
+    QCOMPARE(rowCount(&form, "List1"), 0);
     QVERIFY(opened->isUnloaded() && !opened->isVisible());
-    QCOMPARE(text(opened, "lbl_status"), QStringLiteral("suche..."));
+    QCOMPARE(textOf(opened, "lbl_status"), QStringLiteral("suche..."));
     QTRY_VERIFY(opened.isNull());
 }
 
@@ -439,11 +422,11 @@ void tst_Form2::startDuringARunIsRefused()
     QTest::keyClick(searchBox, Qt::Key_Return);
 
     QCOMPARE(searchBox->text(), QStringLiteral("hub"));
-    QCOMPARE(rowCount(form, "List1"), 3);
-    QCOMPARE(rowCount(form, "List2"), 3);
-    QCOMPARE(text(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(rowCount(&form, "List1"), 3);
+    QCOMPARE(rowCount(&form, "List2"), 3);
+    QCOMPARE(textOf(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
     QVERIFY(editor() && editor()->isVisible());
-    QCOMPARE(text(editor(), "lbl_status"), QStringLiteral("Status"));
+    QCOMPARE(textOf(editor(), "lbl_status"), QStringLiteral("Status"));
 }
 
 void tst_Form2::editorUnloadedDuringItsOwnRun_data()
@@ -481,7 +464,7 @@ void tst_Form2::editorUnloadedDuringItsOwnRun()
 
     QVERIFY(goneAtOnce);
     QVERIFY2(!opened.isNull(), "destroyed while its handler ran");
-    QCOMPARE(rowCount(form, "List2"), 3);
+    QCOMPARE(rowCount(&form, "List2"), 3);
     QTRY_VERIFY(opened.isNull());
     QCOMPARE(SettingsStore().folderLastIndex(), save ? 1 : 0);
 }
@@ -514,7 +497,7 @@ void tst_Form2::savingTheList()
 
     press(opened, "Command2");
 
-    QCOMPARE(text(&form, "Label1"), QStringLiteral("/cad/"));
+    QCOMPARE(textOf(&form, "Label1"), QStringLiteral("/cad/"));
     if (refusal.isEmpty()) {
         QVERIFY(fixture.boxes.texts.isEmpty());
         QVERIFY(opened->isUnloaded());
