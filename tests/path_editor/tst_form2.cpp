@@ -24,6 +24,8 @@
 #include <optional>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 Form2 *editor()
@@ -39,29 +41,9 @@ Form2 *startEditor(Form1 &form, const QString &searchText)
     return editor();
 }
 
-void addTicked(Form2 *editor, const QByteArray &folder)
-{
-    FolderList &folders = editor->folderList();
-    folders.appendPath(folder);
-    folders.tick(folders.count() - 1);
-}
-
 QStringList folderTexts(const Form2 *editor)
 {
     return listTexts(control<QListView>(editor, "List1"));
-}
-
-// Every pass of the run processes events, as a long run does, so that work posted by a handler
-// runs in the middle of it.
-void processEventsAtEveryStep()
-{
-    platform::setPendingEventsHandler([] { QCoreApplication::processEvents(); });
-}
-
-// Runs the action as an event, the way a click of the user arrives during a run.
-void asEvent(QObject *context, const std::function<void()> &action)
-{
-    QMetaObject::invokeMethod(context, action, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -96,8 +78,7 @@ private Q_SLOTS:
 void tst_Form2::firstStartClickOnlyOpensTheEditor()
 {
     WindowFixture fixture;
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
 
     Form2 *opened = startEditor(form, QStringLiteral("hub"));
 
@@ -114,57 +95,44 @@ void tst_Form2::firstStartClickOnlyOpensTheEditor()
 
 void tst_Form2::editingTheList_data()
 {
-    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("steps");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("label9");
 
-    const QString root = QStringLiteral("/");
-    const QString cad = QStringLiteral("/cad");
+    const QString root = u"/"_s;
+    const QString cad = u"/cad"_s;
     QTest::addRow("Enter twice adds twice")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("Enter"),
-                       QStringLiteral("Enter")}
-        << QStringList{root, cad, cad} << QString();
-    QTest::addRow("+ with an empty field adds nothing")
-        << QStringList{QStringLiteral("+")} << QStringList{root} << QString();
+        << u"type /cad, Enter, Enter"_s << QStringList{root, cad, cad} << QString();
+    QTest::addRow("+ with an empty field adds nothing") << u"+"_s << QStringList{root} << QString();
     QTest::addRow("Enter with an empty field adds nothing")
-        << QStringList{QStringLiteral("Enter")} << QStringList{root} << QString();
+        << u"Enter"_s << QStringList{root} << QString();
     QTest::addRow("- without a click removes nothing")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"), QStringLiteral("-")}
-        << QStringList{root, cad} << QString();
+        << u"type /cad, +, -"_s << QStringList{root, cad} << QString();
     QTest::addRow("- twice after one click removes one")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"),
-                       QStringLiteral("type /b"),   QStringLiteral("+"),
-                       QStringLiteral("click 1"),   QStringLiteral("-"),
-                       QStringLiteral("-")}
-        << QStringList{root, QStringLiteral("/b")} << QString();
+        << u"type /cad, +, type /b, +, click 1, -, -"_s << QStringList{root, u"/b"_s} << QString();
     QTest::addRow("a click fills the field and the index")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"), QStringLiteral("click 0"),
-                       QStringLiteral("+")}
-        << QStringList{root, cad, root} << QStringLiteral("0");
+        << u"type /cad, +, click 0, +"_s << QStringList{root, cad, root} << u"0"_s;
 }
 
 void tst_Form2::editingTheList()
 {
-    QFETCH(QStringList, actions);
+    QFETCH(QString, steps);
     WindowFixture fixture;
     Form2 *opened = startEditor(fixture.form(), QString());
     auto *field = control<QLineEdit>(opened, "Text3");
-    auto *list = control<QListView>(opened, "List1");
 
-    for (const QString &action : std::as_const(actions)) {
-        if (action.startsWith(QLatin1String("type "))) {
+    for (const QString &step : steps.split(u", "_s)) {
+        if (step.startsWith(u"type ")) {
             field->clear();
-            QTest::keyClicks(field, action.mid(5));
-        } else if (action == QLatin1String("Enter")) {
+            QTest::keyClicks(field, step.mid(5));
+        } else if (step == u"Enter") {
             QTest::keyClick(field, Qt::Key_Return);
-        } else if (action == QLatin1String("+")) {
+        } else if (step == u"+") {
             press(opened, "Command3");
-        } else if (action == QLatin1String("-")) {
+        } else if (step == u"-") {
             press(opened, "Command4");
         } else {
-            const QModelIndex entry = list->model()->index(action.mid(6).toInt(), 0);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualRect(entry).bottomRight() - QPoint(2, 2));
+            clickRow(control<QListView>(opened, "List1"), step.mid(6).toInt());
         }
     }
 
@@ -295,8 +263,7 @@ void tst_Form2::suchenRunsBesideTheMainWindowThenCloses()
     WindowFixture fixture;
     const QByteArray hit = fixture.tree.addFile("cad/getriebe.asm", "xx HUB yy");
     fixture.tree.addFile("cad/rahmen.asm", "nothing");
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     setOuterLeft(&form, screenRight(&form) - outerWidth(&form) - 1500);
     Form2 *opened = startEditor(form, QStringLiteral("hub"));
@@ -364,9 +331,8 @@ void tst_Form2::editorLoadedDuringAContentSearch()
     QFETCH(bool, loadAfresh);
     WindowFixture fixture;
     fixture.tree.addFile("a/1.asm", QByteArray(4 * 4096, 'x') + "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    addTicked(editor(), fixture.tree.path("a"));
+    Form1 &form = fixture.shownForm();
+    fixture.tick({"a"});
     bool seen = false;
     bool enabled = false;
     platform::setPendingEventsHandler([&] {
@@ -380,9 +346,7 @@ void tst_Form2::editorLoadedDuringAContentSearch()
         enabled = control<QWidget>(editor(), "cmd_search")->isEnabled();
     });
 
-    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
-    searchBox->setText(QStringLiteral("HUB"));
-    QTest::keyClick(searchBox, Qt::Key_Return);
+    fixture.pressEnterWith(QStringLiteral("HUB"));
 
     QVERIFY(seen);
     QTEST(enabled, "searchEnabled");
@@ -403,9 +367,8 @@ void tst_Form2::startDuringARunIsRefused()
     WindowFixture fixture;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
         fixture.tree.addFile(name, "hub");
-    Form1 &form = fixture.form();
-    form.show();
-    addTicked(editor(), fixture.tree.path("a"));
+    Form1 &form = fixture.shownForm();
+    fixture.tick({"a"});
     atFirstCandidate(form, [&] {
         if (suchenInAFreshEditor) {
             editor()->unload();
@@ -417,11 +380,9 @@ void tst_Form2::startDuringARunIsRefused()
     });
 
     // Enter runs with the text as typed; a second start would upper-case it in mid-run
-    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
-    searchBox->setText(QStringLiteral("hub"));
-    QTest::keyClick(searchBox, Qt::Key_Return);
+    fixture.pressEnterWith(QStringLiteral("hub"));
 
-    QCOMPARE(searchBox->text(), QStringLiteral("hub"));
+    QCOMPARE(textOf(&form, "txt_textfind"), QStringLiteral("hub"));
     QCOMPARE(rowCount(&form, "List1"), 3);
     QCOMPARE(rowCount(&form, "List2"), 3);
     QCOMPARE(textOf(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
@@ -444,21 +405,22 @@ void tst_Form2::editorUnloadedDuringItsOwnRun()
     WindowFixture fixture;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
         fixture.tree.addFile(name, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     const QPointer<Form2> opened = startEditor(form, QStringLiteral("HUB"));
-    addTicked(opened, fixture.tree.path("a"));
-    processEventsAtEveryStep();
+    fixture.tick({"a"});
+    // every pass of the run processes events, as a long run does, so that the click posted
+    // below, as the user's arrives, runs in the middle of it
+    platform::setPendingEventsHandler([] { QCoreApplication::processEvents(); });
     bool goneAtOnce = false;
-    atFirstCandidate(form, [&] {
-        asEvent(opened, [&] {
-            if (save)
-                press(opened, "Command2");
-            else
-                opened->close();
-            goneAtOnce = opened->isUnloaded() && !opened->isVisible();
-        });
-    });
+    const auto unload = [&] {
+        if (save)
+            press(opened, "Command2");
+        else
+            opened->close();
+        goneAtOnce = opened->isUnloaded() && !opened->isVisible();
+    };
+    atFirstCandidate(form,
+                     [&] { QMetaObject::invokeMethod(opened, unload, Qt::QueuedConnection); });
 
     press(opened, "cmd_search");
 
