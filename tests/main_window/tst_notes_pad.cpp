@@ -1,10 +1,8 @@
 #include "main_window/form1.h"
-#include "main_window/height_layout.h"
 #include "platform/windows/window_geometry.h"
 #include "settings/settings_store.h"
 #include "window_fixture.h"
 
-#include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>

@@ -19,7 +19,6 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QTest>
-#include <QToolButton>
 
 #include <cerrno>
 #include <cstring>

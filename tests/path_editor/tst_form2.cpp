@@ -13,11 +13,9 @@
 
 #include <QComboBox>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
