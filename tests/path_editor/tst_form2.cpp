@@ -63,10 +63,8 @@ private Q_SLOTS:
     void sideBySide();
     void suchenRunsBesideTheMainWindowThenCloses();
     void suchenWithoutSearchTextRunsNothing();
-    void editorLoadedDuringAContentSearch_data();
-    void editorLoadedDuringAContentSearch();
-    void startDuringARunIsRefused_data();
-    void startDuringARunIsRefused();
+    void editorDuringARun_data();
+    void editorDuringARun();
     void editorUnloadedDuringItsOwnRun_data();
     void editorUnloadedDuringItsOwnRun();
     void savingTheList_data();
@@ -316,76 +314,66 @@ void tst_Form2::suchenWithoutSearchTextRunsNothing()
     QTRY_VERIFY(opened.isNull());
 }
 
-void tst_Form2::editorLoadedDuringAContentSearch_data()
+void tst_Form2::editorDuringARun_data()
 {
+    QTest::addColumn<bool>("inContentPass"); // or at the walk's first candidate
     QTest::addColumn<bool>("loadAfresh");
+    QTest::addColumn<QString>("pressed"); // the main window's button that shows the editor, or
+                                          // "Suchen" in the editor shown by "Image1"
     QTest::addColumn<bool>("searchEnabled");
-    QTest::addRow("loaded afresh") << true << false;
-    QTest::addRow("already loaded, only shown") << false << true;
+    // loaded during the content pass, "Suchen" stays disabled until the editor is loaded again
+    QTest::addRow("loaded afresh in the content pass") << true << true << u"Image1"_s << false;
+    QTest::addRow("only shown in the content pass") << true << false << u"Image1"_s << true;
+    // a start during a run is refused whole
+    QTest::addRow("Suche starten") << false << false << u"Command3"_s << true;
+    QTest::addRow("Suchen in an editor loaded afresh") << false << true << u"Suchen"_s << true;
 }
 
-void tst_Form2::editorLoadedDuringAContentSearch()
+void tst_Form2::editorDuringARun()
 {
+    QFETCH(bool, inContentPass);
     QFETCH(bool, loadAfresh);
+    QFETCH(QString, pressed);
     WindowFixture fixture;
-    fixture.tree.addFile("a/1.asm", QByteArray(4 * 4096, 'x') + "HUB");
+    fixture.tree.addFile("a/1.asm", "hub");
+    fixture.tree.addFile("a/2.asm", "hub");
+    fixture.tree.addFile("a/3.asm", QByteArray(4 * 4096, 'x') + "hub");
     Form1 &form = fixture.shownForm();
     fixture.tick({"a"});
-    bool seen = false;
+    bool acted = false;
     bool enabled = false;
-    platform::setPendingEventsHandler([&] {
-        QCoreApplication::processEvents();
-        if (seen || !form.statusText().startsWith(contentSearchStatusStart))
+    const auto act = [&] {
+        if (std::exchange(acted, true))
             return;
-        seen = true;
         if (loadAfresh)
             editor()->unload();
-        press(&form, "Image1");
+        press(&form, pressed == u"Command3" ? "Command3" : "Image1");
         enabled = control<QWidget>(editor(), "cmd_search")->isEnabled();
-    });
-
-    fixture.pressEnterWith(QStringLiteral("HUB"));
-
-    QVERIFY(seen);
-    QTEST(enabled, "searchEnabled");
-    // it stays so until the editor is loaded again
-    QTEST(control<QWidget>(editor(), "cmd_search")->isEnabled(), "searchEnabled");
-}
-
-void tst_Form2::startDuringARunIsRefused_data()
-{
-    QTest::addColumn<bool>("suchenInAFreshEditor");
-    QTest::addRow("Suche starten") << false;
-    QTest::addRow("Suchen in an editor loaded afresh") << true;
-}
-
-void tst_Form2::startDuringARunIsRefused()
-{
-    QFETCH(bool, suchenInAFreshEditor);
-    WindowFixture fixture;
-    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
-        fixture.tree.addFile(name, "hub");
-    Form1 &form = fixture.shownForm();
-    fixture.tick({"a"});
-    atFirstCandidate(form, [&] {
-        if (suchenInAFreshEditor) {
-            editor()->unload();
-            press(&form, "Image1");
+        if (pressed == u"Suchen")
             press(editor(), "cmd_search");
-        } else {
-            press(&form, "Command3");
-        }
-    });
+    };
+    if (inContentPass) {
+        platform::setPendingEventsHandler([&] {
+            QCoreApplication::processEvents();
+            if (form.statusText().startsWith(contentSearchStatusStart))
+                act();
+        });
+    } else {
+        atFirstCandidate(form, act);
+    }
 
     // Enter runs with the text as typed; a second start would upper-case it in mid-run
-    fixture.pressEnterWith(QStringLiteral("hub"));
+    fixture.pressEnterWith(u"hub"_s);
 
-    QCOMPARE(textOf(&form, "txt_textfind"), QStringLiteral("hub"));
+    QVERIFY(acted);
+    QTEST(enabled, "searchEnabled");
+    QTEST(control<QWidget>(editor(), "cmd_search")->isEnabled(), "searchEnabled");
+    QCOMPARE(textOf(&form, "txt_textfind"), u"hub"_s);
     QCOMPARE(rowCount(&form, "List1"), 3);
     QCOMPARE(rowCount(&form, "List2"), 3);
-    QCOMPARE(textOf(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
-    QVERIFY(editor() && editor()->isVisible());
-    QCOMPARE(textOf(editor(), "lbl_status"), QStringLiteral("Status"));
+    QCOMPARE(textOf(&form, "lblStatus"), u"Suche abgeschlossen"_s);
+    QVERIFY(editor()->isVisible());
+    QCOMPARE(textOf(editor(), "lbl_status"), u"Status"_s);
 }
 
 void tst_Form2::editorUnloadedDuringItsOwnRun_data()
