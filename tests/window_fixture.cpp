@@ -9,7 +9,10 @@
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -58,6 +61,14 @@ WindowFixture::~WindowFixture()
         qWarning("cannot return to %s", m_startFolder.constData());
 }
 
+void WindowFixture::storeSetting(SettingsStore::Key key, const QString &value)
+{
+    SettingsStore store;
+    store.setValue(key, value);
+    if (!store.sync().saved())
+        qFatal("cannot write the settings file");
+}
+
 SettingsStore &WindowFixture::store()
 {
     if (!m_store)
@@ -72,20 +83,38 @@ Form1 &WindowFixture::form(const QString &fileArgument)
     return *m_form;
 }
 
+Form1 &WindowFixture::shownForm()
+{
+    form().show();
+    return form();
+}
+
+void WindowFixture::tick(const QByteArrayList &folders)
+{
+    form();
+    FolderList &list = loadedWindow<Form2>()->folderList();
+    for (const QByteArray &folder : folders) {
+        list.appendPath(tree.path(folder));
+        list.tick(list.count() - 1);
+    }
+}
+
+void WindowFixture::pressEnterWith(const QString &text)
+{
+    auto *searchBox = control<QLineEdit>(&form(), "txt_textfind");
+    searchBox->setText(text);
+    QTest::keyClick(searchBox, Qt::Key_Return);
+}
+
 QByteArrayList WindowFixture::searchHits(const QByteArrayList &names)
 {
-    Form1 &window = form();
-    FolderList &folders = loadedWindow<Form2>()->folderList();
     QByteArrayList paths;
     for (const QByteArray &name : names) {
         const QByteArray folder = "hits/" + QByteArray::number(m_hitFolders++);
         paths.append(tree.addFile(folder + '/' + name, "HUB"));
-        folders.appendPath(tree.path(folder));
-        folders.tick(folders.count() - 1);
+        tick({folder});
     }
-    auto *searchBox = control<QLineEdit>(&window, "txt_textfind");
-    searchBox->setText(QStringLiteral("HUB"));
-    QTest::keyClick(searchBox, Qt::Key_Return);
+    pressEnterWith(QStringLiteral("HUB"));
     return paths;
 }
 
@@ -111,6 +140,34 @@ QStringList listTexts(const QAbstractItemView *list)
     for (int row = 0; row < model->rowCount(); ++row)
         texts.append(model->index(row, 0).data().toString());
     return texts;
+}
+
+int rowCount(const QWidget *window, const char *listName)
+{
+    return control<QAbstractItemView>(window, listName)->model()->rowCount();
+}
+
+QString textOf(const QWidget *window, const char *name)
+{
+    if (auto *field = control<QLineEdit>(window, name))
+        return field->text();
+    return control<QLabel>(window, name)->text();
+}
+
+bool isShown(const QWidget *window, const char *name)
+{
+    return control<QWidget>(window, name)->isVisible();
+}
+
+void press(const QWidget *window, const char *button)
+{
+    control<QAbstractButton>(window, button)->click();
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 void atFirstCandidate(Form1 &form, const std::function<void()> &act)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/settings_store.h"
 #include "test_tree.h"
 
 #include <QAbstractItemView>
@@ -16,7 +17,6 @@
 #include <memory>
 
 class Form1;
-class SettingsStore;
 
 // Accepts every modal message box that opens while it lives and keeps the texts it showed, so a
 // test never hangs on a box nobody closes.
@@ -47,8 +47,16 @@ public:
 
     // The store is read when first asked for, so a test may write settings before.
     SettingsStore &store();
+    // Writes a value to the settings file, for the window to read at its start.
+    static void storeSetting(SettingsStore::Key key, const QString &value);
     // The main window, loaded with the file argument on first use.
     Form1 &form(const QString &fileArgument = QString());
+    // The main window, shown.
+    Form1 &shownForm();
+    // Appends these folders of the tree to the editor's list, each ticked.
+    void tick(const QByteArrayList &folders);
+    // Types the text into the search box and presses Enter, which runs a search at once.
+    void pressEnterWith(const QString &text);
     // Runs a search for "HUB", as Enter in the search box starts it, that finds files of these
     // names in this order: each is written into a folder of its own and the folders are ticked in
     // turn (those of earlier calls stay ticked). Returns the files' paths.
@@ -84,8 +92,16 @@ template<typename Control> Control *control(const QWidget *window, const char *n
     return window->findChild<Control *>(QLatin1String(name));
 }
 
-// The texts a list shows, in list order.
+// The texts a list shows, in list order, and how many entries it holds.
 QStringList listTexts(const QAbstractItemView *list);
+int rowCount(const QWidget *window, const char *listName);
+// The text of a label or a text field.
+QString textOf(const QWidget *window, const char *name);
+bool isShown(const QWidget *window, const char *name);
+// Clicks the button, the picture button or the check box of that name.
+void press(const QWidget *window, const char *button);
+// A file's bytes, or "(unreadable)".
+QByteArray contentsOf(const QString &path);
 
 // Acts once, in the middle of the form's next run: when the finder reports the first candidate.
 void atFirstCandidate(Form1 &form, const std::function<void()> &act);

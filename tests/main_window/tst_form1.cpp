@@ -5,19 +5,15 @@
 #include "settings/settings_store.h"
 #include "window_fixture.h"
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
+using namespace Qt::StringLiterals;
 
 class tst_Form1 : public QObject
 {
@@ -27,15 +23,15 @@ private Q_SLOTS:
     void heightLayoutRule_data();
     void heightLayoutRule();
     void firstStartWithEmptyStore();
-    void storedSliderValueSetsTheHeights_data();
-    void storedSliderValueSetsTheHeights();
-    void timerKeepsMinimumSizeAndDraggedHeight_data();
-    void timerKeepsMinimumSizeAndDraggedHeight();
+    void heightsOnScreen_data();
+    void heightsOnScreen();
+    void closingAndRestartingRestoresTheValues_data();
     void closingAndRestartingRestoresTheValues();
     void storedNotesSurviveAStartAndClose_data();
     void storedNotesSurviveAStartAndClose();
+    void folderLineShowsTheFirstStoredFolder_data();
+    void folderLineShowsTheFirstStoredFolder();
     void doubleClickOnFolderLineTogglesLastFolders();
-    void emptyStoredFolderListLeavesFolderLineEmpty();
 };
 
 namespace {
@@ -75,71 +71,72 @@ void tst_Form1::heightLayoutRule()
 void tst_Form1::firstStartWithEmptyStore()
 {
     WindowFixture fixture;
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    QCOMPARE(form.windowTitle(), QStringLiteral("spurwerk !"));
     QCOMPARE(window_geometry::outerWidth(&form), 9735);
     QCOMPARE(window_geometry::outerHeight(&form), 6450);
-    const QRect screen = form.screen()->geometry();
-    QVERIFY(qAbs(form.frameGeometry().center().x() - screen.center().x()) <= 1);
-    QVERIFY(qAbs(form.frameGeometry().center().y() - screen.center().y()) <= 1);
-
-    QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QStringLiteral("Suchtext"));
-    QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText(), QStringLiteral("Notizen"));
-    const auto *criterion = control<QComboBox>(&form, "com_krit");
-    QCOMPARE(criterion->currentText(), QStringLiteral("*"));
-    QStringList entries;
-    for (int i = 0; i < criterion->count(); ++i)
-        entries.append(criterion->itemText(i));
-    QCOMPARE(entries, QStringList({QStringLiteral("asm"), QStringLiteral("drw"),
-                                   QStringLiteral("prt"), QStringLiteral("*")}));
-    QVERIFY(control<QCheckBox>(&form, "chk_under")->isChecked());
-    QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(), QStringLiteral("/"));
-    QCOMPARE(control<QLabel>(&form, "Label1")->text(), QStringLiteral("/"));
-    QCOMPARE(control<QSlider>(&form, "Slider1")->value(), 0);
-
-    QVERIFY(!control<QListView>(&form, "List2")->isVisible());
-    QVERIFY(!control<QGroupBox>(&form, "Frame1")->isVisible());
-    QVERIFY(control<QLabel>(&form, "Picture1")->isVisible());
-    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
-    // the search box, not the notes pad that lies out of view
+    const QPoint offCentre = form.frameGeometry().center() - form.screen()->geometry().center();
+    QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
+    QCOMPARE(control<QComboBox>(&form, "com_krit")->currentText(), u"*"_s);
+    for (const char *hidden : {"List2", "Frame1", "img_stop"})
+        QVERIFY2(!isShown(&form, hidden), hidden);
+    QVERIFY(isShown(&form, "Picture1"));
+    // the search box, not the notes pad that comes first in the tab order but lies beyond the
+    // narrow width
     QCOMPARE(QApplication::focusWidget(), control<QWidget>(&form, "txt_textfind"));
-    // the notes pad lies beyond the narrow width
     QVERIFY(control<QWidget>(&form, "txt_note")->x() >= form.width());
 }
 
-void tst_Form1::storedSliderValueSetsTheHeights_data()
+void tst_Form1::heightsOnScreen_data()
 {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("form1Height");
+    QTest::addColumn<QString>("storedSlider"); // null: none stored
+    QTest::addColumn<QSize>("dragged");        // the outer size the user drags to; empty: none
+    QTest::addColumn<int>("slider");
+    QTest::addColumn<QSize>("outer");
     QTest::addColumn<int>("list2Height");
     QTest::addColumn<int>("frame1Top");
     QTest::addColumn<int>("picture1Top");
-    QTest::addRow("50") << QStringLiteral("50") << 50 << 10450 << 6400 << 8500 << 4280;
-    QTest::addRow("100") << QStringLiteral("100") << 100 << 14450 << 10400 << 12500 << 6280;
-    QTest::addRow("not a number") << QStringLiteral("abc") << 0 << 6450 << 2400 << 4500 << 2280;
-    QTest::addRow("above range") << QStringLiteral("250") << 0 << 6450 << 2400 << 4500 << 2280;
+    const QSize smallest(9735, 6450);
+    QTest::addRow("stored 50") << u"50"_s << QSize() << 50 << QSize(9735, 10450) << 6400 << 8500
+                               << 4280;
+    QTest::addRow("stored 100") << u"100"_s << QSize() << 100 << QSize(9735, 14450) << 10400
+                                << 12500 << 6280;
+    QTest::addRow("stored: not a number")
+        << u"abc"_s << QSize() << 0 << smallest << 2400 << 4500 << 2280;
+    QTest::addRow("stored: above range")
+        << u"250"_s << QSize() << 0 << smallest << 2400 << 4500 << 2280;
+    // Timer1 keeps the smallest size and lays the controls out for the height dragged to.
+    QTest::addRow("dragged too low")
+        << QString() << QSize(9735, 5000) << 0 << smallest << 2400 << 4500 << 2280;
+    QTest::addRow("dragged too narrow")
+        << QString() << QSize(6000, 6450) << 0 << smallest << 2400 << 4500 << 2280;
+    QTest::addRow("dragged higher")
+        << QString() << QSize(9735, 9000) << 0 << QSize(9735, 9000) << 4950 << 7050 << 3555;
+    QTest::addRow("dragged wider")
+        << QString() << QSize(12000, 9000) << 0 << QSize(12000, 9000) << 4950 << 7050 << 3555;
 }
 
-void tst_Form1::storedSliderValueSetsTheHeights()
+void tst_Form1::heightsOnScreen()
 {
+    QFETCH(QString, storedSlider);
+    QFETCH(QSize, dragged);
     WindowFixture fixture;
-    QFETCH(QString, stored);
-    {
-        SettingsStore store;
-        store.setValue(SettingsStore::Key::SliderValue, stored);
-        store.sync();
-    }
-    Form1 &form = fixture.form();
-    form.show();
+    if (!storedSlider.isNull())
+        WindowFixture::storeSetting(SettingsStore::Key::SliderValue, storedSlider);
+    Form1 &form = fixture.shownForm();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (!dragged.isEmpty()) {
+        window_geometry::setOuterWidth(&form, dragged.width());
+        window_geometry::setOuterHeight(&form, dragged.height());
+        QSignalSpy ticks(form.findChild<QTimer *>(u"Timer1"_s), &QTimer::timeout);
+        QVERIFY(ticks.wait(3000));
+    }
 
-    QTEST(control<QSlider>(&form, "Slider1")->value(), "value");
-    QFETCH(int, form1Height);
-    compareInPixels(form.frameGeometry().height(), form1Height);
+    QTEST(control<QSlider>(&form, "Slider1")->value(), "slider");
+    QFETCH(QSize, outer);
+    compareInPixels(form.frameGeometry().width(), outer.width());
+    compareInPixels(form.frameGeometry().height(), outer.height());
     QFETCH(int, list2Height);
     compareInPixels(control<QWidget>(&form, "List2")->height(), list2Height);
     QFETCH(int, frame1Top);
@@ -148,131 +145,93 @@ void tst_Form1::storedSliderValueSetsTheHeights()
     compareInPixels(control<QWidget>(&form, "Picture1")->y(), picture1Top);
 }
 
-void tst_Form1::timerKeepsMinimumSizeAndDraggedHeight_data()
+void tst_Form1::closingAndRestartingRestoresTheValues_data()
 {
-    QTest::addColumn<int>("draggedWidth");
-    QTest::addColumn<int>("draggedHeight");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("list2Height");
-    QTest::addColumn<int>("frame1Top");
-    QTest::addRow("too low") << 9735 << 5000 << 9735 << 6450 << 2400 << 4500;
-    QTest::addRow("too narrow") << 6000 << 6450 << 9735 << 6450 << 2400 << 4500;
-    QTest::addRow("dragged higher") << 9735 << 9000 << 9735 << 9000 << 4950 << 7050;
-    QTest::addRow("dragged wider") << 12000 << 9000 << 12000 << 9000 << 4950 << 7050;
-}
-
-void tst_Form1::timerKeepsMinimumSizeAndDraggedHeight()
-{
-    WindowFixture fixture;
-    QFETCH(int, draggedWidth);
-    QFETCH(int, draggedHeight);
-    Form1 &form = fixture.form();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-
-    window_geometry::setOuterWidth(&form, draggedWidth);
-    window_geometry::setOuterHeight(&form, draggedHeight);
-    auto *timer = form.findChild<QTimer *>(QStringLiteral("Timer1"));
-    QVERIFY(timer && timer->isActive());
-    QCOMPARE(timer->interval(), 1000);
-    QSignalSpy ticks(timer, &QTimer::timeout);
-    QVERIFY(ticks.wait(3000));
-
-    QFETCH(int, width);
-    compareInPixels(form.frameGeometry().width(), width);
-    QFETCH(int, height);
-    compareInPixels(form.frameGeometry().height(), height);
-    QFETCH(int, list2Height);
-    compareInPixels(control<QWidget>(&form, "List2")->height(), list2Height);
-    QFETCH(int, frame1Top);
-    compareInPixels(control<QWidget>(&form, "Frame1")->y(), frame1Top);
-    QCOMPARE(control<QSlider>(&form, "Slider1")->value(), 0);
+    QTest::addColumn<int>("slider");
+    QTest::addColumn<QString>("searchText");
+    QTest::addColumn<QString>("notes"); // as stored; the pad shows line feeds
+    QTest::addRow("typed") << 37 << u"hub"_s
+                           << u"erste Zeile\r\nzweite Zeile\r\n\r\nStück Nr. 4711"_s;
+    // the defaults stand only for values never stored
+    QTest::addRow("emptied") << 0 << QString() << QString();
 }
 
 void tst_Form1::closingAndRestartingRestoresTheValues()
 {
+    QFETCH(int, slider);
+    QFETCH(QString, searchText);
+    QFETCH(QString, notes);
     WindowFixture fixture;
-    const QString notes = QStringLiteral("erste Zeile\r\nzweite Zeile\r\n\r\nStück Nr. 4711");
+    const QString shownNotes = QString(notes).replace(u"\r\n"_s, u"\n"_s);
     {
         SettingsStore store;
         Form1 form(store);
         form.show();
-        control<QSlider>(&form, "Slider1")->setValue(37);
-        control<QLineEdit>(&form, "txt_textfind")->setText(QStringLiteral("hub"));
-        control<QPlainTextEdit>(&form, "txt_note")
-            ->setPlainText(QString(notes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        control<QSlider>(&form, "Slider1")->setValue(slider);
+        control<QLineEdit>(&form, "txt_textfind")->setText(searchText);
+        control<QPlainTextEdit>(&form, "txt_note")->setPlainText(shownNotes);
         QVERIFY(form.close());
     }
-    {
-        SettingsStore store;
-        QCOMPARE(store.value(SettingsStore::Key::Notes), notes);
-        Form1 form(store);
-        QCOMPARE(control<QSlider>(&form, "Slider1")->value(), 37);
-        QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QStringLiteral("hub"));
-        control<QPlainTextEdit>(&form, "txt_note")->clear();
-        control<QLineEdit>(&form, "txt_textfind")->clear();
-        QVERIFY(form.close());
-    }
+    QCOMPARE(SettingsStore().value(SettingsStore::Key::Notes), notes);
+
     Form1 &form = fixture.form();
-    QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText(), QString());
-    QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QString());
+    QCOMPARE(control<QSlider>(&form, "Slider1")->value(), slider);
+    QCOMPARE(textOf(&form, "txt_textfind"), searchText);
+    QCOMPARE(control<QPlainTextEdit>(&form, "txt_note")->toPlainText(), shownNotes);
 }
 
 void tst_Form1::storedNotesSurviveAStartAndClose_data()
 {
     QTest::addColumn<QString>("notes");
     QTest::addRow("empty") << QString();
-    QTest::addRow("line breaks") << QStringLiteral("Welle\r\n\r\nNabe 4711\r\n");
-    QTest::addRow("no-break space and tab") << QStringLiteral("Nr.\u00a04711\tStück");
-    QTest::addRow("line separator") << QStringLiteral("Welle\u2028Nabe");
+    QTest::addRow("line breaks") << u"Welle\r\n\r\nNabe 4711\r\n"_s;
+    QTest::addRow("no-break space and tab") << u"Nr.\u00a04711\tStück"_s;
+    QTest::addRow("line separator") << u"Welle\u2028Nabe"_s;
     QStringList lines;
     for (int i = 0; i < 100; ++i)
-        lines.append(i % 7 == 0 ? QString() : QStringLiteral("Zeile %1").arg(i));
-    QTest::addRow("many lines") << lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
-    QTest::addRow("many lines and a line separator")
-        << lines.join(QStringLiteral("\r\n")) + QStringLiteral("\u2028");
+        lines.append(i % 7 == 0 ? QString() : u"Zeile %1"_s.arg(i));
+    QTest::addRow("many lines") << lines.join(u"\r\n"_s) + u"\r\n"_s;
+    QTest::addRow("many lines and a line separator") << lines.join(u"\r\n"_s) + u"\u2028"_s;
 }
 
 void tst_Form1::storedNotesSurviveAStartAndClose()
 {
-    WindowFixture fixture;
     QFETCH(QString, notes);
-    {
-        SettingsStore store;
-        store.setValue(SettingsStore::Key::Notes, notes);
-        store.sync();
-    }
+    WindowFixture fixture;
+    WindowFixture::storeSetting(SettingsStore::Key::Notes, notes);
     QVERIFY(fixture.form().close());
-    SettingsStore reread;
-    QCOMPARE(reread.value(SettingsStore::Key::Notes), notes);
+    QCOMPARE(SettingsStore().value(SettingsStore::Key::Notes), notes);
+}
+
+void tst_Form1::folderLineShowsTheFirstStoredFolder_data()
+{
+    QTest::addColumn<QString>("storedLastIndex"); // null: none stored
+    QTest::addColumn<QString>("shown");
+    QTest::addRow("nothing stored: the root") << QString() << u"/"_s;
+    QTest::addRow("an empty list") << u"-1"_s << QString();
+}
+
+void tst_Form1::folderLineShowsTheFirstStoredFolder()
+{
+    QFETCH(QString, storedLastIndex);
+    WindowFixture fixture;
+    if (!storedLastIndex.isNull())
+        WindowFixture::storeSetting(SettingsStore::Key::FolderLastIndex, storedLastIndex);
+    QTEST(textOf(&fixture.form(), "lbl_aktpfad"), "shown");
+    QTEST(textOf(&fixture.form(), "Label1"), "shown");
 }
 
 void tst_Form1::doubleClickOnFolderLineTogglesLastFolders()
 {
     WindowFixture fixture;
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     auto *folderLine = control<QWidget>(&form, "lbl_aktpfad");
-    auto *lastFolders = control<QWidget>(&form, "List_temp");
     control<QWidget>(&form, "Frame1")->show();
-    QVERIFY(!lastFolders->isVisible());
+    QVERIFY(!isShown(&form, "List_temp"));
     QTest::mouseDClick(folderLine, Qt::LeftButton);
-    QVERIFY(lastFolders->isVisible());
+    QVERIFY(isShown(&form, "List_temp"));
     QTest::mouseDClick(folderLine, Qt::LeftButton);
-    QVERIFY(!lastFolders->isVisible());
-}
-
-void tst_Form1::emptyStoredFolderListLeavesFolderLineEmpty()
-{
-    WindowFixture fixture;
-    {
-        SettingsStore store;
-        store.setValue(SettingsStore::Key::FolderLastIndex, QStringLiteral("-1"));
-        store.sync();
-    }
-    Form1 &form = fixture.form();
-    QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(), QString());
+    QVERIFY(!isShown(&form, "List_temp"));
 }
 
 QTEST_MAIN(tst_Form1)

@@ -13,56 +13,86 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
 #include <QTest>
-#include <QToolButton>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-QStringList entries(const Form1 &form, const char *listName)
+QStringList sortedEntries(const Form1 &form, const char *listName)
 {
     QStringList texts = listTexts(control<QListView>(&form, listName));
     texts.sort();
     return texts;
 }
 
-int rowCount(const Form1 &form, const char *listName)
+// The paths of these files of the tree, as a list shows them.
+QStringList inTree(const TestTree &tree, const QByteArrayList &files)
 {
-    return control<QListView>(&form, listName)->model()->rowCount();
+    QStringList texts;
+    for (const QByteArray &file : files)
+        texts.append(QString::fromLocal8Bit(tree.path(file)));
+    return texts;
 }
 
 QString status(const Form1 &form)
 {
-    return control<QLabel>(&form, "lblStatus")->text();
+    return textOf(&form, "lblStatus");
 }
 
-// Ticks the folders for a run over their assemblies.
-void searchAssembliesIn(Form1 &form, const QByteArrayList &folders)
+QString outcome(bool anyHits)
 {
-    control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("asm"));
-    FolderList &list = loadedWindow<Form2>()->folderList();
-    for (const QByteArray &folder : folders) {
-        list.append(QString::fromLocal8Bit(folder));
-        list.tick(list.count() - 1);
+    return anyHits ? u"Suche abgeschlossen"_s : u"keine Treffer"_s;
+}
+
+// Ticks the folders of the tree for a run over their assemblies.
+void searchAssembliesIn(WindowFixture &fixture, const QByteArrayList &folders)
+{
+    control<QComboBox>(&fixture.form(), "com_krit")->setEditText(u"asm"_s);
+    fixture.tick(folders);
+}
+
+enum class Interruption
+{
+    Stop,
+    StopAndClickAgain,
+    Enter, // a second start
+    Close,
+    Exit,
+};
+
+void interrupt(Form1 &form, Interruption interruption)
+{
+    switch (interruption) {
+    case Interruption::Stop:
+        press(&form, "img_stop");
+        break;
+    case Interruption::StopAndClickAgain:
+        press(&form, "img_stop");
+        press(&form, "img_stop");
+        break;
+    case Interruption::Enter:
+        QTest::keyClick(control<QLineEdit>(&form, "txt_textfind"), Qt::Key_Return);
+        break;
+    case Interruption::Close:
+        QVERIFY(!form.close());
+        break;
+    case Interruption::Exit:
+        press(&form, "img_exit");
+        break;
     }
-}
-
-void pressEnterWith(Form1 &form, const QString &text)
-{
-    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
-    searchBox->setText(text);
-    QTest::keyClick(searchBox, Qt::Key_Return);
 }
 
 } // namespace
@@ -76,26 +106,20 @@ private Q_SLOTS:
     void fileArgumentIsTakenFromTheCommandLine();
     void startWithFileArgumentSearchesTheCurrentFolder_data();
     void startWithFileArgumentSearchesTheCurrentFolder();
+    void enterRunsOverTheTickedFolders_data();
     void enterRunsOverTheTickedFolders();
-    void enterWithoutTickedFoldersShowsTheNotice();
     void foldersThatCannotBeListedAreCounted_data();
     void foldersThatCannotBeListedAreCounted();
-    void startWithFileArgumentInAFolderThatCannotBeListed();
-    void overlappingFoldersGiveEachHitOnce();
     void stopOrCloseEndsALargeFileAtItsNextBlock_data();
     void stopOrCloseEndsALargeFileAtItsNextBlock();
-    void stopDuringTheWalk();
-    void secondStopClickLetsTheContentPassFinish_data();
-    void secondStopClickLetsTheContentPassFinish();
-    void startDuringARunIsRefused();
     void unreadableCandidateIsSkippedAndNamed();
     void finderErrorIsShownAndTheRunEndsCleanly();
-    void closingDuringARunStopsItThenSaves();
-    void exitDuringARunEndsItWithoutANotice();
     void moreCandidatesThanSixteenBitsHold();
-    void contentPassWithoutCandidatesLeavesBarAtZero();
     void statusSeenDuringARunIsTheNewest();
     void stopDuringTheContentPassLeavesNoDescriptorOpen();
+    // last: its exit row ends the process's event loops, and no modal box opens after it
+    void interruptedAtTheFirstCandidate_data();
+    void interruptedAtTheFirstCandidate();
 };
 
 void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine_data()
@@ -105,13 +129,11 @@ void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine_data()
     QTest::addRow("none") << QStringList() << QString();
     QTest::addRow("empty") << QStringList{QString()} << QString();
     QTest::addRow("as the file manager passes it")
-        << QStringList{QStringLiteral("/cad/4711.prt")} << QStringLiteral("/cad/4711.prt");
-    QTest::addRow("still in quotes")
-        << QStringList{QStringLiteral("\"/cad/4711.prt\"")} << QStringLiteral("/cad/4711.prt");
-    QTest::addRow("a lone quote") << QStringList{QStringLiteral("\"")} << QStringLiteral("\"");
+        << QStringList{u"/cad/4711.prt"_s} << u"/cad/4711.prt"_s;
+    QTest::addRow("still in quotes") << QStringList{u"\"/cad/4711.prt\""_s} << u"/cad/4711.prt"_s;
+    QTest::addRow("a lone quote") << QStringList{u"\""_s} << u"\""_s;
     QTest::addRow("split at a blank")
-        << QStringList{QStringLiteral("/cad/teil"), QStringLiteral("neu.prt")}
-        << QStringLiteral("/cad/teil neu.prt");
+        << QStringList{u"/cad/teil"_s, u"neu.prt"_s} << u"/cad/teil neu.prt"_s;
 }
 
 void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine()
@@ -123,14 +145,18 @@ void tst_SearchRun::fileArgumentIsTakenFromTheCommandLine()
 void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder_data()
 {
     QTest::addColumn<QByteArray>("folderName");
-    QTest::addRow("plain name") << QByteArray("cad");
+    QTest::addColumn<bool>("listable");
+    QTest::addRow("plain name") << QByteArray("cad") << true;
     // old shares hold such names, and QDir cannot carry them
-    QTest::addRow("Latin-1 name") << QByteArray("w\xe4rme");
+    QTest::addRow("Latin-1 name") << QByteArray("w\xe4rme") << true;
+    // passable, so it can be the working folder, but not listable
+    QTest::addRow("a folder that cannot be listed") << QByteArray("cad") << false;
 }
 
 void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
 {
     QFETCH(QByteArray, folderName);
+    QFETCH(bool, listable);
     WindowFixture fixture;
     TestTree &tree = fixture.tree;
     const QByteArray folder = tree.addFolder(folderName);
@@ -140,20 +166,34 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
     tree.addFile(folderName + "/plan.drw.1", "HUB");
     tree.addFile(folderName + "/sub/deep.asm", "HUB");
     QCOMPARE(::chdir(folder.constData()), 0);
+    std::optional<UnprivilegedUser> user;
+    if (!listable) {
+        QCOMPARE(::chmod(folder.constData(), 0311), 0);
+        user.emplace(tree);
+    }
 
     Form1 &form = fixture.form(fileArgumentFromCommandLine(
-        {QStringLiteral("\"") + QString::fromLocal8Bit(folder) + QStringLiteral("/hub.prt.3\"")}));
+        {u"\""_s + QString::fromLocal8Bit(folder) + u"/hub.prt.3\""_s}));
+    user.reset();
 
     QVERIFY(!form.isVisible());
     const auto *hits = control<QListView>(&form, "List2")->model();
-    QCOMPARE(hits->rowCount(), 1);
-    QCOMPARE(hits->index(0, 0).data(PathListModel::PathBytesRole).toByteArray(),
-             folder + "/Gear.ASM.2");
-    QCOMPARE(control<QLineEdit>(&form, "txt_textfind")->text(), QStringLiteral("HUB"));
-    QCOMPARE(control<QComboBox>(&form, "com_krit")->currentText(), QStringLiteral("asm"));
+    QCOMPARE(hits->rowCount(), listable ? 1 : 0);
+    if (listable)
+        QCOMPARE(hits->index(0, 0).data(PathListModel::PathBytesRole).toByteArray(),
+                 folder + "/Gear.ASM.2");
+    QCOMPARE(textOf(&form, "txt_textfind"), u"HUB"_s);
+    QCOMPARE(control<QComboBox>(&form, "com_krit")->currentText(), u"asm"_s);
     QVERIFY(!control<QCheckBox>(&form, "chk_under")->isChecked());
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-    QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("1"));
+    QCOMPARE(status(form), outcome(listable));
+    QCOMPARE(textOf(&form, "Label6"), QString::number(hits->rowCount()));
+    QCOMPARE(visibleWindow("frmSplash") != nullptr, !listable);
+    if (!listable) {
+        QCOMPARE(textOf(&form, "lbl_aktpfad"), u"1 Verzeichnis nicht lesbar"_s);
+        QVERIFY(control<QLabel>(&form, "lbl_aktpfad")
+                    ->toolTip()
+                    .contains(QString::fromLocal8Bit(folder + '/')));
+    }
 
     const FolderList &folders = loadedWindow<Form2>()->folderList();
     QCOMPARE(folders.count(), 2);
@@ -163,49 +203,57 @@ void tst_SearchRun::startWithFileArgumentSearchesTheCurrentFolder()
 
     QVERIFY(form.close());
     SettingsStore reread;
-    QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
+    QCOMPARE(reread.value(SettingsStore::Key::SearchText), u"HUB"_s);
     QCOMPARE(reread.folderLastIndex(), 0);
+}
+
+void tst_SearchRun::enterRunsOverTheTickedFolders_data()
+{
+    QTest::addColumn<QByteArrayList>("ticked");
+    QTest::addColumn<QByteArrayList>("candidates"); // in the order of their paths
+    QTest::addColumn<QByteArrayList>("hits");       // the same
+    QTest::addColumn<int>("bar");                   // 50 before the run
+
+    const QByteArrayList assemblies{"a/deeper/three.asm.4", "a/one.asm", "a/two.asm"};
+    const QByteArrayList hits{"a/deeper/three.asm.4", "a/one.asm"};
+    QTest::addRow("a folder") << QByteArrayList{"a"} << assemblies << hits << 100;
+    // every folder is walked once, however many ticked folders and links lead to it
+    QTest::addRow("folders inside others, and a link")
+        << QByteArrayList{"a/deeper", "a", "link", "a"} << assemblies << hits << 100;
+    QTest::addRow("an empty folder")
+        << QByteArrayList{"empty"} << QByteArrayList{} << QByteArrayList{} << 0;
+    // no content pass: the bar keeps its value
+    QTest::addRow("no folder") << QByteArrayList{} << QByteArrayList{} << QByteArrayList{} << 50;
 }
 
 void tst_SearchRun::enterRunsOverTheTickedFolders()
 {
+    QFETCH(QByteArrayList, ticked);
     WindowFixture fixture;
     TestTree &tree = fixture.tree;
     tree.addFile("a/one.asm", "holds Hub");
     tree.addFile("a/two.asm", "holds HUB");
     tree.addFile("a/deeper/three.asm.4", "Hub again");
     tree.addFile("b/four.drw", "Hub");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
+    tree.addSymlink("link", "a");
+    tree.addFolder("empty");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, ticked);
+    control<QProgressBar>(&form, "PBar")->setValue(50);
 
-    pressEnterWith(form, QStringLiteral("Hub"));
+    fixture.pressEnterWith(u"Hub"_s);
 
-    QCOMPARE(entries(form, "List2"),
-             QStringList({QString::fromLocal8Bit(tree.path("a/deeper/three.asm.4")),
-                          QString::fromLocal8Bit(tree.path("a/one.asm"))}));
-    QCOMPARE(rowCount(form, "List1"), 3);
-    QCOMPARE(entries(form, "List_temp"), QStringList{QString::fromLocal8Bit(tree.path("a"))});
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-    QCOMPARE(control<QProgressBar>(&form, "PBar")->value(), 100);
-    QVERIFY(control<QWidget>(&form, "List2")->isVisible());
-    QVERIFY(!control<QWidget>(&form, "Picture1")->isVisible());
-    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
-    QVERIFY(!visibleWindow("frmSplash"));
-}
-
-void tst_SearchRun::enterWithoutTickedFoldersShowsTheNotice()
-{
-    WindowFixture fixture;
-    Form1 &form = fixture.form();
-    form.show();
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(rowCount(form, "List2"), 0);
-    QCOMPARE(status(form), QStringLiteral("keine Treffer"));
-    QCOMPARE(control<QLabel>(&form, "Label6")->text(), QStringLiteral("0"));
-    QVERIFY(visibleWindow("frmSplash"));
+    QFETCH(QByteArrayList, candidates);
+    QCOMPARE(sortedEntries(form, "List1"), inTree(tree, candidates));
+    QFETCH(QByteArrayList, hits);
+    QCOMPARE(sortedEntries(form, "List2"), inTree(tree, hits));
+    QCOMPARE(listTexts(control<QListView>(&form, "List_temp")), inTree(tree, ticked));
+    QCOMPARE(textOf(&form, "Label6"), QString::number(hits.size()));
+    QCOMPARE(status(form), outcome(!hits.isEmpty()));
+    QCOMPARE(visibleWindow("frmSplash") != nullptr, hits.isEmpty());
+    QTEST(control<QProgressBar>(&form, "PBar")->value(), "bar");
+    QVERIFY(isShown(&form, "List2"));
+    QVERIFY(!isShown(&form, "Picture1") && !isShown(&form, "img_stop"));
 }
 
 void tst_SearchRun::foldersThatCannotBeListedAreCounted_data()
@@ -216,17 +264,16 @@ void tst_SearchRun::foldersThatCannotBeListedAreCounted_data()
     QTest::addColumn<QByteArrayList>("named"); // in the folder line's tool tip
 
     QTest::addRow("a locked sub-folder")
-        << QByteArrayList{"a"} << QByteArrayList{"a/1.asm"}
-        << QStringLiteral("1 Verzeichnis nicht lesbar") << QByteArrayList{"a/locked/"};
+        << QByteArrayList{"a"} << QByteArrayList{"a/1.asm"} << u"1 Verzeichnis nicht lesbar"_s
+        << QByteArrayList{"a/locked/"};
     QTest::addRow("with a file that cannot be read")
         << QByteArrayList{"b"} << QByteArrayList{}
-        << QStringLiteral("1 Verzeichnis nicht lesbar – 1 Datei nicht lesbar")
+        << u"1 Verzeichnis nicht lesbar – 1 Datei nicht lesbar"_s
         << QByteArrayList{"b/locked/", "b/locked.asm"};
     // a removed folder, or a path that names a file, is walked as the finder walks it
     QTest::addRow("ticked folders gone or not folders")
         << QByteArrayList{"weg", "datei.asm", "a"} << QByteArrayList{"a/1.asm"}
-        << QStringLiteral("3 Verzeichnisse nicht lesbar")
-        << QByteArrayList{"weg/", "datei.asm/", "a/locked/"};
+        << u"3 Verzeichnisse nicht lesbar"_s << QByteArrayList{"weg/", "datei.asm/", "a/locked/"};
 }
 
 // The walk passes over a folder it cannot list and goes on, but the run counts it where the user
@@ -246,82 +293,23 @@ void tst_SearchRun::foldersThatCannotBeListedAreCounted()
     QCOMPARE(::chmod(tree.addFile("b/locked.asm", "HUB").constData(), 0), 0);
     for (const char *folder : {"a/locked", "b/locked"})
         QCOMPARE(::chmod(tree.path(folder).constData(), 0700), 0);
-    Form1 &form = fixture.form();
-    form.show();
-    QByteArrayList folders;
-    for (const QByteArray &folder : std::as_const(ticked))
-        folders.append(tree.path(folder));
-    searchAssembliesIn(form, folders);
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, ticked);
     {
         const UnprivilegedUser user(tree);
-        pressEnterWith(form, QStringLiteral("HUB"));
+        fixture.pressEnterWith(u"HUB"_s);
     }
 
-    QStringList expectedHits;
-    for (const QByteArray &hit : std::as_const(hits))
-        expectedHits.append(QString::fromLocal8Bit(tree.path(hit)));
-    QCOMPARE(entries(form, "List2"), expectedHits);
-    QCOMPARE(status(form), hits.isEmpty() ? QStringLiteral("keine Treffer")
-                                          : QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(sortedEntries(form, "List2"), inTree(tree, hits));
+    QCOMPARE(status(form), outcome(!hits.isEmpty()));
     auto *folderLine = control<QLabel>(&form, "lbl_aktpfad");
     QTEST(folderLine->text(), "folderLine");
     QVERIFY(folderLine->fontMetrics().horizontalAdvance(folderLine->text()) <= folderLine->width());
-    for (const QByteArray &name : std::as_const(named))
-        QVERIFY2(folderLine->toolTip().contains(QString::fromLocal8Bit(tree.path(name))),
-                 qPrintable(folderLine->toolTip()));
+    for (const QString &path : inTree(tree, named))
+        QVERIFY2(folderLine->toolTip().contains(path), qPrintable(folderLine->toolTip()));
     QVERIFY(folderLine->toolTip().contains(QString::fromLocal8Bit(std::strerror(EACCES))));
     QVERIFY(fixture.boxes.texts.isEmpty());
 }
-
-void tst_SearchRun::startWithFileArgumentInAFolderThatCannotBeListed()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    const QByteArray folder = tree.addFolder("cad");
-    tree.addFile("cad/gear.asm", "4711");
-    // passable, so it can be the working folder, but not listable
-    QCOMPARE(::chmod(folder.constData(), 0311), 0);
-    QCOMPARE(::chdir(folder.constData()), 0);
-    const UnprivilegedUser user(tree);
-
-    Form1 &form = fixture.form(QStringLiteral("/cad/4711.prt"));
-
-    QCOMPARE(rowCount(form, "List2"), 0);
-    QCOMPARE(status(form), QStringLiteral("keine Treffer"));
-    QVERIFY(visibleWindow("frmSplash"));
-    auto *folderLine = control<QLabel>(&form, "lbl_aktpfad");
-    QCOMPARE(folderLine->text(), QStringLiteral("1 Verzeichnis nicht lesbar"));
-    QVERIFY(folderLine->toolTip().contains(QString::fromLocal8Bit(folder + '/')));
-}
-
-// A run walks every folder once, however many ticked folders and links lead to it, so every hit
-// is listed and searched once.
-void tst_SearchRun::overlappingFoldersGiveEachHitOnce()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    const QByteArray top = tree.addFile("a/1.asm", "HUB");
-    const QByteArray inner = tree.addFile("a/sub/2.asm", "HUB");
-    tree.addSymlink("link", "a");
-    Form1 &form = fixture.form();
-    searchAssembliesIn(form,
-                       {tree.path("a/sub"), tree.path("a"), tree.path("link"), tree.path("a")});
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    const QStringList once{QString::fromLocal8Bit(top), QString::fromLocal8Bit(inner)};
-    QCOMPARE(entries(form, "List1"), once);
-    QCOMPARE(entries(form, "List2"), once);
-    QCOMPARE(rowCount(form, "List_temp"), 4);
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-}
-
-enum class Interruption
-{
-    Stop,
-    StopAndClickAgain,
-    Close,
-};
 
 void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock_data()
 {
@@ -332,7 +320,6 @@ void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock_data()
     QTest::addRow("stop") << Interruption::Stop << 0 << false;
     // the second click takes the stop back, and the pass goes on where it was
     QTest::addRow("stop, then a second click") << Interruption::StopAndClickAgain << 1 << true;
-    // the exit image stops the run the same way, and ends the event loops for good
     QTest::addRow("close") << Interruption::Close << 0 << false;
 }
 
@@ -345,157 +332,51 @@ void tst_SearchRun::stopOrCloseEndsALargeFileAtItsNextBlock()
     constexpr qint64 size = qint64(1) << 30;
     constexpr int interruptAtBlock = 100;
     WindowFixture fixture;
-    TestTree &tree = fixture.tree;
     // the text at the very end: the file holds it, but only a search to the end finds it
-    tree.addSparseFile("a/big.asm", size, size - 3, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
-    auto *stop = control<QToolButton>(&form, "img_stop");
+    fixture.tree.addSparseFile("a/big.asm", size, size - 3, "HUB");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, {"a"});
     int blocks = 0;
     platform::setPendingEventsHandler([&] {
-        if (!form.statusText().startsWith(QStringLiteral("Suche l")) ||
-            ++blocks != interruptAtBlock)
-            return;
-        switch (interruption) {
-        case Interruption::Stop:
-            stop->click();
-            break;
-        case Interruption::StopAndClickAgain:
-            stop->click();
-            stop->click();
-            break;
-        case Interruption::Close:
-            QVERIFY(!form.close());
-            break;
-        }
+        if (form.statusText().startsWith(u"Suche l"_s) && ++blocks == interruptAtBlock)
+            interrupt(form, interruption);
     });
 
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
     platform::installThrottledEventPump();
 
-    QTEST(rowCount(form, "List2"), "hits");
+    QTEST(rowCount(&form, "List2"), "hits");
     QFETCH(bool, searchedToTheEnd);
     QCOMPARE(blocks, searchedToTheEnd ? int(size / 4096) : interruptAtBlock);
-    QVERIFY(!control<QLabel>(&form, "lbl_aktpfad")->text().contains(u"nicht lesbar"));
+    QVERIFY(!textOf(&form, "lbl_aktpfad").contains(u"nicht lesbar"));
     if (interruption == Interruption::Stop)
-        QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
+        QCOMPARE(status(form), u"Suche abgebrochen"_s);
     if (interruption == Interruption::StopAndClickAgain)
-        QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+        QCOMPARE(status(form), u"Suche abgeschlossen"_s);
     if (interruption == Interruption::Close)
         QTRY_VERIFY(!form.isVisible());
-}
-
-void tst_SearchRun::stopDuringTheWalk()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm", "b/4.asm", "b/sub/5.asm"})
-        tree.addFile(name, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a"), tree.path("b")});
-    auto *stop = control<QToolButton>(&form, "img_stop");
-    atFirstCandidate(form, [stop] { stop->click(); });
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(fixture.boxes.texts, QStringList{QStringLiteral("Die Suche wurde abgebrochen !")});
-    // both folders report their own matches, and neither walk enters a sub-folder
-    QCOMPARE(entries(form, "List1"), QStringList({QString::fromLocal8Bit(tree.path("a/1.asm")),
-                                                  QString::fromLocal8Bit(tree.path("a/2.asm")),
-                                                  QString::fromLocal8Bit(tree.path("b/4.asm"))}));
-    QCOMPARE(rowCount(form, "List2"), 1);
-    QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
-    QCOMPARE(control<QLabel>(&form, "lbl_stop")->text(), QStringLiteral("1"));
-    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
-}
-
-void tst_SearchRun::secondStopClickLetsTheContentPassFinish_data()
-{
-    QTest::addColumn<QByteArrayList>("files");
-    QTest::addColumn<int>("candidates");
-    QTest::addColumn<QString>("folderLine");
-    // the walk stays stopped: a run that left a folder out must not pass for a complete one
-    QTest::addRow("a sub-folder left out")
-        << QByteArrayList{"a/1.asm", "a/2.asm", "a/sub/3.asm"} << 2
-        << QStringLiteral("unvollständig: Unterverzeichnisse ausgelassen");
-    QTest::addRow("nothing left to walk") << QByteArrayList{"a/1.asm", "a/2.asm"} << 2 << QString();
-}
-
-void tst_SearchRun::secondStopClickLetsTheContentPassFinish()
-{
-    QFETCH(QByteArrayList, files);
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    for (const QByteArray &name : files)
-        tree.addFile(name, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
-    auto *stop = control<QToolButton>(&form, "img_stop");
-    atFirstCandidate(form, [stop] {
-        stop->click();
-        stop->click();
-    });
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(fixture.boxes.texts.size(), 1);
-    QTEST(rowCount(form, "List1"), "candidates");
-    QTEST(rowCount(form, "List2"), "candidates");
-    QCOMPARE(control<QLabel>(&form, "lbl_stop")->text(), QStringLiteral("0"));
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-    QFETCH(QString, folderLine);
-    if (!folderLine.isEmpty())
-        QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(), folderLine);
-    else
-        QVERIFY(!control<QLabel>(&form, "lbl_aktpfad")->text().contains(u"unvollständig"));
-}
-
-void tst_SearchRun::startDuringARunIsRefused()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    for (const char *name : {"a/1.asm", "a/2.asm", "a/sub/3.asm"})
-        tree.addFile(name, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
-    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
-    connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
-            [searchBox] { QTest::keyClick(searchBox, Qt::Key_Return); });
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(rowCount(form, "List1"), 3);
-    QCOMPARE(rowCount(form, "List2"), 3);
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-    QVERIFY(!form.isSearchRunning());
 }
 
 void tst_SearchRun::unreadableCandidateIsSkippedAndNamed()
 {
     WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    const QByteArray kept = tree.addFile("a/kept.asm", "HUB");
-    const QByteArray gone = tree.addFile("a/gone.asm", "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
+    const QByteArray kept = fixture.tree.addFile("a/kept.asm", "HUB");
+    const QByteArray gone = fixture.tree.addFile("a/gone.asm", "HUB");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, {"a"});
     connect(form.findChild<cFindFile *>(), &cFindFile::MatchFound, &form,
             [gone](const QByteArray &name) {
                 if (name == "gone.asm")
                     QFile::remove(QString::fromLocal8Bit(gone));
             });
 
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
 
-    QCOMPARE(entries(form, "List2"), QStringList{QString::fromLocal8Bit(kept)});
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
+    QCOMPARE(sortedEntries(form, "List2"), QStringList{QString::fromLocal8Bit(kept)});
+    QCOMPARE(status(form), u"Suche abgeschlossen"_s);
     // the note stands in the folder line, where the narrow window shows it in full
     auto *folderLine = control<QLabel>(&form, "lbl_aktpfad");
-    QCOMPARE(folderLine->text(), QStringLiteral("1 Datei nicht lesbar"));
+    QCOMPARE(folderLine->text(), u"1 Datei nicht lesbar"_s);
     QVERIFY(folderLine->fontMetrics().horizontalAdvance(folderLine->text()) <= folderLine->width());
     QVERIFY(folderLine->mapTo(&form, QPoint(folderLine->width(), 0)).x() <= form.width());
     QVERIFY(folderLine->toolTip().contains(QString::fromLocal8Bit(gone)));
@@ -504,100 +385,42 @@ void tst_SearchRun::unreadableCandidateIsSkippedAndNamed()
 void tst_SearchRun::finderErrorIsShownAndTheRunEndsCleanly()
 {
     WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    tree.addFile("a/x.txt");
-    tree.addFile("a/y.txt");
-    tree.addFile("a/z.asm", "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
-    control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("drw"));
+    fixture.tree.addFile("a/x.txt");
+    fixture.tree.addFile("a/y.txt");
+    fixture.tree.addFile("a/z.asm", "HUB");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, {"a"});
+    control<QComboBox>(&form, "com_krit")->setEditText(u"drw"_s);
     platform::setPendingEventsHandler([] { throw std::runtime_error("listing failed"); });
 
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
     platform::installThrottledEventPump();
 
-    QCOMPARE(fixture.boxes.texts, QStringList{QStringLiteral("Fehler bei sStartSearch")});
+    QCOMPARE(fixture.boxes.texts, QStringList{u"Fehler bei sStartSearch"_s});
     QVERIFY(!form.isSearchRunning());
-    QVERIFY(!control<QWidget>(&form, "img_stop")->isVisible());
+    QVERIFY(!isShown(&form, "img_stop"));
     QVERIFY(!QGuiApplication::overrideCursor());
 
-    control<QComboBox>(&form, "com_krit")->setEditText(QStringLiteral("asm"));
-    pressEnterWith(form, QStringLiteral("HUB"));
-    QCOMPARE(rowCount(form, "List2"), 1);
-}
-
-void tst_SearchRun::closingDuringARunStopsItThenSaves()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
-        tree.addFile(name, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
-    atFirstCandidate(form, [&form] { QVERIFY(!form.close()); });
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(rowCount(form, "List2"), 1);
-    QTRY_VERIFY(!form.isVisible());
-    SettingsStore reread;
-    QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
-}
-
-void tst_SearchRun::exitDuringARunEndsItWithoutANotice()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
-        tree.addFile(name, "no part");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
-    auto *exit = control<QToolButton>(&form, "img_exit");
-    atFirstCandidate(form, [exit] { exit->click(); });
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(rowCount(form, "List1"), 3);
-    QVERIFY(!form.isVisible());
-    QVERIFY(!visibleWindow("frmSplash"));
-    SettingsStore reread;
-    QCOMPARE(reread.value(SettingsStore::Key::SearchText), QStringLiteral("HUB"));
+    control<QComboBox>(&form, "com_krit")->setEditText(u"asm"_s);
+    fixture.pressEnterWith(u"HUB"_s);
+    QCOMPARE(rowCount(&form, "List2"), 1);
 }
 
 void tst_SearchRun::moreCandidatesThanSixteenBitsHold()
 {
     constexpr int files = 33000;
     WindowFixture fixture;
-    TestTree &tree = fixture.tree;
     for (int i = 0; i < files; ++i)
-        tree.addFile("a/part" + QByteArray::number(i) + ".asm", i == files - 1 ? "HUB" : "");
+        fixture.tree.addFile("a/part" + QByteArray::number(i) + ".asm",
+                             i == files - 1 ? "HUB" : "");
     Form1 &form = fixture.form();
-    searchAssembliesIn(form, {tree.path("a")});
+    searchAssembliesIn(fixture, {"a"});
 
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
 
-    QCOMPARE(rowCount(form, "List1"), files);
-    QCOMPARE(entries(form, "List2"),
-             QStringList{QString::fromLocal8Bit(tree.path("a/part32999.asm"))});
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-}
-
-void tst_SearchRun::contentPassWithoutCandidatesLeavesBarAtZero()
-{
-    WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    tree.addFolder("empty");
-    Form1 &form = fixture.form();
-    searchAssembliesIn(form, {tree.path("empty")});
-    control<QProgressBar>(&form, "PBar")->setValue(50);
-
-    pressEnterWith(form, QStringLiteral("HUB"));
-
-    QCOMPARE(control<QProgressBar>(&form, "PBar")->value(), 0);
-    QCOMPARE(status(form), QStringLiteral("keine Treffer"));
+    QCOMPARE(rowCount(&form, "List1"), files);
+    QCOMPARE(sortedEntries(form, "List2"), inTree(fixture.tree, {"a/part32999.asm"}));
+    QCOMPARE(status(form), u"Suche abgeschlossen"_s);
 }
 
 // The labels that change per entry and per block are painted once per pass of the event loop:
@@ -605,12 +428,10 @@ void tst_SearchRun::contentPassWithoutCandidatesLeavesBarAtZero()
 void tst_SearchRun::statusSeenDuringARunIsTheNewest()
 {
     WindowFixture fixture;
-    TestTree &tree = fixture.tree;
-    tree.addFile("a/1.asm", QByteArray(4 * 4096 - 3, 'x') + "HUB");
-    tree.addFile("a/2.asm", "no part here");
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
+    fixture.tree.addFile("a/1.asm", QByteArray(4 * 4096 - 3, 'x') + "HUB");
+    fixture.tree.addFile("a/2.asm", "no part here");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, {"a"});
     QStringList seen;
     bool statusAgrees = true;
     platform::setPendingEventsHandler([&] {
@@ -620,7 +441,7 @@ void tst_SearchRun::statusSeenDuringARunIsTheNewest()
             seen.append(status(form));
     });
 
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
     platform::installThrottledEventPump();
     QCoreApplication::processEvents();
 
@@ -629,42 +450,118 @@ void tst_SearchRun::statusSeenDuringARunIsTheNewest()
     QVERIFY2(at("1") >= 0 && at("1") < at("2"), qPrintable(seen.join(u'|')));
     for (const char *text : {"Suche läuft... 25%", "Suche läuft... 50%", "Suche läuft... 100%"})
         QVERIFY2(at(text) > at("2"), qPrintable(seen.join(u'|')));
-    QCOMPARE(status(form), QStringLiteral("Suche abgeschlossen"));
-    QCOMPARE(form.statusText(), QStringLiteral("Suche abgeschlossen"));
-    const auto *candidates = control<QListView>(&form, "List1")->model();
-    QCOMPARE(control<QLabel>(&form, "lbl_aktpfad")->text(),
-             candidates->index(candidates->rowCount() - 1, 0).data().toString());
+    QCOMPARE(status(form), u"Suche abgeschlossen"_s);
+    QCOMPARE(form.statusText(), u"Suche abgeschlossen"_s);
+    const QStringList candidates = listTexts(control<QListView>(&form, "List1"));
+    QCOMPARE(textOf(&form, "lbl_aktpfad"), candidates.last());
 }
 
 // The files come from the disk, so the content pass reads ahead when the stop comes.
 void tst_SearchRun::stopDuringTheContentPassLeavesNoDescriptorOpen()
 {
     WindowFixture fixture;
-    TestTree &tree = fixture.tree;
     QByteArrayList files;
     for (int i = 0; i < 30; ++i)
-        files.append(tree.addFile("a/" + QByteArray::number(i) + ".asm", QByteArray(200000, 'x')));
-    Form1 &form = fixture.form();
-    form.show();
-    searchAssembliesIn(form, {tree.path("a")});
+        files.append(
+            fixture.tree.addFile("a/" + QByteArray::number(i) + ".asm", QByteArray(200000, 'x')));
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, {"a"});
     // a whole run first, so that what the window keeps open for good is open before counting
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
     for (const QByteArray &file : std::as_const(files))
         evictFromMemory(file);
     const int before = openDescriptorCount();
-    auto *stop = control<QToolButton>(&form, "img_stop");
     int contentSteps = 0;
     platform::setPendingEventsHandler([&] {
-        if (form.statusText().startsWith(QStringLiteral("Suche l")) && ++contentSteps == 60)
-            stop->click();
+        if (form.statusText().startsWith(u"Suche l"_s) && ++contentSteps == 60)
+            press(&form, "img_stop");
     });
 
-    pressEnterWith(form, QStringLiteral("HUB"));
+    fixture.pressEnterWith(u"HUB"_s);
     platform::installThrottledEventPump();
 
-    QCOMPARE(status(form), QStringLiteral("Suche abgebrochen"));
+    QCOMPARE(status(form), u"Suche abgebrochen"_s);
     QVERIFY(contentSteps >= 60);
     QCOMPARE(openDescriptorCount(), before);
+}
+
+void tst_SearchRun::interruptedAtTheFirstCandidate_data()
+{
+    QTest::addColumn<QByteArrayList>("ticked");
+    QTest::addColumn<QString>("searchText");
+    QTest::addColumn<Interruption>("interruption");
+    QTest::addColumn<QByteArrayList>("candidates"); // in the order of their paths
+    QTest::addColumn<int>("hits");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("stopLabel");
+    QTest::addColumn<QString>("folderLine"); // empty: no note that the run is incomplete
+
+    const QString stopped = u"Suche abgebrochen"_s;
+    const QString done = u"Suche abgeschlossen"_s;
+    // every folder reports its own matches, no walk enters a sub-folder, one candidate is searched
+    QTest::addRow("stop") << QByteArrayList{"a", "b"} << u"HUB"_s << Interruption::Stop
+                          << QByteArrayList{"a/1.asm", "a/2.asm", "b/4.asm"} << 1 << stopped
+                          << u"1"_s << QString();
+    // the second click lets the content pass finish, but the walk stays stopped: a run that left
+    // a folder out must not pass for a complete one
+    QTest::addRow("stop, a second click, a sub-folder left out")
+        << QByteArrayList{"a"} << u"HUB"_s << Interruption::StopAndClickAgain
+        << QByteArrayList{"a/1.asm", "a/2.asm"} << 2 << done << u"0"_s
+        << u"unvollständig: Unterverzeichnisse ausgelassen"_s;
+    QTest::addRow("stop, a second click, nothing left to walk")
+        << QByteArrayList{"c"} << u"HUB"_s << Interruption::StopAndClickAgain
+        << QByteArrayList{"c/1.asm", "c/2.asm"} << 2 << done << u"0"_s << QString();
+    QTest::addRow("a second start is refused")
+        << QByteArrayList{"a"} << u"HUB"_s << Interruption::Enter
+        << QByteArrayList{"a/1.asm", "a/2.asm", "a/sub/3.asm"} << 3 << done << u"0"_s << QString();
+    // the window closes once the run has wound down, and saves
+    QTest::addRow("close") << QByteArrayList{"c"} << u"HUB"_s << Interruption::Close
+                           << QByteArrayList{"c/1.asm", "c/2.asm"} << 1 << stopped << u"1"_s
+                           << QString();
+    // every window closes at once, and no notice shows though nothing was found
+    QTest::addRow("exit") << QByteArrayList{"c"} << u"4711"_s << Interruption::Exit
+                          << QByteArrayList{"c/1.asm", "c/2.asm"} << 0 << stopped << u"1"_s
+                          << QString();
+}
+
+void tst_SearchRun::interruptedAtTheFirstCandidate()
+{
+    QFETCH(QByteArrayList, ticked);
+    QFETCH(QString, searchText);
+    QFETCH(Interruption, interruption);
+    WindowFixture fixture;
+    for (const char *file :
+         {"a/1.asm", "a/2.asm", "a/sub/3.asm", "b/4.asm", "b/sub/5.asm", "c/1.asm", "c/2.asm"})
+        fixture.tree.addFile(file, "HUB");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, ticked);
+    atFirstCandidate(form, [&] { interrupt(form, interruption); });
+
+    fixture.pressEnterWith(searchText);
+
+    const bool closes = interruption == Interruption::Close || interruption == Interruption::Exit;
+    if (interruption == Interruption::Exit)
+        QVERIFY(!form.isVisible());
+    QFETCH(QByteArrayList, candidates);
+    QCOMPARE(sortedEntries(form, "List1"), inTree(fixture.tree, candidates));
+    QTEST(rowCount(&form, "List2"), "hits");
+    QTEST(status(form), "status");
+    QTEST(textOf(&form, "lbl_stop"), "stopLabel");
+    const bool stopClicked =
+        interruption == Interruption::Stop || interruption == Interruption::StopAndClickAgain;
+    QCOMPARE(fixture.boxes.texts,
+             stopClicked ? QStringList{u"Die Suche wurde abgebrochen !"_s} : QStringList());
+    QFETCH(QString, folderLine);
+    if (!folderLine.isEmpty())
+        QCOMPARE(textOf(&form, "lbl_aktpfad"), folderLine);
+    else
+        QVERIFY(!textOf(&form, "lbl_aktpfad").contains(u"unvollständig"));
+    QVERIFY(!form.isSearchRunning());
+    QVERIFY(!isShown(&form, "img_stop"));
+    QVERIFY(!visibleWindow("frmSplash"));
+    QTRY_COMPARE(form.isVisible(), !closes);
+    if (closes)
+        QCOMPARE(SettingsStore().value(SettingsStore::Key::SearchText), searchText);
 }
 
 QTEST_MAIN(tst_SearchRun)

@@ -50,12 +50,6 @@ QStringList rescueFiles(const QString &folder)
     return files;
 }
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 void tst_SettingsAtStartAndClose::latin1ValuesSurviveAStartAndClose_data()
@@ -144,8 +138,7 @@ void tst_SettingsAtStartAndClose::unsavedValuesAreRescued()
     const QByteArray broken("[Optionen]\nkaputt\n");
     if (cause == u"unreadable")
         SettingsFile::write(broken);
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     std::optional<FailingFolder> settingsRefuse;
     std::optional<FailingFolder> stateRefuses;
     if (cause != u"unreadable") {

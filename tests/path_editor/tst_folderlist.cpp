@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QStringList texts(const FolderList &list)
@@ -25,11 +27,14 @@ bool anyTicked(const FolderList &list)
     return false;
 }
 
+// Saves the entries, every one ticked.
 void saveList(const QStringList &entries)
 {
     FolderList list;
-    for (const QString &entry : entries)
+    for (const QString &entry : entries) {
         list.append(entry);
+        list.tick(list.count() - 1);
+    }
     SettingsStore store;
     list.save(store);
 }
@@ -60,11 +65,9 @@ private Q_SLOTS:
 
     void load_data();
     void load();
+    void saveWritesEveryEntryThenLastIndex_data();
     void saveWritesEveryEntryThenLastIndex();
-    void shorterListLeavesStaleKeys();
-    void emptyListSavesOnlyLastIndex();
     void unsavedAppendAndTickAreLost();
-    void ticksAreNeverStored();
     void listBeyond16BitsRoundTrips();
     void folderNamesThatAreNotTextRoundTrip();
     void checkStateIsUserEditable();
@@ -122,87 +125,69 @@ void tst_FolderList::load()
     QCOMPARE(resets.count(), 1);
 }
 
-void tst_FolderList::saveWritesEveryEntryThenLastIndex()
+void tst_FolderList::saveWritesEveryEntryThenLastIndex_data()
 {
-    QStringList entries;
-    for (int i = 0; i < 12; ++i)
-        entries.append(QStringLiteral("/cad/projekt%1").arg(i));
-    saveList(entries);
+    QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<QList<int>>("removed"); // from the loaded list, which is then saved again
+    QTest::addColumn<QStringList>("stored"); // under the keys 0, 1, ...
+    QTest::addColumn<QStringList>("loaded");
 
-    QStringList expectedKeys{QStringLiteral("Optionen/ANZI")};
-    for (int i = 0; i < 12; ++i) {
-        expectedKeys.append(QStringLiteral("Optionen/%1").arg(i));
-        QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/%1").arg(i)), entries.at(i));
-    }
-    expectedKeys.sort();
-    QCOMPARE(sortedStoredKeys(), expectedKeys);
-    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("11"));
-    QCOMPARE(loadList(), entries);
+    QStringList twelve;
+    for (int i = 0; i < 12; ++i)
+        twelve.append(u"/cad/projekt%1"_s.arg(i));
+    QTest::addRow("twelve entries") << twelve << QList<int>{} << twelve << twelve;
+    QTest::addRow("an empty list")
+        << QStringList{} << QList<int>{} << QStringList{} << QStringList{};
+    // the keys beyond the last index keep their values, and are not read
+    QTest::addRow("a shorter list leaves stale keys")
+        << QStringList{u"/a"_s, u"/b"_s, u"/c"_s, u"/d"_s, u"/e"_s} << QList<int>{4, 1}
+        << QStringList{u"/a"_s, u"/c"_s, u"/d"_s, u"/d"_s, u"/e"_s}
+        << QStringList{u"/a"_s, u"/c"_s, u"/d"_s};
 }
 
-void tst_FolderList::shorterListLeavesStaleKeys()
+// Ticks are never stored: the keys are the entries' and the last index, and nothing loads ticked.
+void tst_FolderList::saveWritesEveryEntryThenLastIndex()
 {
-    saveList({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c"),
-              QStringLiteral("/d"), QStringLiteral("/e")});
-    {
+    QFETCH(QStringList, saved);
+    QFETCH(QList<int>, removed);
+    QFETCH(QStringList, stored);
+    QFETCH(QStringList, loaded);
+    saveList(saved);
+    if (!removed.isEmpty()) {
         FolderList list;
         SettingsStore store;
         list.load(store);
-        list.remove(4);
-        list.remove(1);
+        for (int position : std::as_const(removed))
+            list.remove(position);
         list.save(store);
     }
 
-    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("2"));
-    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/1")), QStringLiteral("/c"));
-    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/3")), QStringLiteral("/d"));
-    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/4")), QStringLiteral("/e"));
-    QCOMPARE(loadList(),
-             (QStringList{QStringLiteral("/a"), QStringLiteral("/c"), QStringLiteral("/d")}));
-}
-
-void tst_FolderList::emptyListSavesOnlyLastIndex()
-{
-    saveList({});
-
-    QCOMPARE(SettingsFile::storedKeys(), QStringList{QStringLiteral("Optionen/ANZI")});
-    QCOMPARE(SettingsFile::storedValue(QStringLiteral("Optionen/ANZI")), QStringLiteral("-1"));
-    QCOMPARE(loadList(), QStringList());
+    QStringList keys{u"Optionen/ANZI"_s};
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        keys.append(u"Optionen/%1"_s.arg(i));
+        QCOMPARE(SettingsFile::storedValue(keys.last()), stored.at(i));
+    }
+    keys.sort();
+    QCOMPARE(sortedStoredKeys(), keys);
+    QCOMPARE(SettingsFile::storedValue(u"Optionen/ANZI"_s), QString::number(loaded.size() - 1));
+    FolderList reloaded;
+    reloaded.load(SettingsStore());
+    QCOMPARE(texts(reloaded), loaded);
+    QVERIFY(!anyTicked(reloaded));
 }
 
 void tst_FolderList::unsavedAppendAndTickAreLost()
 {
-    saveList({QStringLiteral("/daten")});
+    saveList({u"/daten"_s});
     {
         FolderList list;
         list.load(SettingsStore());
-        list.append(QStringLiteral("/arbeit"));
+        list.append(u"/arbeit"_s);
         list.tick(1);
         QCOMPARE(list.count(), 2);
         QVERIFY(list.isTicked(1));
     }
-    QCOMPARE(loadList(), QStringList{QStringLiteral("/daten")});
-}
-
-void tst_FolderList::ticksAreNeverStored()
-{
-    {
-        FolderList list;
-        list.append(QStringLiteral("/daten"));
-        list.append(QStringLiteral("/cad"));
-        list.tick(0);
-        list.tick(1);
-        SettingsStore store;
-        list.save(store);
-    }
-    QCOMPARE(sortedStoredKeys(),
-             (QStringList{QStringLiteral("Optionen/0"), QStringLiteral("Optionen/1"),
-                          QStringLiteral("Optionen/ANZI")}));
-
-    FolderList reloaded;
-    reloaded.load(SettingsStore());
-    QCOMPARE(reloaded.count(), 2);
-    QVERIFY(!anyTicked(reloaded));
+    QCOMPARE(loadList(), QStringList{u"/daten"_s});
 }
 
 void tst_FolderList::listBeyond16BitsRoundTrips()

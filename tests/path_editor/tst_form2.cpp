@@ -13,34 +13,22 @@
 
 #include <QComboBox>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <optional>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 Form2 *editor()
 {
     return loadedWindow<Form2>();
-}
-
-void press(const QWidget *window, const char *button)
-{
-    control<QAbstractButton>(window, button)->click();
-}
-
-QString text(const QWidget *window, const char *name)
-{
-    if (auto *field = control<QLineEdit>(window, name))
-        return field->text();
-    return control<QLabel>(window, name)->text();
 }
 
 // Types the search text and presses "Suche starten"; returns the editor it opened.
@@ -51,34 +39,9 @@ Form2 *startEditor(Form1 &form, const QString &searchText)
     return editor();
 }
 
-void addTicked(Form2 *editor, const QByteArray &folder)
-{
-    FolderList &folders = editor->folderList();
-    folders.appendPath(folder);
-    folders.tick(folders.count() - 1);
-}
-
 QStringList folderTexts(const Form2 *editor)
 {
     return listTexts(control<QListView>(editor, "List1"));
-}
-
-int rowCount(const Form1 &form, const char *listName)
-{
-    return control<QListView>(&form, listName)->model()->rowCount();
-}
-
-// Every pass of the run processes events, as a long run does, so that work posted by a handler
-// runs in the middle of it.
-void processEventsAtEveryStep()
-{
-    platform::setPendingEventsHandler([] { QCoreApplication::processEvents(); });
-}
-
-// Runs the action as an event, the way a click of the user arrives during a run.
-void asEvent(QObject *context, const std::function<void()> &action)
-{
-    QMetaObject::invokeMethod(context, action, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -100,10 +63,8 @@ private Q_SLOTS:
     void sideBySide();
     void suchenRunsBesideTheMainWindowThenCloses();
     void suchenWithoutSearchTextRunsNothing();
-    void editorLoadedDuringAContentSearch_data();
-    void editorLoadedDuringAContentSearch();
-    void startDuringARunIsRefused_data();
-    void startDuringARunIsRefused();
+    void editorDuringARun_data();
+    void editorDuringARun();
     void editorUnloadedDuringItsOwnRun_data();
     void editorUnloadedDuringItsOwnRun();
     void savingTheList_data();
@@ -113,80 +74,66 @@ private Q_SLOTS:
 void tst_Form2::firstStartClickOnlyOpensTheEditor()
 {
     WindowFixture fixture;
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
 
     Form2 *opened = startEditor(form, QStringLiteral("hub"));
 
     QVERIFY(opened && opened->isVisible());
-    QCOMPARE(text(&form, "txt_textfind"), QStringLiteral("HUB"));
+    QCOMPARE(textOf(&form, "txt_textfind"), QStringLiteral("HUB"));
     QVERIFY(!control<QWidget>(&form, "Frame1")->isVisible());
-    QCOMPARE(text(opened, "lbl_status"), QStringLiteral("Status"));
+    QCOMPARE(textOf(opened, "lbl_status"), QStringLiteral("Status"));
     QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(opened, "cmd_search"));
 
     // every click converts the text, and shows the same window
     QCOMPARE(startEditor(form, QStringLiteral("welle")), opened);
-    QCOMPARE(text(&form, "txt_textfind"), QStringLiteral("WELLE"));
+    QCOMPARE(textOf(&form, "txt_textfind"), QStringLiteral("WELLE"));
 }
 
 void tst_Form2::editingTheList_data()
 {
-    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("steps");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("label9");
 
-    const QString root = QStringLiteral("/");
-    const QString cad = QStringLiteral("/cad");
+    const QString root = u"/"_s;
+    const QString cad = u"/cad"_s;
     QTest::addRow("Enter twice adds twice")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("Enter"),
-                       QStringLiteral("Enter")}
-        << QStringList{root, cad, cad} << QString();
-    QTest::addRow("+ with an empty field adds nothing")
-        << QStringList{QStringLiteral("+")} << QStringList{root} << QString();
+        << u"type /cad, Enter, Enter"_s << QStringList{root, cad, cad} << QString();
+    QTest::addRow("+ with an empty field adds nothing") << u"+"_s << QStringList{root} << QString();
     QTest::addRow("Enter with an empty field adds nothing")
-        << QStringList{QStringLiteral("Enter")} << QStringList{root} << QString();
+        << u"Enter"_s << QStringList{root} << QString();
     QTest::addRow("- without a click removes nothing")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"), QStringLiteral("-")}
-        << QStringList{root, cad} << QString();
+        << u"type /cad, +, -"_s << QStringList{root, cad} << QString();
     QTest::addRow("- twice after one click removes one")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"),
-                       QStringLiteral("type /b"),   QStringLiteral("+"),
-                       QStringLiteral("click 1"),   QStringLiteral("-"),
-                       QStringLiteral("-")}
-        << QStringList{root, QStringLiteral("/b")} << QString();
+        << u"type /cad, +, type /b, +, click 1, -, -"_s << QStringList{root, u"/b"_s} << QString();
     QTest::addRow("a click fills the field and the index")
-        << QStringList{QStringLiteral("type /cad"), QStringLiteral("+"), QStringLiteral("click 0"),
-                       QStringLiteral("+")}
-        << QStringList{root, cad, root} << QStringLiteral("0");
+        << u"type /cad, +, click 0, +"_s << QStringList{root, cad, root} << u"0"_s;
 }
 
 void tst_Form2::editingTheList()
 {
-    QFETCH(QStringList, actions);
+    QFETCH(QString, steps);
     WindowFixture fixture;
     Form2 *opened = startEditor(fixture.form(), QString());
     auto *field = control<QLineEdit>(opened, "Text3");
-    auto *list = control<QListView>(opened, "List1");
 
-    for (const QString &action : std::as_const(actions)) {
-        if (action.startsWith(QLatin1String("type "))) {
+    for (const QString &step : steps.split(u", "_s)) {
+        if (step.startsWith(u"type ")) {
             field->clear();
-            QTest::keyClicks(field, action.mid(5));
-        } else if (action == QLatin1String("Enter")) {
+            QTest::keyClicks(field, step.mid(5));
+        } else if (step == u"Enter") {
             QTest::keyClick(field, Qt::Key_Return);
-        } else if (action == QLatin1String("+")) {
+        } else if (step == u"+") {
             press(opened, "Command3");
-        } else if (action == QLatin1String("-")) {
+        } else if (step == u"-") {
             press(opened, "Command4");
         } else {
-            const QModelIndex entry = list->model()->index(action.mid(6).toInt(), 0);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualRect(entry).bottomRight() - QPoint(2, 2));
+            clickRow(control<QListView>(opened, "List1"), step.mid(6).toInt());
         }
     }
 
     QTEST(folderTexts(opened), "expected");
-    QTEST(text(opened, "Label9"), "label9");
+    QTEST(textOf(opened, "Label9"), "label9");
 }
 
 void tst_Form2::okTakesTheChosenFolder_data()
@@ -218,7 +165,7 @@ void tst_Form2::okTakesTheChosenFolder()
     press(panel, "cmd_ok");
 
     QVERIFY(!panel->isVisible());
-    QCOMPARE(text(opened, "Text3"), QString::fromLocal8Bit(expected));
+    QCOMPARE(textOf(opened, "Text3"), QString::fromLocal8Bit(expected));
 }
 
 // A folder whose name is Latin-1, as on old shares, goes the whole way as bytes.
@@ -312,8 +259,7 @@ void tst_Form2::suchenRunsBesideTheMainWindowThenCloses()
     WindowFixture fixture;
     const QByteArray hit = fixture.tree.addFile("cad/getriebe.asm", "xx HUB yy");
     fixture.tree.addFile("cad/rahmen.asm", "nothing");
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     setOuterLeft(&form, screenRight(&form) - outerWidth(&form) - 1500);
     Form2 *opened = startEditor(form, QStringLiteral("hub"));
@@ -332,7 +278,7 @@ void tst_Form2::suchenRunsBesideTheMainWindowThenCloses()
     atFirstCandidate(form, [&] {
         during.main = QRect(outerLeft(&form), outerTop(&form), outerWidth(&form), 0);
         during.editor = QRect(outerLeft(opened), outerTop(opened), outerWidth(opened), 0);
-        during.status = text(opened, "lbl_status");
+        during.status = textOf(opened, "lbl_status");
         during.searchEnabled = control<QWidget>(opened, "cmd_search")->isEnabled();
         during.startEnabled = control<QWidget>(&form, "Command3")->isEnabled();
     });
@@ -362,88 +308,72 @@ void tst_Form2::suchenWithoutSearchTextRunsNothing()
     press(opened, "cmd_search");
 
     QVERIFY(!control<QWidget>(&form, "Frame1")->isVisible());
-    QCOMPARE(rowCount(form, "List1"), 0);
+    QCOMPARE(rowCount(&form, "List1"), 0);
     QVERIFY(opened->isUnloaded() && !opened->isVisible());
-    QCOMPARE(text(opened, "lbl_status"), QStringLiteral("suche..."));
+    QCOMPARE(textOf(opened, "lbl_status"), QStringLiteral("suche..."));
     QTRY_VERIFY(opened.isNull());
 }
 
-void tst_Form2::editorLoadedDuringAContentSearch_data()
+void tst_Form2::editorDuringARun_data()
 {
+    QTest::addColumn<bool>("inContentPass"); // or at the walk's first candidate
     QTest::addColumn<bool>("loadAfresh");
+    QTest::addColumn<QString>("pressed"); // the main window's button that shows the editor, or
+                                          // "Suchen" in the editor shown by "Image1"
     QTest::addColumn<bool>("searchEnabled");
-    QTest::addRow("loaded afresh") << true << false;
-    QTest::addRow("already loaded, only shown") << false << true;
+    // loaded during the content pass, "Suchen" stays disabled until the editor is loaded again
+    QTest::addRow("loaded afresh in the content pass") << true << true << u"Image1"_s << false;
+    QTest::addRow("only shown in the content pass") << true << false << u"Image1"_s << true;
+    // a start during a run is refused whole
+    QTest::addRow("Suche starten") << false << false << u"Command3"_s << true;
+    QTest::addRow("Suchen in an editor loaded afresh") << false << true << u"Suchen"_s << true;
 }
 
-void tst_Form2::editorLoadedDuringAContentSearch()
+void tst_Form2::editorDuringARun()
 {
+    QFETCH(bool, inContentPass);
     QFETCH(bool, loadAfresh);
+    QFETCH(QString, pressed);
     WindowFixture fixture;
-    fixture.tree.addFile("a/1.asm", QByteArray(4 * 4096, 'x') + "HUB");
-    Form1 &form = fixture.form();
-    form.show();
-    addTicked(editor(), fixture.tree.path("a"));
-    bool seen = false;
+    fixture.tree.addFile("a/1.asm", "hub");
+    fixture.tree.addFile("a/2.asm", "hub");
+    fixture.tree.addFile("a/3.asm", QByteArray(4 * 4096, 'x') + "hub");
+    Form1 &form = fixture.shownForm();
+    fixture.tick({"a"});
+    bool acted = false;
     bool enabled = false;
-    platform::setPendingEventsHandler([&] {
-        QCoreApplication::processEvents();
-        if (seen || !form.statusText().startsWith(contentSearchStatusStart))
+    const auto act = [&] {
+        if (std::exchange(acted, true))
             return;
-        seen = true;
         if (loadAfresh)
             editor()->unload();
-        press(&form, "Image1");
+        press(&form, pressed == u"Command3" ? "Command3" : "Image1");
         enabled = control<QWidget>(editor(), "cmd_search")->isEnabled();
-    });
-
-    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
-    searchBox->setText(QStringLiteral("HUB"));
-    QTest::keyClick(searchBox, Qt::Key_Return);
-
-    QVERIFY(seen);
-    QTEST(enabled, "searchEnabled");
-    // it stays so until the editor is loaded again
-    QTEST(control<QWidget>(editor(), "cmd_search")->isEnabled(), "searchEnabled");
-}
-
-void tst_Form2::startDuringARunIsRefused_data()
-{
-    QTest::addColumn<bool>("suchenInAFreshEditor");
-    QTest::addRow("Suche starten") << false;
-    QTest::addRow("Suchen in an editor loaded afresh") << true;
-}
-
-void tst_Form2::startDuringARunIsRefused()
-{
-    QFETCH(bool, suchenInAFreshEditor);
-    WindowFixture fixture;
-    for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
-        fixture.tree.addFile(name, "hub");
-    Form1 &form = fixture.form();
-    form.show();
-    addTicked(editor(), fixture.tree.path("a"));
-    atFirstCandidate(form, [&] {
-        if (suchenInAFreshEditor) {
-            editor()->unload();
-            press(&form, "Image1");
+        if (pressed == u"Suchen")
             press(editor(), "cmd_search");
-        } else {
-            press(&form, "Command3");
-        }
-    });
+    };
+    if (inContentPass) {
+        platform::setPendingEventsHandler([&] {
+            QCoreApplication::processEvents();
+            if (form.statusText().startsWith(contentSearchStatusStart))
+                act();
+        });
+    } else {
+        atFirstCandidate(form, act);
+    }
 
     // Enter runs with the text as typed; a second start would upper-case it in mid-run
-    auto *searchBox = control<QLineEdit>(&form, "txt_textfind");
-    searchBox->setText(QStringLiteral("hub"));
-    QTest::keyClick(searchBox, Qt::Key_Return);
+    fixture.pressEnterWith(u"hub"_s);
 
-    QCOMPARE(searchBox->text(), QStringLiteral("hub"));
-    QCOMPARE(rowCount(form, "List1"), 3);
-    QCOMPARE(rowCount(form, "List2"), 3);
-    QCOMPARE(text(&form, "lblStatus"), QStringLiteral("Suche abgeschlossen"));
-    QVERIFY(editor() && editor()->isVisible());
-    QCOMPARE(text(editor(), "lbl_status"), QStringLiteral("Status"));
+    QVERIFY(acted);
+    QTEST(enabled, "searchEnabled");
+    QTEST(control<QWidget>(editor(), "cmd_search")->isEnabled(), "searchEnabled");
+    QCOMPARE(textOf(&form, "txt_textfind"), u"hub"_s);
+    QCOMPARE(rowCount(&form, "List1"), 3);
+    QCOMPARE(rowCount(&form, "List2"), 3);
+    QCOMPARE(textOf(&form, "lblStatus"), u"Suche abgeschlossen"_s);
+    QVERIFY(editor()->isVisible());
+    QCOMPARE(textOf(editor(), "lbl_status"), u"Status"_s);
 }
 
 void tst_Form2::editorUnloadedDuringItsOwnRun_data()
@@ -461,27 +391,28 @@ void tst_Form2::editorUnloadedDuringItsOwnRun()
     WindowFixture fixture;
     for (const char *name : {"a/1.asm", "a/2.asm", "a/3.asm"})
         fixture.tree.addFile(name, "HUB");
-    Form1 &form = fixture.form();
-    form.show();
+    Form1 &form = fixture.shownForm();
     const QPointer<Form2> opened = startEditor(form, QStringLiteral("HUB"));
-    addTicked(opened, fixture.tree.path("a"));
-    processEventsAtEveryStep();
+    fixture.tick({"a"});
+    // every pass of the run processes events, as a long run does, so that the click posted
+    // below, as the user's arrives, runs in the middle of it
+    platform::setPendingEventsHandler([] { QCoreApplication::processEvents(); });
     bool goneAtOnce = false;
-    atFirstCandidate(form, [&] {
-        asEvent(opened, [&] {
-            if (save)
-                press(opened, "Command2");
-            else
-                opened->close();
-            goneAtOnce = opened->isUnloaded() && !opened->isVisible();
-        });
-    });
+    const auto unload = [&] {
+        if (save)
+            press(opened, "Command2");
+        else
+            opened->close();
+        goneAtOnce = opened->isUnloaded() && !opened->isVisible();
+    };
+    atFirstCandidate(form,
+                     [&] { QMetaObject::invokeMethod(opened, unload, Qt::QueuedConnection); });
 
     press(opened, "cmd_search");
 
     QVERIFY(goneAtOnce);
     QVERIFY2(!opened.isNull(), "destroyed while its handler ran");
-    QCOMPARE(rowCount(form, "List2"), 3);
+    QCOMPARE(rowCount(&form, "List2"), 3);
     QTRY_VERIFY(opened.isNull());
     QCOMPARE(SettingsStore().folderLastIndex(), save ? 1 : 0);
 }
@@ -514,7 +445,7 @@ void tst_Form2::savingTheList()
 
     press(opened, "Command2");
 
-    QCOMPARE(text(&form, "Label1"), QStringLiteral("/cad/"));
+    QCOMPARE(textOf(&form, "Label1"), QStringLiteral("/cad/"));
     if (refusal.isEmpty()) {
         QVERIFY(fixture.boxes.texts.isEmpty());
         QVERIFY(opened->isUnloaded());
