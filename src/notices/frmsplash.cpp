@@ -49,6 +49,8 @@ frmSplash::frmSplash()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
+    // a coarse timer may fire up to 5 % early, and the notice promises four seconds
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &frmSplash::CloseNotice);
 
     Form_Load();
