@@ -145,6 +145,26 @@ QByteArray TestTree::addFolder(const QByteArray &relative)
     return full;
 }
 
+void TestTree::add(const QByteArrayList &entries)
+{
+    for (const QByteArray &entry : entries) {
+        const qsizetype arrow = entry.indexOf("->");
+        const qsizetype colon = entry.indexOf(':');
+        if (arrow >= 0)
+            addSymlink(entry.left(arrow), entry.mid(arrow + 2));
+        else if (colon >= 0)
+            addFile(entry.left(colon), entry.mid(colon + 1));
+        else if (entry.endsWith('/'))
+            addFolder(entry.chopped(1));
+        else if (entry.endsWith('|'))
+            addFifo(entry.chopped(1));
+        else if (entry.endsWith('='))
+            addSocket(entry.chopped(1));
+        else
+            addFile(entry);
+    }
+}
+
 QByteArray TestTree::addSymlink(const QByteArray &relative, const QByteArray &target)
 {
     const QByteArray full = path(relative);

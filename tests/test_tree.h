@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QTemporaryDir>
 
 // A folder tree for a test, removed with the object (also names that are not valid UTF-8 and
@@ -32,6 +33,9 @@ public:
     // folders nested until the path is longer than the system's limit for one path (PATH_MAX),
     // without a trailing "/"
     QByteArray addDeepFolder(const QByteArray &relative);
+    // Adds each entry of a list, as tables write trees: "name/" a folder, "name|" a FIFO, "name="
+    // a socket, "name->target" a link, any other a file with what follows its first ":" as content.
+    void add(const QByteArrayList &entries);
 
 private:
     QTemporaryDir m_dir;

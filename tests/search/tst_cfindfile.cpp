@@ -68,6 +68,22 @@ QList<QByteArray> sorted(QList<QByteArray> list)
     return list;
 }
 
+// The events with each run of matches in one folder sorted by name.
+QByteArrayList sortedWithinFolders(QByteArrayList events)
+{
+    const auto folderOf = [](const QByteArray &event) {
+        return event.startsWith("match ") ? event.left(event.lastIndexOf('/') + 1) : event;
+    };
+    for (auto first = events.begin(); first != events.end();) {
+        const auto last = std::find_if(first, events.end(), [&](const QByteArray &event) {
+            return folderOf(event) != folderOf(*first);
+        });
+        std::sort(first, last);
+        first = last;
+    }
+    return events;
+}
+
 } // namespace
 
 class tst_cFindFile : public QObject
@@ -76,24 +92,16 @@ class tst_cFindFile : public QObject
 
 private Q_SLOTS:
     void cleanup();
-    void defaults();
     void patternForCriterion_data();
     void patternForCriterion();
-    void walksPreOrderAndAsksBeforeEachSubfolder();
-    void trailingSeparatorIsOptional_data();
-    void trailingSeparatorIsOptional();
-    void starReportsEveryEntryButDotAndDotDot();
-    void withoutSubfoldersNothingIsAsked();
+    void walk_data();
+    void walk();
+    void patternChangedDuringAWalkAppliesToLaterLevels();
     void stopAnswerEndsOnlyTheAskingLevel();
-    void stopAtTheTopStillReportsTheTopFolder();
     void searchpathIsLeftAtTheLastSubfolder();
-    void missingFolderGivesNothing();
     void emptySearchpathIsTheRoot();
-    void propertiesChangedDuringAWalkApplyToLaterLevels();
     void eachFolderIsWalkedOnce_data();
     void eachFolderIsWalkedOnce();
-    void aRunWalksEachFolderOnceAcrossSearches_data();
-    void aRunWalksEachFolderOnceAcrossSearches();
     void pendingEventsAfterEveryFurtherEntry();
     void errorsArriveAsOne9999AndCloseTheListing_data();
     void errorsArriveAsOne9999AndCloseTheListing();
@@ -105,15 +113,6 @@ private Q_SLOTS:
 void tst_cFindFile::cleanup()
 {
     platform::setPendingEventsHandler({});
-}
-
-void tst_cFindFile::defaults()
-{
-    const cFindFile finder;
-    QCOMPARE(finder.sFileFlag(), 439);
-    QCOMPARE(finder.sInclSubfolders(), true);
-    QCOMPARE(finder.sFileToFind(), QByteArray());
-    QCOMPARE(finder.sSearchpath(), QByteArray());
 }
 
 void tst_cFindFile::patternForCriterion_data()
@@ -136,90 +135,109 @@ void tst_cFindFile::patternForCriterion()
     QCOMPARE(::patternForCriterion(criterion), pattern);
 }
 
-void tst_cFindFile::walksPreOrderAndAsksBeforeEachSubfolder()
+void tst_cFindFile::walk_data()
 {
-    TestTree tree;
-    tree.addFile("top/HUB.ASM.3");
-    tree.addFile("top/hub.prt");
-    tree.addFile("top/sub/deep/d.asm");
-    tree.addFile("top/sub/c.Asm");
-    cFindFile finder;
-    WalkRecorder recorder(finder, tree);
-    prepare(finder, tree.path("top"), ::patternForCriterion(QStringLiteral("asm")));
+    QTest::addColumn<QByteArrayList>("entries");
+    QTest::addColumn<QByteArrayList>("searches"); // folder, with "+" at the end for sub-folders
+    QTest::addColumn<QByteArray>("pattern");
+    QTest::addColumn<int>("stopFrom"); // questions from this one on are answered true; 0: none
+    QTest::addColumn<bool>("inRun");
+    QTest::addColumn<QByteArrayList>("events");
 
-    finder.sStartSearch();
-
+    const QByteArrayList two{"top/a.asm", "top/sub/b.asm"};
     // "sub" and "deep" do not match the pattern, yet they are walked
-    const QList<QByteArray> expected{"match top/HUB.ASM.3", "stop", "match top/sub/c.Asm", "stop",
-                                     "match top/sub/deep/d.asm"};
-    QCOMPARE(recorder.events, expected);
+    QTest::addRow("pre-order, a question before each sub-folder")
+        << QByteArrayList{"top/HUB.ASM.3", "top/hub.prt", "top/sub/deep/d.asm", "top/sub/c.Asm"}
+        << QByteArrayList{"top+"} << QByteArray("*.asm*") << 0 << false
+        << QByteArrayList{"match top/HUB.ASM.3", "stop", "match top/sub/c.Asm", "stop",
+                          "match top/sub/deep/d.asm"};
+    QTest::addRow("without trailing separator")
+        << QByteArrayList{"top/a.prt"} << QByteArrayList{"top+"} << QByteArray("*") << 0 << false
+        << QByteArrayList{"match top/a.prt"};
+    QTest::addRow("with trailing separator")
+        << QByteArrayList{"top/a.prt"} << QByteArrayList{"top/+"} << QByteArray("*") << 0 << false
+        << QByteArrayList{"match top/a.prt"};
+    QTest::addRow("star reports every entry but . and ..")
+        << QByteArrayList{"top/a.prt", "top/.hidden", "top/w\xe4rme.asm.1", "top/pipe|", "top/sub/"}
+        << QByteArrayList{"top"} << QByteArray("*") << 0 << false
+        << QByteArrayList{"match top/.hidden", "match top/a.prt", "match top/pipe", "match top/sub",
+                          "match top/w\xe4rme.asm.1"};
+    QTest::addRow("without sub-folders nothing is asked")
+        << QByteArrayList{"top/a.asm", "top/sub/b.asm", "leaf/c.asm"}
+        << QByteArrayList{"top", "leaf+"} << QByteArray("*.asm*") << 0 << false
+        << QByteArrayList{"match top/a.asm", "match leaf/c.asm"};
+    QTest::addRow("a stop at the top still reports the top folder")
+        << QByteArrayList{"top/a.asm", "top/b.asm", "top/s1/c.asm", "top/s2/d.asm"}
+        << QByteArrayList{"top+"} << QByteArray("*.asm*") << 1 << false
+        << QByteArrayList{"match top/a.asm", "match top/b.asm", "stop"};
+    QTest::addRow("missing folder") << QByteArrayList{} << QByteArrayList{"missing+"}
+                                    << QByteArray("*") << 0 << false << QByteArrayList{};
+    // the owner's run spans its searches: a folder inside another searched one, or searched
+    // twice, gives its files once
+    QTest::addRow("one folder twice in a run")
+        << two << QByteArrayList{"top+", "top+"} << QByteArray("*.asm*") << 0 << true
+        << QByteArrayList{"match top/a.asm", "stop", "match top/sub/b.asm"};
+    QTest::addRow("one folder twice, outside a run")
+        << two << QByteArrayList{"top+", "top+"} << QByteArray("*.asm*") << 0 << false
+        << QByteArrayList{"match top/a.asm", "stop", "match top/sub/b.asm",
+                          "match top/a.asm", "stop", "match top/sub/b.asm"};
+    QTest::addRow("a parent after its sub-folder in a run")
+        << two << QByteArrayList{"top/sub+", "top+"} << QByteArray("*.asm*") << 0 << true
+        << QByteArrayList{"match top/sub/b.asm", "match top/a.asm"};
+    // a folder is walked when its entries are reported, not when it is seen
+    QTest::addRow("the parent without sub-folders first in a run")
+        << two << QByteArrayList{"top", "top/sub+"} << QByteArray("*.asm*") << 0 << true
+        << QByteArrayList{"match top/a.asm", "match top/sub/b.asm"};
 }
 
-void tst_cFindFile::trailingSeparatorIsOptional_data()
+// The events of one or more searches, matches of one folder in name order (the listing's order is
+// the file system's).
+void tst_cFindFile::walk()
 {
-    QTest::addColumn<QByteArray>("suffix");
-    QTest::addRow("without") << QByteArray();
-    QTest::addRow("with") << QByteArray("/");
-}
-
-void tst_cFindFile::trailingSeparatorIsOptional()
-{
-    QFETCH(QByteArray, suffix);
+    QFETCH(QByteArrayList, entries);
+    QFETCH(QByteArrayList, searches);
+    QFETCH(QByteArray, pattern);
+    QFETCH(int, stopFrom);
+    QFETCH(bool, inRun);
     TestTree tree;
-    tree.addFile("top/a.prt");
-    cFindFile finder;
-    QList<QByteArray> folders;
-    connect(&finder, &cFindFile::MatchFound, this,
-            [&folders](const QByteArray &, const QByteArray &folder) { folders.append(folder); });
-    prepare(finder, tree.path("top") + suffix, "*");
-
-    finder.sStartSearch();
-
-    QCOMPARE(folders, QList<QByteArray>{tree.path("top/")});
-}
-
-void tst_cFindFile::starReportsEveryEntryButDotAndDotDot()
-{
-    TestTree tree;
-    tree.addFile("top/a.prt");
-    tree.addFile("top/.hidden");
-    tree.addFile("top/w\xe4rme.asm.1");
-    tree.addFifo("top/pipe");
-    tree.addFolder("top/sub");
+    tree.add(entries);
     cFindFile finder;
     WalkRecorder recorder(finder, tree);
-    prepare(finder, tree.path("top"), "*", false);
+    recorder.answerStop = [stopFrom](int question) { return stopFrom > 0 && question >= stopFrom; };
+    std::optional<cFindFile::Run> run;
+    if (inRun)
+        run.emplace(finder);
 
-    finder.sStartSearch();
+    for (const QByteArray &search : std::as_const(searches)) {
+        const bool inclSubfolders = search.endsWith('+');
+        prepare(finder, tree.path(search.chopped(inclSubfolders ? 1 : 0)), pattern, inclSubfolders);
+        finder.sStartSearch();
+    }
 
-    const QList<QByteArray> expected{"match top/.hidden", "match top/a.prt", "match top/pipe",
-                                     "match top/sub", "match top/w\xe4rme.asm.1"};
-    QCOMPARE(sorted(recorder.events), expected);
+    QTEST(sortedWithinFolders(recorder.events), "events");
 }
 
-void tst_cFindFile::withoutSubfoldersNothingIsAsked()
+// A pattern changed while a level is walked applies from the next level on.
+void tst_cFindFile::patternChangedDuringAWalkAppliesToLaterLevels()
 {
     TestTree tree;
-    tree.addFile("top/a.asm");
-    tree.addFile("top/sub/b.asm");
-    tree.addFile("leaf/c.asm");
+    tree.add({"top/a.asm", "top/b.asm", "top/c.prt", "top/sub/d.asm", "top/sub/e.prt"});
     cFindFile finder;
     WalkRecorder recorder(finder, tree);
+    connect(&finder, &cFindFile::MatchFound, this, [&finder] { finder.setSFileToFind("*.prt*"); });
+    prepare(finder, tree.path("top"), "*.asm*");
 
-    prepare(finder, tree.path("top"), "*.asm*", false);
-    finder.sStartSearch();
-    prepare(finder, tree.path("leaf"), "*.asm*", true);
     finder.sStartSearch();
 
-    QCOMPARE(recorder.events, (QList<QByteArray>{"match top/a.asm", "match leaf/c.asm"}));
+    QCOMPARE(sortedWithinFolders(recorder.events),
+             (QByteArrayList{"match top/a.asm", "match top/b.asm", "stop", "match top/sub/e.prt"}));
 }
 
 void tst_cFindFile::stopAnswerEndsOnlyTheAskingLevel()
 {
     // whichever order the folders come in: the second level's second question is answered true
     TestTree tree;
-    for (const char *file : {"top/A/A1/f", "top/A/A2/f", "top/B/B1/f", "top/B/B2/f"})
-        tree.addFile(file);
+    tree.add({"top/A/A1/f", "top/A/A2/f", "top/B/B1/f", "top/B/B2/f"});
     cFindFile finder;
     WalkRecorder recorder(finder, tree);
     recorder.answerStop = [](int question) { return question >= 3; };
@@ -237,24 +255,6 @@ void tst_cFindFile::stopAnswerEndsOnlyTheAskingLevel()
             recorder.folders.contains(first + first.at(4) + "2/"));
 }
 
-void tst_cFindFile::stopAtTheTopStillReportsTheTopFolder()
-{
-    TestTree tree;
-    tree.addFile("top/a.asm");
-    tree.addFile("top/b.asm");
-    tree.addFile("top/s1/c.asm");
-    tree.addFile("top/s2/d.asm");
-    cFindFile finder;
-    WalkRecorder recorder(finder, tree);
-    recorder.answerStop = [](int) { return true; };
-    prepare(finder, tree.path("top"), "*.asm*");
-
-    finder.sStartSearch();
-
-    QCOMPARE(sorted(recorder.events),
-             (QList<QByteArray>{"match top/a.asm", "match top/b.asm", "stop"}));
-}
-
 void tst_cFindFile::searchpathIsLeftAtTheLastSubfolder()
 {
     TestTree tree;
@@ -265,18 +265,6 @@ void tst_cFindFile::searchpathIsLeftAtTheLastSubfolder()
     finder.sStartSearch();
 
     QCOMPARE(finder.sSearchpath(), tree.path("top/s/t"));
-}
-
-void tst_cFindFile::missingFolderGivesNothing()
-{
-    TestTree tree;
-    cFindFile finder;
-    WalkRecorder recorder(finder, tree);
-    prepare(finder, tree.path("missing"), "*");
-
-    finder.sStartSearch();
-
-    QVERIFY(recorder.events.isEmpty());
 }
 
 void tst_cFindFile::emptySearchpathIsTheRoot()
@@ -295,25 +283,6 @@ void tst_cFindFile::emptySearchpathIsTheRoot()
 
     QCOMPARE(folders, QSet<QByteArray>{"/"});
     QVERIFY(names.contains("tmp"));
-}
-
-void tst_cFindFile::propertiesChangedDuringAWalkApplyToLaterLevels()
-{
-    TestTree tree;
-    tree.addFile("top/a.asm");
-    tree.addFile("top/b.asm");
-    tree.addFile("top/c.prt");
-    tree.addFile("top/sub/d.asm");
-    tree.addFile("top/sub/e.prt");
-    cFindFile finder;
-    WalkRecorder recorder(finder, tree);
-    connect(&finder, &cFindFile::MatchFound, this, [&finder] { finder.setSFileToFind("*.prt*"); });
-    prepare(finder, tree.path("top"), "*.asm*");
-
-    finder.sStartSearch();
-
-    QCOMPARE(sorted(recorder.events), (QList<QByteArray>{"match top/a.asm", "match top/b.asm",
-                                                         "match top/sub/e.prt", "stop"}));
 }
 
 using Links = QList<std::pair<QByteArray, QByteArray>>; // link, target
@@ -378,61 +347,10 @@ void tst_cFindFile::eachFolderIsWalkedOnce()
     QTEST(recorder.questions, "questions");
 }
 
-void tst_cFindFile::aRunWalksEachFolderOnceAcrossSearches_data()
-{
-    QTest::addColumn<bool>("inRun");
-    QTest::addColumn<QByteArrayList>("searches"); // folder, with "+" at the end for sub-folders
-    QTest::addColumn<QByteArrayList>("reported");
-
-    QTest::addRow("one folder twice")
-        << true << QByteArrayList{"top+", "top+"} << QByteArrayList{"top/a.asm", "top/sub/b.asm"};
-    QTest::addRow("one folder twice, outside a run")
-        << false << QByteArrayList{"top+", "top+"}
-        << QByteArrayList{"top/a.asm", "top/sub/b.asm", "top/a.asm", "top/sub/b.asm"};
-    QTest::addRow("a parent after its sub-folder") << true << QByteArrayList{"top/sub+", "top+"}
-                                                   << QByteArrayList{"top/sub/b.asm", "top/a.asm"};
-    // a folder is walked when its entries are reported, not when it is seen
-    QTest::addRow("the parent without sub-folders first")
-        << true << QByteArrayList{"top", "top/sub+"}
-        << QByteArrayList{"top/a.asm", "top/sub/b.asm"};
-}
-
-// The owner's run spans its searches: a folder inside another searched one, or searched twice,
-// gives its files once.
-void tst_cFindFile::aRunWalksEachFolderOnceAcrossSearches()
-{
-    QFETCH(bool, inRun);
-    QFETCH(QByteArrayList, searches);
-    TestTree tree;
-    tree.addFile("top/a.asm");
-    tree.addFile("top/sub/b.asm");
-    cFindFile finder;
-    WalkRecorder recorder(finder, tree);
-    std::optional<cFindFile::Run> run;
-    if (inRun)
-        run.emplace(finder);
-
-    for (const QByteArray &search : std::as_const(searches)) {
-        const bool inclSubfolders = search.endsWith('+');
-        prepare(finder, tree.path(search.chopped(inclSubfolders ? 1 : 0)), "*.asm*",
-                inclSubfolders);
-        finder.sStartSearch();
-    }
-
-    QByteArrayList reported;
-    for (const QByteArray &event : std::as_const(recorder.events)) {
-        if (event.startsWith("match "))
-            reported.append(event.mid(6));
-    }
-    QTEST(reported, "reported");
-}
-
 void tst_cFindFile::pendingEventsAfterEveryFurtherEntry()
 {
     TestTree tree;
-    tree.addFile("top/a.asm");
-    tree.addFile("top/b.asm");
-    tree.addFile("top/c.prt");
+    tree.add({"top/a.asm", "top/b.asm", "top/c.prt"});
     cFindFile finder;
     QList<QByteArray> events;
     connect(&finder, &cFindFile::MatchFound, this,
@@ -462,11 +380,7 @@ void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing()
 {
     QFETCH(int, failingCall);
     TestTree tree;
-    tree.addFile("top/a.asm");
-    tree.addFile("top/b.asm");
-    tree.addFile("top/sub/c.asm");
-    tree.addFile("top/sub/d.asm");
-    tree.addFile("top/sub/deeper/e.asm");
+    tree.add({"top/a.asm", "top/b.asm", "top/sub/c.asm", "top/sub/d.asm", "top/sub/deeper/e.asm"});
     int calls = 0;
     platform::setPendingEventsHandler([&calls, failingCall] {
         if (++calls == failingCall)
@@ -525,14 +439,9 @@ void tst_cFindFile::pathsLongerThanTheSystemTakesAtOnce()
 void tst_cFindFile::eachMatchComesWithWhatTheListingSaw()
 {
     TestTree tree;
-    tree.addFile("top/hub.asm", "x");
-    tree.addFile("top/w\xe4rme.asm", "x");
-    tree.addFile("top/.hidden.asm", "x");
-    tree.addFolder("top/old.asm");
-    tree.addFifo("top/pipe.asm");
-    tree.addSocket("top/socket.asm");
-    tree.addSymlink("top/link.asm", "hub.asm");
-    tree.addSymlink("top/dangling.asm", "nowhere");
+    tree.add({"top/hub.asm:x", "top/w\xe4rme.asm:x", "top/.hidden.asm:x", "top/old.asm/",
+              "top/pipe.asm|", "top/socket.asm=", "top/link.asm->hub.asm",
+              "top/dangling.asm->nowhere"});
     cFindFile finder;
     QMap<QByteArray, platform::FileKind> kinds;
     connect(&finder, &cFindFile::MatchFound, this, [&](const QByteArray &name) {

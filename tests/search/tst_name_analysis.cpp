@@ -12,18 +12,31 @@ private Q_SLOTS:
     void nameParts_data();
     void nameParts();
     void existenceTests();
-
-private:
-    void addRow(const char *name, const QString &path, PathSyntax syntax, const QString &base,
-                const QString &type, const QString &revision);
 };
 
-void tst_NameAnalysis::addRow(const char *name, const QString &path, PathSyntax syntax,
-                              const QString &base, const QString &type, const QString &revision)
+namespace {
+
+void addRow(const char *name, const QByteArray &path, PathSyntax syntax, const QByteArray &base,
+            const QByteArray &type, const QByteArray &revision)
 {
     QTest::addRow("%s: %s", syntax == PathSyntax::Windows ? "windows" : "posix", name)
-        << path << syntax << base << type << revision;
+        << QString::fromUtf8(path) << syntax << QString::fromUtf8(base) << QString::fromUtf8(type)
+        << QString::fromUtf8(revision);
 }
+
+// A row for both syntaxes: the Windows path as written, the POSIX one without the drive and with
+// "/" for "\\", in the path and in what comes back.
+void addRows(const char *name, const char *path, const char *base, const char *type,
+             const char *revision)
+{
+    addRow(name, path, PathSyntax::Windows, base, type, revision);
+    const auto posix = [](const char *text) {
+        return QByteArray(text).replace("C:", "").replace('\\', '/');
+    };
+    addRow(name, posix(path), PathSyntax::Posix, posix(base), posix(type), posix(revision));
+}
+
+} // namespace
 
 void tst_NameAnalysis::nameParts_data()
 {
@@ -33,48 +46,31 @@ void tst_NameAnalysis::nameParts_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("revision");
 
-    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    addRows("revision", "C:\\cad\\hub.prt.3", "hub", ".prt", "3");
+    addRows("no revision", "C:\\cad\\hub.prt", "hub", ".prt", "prt");
+    addRows("no folder", "hub.asm", "hub", ".asm", "asm");
+    addRows("many dots", "C:\\cad\\a.b.c.d", "a", ".b", "d");
+    addRows("no dot", "C:\\cad\\readme", "readme", "", "");
+    addRows("dot in a folder name only", "C:\\cad.old\\readme", "readme", "", "old\\readme");
+    addRows("trailing dot", "C:\\cad\\name.", "name", "", "");
+    addRows("two dots in a row", "C:\\cad\\hub..prt", "hub", ".prt", "prt");
+    addRows("name begins with a dot", "C:\\cad\\.prt", "cad\\", ".prt", "prt");
+    addRows("no folder, name begins with a dot", ".prt.3", "", ".prt", "3");
+    addRows("trailing separator", "C:\\cad\\", "cad\\", "", "");
+    addRows("trailing separator, dotted folder", "C:\\a\\b.c\\", "b", ".c\\", "c\\");
+    addRows("empty", "", "", "", "");
+
     const auto w = PathSyntax::Windows;
-    addRow("revision", s("C:\\cad\\hub.prt.3"), w, s("hub"), s(".prt"), s("3"));
-    addRow("no revision", s("C:\\cad\\hub.prt"), w, s("hub"), s(".prt"), s("prt"));
-    addRow("no folder", s("hub.asm"), w, s("hub"), s(".asm"), s("asm"));
-    addRow("many dots", s("C:\\cad\\a.b.c.d"), w, s("a"), s(".b"), s("d"));
-    addRow("no dot", s("C:\\cad\\readme"), w, s("readme"), s(""), s(""));
-    addRow("dot in a folder name only", s("C:\\cad.old\\readme"), w, s("readme"), s(""),
-           s("old\\readme"));
-    addRow("trailing dot", s("C:\\cad\\name."), w, s("name"), s(""), s(""));
-    addRow("two dots in a row", s("C:\\cad\\hub..prt"), w, s("hub"), s(".prt"), s("prt"));
-    addRow("name begins with a dot", s("C:\\cad\\.prt"), w, s("cad\\"), s(".prt"), s("prt"));
-    addRow("no folder, name begins with a dot", s(".prt.3"), w, s(""), s(".prt"), s("3"));
-    addRow("trailing separator", s("C:\\cad\\"), w, s("cad\\"), s(""), s(""));
-    addRow("trailing separator, dotted folder", s("C:\\a\\b.c\\"), w, s("b"), s(".c\\"), s("c\\"));
-    addRow("drive only", s("C:"), w, s(""), s(""), s(""));
-    addRow("empty", s(""), w, s(""), s(""), s(""));
-    addRow("drive without folder", s("C:hub.prt.3"), w, s("hub"), s(".prt"), s("3"));
-    addRow("network path", s("\\\\server\\cad\\hub.prt.3"), w, s("hub"), s(".prt"), s("3"));
-    addRow("forward slashes are no separators", s("C:\\cad/x\\a/hub.prt"), w, s("a/hub"), s(".prt"),
-           s("prt"));
+    addRow("drive only", "C:", w, "", "", "");
+    addRow("drive without folder", "C:hub.prt.3", w, "hub", ".prt", "3");
+    addRow("network path", "\\\\server\\cad\\hub.prt.3", w, "hub", ".prt", "3");
+    addRow("forward slashes are no separators", "C:\\cad/x\\a/hub.prt", w, "a/hub", ".prt", "prt");
 
     const auto p = PathSyntax::Posix;
-    addRow("revision", s("/cad/hub.prt.3"), p, s("hub"), s(".prt"), s("3"));
-    addRow("no revision", s("/cad/hub.prt"), p, s("hub"), s(".prt"), s("prt"));
-    addRow("no folder", s("hub.asm"), p, s("hub"), s(".asm"), s("asm"));
-    addRow("many dots", s("/cad/a.b.c.d"), p, s("a"), s(".b"), s("d"));
-    addRow("no dot", s("/cad/readme"), p, s("readme"), s(""), s(""));
-    addRow("dot in a folder name only", s("/cad.old/readme"), p, s("readme"), s(""),
-           s("old/readme"));
-    addRow("trailing dot", s("/cad/name."), p, s("name"), s(""), s(""));
-    addRow("two dots in a row", s("/cad/hub..prt"), p, s("hub"), s(".prt"), s("prt"));
-    addRow("name begins with a dot", s("/cad/.prt"), p, s("cad/"), s(".prt"), s("prt"));
-    addRow("no folder, name begins with a dot", s(".prt.3"), p, s(""), s(".prt"), s("3"));
-    addRow("trailing separator", s("/cad/"), p, s("cad/"), s(""), s(""));
-    addRow("trailing separator, dotted folder", s("/a/b.c/"), p, s("b"), s(".c/"), s("c/"));
-    addRow("root only", s("/"), p, s("/"), s(""), s(""));
-    addRow("empty", s(""), p, s(""), s(""), s(""));
-    addRow("no drive prefix", s("C:hub.prt.3"), p, s("C:hub"), s(".prt"), s("3"));
-    addRow("backslashes are no separators", s("/cad/x\\hub.prt"), p, s("x\\hub"), s(".prt"),
-           s("prt"));
-    addRow("non-ASCII name", s("/cad/wärme.asm.12"), p, s("wärme"), s(".asm"), s("12"));
+    addRow("root only", "/", p, "/", "", "");
+    addRow("no drive prefix", "C:hub.prt.3", p, "C:hub", ".prt", "3");
+    addRow("backslashes are no separators", "/cad/x\\hub.prt", p, "x\\hub", ".prt", "prt");
+    addRow("non-ASCII name", "/cad/wärme.asm.12", p, "wärme", ".asm", "12");
 }
 
 void tst_NameAnalysis::nameParts()

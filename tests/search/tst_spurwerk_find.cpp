@@ -82,21 +82,15 @@ class tst_SpurwerkFind : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void printsHitsInRunOrder();
+    void run_data();
+    void run();
     void typeAndSubfolders_data();
     void typeAndSubfolders();
-    void nothingFound();
     void badUsage_data();
     void badUsage();
     void helpExplains();
-    void unreadableFolderOrFileIsNamedAndTheSearchGoesOn();
-    void lockedSubfolderIsNamed_data();
-    void lockedSubfolderIsNamed();
-    void eachFolderOnceHoweverManyWaysLeadToIt();
     void whereUsedUpTheLevels_data();
     void whereUsedUpTheLevels();
-    void unreadableFileIsNamedOnceOverTheLevels();
-    void whatIsNotAFileIsPassedOverQuietly();
     void hitUnderAPathLongerThanTheSystemTakesAtOnce();
 
 private:
@@ -105,30 +99,97 @@ private:
 
 void tst_SpurwerkFind::initTestCase()
 {
-    m_tree.addFile("b/HUB.ASM.3", "..PART_0042..");
-    m_tree.addFile("b/hub.prt", "PART_0042");
-    m_tree.addFile("b/.hidden.asm", "PART_0042");
-    m_tree.addFile("b/sub/deep.asm", "PART_0042");
-    m_tree.addFile("b/sub/decoy.asm", "part_0042");
-    m_tree.addFile("a/z.asm", "PART_0042");
-    m_tree.addFifo("a/pipe.asm");
+    m_tree.add({"b/HUB.ASM.3:..PART_0042..", "b/hub.prt:PART_0042", "b/.hidden.asm:PART_0042",
+                "b/sub/deep.asm:PART_0042", "b/sub/decoy.asm:part_0042"});
 }
 
-void tst_SpurwerkFind::printsHitsInRunOrder()
+void tst_SpurwerkFind::run_data()
 {
+    QTest::addColumn<QByteArrayList>("entries");   // with the tree's path for "~"
+    QTest::addColumn<QByteArrayList>("locked");    // entries no one may read or list
+    QTest::addColumn<QByteArrayList>("arguments"); // with the tree's path for "~"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArrayList>("errors"); // how the lines of the error output begin
+
+    const QByteArray listing = ": cannot be listed: " + QByteArray(std::strerror(EACCES));
     // a name in Latin-1 is printed as its bytes
+    QTest::addRow("hits in run order")
+        << QByteArrayList{"one/w\xe4rme.asm:PART_0042", "one/sub/x.asm:PART_0042",
+                          "two/y.asm:PART_0042"}
+        << QByteArrayList{} << QByteArrayList{"--type", "asm", "PART_0042", "~/two", "~/one"} << 0
+        << QByteArray("~/two/y.asm\n~/one/w\xe4rme.asm\n~/one/sub/x.asm\n") << QByteArrayList{};
+    QTest::addRow("nothing found")
+        << QByteArrayList{"a/z.asm:PART_0042"} << QByteArrayList{}
+        << QByteArrayList{"PART_9999", "~/a"} << 1 << QByteArray() << QByteArrayList{};
+    // one run over all FOLDERs: a folder inside another one, named twice or reached through a
+    // link, gives its hits once
+    QTest::addRow("each folder once, however many ways lead to it")
+        << QByteArrayList{"top/a.asm:PART_0042", "top/sub/b.asm:PART_0042", "top/link->sub"}
+        << QByteArrayList{} << QByteArrayList{"PART_0042", "~/top/sub", "~/top", "~/top"} << 0
+        << QByteArray("~/top/sub/b.asm\n~/top/a.asm\n") << QByteArrayList{};
+    // a FIFO opened for reading without a writer would block the run for good
+    QTest::addRow("what is not a file is passed over quietly")
+        << QByteArrayList{"top/pipe.asm|", "top/socket.asm=", "top/dangling.asm->nowhere",
+                          "top/folder.asm/", "top/sub/hub.asm:PART_0042"}
+        << QByteArrayList{} << QByteArrayList{"--type", "asm", "PART_0042", "~/top"} << 0
+        << QByteArray("~/top/sub/hub.asm\n") << QByteArrayList{};
+    QTest::addRow("a missing folder is named, the search goes on")
+        << QByteArrayList{"a/z.asm:PART_0042"} << QByteArrayList{}
+        << QByteArrayList{"PART_0042", "~/missing", "~/a"} << 2 << QByteArray("~/a/z.asm\n")
+        << QByteArrayList{"spurwerk-find: ~/missing: "};
+    QTest::addRow("a locked folder and file are named, the search goes on")
+        << QByteArrayList{"locked/inside.asm:PART_0042", "rest/locked.asm:PART_0042",
+                          "rest/open.asm:PART_0042"}
+        << QByteArrayList{"locked", "rest/locked.asm"}
+        << QByteArrayList{"PART_0042", "~/locked", "~/rest"} << 2 << QByteArray("~/rest/open.asm\n")
+        << QByteArrayList{"spurwerk-find: ~/locked/" + listing,
+                          "spurwerk-find: ~/rest/locked.asm: "};
+    // the walk passes over a sub-folder it cannot list and goes on, but the hits it may hold are
+    // missed: the folder is named, and the exit status says so whatever was found
+    QTest::addRow("a locked sub-folder, the only hit inside")
+        << QByteArrayList{"perm/locked/a.asm:PART_0042", "perm/b.asm:no part"}
+        << QByteArrayList{"perm/locked"} << QByteArrayList{"PART_0042", "~/perm"} << 2
+        << QByteArray() << QByteArrayList{"spurwerk-find: ~/perm/locked/" + listing};
+    QTest::addRow("a locked sub-folder, a hit beside it")
+        << QByteArrayList{"perm/locked/a.asm:PART_0042", "perm/b.asm:PART_0042"}
+        << QByteArrayList{"perm/locked"} << QByteArrayList{"PART_0042", "~/perm"} << 2
+        << QByteArray("~/perm/b.asm\n")
+        << QByteArrayList{"spurwerk-find: ~/perm/locked/" + listing};
+    // a file that cannot be read would be read again at every level
+    QTest::addRow("an unreadable file is named once over the levels")
+        << QByteArrayList{"a/hub.asm:PART_0042", "b/locked.asm:HUB", "c/top.asm:HUB"}
+        << QByteArrayList{"b/locked.asm"}
+        << QByteArrayList{"--levels", "3", "PART_0042", "~/a", "~/b", "~/c"} << 2
+        << QByteArray("1\t~/a/hub.asm\tPART_0042\n2\t~/c/top.asm\tHUB\n")
+        << QByteArrayList{"spurwerk-find: ~/b/locked.asm: "};
+}
+
+void tst_SpurwerkFind::run()
+{
+    QFETCH(QByteArrayList, entries);
+    QFETCH(QByteArrayList, locked);
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArrayList, errors);
     TestTree tree;
-    tree.addFile("one/w\xe4rme.asm", "PART_0042");
-    tree.addFile("one/sub/x.asm", "PART_0042");
-    tree.addFile("two/y.asm", "PART_0042");
+    tree.add(entries);
+    for (const QByteArray &entry : std::as_const(locked))
+        QCOMPARE(::chmod(tree.path(entry).constData(), 0), 0);
+    const UnprivilegedUser user(tree);
+    for (QByteArray &argument : arguments)
+        argument.replace('~', tree.root());
 
-    const Run run =
-        spurwerkFind({"--type", "asm", "PART_0042", tree.path("two"), tree.path("one")});
+    const Run run = spurwerkFind(arguments);
 
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, tree.path("two/y.asm") + '\n' + tree.path("one/w\xe4rme.asm") + '\n' +
-                          tree.path("one/sub/x.asm") + '\n');
-    QCOMPARE(run.err, QByteArray());
+    QTEST(run.exitCode, "exitCode");
+    QCOMPARE(run.out, out.replace('~', tree.root()));
+    QList<QByteArray> lines = run.err.split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), errors.size());
+    for (qsizetype line = 0; line < lines.size(); ++line)
+        QVERIFY2(lines.at(line).startsWith(errors[line].replace('~', tree.root())),
+                 lines.at(line).constData());
 }
 
 void tst_SpurwerkFind::typeAndSubfolders_data()
@@ -161,15 +222,6 @@ void tst_SpurwerkFind::typeAndSubfolders()
     for (const QByteArray &hit : hits)
         expected.append(m_tree.path(hit));
     QCOMPARE(printed, expected);
-}
-
-void tst_SpurwerkFind::nothingFound()
-{
-    const Run run = spurwerkFind({"PART_9999", m_tree.path("a"), m_tree.path("b")});
-
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.out, QByteArray());
-    QCOMPARE(run.err, QByteArray());
 }
 
 void tst_SpurwerkFind::badUsage_data()
@@ -208,93 +260,6 @@ void tst_SpurwerkFind::helpExplains()
     for (const char *topic : {"--type", "--no-subfolders", "--levels N", "--null", "TEXT FOLDER...",
                               "LEVEL<TAB>PATH<TAB>NAMES", "Exit status"})
         QVERIFY2(run.out.contains(topic), topic);
-}
-
-void tst_SpurwerkFind::unreadableFolderOrFileIsNamedAndTheSearchGoesOn()
-{
-    const QByteArray missingFolder = m_tree.path("missing");
-    const Run missing = spurwerkFind({"PART_0042", missingFolder, m_tree.path("a")});
-    QCOMPARE(missing.exitCode, 2);
-    QCOMPARE(missing.out, m_tree.path("a/z.asm") + '\n');
-    QVERIFY(missing.err.startsWith("spurwerk-find: " + missingFolder + ": "));
-
-    TestTree tree;
-    const QByteArray locked = tree.addFile("locked.asm", "PART_0042");
-    tree.addFile("open.asm", "PART_0042");
-    QCOMPARE(::chmod(locked.constData(), 0), 0);
-    const QByteArray lockedFolder = tree.addFolder("locked");
-    tree.addFile("locked/inside.asm", "PART_0042");
-    QCOMPARE(::chmod(lockedFolder.constData(), 0), 0);
-    const UnprivilegedUser user(tree);
-
-    const Run run = spurwerkFind({"PART_0042", lockedFolder, tree.root()});
-
-    QCOMPARE(run.exitCode, 2);
-    QCOMPARE(run.out, tree.path("open.asm") + '\n');
-    QVERIFY(run.err.startsWith("spurwerk-find: " + lockedFolder + "/: cannot be listed: "));
-    QVERIFY(run.err.contains("spurwerk-find: " + locked + ": "));
-}
-
-void tst_SpurwerkFind::lockedSubfolderIsNamed_data()
-{
-    QTest::addColumn<QByteArray>("besideIt");
-    QTest::addColumn<bool>("found");
-    QTest::addRow("the only hit inside") << QByteArray("no part") << false;
-    QTest::addRow("a hit beside it") << QByteArray("PART_0042") << true;
-}
-
-// The walk passes over a sub-folder it cannot list and goes on, but the hits it may hold are
-// missed: the folder is named, and the exit status says so whatever was found.
-void tst_SpurwerkFind::lockedSubfolderIsNamed()
-{
-    QFETCH(QByteArray, besideIt);
-    TestTree tree;
-    tree.addFile("perm/locked/a.asm", "PART_0042");
-    const QByteArray beside = tree.addFile("perm/b.asm", besideIt);
-    QCOMPARE(::chmod(tree.path("perm/locked").constData(), 0700), 0);
-    const UnprivilegedUser user(tree);
-
-    const Run run = spurwerkFind({"PART_0042", tree.path("perm")});
-
-    QCOMPARE(run.exitCode, 2);
-    QFETCH(bool, found);
-    QCOMPARE(run.out, found ? beside + '\n' : QByteArray());
-    QCOMPARE(run.err, "spurwerk-find: " + tree.path("perm/locked/") +
-                          ": cannot be listed: " + std::strerror(EACCES) + '\n');
-}
-
-// One run over all FOLDERs: a folder inside another one, named twice or reached through a link,
-// gives its hits once.
-void tst_SpurwerkFind::eachFolderOnceHoweverManyWaysLeadToIt()
-{
-    TestTree tree;
-    const QByteArray top = tree.addFile("top/a.asm", "PART_0042");
-    const QByteArray inner = tree.addFile("top/sub/b.asm", "PART_0042");
-    tree.addSymlink("top/link", "sub");
-
-    const Run run =
-        spurwerkFind({"PART_0042", tree.path("top/sub"), tree.path("top"), tree.path("top")});
-
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, inner + '\n' + top + '\n');
-    QCOMPARE(run.err, QByteArray());
-}
-
-void tst_SpurwerkFind::whatIsNotAFileIsPassedOverQuietly()
-{
-    // a FIFO opened for reading without a writer would block the run for good
-    TestTree tree;
-    tree.addFifo("top/pipe.asm");
-    tree.addSocket("top/socket.asm");
-    tree.addSymlink("top/dangling.asm", "nowhere");
-    tree.addFolder("top/folder.asm");
-    tree.addFile("top/sub/hub.asm", "PART_0042");
-
-    const Run run = spurwerkFind({"--type", "asm", "PART_0042", tree.path("top")});
-
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, tree.path("top/sub/hub.asm") + '\n');
-    QCOMPARE(run.err, QByteArray());
 }
 
 void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()
@@ -405,25 +370,6 @@ void tst_SpurwerkFind::whereUsedUpTheLevels()
     QCOMPARE(nullEnded.out, expected.replace('\t', '\0').replace('\n', '\0'));
     if (options == QList<QByteArray>{"--levels", "1"})
         QCOMPARE(spurwerkFind(QList<QByteArray>{"4711"} + tree.folders()).out, run.out);
-}
-
-// A file that cannot be read would be read again at every level.
-void tst_SpurwerkFind::unreadableFileIsNamedOnceOverTheLevels()
-{
-    TestTree tree;
-    tree.addFile("a/hub.asm", "PART_0042");
-    const QByteArray locked = tree.addFile("b/locked.asm", "HUB");
-    tree.addFile("c/top.asm", "HUB");
-    QCOMPARE(::chmod(locked.constData(), 0), 0);
-    const UnprivilegedUser user(tree);
-
-    const Run run = spurwerkFind(
-        {"--levels", "3", "PART_0042", tree.path("a"), tree.path("b"), tree.path("c")});
-
-    QCOMPARE(run.exitCode, 2);
-    QCOMPARE(run.out, "1\t" + tree.path("a/hub.asm") + "\tPART_0042\n2\t" + tree.path("c/top.asm") +
-                          "\tHUB\n");
-    QCOMPARE(run.err.count(locked), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkFind)

@@ -31,7 +31,7 @@ private Q_SLOTS:
     void initTestCase();
     void init();
 
-    void emptyStoreGivesDefaults();
+    void readingAloneCreatesNoFile();
     void valuesRoundTripThroughFile_data();
     void valuesRoundTripThroughFile();
     void writtenSpellingIsFoundByReadSpelling();
@@ -46,10 +46,8 @@ private Q_SLOTS:
     void nothingChangedNothingWritten();
     void anotherCopysSaveIsMerged();
     void symbolicLinkStaysOne();
-    void sliderValue_data();
-    void sliderValue();
-    void folderLastIndex_data();
-    void folderLastIndex();
+    void convertedValue_data();
+    void convertedValue();
     void brokenFileLeftAlone_data();
     void brokenFileLeftAlone();
     void syncSaysWhyNothingWasWritten_data();
@@ -67,20 +65,10 @@ void tst_SettingsStore::init()
     SettingsFile::remove();
 }
 
-void tst_SettingsStore::emptyStoreGivesDefaults()
+void tst_SettingsStore::readingAloneCreatesNoFile()
 {
-    {
-        const SettingsStore store;
-        QVERIFY(store.canSave());
-        QCOMPARE(store.value(Key::SliderValue), QStringLiteral("0"));
-        QCOMPARE(store.value(Key::SearchText), QStringLiteral("Suchtext"));
-        QCOMPARE(store.value(Key::Notes), QStringLiteral("Notizen"));
-        QCOMPARE(store.value(Key::FolderLastIndex), QStringLiteral("0"));
-        QCOMPARE(store.folderEntry(0), QByteArray("/"));
-        QCOMPARE(store.sliderValue(), 0);
-        QCOMPARE(store.folderLastIndex(), 0);
-    }
-    QVERIFY2(!QFile::exists(SettingsFile::path()), "reading alone must not create the file");
+    QVERIFY(SettingsStore().canSave());
+    QVERIFY(!QFile::exists(SettingsFile::path()));
 }
 
 void tst_SettingsStore::valuesRoundTripThroughFile_data()
@@ -493,63 +481,51 @@ void tst_SettingsStore::symbolicLinkStaysOne()
              QByteArray("[Optionen]\nANZI=-1\nslider1.value=37\n"));
 }
 
-void tst_SettingsStore::sliderValue_data()
+void tst_SettingsStore::convertedValue_data()
 {
+    QTest::addColumn<Key>("key");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("expected");
 
-    QTest::addRow("50") << QStringLiteral("50") << 50;
-    QTest::addRow("lowest") << QStringLiteral("0") << 0;
-    QTest::addRow("highest") << QStringLiteral("100") << 100;
-    QTest::addRow("above range") << QStringLiteral("101") << 0;
-    QTest::addRow("negative") << QStringLiteral("-1") << 0;
-    QTest::addRow("not a number") << QStringLiteral("abc") << 0;
-    QTest::addRow("empty") << QString() << 0;
-    QTest::addRow("fraction") << QStringLiteral("37.5") << 0;
-    QTest::addRow("trailing text") << QStringLiteral("37abc") << 0;
-    QTest::addRow("hexadecimal") << QStringLiteral("0x10") << 0;
-    QTest::addRow("beyond 32 bits") << QStringLiteral("4294967346") << 0;
-    QTest::addRow("blanks around") << QStringLiteral(" 42 ") << 42;
-    QTest::addRow("plus sign") << QStringLiteral("+5") << 5;
-    QTest::addRow("leading zeros") << QStringLiteral("007") << 7;
+    // a whole number 0 to 100, else 0
+    const Key s = Key::SliderValue;
+    QTest::addRow("slider 50") << s << u"50"_s << 50;
+    QTest::addRow("slider lowest") << s << u"0"_s << 0;
+    QTest::addRow("slider highest") << s << u"100"_s << 100;
+    QTest::addRow("slider above range") << s << u"101"_s << 0;
+    QTest::addRow("slider negative") << s << u"-1"_s << 0;
+    QTest::addRow("slider not a number") << s << u"abc"_s << 0;
+    QTest::addRow("slider empty") << s << QString() << 0;
+    QTest::addRow("slider fraction") << s << u"37.5"_s << 0;
+    QTest::addRow("slider trailing text") << s << u"37abc"_s << 0;
+    QTest::addRow("slider hexadecimal") << s << u"0x10"_s << 0;
+    QTest::addRow("slider beyond 32 bits") << s << u"4294967346"_s << 0;
+    QTest::addRow("slider blanks around") << s << u" 42 "_s << 42;
+    QTest::addRow("slider plus sign") << s << u"+5"_s << 5;
+    QTest::addRow("slider leading zeros") << s << u"007"_s << 7;
+    // the last entry's index, else -1 (an empty list)
+    const Key f = Key::FolderLastIndex;
+    QTest::addRow("folders, empty list") << f << u"-1"_s << -1;
+    QTest::addRow("folders, one entry") << f << u"0"_s << 0;
+    QTest::addRow("folders, twelve entries") << f << u"11"_s << 11;
+    QTest::addRow("folders, 16-bit limit") << f << u"32767"_s << 32767;
+    QTest::addRow("folders, beyond 16 bits without entries") << f << u"32768"_s << -1;
+    QTest::addRow("folders, beyond 32 bits") << f << u"2147483648"_s << -1;
+    QTest::addRow("folders, below -1") << f << u"-2"_s << -1;
+    QTest::addRow("folders, 16-bit minimum") << f << u"-32768"_s << -1;
+    QTest::addRow("folders, not a number") << f << u"viele"_s << -1;
+    QTest::addRow("folders, empty") << f << QString() << -1;
+    QTest::addRow("folders, blanks around") << f << u" 3 "_s << 3;
 }
 
-void tst_SettingsStore::sliderValue()
+void tst_SettingsStore::convertedValue()
 {
+    QFETCH(Key, key);
     QFETCH(QString, stored);
-    QFETCH(int, expected);
 
     SettingsStore store;
-    store.setValue(Key::SliderValue, stored);
-    QCOMPARE(store.sliderValue(), expected);
-}
-
-void tst_SettingsStore::folderLastIndex_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<int>("expected");
-
-    QTest::addRow("empty list") << QStringLiteral("-1") << -1;
-    QTest::addRow("one entry") << QStringLiteral("0") << 0;
-    QTest::addRow("twelve entries") << QStringLiteral("11") << 11;
-    QTest::addRow("16-bit limit") << QStringLiteral("32767") << 32767;
-    QTest::addRow("beyond 16 bits without entries") << QStringLiteral("32768") << -1;
-    QTest::addRow("beyond 32 bits") << QStringLiteral("2147483648") << -1;
-    QTest::addRow("below -1") << QStringLiteral("-2") << -1;
-    QTest::addRow("16-bit minimum") << QStringLiteral("-32768") << -1;
-    QTest::addRow("not a number") << QStringLiteral("viele") << -1;
-    QTest::addRow("empty") << QString() << -1;
-    QTest::addRow("blanks around") << QStringLiteral(" 3 ") << 3;
-}
-
-void tst_SettingsStore::folderLastIndex()
-{
-    QFETCH(QString, stored);
-    QFETCH(int, expected);
-
-    SettingsStore store;
-    store.setValue(Key::FolderLastIndex, stored);
-    QCOMPARE(store.folderLastIndex(), expected);
+    store.setValue(key, stored);
+    QTEST(key == Key::SliderValue ? store.sliderValue() : store.folderLastIndex(), "expected");
 }
 
 namespace {
