@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -44,8 +45,12 @@ int main(int argc, char *argv[])
         folders.append(folder);
         folders.tick(folders.count() - 1);
     }
+    // The window is on the screen before anyone types: its first painting, which the platform
+    // asks for with the exposure, is behind it, as a user's typing puts it.
     form.show();
-    form.repaint(); // the window is on the screen before anyone types
+    while (!form.windowHandle()->isExposed())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QApplication::processEvents();
     form.findChild<QComboBox *>(QStringLiteral("com_krit"))->setEditText(QStringLiteral("asm"));
     auto *searchBox = form.findChild<QLineEdit *>(QStringLiteral("txt_textfind"));
     searchBox->setText(arguments.first());
