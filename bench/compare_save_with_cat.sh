@@ -5,15 +5,12 @@
 # and the rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${BUILD_DIR:-build}
+source bench/common.sh
 hits=${HITS:-100000}
 runs=${RUNS:-31}
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target spurwerk-save-hits >/dev/null
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/spurwerk-save.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+build_targets spurwerk-save-hits
+make_work_folder save
 mkdir "$work/saved" "$work/copied"
 # paths as deep and as long as a CAD share's (about 60 bytes)
 awk -v n="$hits" 'BEGIN { for (i = 0; i < n; i++)

@@ -21,7 +21,7 @@ runs=${RUNS:-9}
 files=${FILES:-3000}
 small_files=${SMALL_FILES:-200000}
 levels=${LEVELS:-4}
-build_dir=${BUILD_DIR:-build}
+source bench/common.sh
 text=WELLE_0815 # the part name make-cad-tree embeds
 out=bench/out
 export LC_ALL=C # byte order for sort, byte semantics for grep, a dot in EPOCHREALTIME
@@ -44,9 +44,7 @@ need() {
 }
 need /usr/bin/time:time vmtouch:vmtouch rg:ripgrep python3:python3
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target spurwerk-find make-cad-tree spurwerk-form1-run \
-    spurwerk-level-cost --parallel "$(nproc)" >/dev/null
+build_targets spurwerk-find make-cad-tree spurwerk-form1-run spurwerk-level-cost
 spurwerk_find=$build_dir/src/spurwerk-find
 form1_run=$build_dir/bench/spurwerk-form1-run
 

@@ -4,15 +4,12 @@
 # the peak memory of the whole process. RUNS rounds each (default 5); prints medians.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${BUILD_DIR:-build}
+source bench/common.sh
 megabytes=${MEGABYTES:-10}
 runs=${RUNS:-5}
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target spurwerk-notes-size >/dev/null
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/spurwerk-notes.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+build_targets spurwerk-notes-size
+make_work_folder notes
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work"
 
 for lines in short paths; do

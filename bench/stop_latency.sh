@@ -5,13 +5,10 @@
 # (default 9) and prints the median and the largest latency.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${BUILD_DIR:-build}
+source bench/common.sh
 runs=${RUNS:-9}
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target spurwerk-stop-latency >/dev/null
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/spurwerk-stop.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+build_targets spurwerk-stop-latency
+make_work_folder stop
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work"
 "$build_dir/bench/spurwerk-stop-latency" bench/tree/stop "$runs" 2> >(grep -v 'does not support' >&2)
