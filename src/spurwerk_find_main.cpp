@@ -106,9 +106,8 @@ int main(int argc, char **argv)
         const QByteArray levelText = QByteArray::number(level);
         const auto print = [&](const QByteArray &path, const QStringList &names) {
             printer.print({levelText, path, names.join(u',').toLocal8Bit()});
-            printer.flushWhenDue();
         };
-        if (whereUsed.searchNextLevel(print, unreadable) == 0)
+        if (whereUsed.searchNextLevel(print, unreadable, [&] { printer.flushWhenDue(); }) == 0)
             break;
     }
 

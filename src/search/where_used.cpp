@@ -37,7 +37,8 @@ void WhereUsed::addReported(const QByteArray &path)
     m_names.append(name);
 }
 
-qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unreadable)
+qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unreadable,
+                                     const std::function<void()> &afterEach)
 {
     const QStringList names = std::exchange(m_names, {});
     if (names.isEmpty())
@@ -68,6 +69,7 @@ qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unrea
         } else {
             left.append(candidate);
         }
+        afterEach();
     }
     m_candidates = std::move(left);
     return reported;
