@@ -1,5 +1,6 @@
 #include "search/where_used.h"
 
+#include "platform/file_lookup.h"
 #include "platform/windows_1252.h"
 #include "search/content_pass.h"
 #include "search/name_analysis.h"
@@ -9,9 +10,11 @@
 
 QString referenceName(const QByteArray &path)
 {
-    QString decoded = QString::fromLocal8Bit(path);
-    if (decoded.toLocal8Bit() != path)
-        decoded = platform::fromWindows1252(path);
+    // the folders' encoding says nothing of the name's
+    const QByteArray name = path.sliced(platform::nameStart(path));
+    QString decoded = QString::fromLocal8Bit(name);
+    if (decoded.toLocal8Bit() != name)
+        decoded = platform::fromWindows1252(name);
     return Zerlege(decoded).toUpper();
 }
 

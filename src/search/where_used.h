@@ -10,7 +10,7 @@
 #include <functional>
 
 // The name by which other files hold a file: its base name in upper case, as the start with a
-// file argument turns a part file into a search text. A path that is not valid in the local
+// file argument turns a part file into a search text. A file name that is not valid in the local
 // encoding is read as Windows-1252, the code page of the CAD programs that wrote such names.
 QString referenceName(const QByteArray &path);
 
