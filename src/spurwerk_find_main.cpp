@@ -36,7 +36,7 @@ int main(int argc, char **argv)
     // Each candidate is searched as the walk reports it, a few behind so that the kernel can
     // read them ahead: the hits come in the walk's order, and memory does not grow with the tree
     // (with more than one level, the candidates are kept for the levels after the first).
-    static HitPrinter printer(request->nullEnded);
+    HitPrinter printer(request->nullEnded);
     const bool byLevels = request->levels > 1;
     const QByteArray text = request->text.toLocal8Bit();
     WhereUsed whereUsed(request->text);
