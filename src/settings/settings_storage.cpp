@@ -9,7 +9,6 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace {
 
@@ -104,14 +103,7 @@ SaveResult SettingsStore::Storage::sync()
     }
     if (const int error = platform::makeFolders(m_path.left(m_path.lastIndexOf('/'))))
         return {SaveResult::Outcome::NotWritten, m_fileName, error};
-    // A settings file that is a symbolic link (to where someone keeps such files) stays one: the
-    // file it leads to is replaced.
-    QByteArray target = m_path;
-    if (char *const resolved = ::realpath(m_path.constData(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    const platform::FileWriteResult written = platform::replaceFile(target, ini::written(merged));
+    const platform::FileWriteResult written = platform::replaceFile(m_path, ini::written(merged));
     if (!written.written)
         return {SaveResult::Outcome::NotWritten, m_fileName, written.error};
     m_fileState = fileState();
