@@ -21,12 +21,6 @@ QString folded(const QString &name)
 
 } // namespace
 
-bool SettingsStore::Storage::FileState::operator==(const FileState &other) const
-{
-    return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
 SettingsStore::Storage::Storage()
     : m_fileName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                  QStringLiteral("/spurwerk/spurwerk.conf"))
@@ -148,8 +142,7 @@ SettingsStore::Storage::FileContents SettingsStore::Storage::readFile() const
     ini::ReadResult read = ini::read(data);
     if (!read.problem.isEmpty())
         return {std::nullopt, std::nullopt, read.problem};
-    return {std::move(read.sections),
-            FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim}, QString()};
+    return {std::move(read.sections), FileState(status), QString()};
 }
 
 std::optional<SettingsStore::Storage::FileState> SettingsStore::Storage::fileState() const
@@ -157,7 +150,7 @@ std::optional<SettingsStore::Storage::FileState> SettingsStore::Storage::fileSta
     struct stat status;
     if (::stat(m_path.constData(), &status) != 0)
         return std::nullopt;
-    return FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+    return FileState(status);
 }
 
 // The value of the key's spelling that counts, as the sections spell it.
