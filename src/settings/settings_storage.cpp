@@ -70,15 +70,12 @@ void SettingsStore::Storage::setBytes(const QString &key, const QByteArray &byte
 
 SaveResult SettingsStore::Storage::sync()
 {
-    if (!m_readProblem.isEmpty()) {
-        if (m_setKeys.isEmpty())
-            return {};
-        return {SaveResult::Outcome::Refused, m_fileName};
-    }
     if (m_sections == m_fileSections) {
         m_setKeys.clear();
         return {};
     }
+    if (!m_readProblem.isEmpty())
+        return {SaveResult::Outcome::Refused, m_fileName};
     ini::Sections merged = m_sections;
     if (fileState() != m_fileState) {
         // Another copy of the program saved meanwhile: what this one set goes over what that
