@@ -36,7 +36,7 @@ int main(int argc, char **argv)
     // Each candidate is searched as the walk reports it, a few behind so that the kernel can
     // read them ahead: the hits come in the walk's order, and memory does not grow with the tree
     // (with more than one level, the candidates are kept for the levels after the first).
-    static HitPrinter printer(request->nullEnded);
+    HitPrinter printer(request->nullEnded);
     const bool byLevels = request->levels > 1;
     const QByteArray text = request->text.toLocal8Bit();
     WhereUsed whereUsed(request->text);
@@ -106,9 +106,8 @@ int main(int argc, char **argv)
         const QByteArray levelText = QByteArray::number(level);
         const auto print = [&](const QByteArray &path, const QStringList &names) {
             printer.print({levelText, path, names.join(u',').toLocal8Bit()});
-            printer.flushWhenDue();
         };
-        if (whereUsed.searchNextLevel(print, unreadable) == 0)
+        if (whereUsed.searchNextLevel(print, unreadable, [&] { printer.flushWhenDue(); }) == 0)
             break;
     }
 

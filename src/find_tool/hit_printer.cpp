@@ -3,12 +3,19 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace {
+
+// standard output's, alive until the flush at the exit, whenever the printer ends
+char outputBuffer[1 << 16];
+
+} // namespace
+
 HitPrinter::HitPrinter(bool nullEnded)
     : m_between(nullEnded ? '\0' : '\t')
     , m_end(nullEnded ? '\0' : '\n')
 {
     const bool terminal = ::isatty(STDOUT_FILENO);
-    std::setvbuf(stdout, m_buffer, terminal ? _IOLBF : _IOFBF, sizeof m_buffer);
+    std::setvbuf(stdout, outputBuffer, terminal ? _IOLBF : _IOFBF, sizeof outputBuffer);
 }
 
 void HitPrinter::print(std::initializer_list<QByteArrayView> fields)

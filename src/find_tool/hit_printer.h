@@ -7,8 +7,7 @@
 
 // Prints the hits as they are found, one line of fields each. Standard output is a terminal's
 // line by line; elsewhere it is written in blocks, since a write per hit costs a system call, but
-// never held back for longer than a moment, so a reader sees the first hits early. Only one
-// printer may live, for the life of the process: standard output keeps using its buffer.
+// never held back for longer than a moment, so a reader sees the first hits early.
 class HitPrinter
 {
 public:
@@ -26,7 +25,6 @@ public:
 
 private:
     static constexpr qint64 flushIntervalMs = 100;
-    char m_buffer[1 << 16];
     char m_between;
     char m_end;
     bool m_pending = false;

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,15 +80,21 @@ int createBeside(const QByteArray &path, mode_t mode, QByteArray &created)
 
 FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents)
 {
+    // A file that does not exist yet has nothing to resolve: it is made under the path as given.
+    QByteArray target = path;
+    if (char *const resolved = ::realpath(path.constData(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
     struct stat existing;
-    const bool exists = ::stat(path.constData(), &existing) == 0;
-    if (exists && ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         return failure(errno);
     // A new file gets what the user's umask allows, as any file the program creates.
     const mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
 
     QByteArray temporary;
-    const int descriptor = createBeside(path, mode, temporary);
+    const int descriptor = createBeside(target, mode, temporary);
     if (descriptor < 0)
         return failure(errno);
     int error = 0;
@@ -95,7 +102,7 @@ FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents)
                                 (!exists || ::fchmod(descriptor, mode) == 0) &&
                                     writeAllToDisk(descriptor, contents),
                                 error);
-    if (written && ::rename(temporary.constData(), path.constData()) != 0) {
+    if (written && ::rename(temporary.constData(), target.constData()) != 0) {
         written = false;
         error = errno;
     }

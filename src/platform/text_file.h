@@ -29,7 +29,8 @@ struct FileWriteResult
 
 // Replaces the file's contents as a whole: they go to a new file beside it, which is renamed over
 // the old one only once it is complete and on disk, so a failure leaves the old file as it was.
-// A write-protected file is not replaced, and a replaced file keeps its permissions. Paths are
+// A write-protected file is not replaced, and a replaced file keeps its permissions. A symbolic
+// link (to where someone keeps such files) stays one: the file it leads to is replaced. Paths are
 // bytes: QSaveFile resolves a name against the working folder decoded as UTF-8, and so misses a
 // folder whose name is not.
 FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents);

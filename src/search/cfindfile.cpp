@@ -162,15 +162,16 @@ void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::Folde
     Matches matches;
     while (listing.next()) {
         const QByteArrayView name = listing.name();
-        const bool dotOrDotDot = isDotOrDotDot(name);
+        const bool match = pattern.matches(name);
+        // the kind may cost a look-up: asked only when a sub-folder or a match needs it
         std::optional<platform::FileLookup> kind;
-        if (!dotOrDotDot) {
+        if (!isDotOrDotDot(name) && (inclSubfolders || match)) {
             kind = listing.kind();
-            if (kind->kind == platform::FileKind::Folder)
+            if (inclSubfolders && kind->kind == platform::FileKind::Folder)
                 subfolders.append(name.toByteArray());
         }
         // "." and ".." are folders, and never reported
-        if (pattern.matches(name))
+        if (match)
             matches.add(name, kind.value_or(platform::FileLookup{platform::FileKind::Folder}));
         platform::processPendingEvents();
     }

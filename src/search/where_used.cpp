@@ -1,5 +1,6 @@
 #include "search/where_used.h"
 
+#include "platform/file_lookup.h"
 #include "platform/windows_1252.h"
 #include "search/content_pass.h"
 #include "search/name_analysis.h"
@@ -9,9 +10,11 @@
 
 QString referenceName(const QByteArray &path)
 {
-    QString decoded = QString::fromLocal8Bit(path);
-    if (decoded.toLocal8Bit() != path)
-        decoded = platform::fromWindows1252(path);
+    // the folders' encoding says nothing of the name's
+    const QByteArray name = path.sliced(platform::nameStart(path));
+    QString decoded = QString::fromLocal8Bit(name);
+    if (decoded.toLocal8Bit() != name)
+        decoded = platform::fromWindows1252(name);
     return Zerlege(decoded).toUpper();
 }
 
@@ -37,7 +40,8 @@ void WhereUsed::addReported(const QByteArray &path)
     m_names.append(name);
 }
 
-qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unreadable)
+qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unreadable,
+                                     const std::function<void()> &afterEach)
 {
     const QStringList names = std::exchange(m_names, {});
     if (names.isEmpty())
@@ -68,6 +72,7 @@ qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unrea
         } else {
             left.append(candidate);
         }
+        afterEach();
     }
     m_candidates = std::move(left);
     return reported;

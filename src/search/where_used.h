@@ -10,7 +10,7 @@
 #include <functional>
 
 // The name by which other files hold a file: its base name in upper case, as the start with a
-// file argument turns a part file into a search text. A path that is not valid in the local
+// file argument turns a part file into a search text. A file name that is not valid in the local
 // encoding is read as Windows-1252, the code page of the CAD programs that wrote such names.
 QString referenceName(const QByteArray &path);
 
@@ -35,9 +35,11 @@ public:
     using Unreadable = std::function<void(const QByteArray &path, const QString &why)>;
     // Searches the candidates left, in the walk's order, for the names of the files the last
     // level reported, and reports those that hold one. A file that cannot be read is reported
-    // once, and searched no more. Returns how many files it found: none ends the walk up the
-    // levels, as does a level without names that were not searched before.
-    qsizetype searchNextLevel(const Found &found, const Unreadable &unreadable);
+    // once, and searched no more. afterEach runs after each candidate, found or not. Returns how
+    // many files it found: none ends the walk up the levels, as does a level without names that
+    // were not searched before.
+    qsizetype searchNextLevel(const Found &found, const Unreadable &unreadable,
+                              const std::function<void()> &afterEach);
 
 private:
     QList<Candidate> m_candidates;

@@ -9,7 +9,6 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace {
 
@@ -21,12 +20,6 @@ QString folded(const QString &name)
 }
 
 } // namespace
-
-bool SettingsStore::Storage::FileState::operator==(const FileState &other) const
-{
-    return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
 
 SettingsStore::Storage::Storage()
     : m_fileName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -77,15 +70,12 @@ void SettingsStore::Storage::setBytes(const QString &key, const QByteArray &byte
 
 SaveResult SettingsStore::Storage::sync()
 {
-    if (!m_readProblem.isEmpty()) {
-        if (m_setKeys.isEmpty())
-            return {};
-        return {SaveResult::Outcome::Refused, m_fileName};
-    }
     if (m_sections == m_fileSections) {
         m_setKeys.clear();
         return {};
     }
+    if (!m_readProblem.isEmpty())
+        return {SaveResult::Outcome::Refused, m_fileName};
     ini::Sections merged = m_sections;
     if (fileState() != m_fileState) {
         // Another copy of the program saved meanwhile: what this one set goes over what that
@@ -104,14 +94,7 @@ SaveResult SettingsStore::Storage::sync()
     }
     if (const int error = platform::makeFolders(m_path.left(m_path.lastIndexOf('/'))))
         return {SaveResult::Outcome::NotWritten, m_fileName, error};
-    // A settings file that is a symbolic link (to where someone keeps such files) stays one: the
-    // file it leads to is replaced.
-    QByteArray target = m_path;
-    if (char *const resolved = ::realpath(m_path.constData(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    const platform::FileWriteResult written = platform::replaceFile(target, ini::written(merged));
+    const platform::FileWriteResult written = platform::replaceFile(m_path, ini::written(merged));
     if (!written.written)
         return {SaveResult::Outcome::NotWritten, m_fileName, written.error};
     m_fileState = fileState();
@@ -156,8 +139,7 @@ SettingsStore::Storage::FileContents SettingsStore::Storage::readFile() const
     ini::ReadResult read = ini::read(data);
     if (!read.problem.isEmpty())
         return {std::nullopt, std::nullopt, read.problem};
-    return {std::move(read.sections),
-            FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim}, QString()};
+    return {std::move(read.sections), FileState(status), QString()};
 }
 
 std::optional<SettingsStore::Storage::FileState> SettingsStore::Storage::fileState() const
@@ -165,7 +147,7 @@ std::optional<SettingsStore::Storage::FileState> SettingsStore::Storage::fileSta
     struct stat status;
     if (::stat(m_path.constData(), &status) != 0)
         return std::nullopt;
-    return FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+    return FileState(status);
 }
 
 // The value of the key's spelling that counts, as the sections spell it.

@@ -51,11 +51,20 @@ private:
     // The file's state when it was read or last written, to notice another program's write.
     struct FileState
     {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        timespec modified = {};
-        bool operator==(const FileState &other) const;
+        explicit FileState(const struct stat &status)
+            : device(status.st_dev)
+            , inode(status.st_ino)
+            , size(status.st_size)
+            , modifiedSeconds(status.st_mtim.tv_sec)
+            , modifiedNanoseconds(status.st_mtim.tv_nsec)
+        {}
+        bool operator==(const FileState &other) const = default;
+
+        dev_t device;
+        ino_t inode;
+        off_t size;
+        time_t modifiedSeconds;
+        long modifiedNanoseconds;
     };
     struct FileContents
     {

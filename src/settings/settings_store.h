@@ -8,9 +8,10 @@
 
 #include <memory>
 
-// The program's persisted values: application "spurwerk", section "Optionen". Section and key
-// names are matched without regard to letter case; values come back exactly as saved.
-// Reads see the store as it was when this instance was made or last synced.
+// The program's persisted values: section "Optionen" of the file spurwerk/spurwerk.conf in the
+// user's config folder ($XDG_CONFIG_HOME, else ~/.config). Section and key names are matched
+// without regard to letter case; values come back exactly as saved. Reads see the store as it was
+// when this instance was made or last synced.
 class SettingsStore
 {
 public:

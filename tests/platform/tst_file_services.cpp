@@ -169,14 +169,20 @@ void tst_FileServices::replaceFileWritesWholeOrNotAtAll_data()
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<int>("oldFileMode"); // 0: no old file
     QTest::addColumn<bool>("written");
-    QTest::addColumn<int>("modeAfter"); // -1: what the umask leaves of 0666
-    QTest::addRow("new file") << QByteArray("a") << 0777 << 0 << true << -1;
+    QTest::addColumn<int>("modeAfter");         // -1: what the umask leaves of 0666
+    QTest::addColumn<QByteArray>("linkedFile"); // the old file, when the path is a link to it
+    QTest::addRow("new file") << QByteArray("a") << 0777 << 0 << true << -1 << QByteArray();
     QTest::addRow("old file replaced, its permissions kept")
-        << QByteArray("a") << 0777 << 0666 << true << 0666;
+        << QByteArray("a") << 0777 << 0666 << true << 0666 << QByteArray();
     QTest::addRow("folder name not valid UTF-8")
-        << QByteArray("w\xe4rme") << 0777 << 0 << true << -1;
-    QTest::addRow("read-only folder") << QByteArray("a") << 0555 << 0666 << false << 0666;
-    QTest::addRow("write-protected file") << QByteArray("a") << 0777 << 0444 << false << 0444;
+        << QByteArray("w\xe4rme") << 0777 << 0 << true << -1 << QByteArray();
+    QTest::addRow("read-only folder")
+        << QByteArray("a") << 0555 << 0666 << false << 0666 << QByteArray();
+    QTest::addRow("write-protected file")
+        << QByteArray("a") << 0777 << 0444 << false << 0444 << QByteArray();
+    // a link stays one, or the file it leads to would keep the old contents
+    QTest::addRow("symbolic link, the file it leads to replaced")
+        << QByteArray("a") << 0777 << 0666 << true << 0666 << QByteArray("dotfiles/kept.txt");
 }
 
 void tst_FileServices::replaceFileWritesWholeOrNotAtAll()
@@ -186,14 +192,18 @@ void tst_FileServices::replaceFileWritesWholeOrNotAtAll()
     QFETCH(int, oldFileMode);
     QFETCH(bool, written);
     QFETCH(int, modeAfter);
+    QFETCH(QByteArray, linkedFile);
     TestTree tree;
     const QByteArray path = tree.path(folder + "/whatsfound.txt");
+    const QByteArray file = linkedFile.isEmpty() ? folder + "/whatsfound.txt" : linkedFile;
+    const QByteArray fileFolder = file.left(file.lastIndexOf('/'));
     const QByteArray old = "old\r\n";
-    if (oldFileMode != 0) {
-        tree.addFile(folder + "/whatsfound.txt", old);
-        QCOMPARE(::chmod(path.constData(), mode_t(oldFileMode)), 0);
-    }
+    if (oldFileMode != 0)
+        QCOMPARE(::chmod(tree.addFile(file, old).constData(), mode_t(oldFileMode)), 0);
+    if (!linkedFile.isEmpty())
+        tree.addSymlink(folder + "/whatsfound.txt", tree.path(file));
     QCOMPARE(::chmod(tree.addFolder(folder).constData(), mode_t(folderMode)), 0);
+    QCOMPARE(::chmod(tree.path(fileFolder).constData(), mode_t(folderMode)), 0);
     const QByteArray contents = QByteArray(100000, 'x') + "\r\n";
 
     const UnprivilegedUser user(tree);
@@ -202,9 +212,11 @@ void tst_FileServices::replaceFileWritesWholeOrNotAtAll()
     QVERIFY2(result.written == written, qPrintable(result.errorText));
     QCOMPARE(result.errorText.isEmpty(), written);
     QCOMPARE(contentsOf(path), written ? contents : old);
+    QCOMPARE(contentsOf(tree.path(file)), written ? contents : old);
     QCOMPARE(modeOf(path), modeAfter >= 0 ? mode_t(modeAfter) : 0666 & ~currentUmask());
     // nothing left behind beside it
     QCOMPARE(namesIn(tree.path(folder)), QByteArrayList{"whatsfound.txt"});
+    QCOMPARE(namesIn(tree.path(fileFolder)), QByteArrayList{file.sliced(fileFolder.size() + 1)});
 }
 
 void tst_FileServices::newFileNeverReplacesOne()

@@ -360,8 +360,7 @@ void tst_cFindFile::pendingEventsAfterEveryFurtherEntry()
 
     finder.sStartSearch();
 
-    // pass 1 lists five entries (with "." and ".."), pass 2 two; the last listing call that
-    // finds the end counts as well
+    // pass 1 lists five entries (with "." and ".."), pass 2 two
     const QList<QByteArray> expected{"pump",  "pump", "pump",  "pump", "pump",
                                      "match", "pump", "match", "pump"};
     QCOMPARE(events, expected);

@@ -163,6 +163,13 @@ void tst_SpurwerkFind::run_data()
         << QByteArrayList{"--levels", "3", "PART_0042", "~/a", "~/b", "~/c"} << 2
         << QByteArray("1\t~/a/hub.asm\tPART_0042\n2\t~/c/top.asm\tHUB\n")
         << QByteArrayList{"spurwerk-find: ~/b/locked.asm: "};
+    // the name is read in its own encoding, whatever the folders' is
+    QTest::addRow("a UTF-8 name in a Windows-1252 folder, at the next level")
+        << QByteArrayList{"\xe4lter/w\xc3\xa4rme.prt:PART_0042", "b/top.asm:..W\xc3\x84RME.."}
+        << QByteArrayList{} << QByteArrayList{"--levels", "2", "PART_0042", "~/\xe4lter", "~/b"}
+        << 0
+        << QByteArray("1\t~/\xe4lter/w\xc3\xa4rme.prt\tPART_0042\n2\t~/b/top.asm\tW\xc3\x84RME\n")
+        << QByteArrayList{};
 }
 
 void tst_SpurwerkFind::run()
