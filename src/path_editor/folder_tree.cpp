@@ -1,8 +1,8 @@
 #include "path_editor/folder_tree.h"
 
-#include "platform/directory_search.h"
 #include "platform/display_text.h"
 #include "platform/file_lookup.h"
+#include "platform/folder_listing.h"
 
 #include <QHeaderView>
 #include <QSignalBlocker>
@@ -42,12 +42,11 @@ QTreeWidgetItem *newItem(const QByteArray &path, const QString &text)
 // managers do, and the rest come in alphabetical order.
 QByteArrayList subfolderNames(const QByteArray &folder)
 {
-    static const platform::WildcardPattern everyEntry(QByteArrayLiteral("*"));
     QByteArrayList names;
-    for (platform::DirectorySearch search(folder, everyEntry); search.isValid();
-         search.findNext()) {
-        if (!search.name().startsWith('.') && search.isFolder())
-            names.append(search.name().toByteArray());
+    platform::FolderListing listing(folder);
+    while (listing.next()) {
+        if (!listing.name().startsWith('.') && listing.kind().kind == platform::FileKind::Folder)
+            names.append(listing.name().toByteArray());
     }
     std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
         return platform::displayText(a).compare(platform::displayText(b), Qt::CaseInsensitive) < 0;

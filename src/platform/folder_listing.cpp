@@ -100,4 +100,9 @@ FileLookup FolderListing::kind() const
     }
 }
 
+bool canList(const QByteArray &folder)
+{
+    return FolderListing(folder).isOpen();
+}
+
 } // namespace platform

@@ -82,4 +82,8 @@ private:
     unsigned char m_type = 0;
 };
 
+// True when the folder's entries can be listed: false for a medium that is gone, a share that went
+// away or a folder without permission to read it.
+bool canList(const QByteArray &folder);
+
 } // namespace platform
