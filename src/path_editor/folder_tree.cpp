@@ -22,12 +22,7 @@ QByteArray pathOf(const QTreeWidgetItem *item)
 QByteArray nameOf(const QTreeWidgetItem *item)
 {
     const QByteArray path = pathOf(item);
-    return path.mid(path.lastIndexOf('/') + 1);
-}
-
-QByteArray childPath(const QByteArray &folder, const QByteArray &name)
-{
-    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+    return path.mid(platform::nameStart(path));
 }
 
 QTreeWidgetItem *newItem(const QByteArray &path, const QString &text)
@@ -114,7 +109,7 @@ void FolderTree::listSubfolders(QTreeWidgetItem *item)
     item->setData(0, ListedRole, true);
     const QByteArray folder = pathOf(item);
     for (const QByteArray &name : subfolderNames(folder))
-        item->addChild(newItem(childPath(folder, name), platform::displayText(name)));
+        item->addChild(newItem(platform::inFolder(folder, name), platform::displayText(name)));
     if (item->childCount() == 0)
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
@@ -132,7 +127,7 @@ QTreeWidgetItem *FolderTree::subfolder(QTreeWidgetItem *item, const QByteArray &
 
 QTreeWidgetItem *FolderTree::addSubfolder(QTreeWidgetItem *item, const QByteArray &name)
 {
-    const QByteArray path = childPath(pathOf(item), name);
+    const QByteArray path = platform::inFolder(pathOf(item), name);
     if (!platform::isFolder(path))
         return nullptr;
     QTreeWidgetItem *child = newItem(path, platform::displayText(name));
