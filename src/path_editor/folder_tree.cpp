@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -37,15 +38,22 @@ QTreeWidgetItem *newItem(const QByteArray &path, const QString &text)
 // managers do, and the rest come in alphabetical order.
 QByteArrayList subfolderNames(const QByteArray &folder)
 {
-    QByteArrayList names;
+    // each name with its text, decoded once for the sort
+    QList<std::pair<QString, QByteArray>> subfolders;
     platform::FolderListing listing(folder);
     while (listing.next()) {
-        if (!listing.name().startsWith('.') && listing.kind().kind == platform::FileKind::Folder)
-            names.append(listing.name().toByteArray());
+        if (!listing.name().startsWith('.') && listing.kind().kind == platform::FileKind::Folder) {
+            const QByteArray name = listing.name().toByteArray();
+            subfolders.append({platform::displayText(name), name});
+        }
     }
-    std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
-        return platform::displayText(a).compare(platform::displayText(b), Qt::CaseInsensitive) < 0;
+    std::sort(subfolders.begin(), subfolders.end(), [](const auto &a, const auto &b) {
+        return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
     });
+    QByteArrayList names;
+    names.reserve(subfolders.size());
+    for (const auto &subfolder : std::as_const(subfolders))
+        names.append(subfolder.second);
     return names;
 }
 
