@@ -1,5 +1,6 @@
 #include "main_window/result_list.h"
 
+#include "platform/file_lookup.h"
 #include "platform/text_file.h"
 #include "search/name_analysis.h"
 
@@ -98,7 +99,7 @@ QByteArray whatsfoundPath(const QByteArray &workingFolder)
     const QByteArray name("whatsfound.txt");
     if (workingFolder.isEmpty())
         return name;
-    return workingFolder.endsWith('/') ? workingFolder + name : workingFolder + '/' + name;
+    return platform::inFolder(workingFolder, name);
 }
 
 QByteArray whatsfoundContents(const QString &searchText, const QString &criterion,

@@ -1,8 +1,8 @@
 #include "path_editor/browse_panel.h"
 
 #include "path_editor/folder_tree.h"
-#include "platform/directory_search.h"
 #include "platform/display_text.h"
+#include "platform/folder_listing.h"
 #include "platform/volumes.h"
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/controls.h"

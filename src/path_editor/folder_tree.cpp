@@ -1,13 +1,14 @@
 #include "path_editor/folder_tree.h"
 
-#include "platform/directory_search.h"
 #include "platform/display_text.h"
 #include "platform/file_lookup.h"
+#include "platform/folder_listing.h"
 
 #include <QHeaderView>
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -22,12 +23,7 @@ QByteArray pathOf(const QTreeWidgetItem *item)
 QByteArray nameOf(const QTreeWidgetItem *item)
 {
     const QByteArray path = pathOf(item);
-    return path.mid(path.lastIndexOf('/') + 1);
-}
-
-QByteArray childPath(const QByteArray &folder, const QByteArray &name)
-{
-    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+    return path.mid(platform::nameStart(path));
 }
 
 QTreeWidgetItem *newItem(const QByteArray &path, const QString &text)
@@ -42,16 +38,22 @@ QTreeWidgetItem *newItem(const QByteArray &path, const QString &text)
 // managers do, and the rest come in alphabetical order.
 QByteArrayList subfolderNames(const QByteArray &folder)
 {
-    static const platform::WildcardPattern everyEntry(QByteArrayLiteral("*"));
-    QByteArrayList names;
-    for (platform::DirectorySearch search(folder, everyEntry); search.isValid();
-         search.findNext()) {
-        if (!search.name().startsWith('.') && search.isFolder())
-            names.append(search.name().toByteArray());
+    // each name with its text, decoded once for the sort
+    QList<std::pair<QString, QByteArray>> subfolders;
+    platform::FolderListing listing(folder);
+    while (listing.next()) {
+        if (!listing.name().startsWith('.') && listing.kind().kind == platform::FileKind::Folder) {
+            const QByteArray name = listing.name().toByteArray();
+            subfolders.append({platform::displayText(name), name});
+        }
     }
-    std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
-        return platform::displayText(a).compare(platform::displayText(b), Qt::CaseInsensitive) < 0;
+    std::sort(subfolders.begin(), subfolders.end(), [](const auto &a, const auto &b) {
+        return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
     });
+    QByteArrayList names;
+    names.reserve(subfolders.size());
+    for (const auto &subfolder : std::as_const(subfolders))
+        names.append(subfolder.second);
     return names;
 }
 
@@ -115,7 +117,7 @@ void FolderTree::listSubfolders(QTreeWidgetItem *item)
     item->setData(0, ListedRole, true);
     const QByteArray folder = pathOf(item);
     for (const QByteArray &name : subfolderNames(folder))
-        item->addChild(newItem(childPath(folder, name), platform::displayText(name)));
+        item->addChild(newItem(platform::inFolder(folder, name), platform::displayText(name)));
     if (item->childCount() == 0)
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
@@ -133,7 +135,7 @@ QTreeWidgetItem *FolderTree::subfolder(QTreeWidgetItem *item, const QByteArray &
 
 QTreeWidgetItem *FolderTree::addSubfolder(QTreeWidgetItem *item, const QByteArray &name)
 {
-    const QByteArray path = childPath(pathOf(item), name);
+    const QByteArray path = platform::inFolder(pathOf(item), name);
     if (!platform::isFolder(path))
         return nullptr;
     QTreeWidgetItem *child = newItem(path, platform::displayText(name));

@@ -14,8 +14,6 @@ public:
 
     // The chosen folder's full path; the top of the tree is the volume.
     QByteArray path() const;
-    // The volume the tree shows.
-    QByteArray volume() const;
     // Shows the volume's tree (again only when it is another volume), opened down to the folder,
     // which lies on it, and chooses that folder. Folders on the way that cannot be found end the
     // way there.
@@ -26,6 +24,8 @@ Q_SIGNALS:
     void pathChanged();
 
 private:
+    // The volume the tree shows.
+    QByteArray volume() const;
     void listSubfolders(QTreeWidgetItem *item);
     QTreeWidgetItem *subfolder(QTreeWidgetItem *item, const QByteArray &name);
     QTreeWidgetItem *addSubfolder(QTreeWidgetItem *item, const QByteArray &name);

@@ -44,6 +44,14 @@ qsizetype nameStart(QByteArrayView path)
     return slash ? static_cast<const char *>(slash) - path.data() + 1 : 0;
 }
 
+QByteArray inFolder(const QByteArray &folder, QByteArrayView name)
+{
+    QByteArray path = folder;
+    if (!path.endsWith('/'))
+        path.append('/');
+    return path.append(name);
+}
+
 FileLookup lookupFile(const QByteArray &path, const std::optional<FileLookup> &listed)
 {
     if (nameBeginsWithDot(path))

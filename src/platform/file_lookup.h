@@ -28,6 +28,8 @@ struct FileLookup
 
 // Where the last name of a path begins.
 qsizetype nameStart(QByteArrayView path);
+// The path of the name in the folder: the folder, "/" unless it ends with one, then the name.
+QByteArray inFolder(const QByteArray &folder, QByteArrayView name);
 
 // listed: what the listing of the path's folder said of the entry (never Hidden), so that the
 // file system need not be asked again

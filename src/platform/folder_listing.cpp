@@ -15,13 +15,6 @@ namespace {
 // Enough for a folder of a few hundred entries in one call, as the C library's readdir takes.
 constexpr qsizetype listingBufferSize = 32 * 1024;
 
-std::shared_ptr<const OpenFolder> openFolder(const QByteArray &path, int &error)
-{
-    const int descriptor = openPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-    error = descriptor >= 0 ? 0 : errno;
-    return descriptor >= 0 ? std::make_shared<const OpenFolder>(descriptor) : nullptr;
-}
-
 } // namespace
 
 OpenFolder::~OpenFolder()
@@ -30,25 +23,23 @@ OpenFolder::~OpenFolder()
 }
 
 FolderListing::FolderListing(const QByteArray &path)
-    : m_folder(openFolder(path, m_openError))
-{}
+{
+    const int descriptor = openPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        m_openError = errno;
+        return;
+    }
+    m_folder = std::make_shared<const OpenFolder>(descriptor);
+    struct stat status;
+    if (::fstat(descriptor, &status) == 0)
+        m_identity = FolderIdentity{status.st_dev, status.st_ino};
+}
 
 void FolderListing::close()
 {
     m_folder.reset();
     m_buffer.reset();
     m_name = {};
-}
-
-std::optional<FolderIdentity> FolderListing::identity()
-{
-    if (!m_identityAsked && isOpen()) {
-        m_identityAsked = true;
-        struct stat status;
-        if (::fstat(m_folder->descriptor(), &status) == 0)
-            m_identity = FolderIdentity{status.st_dev, status.st_ino};
-    }
-    return m_identity;
 }
 
 bool FolderListing::next()
@@ -98,6 +89,11 @@ FileLookup FolderListing::kind() const
     default: // a symbolic link, or a file system that leaves the type to a lookup
         return lookupEntry(isOpen() ? m_folder->descriptor() : -1, m_name.data());
     }
+}
+
+bool canList(const QByteArray &folder)
+{
+    return FolderListing(folder).isOpen();
 }
 
 } // namespace platform

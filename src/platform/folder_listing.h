@@ -53,8 +53,8 @@ public:
     // The folder, for opening its entries; none when it is not open.
     std::shared_ptr<const OpenFolder> folder() const { return m_folder; }
 
-    // Asked while the folder is open, kept after; none when it could not be opened.
-    std::optional<FolderIdentity> identity();
+    // Asked when the folder is opened; none when it could not be opened.
+    std::optional<FolderIdentity> identity() const { return m_identity; }
 
     // Moves to the next entry (the first one, the first time); false at the end of the listing,
     // on a read error or when closed.
@@ -69,11 +69,9 @@ public:
     FileLookup kind() const;
 
 private:
-    // before m_folder, which the constructor opens and sets it with
     int m_openError = 0;
     std::shared_ptr<const OpenFolder> m_folder;
     std::optional<FolderIdentity> m_identity;
-    bool m_identityAsked = false;
     // what one getdents64 call delivered, and where the next entry starts in it
     std::unique_ptr<char[]> m_buffer;
     qsizetype m_filled = 0;
@@ -81,5 +79,9 @@ private:
     QByteArrayView m_name;
     unsigned char m_type = 0;
 };
+
+// True when the folder's entries can be listed: false for a medium that is gone, a share that went
+// away or a folder without permission to read it.
+bool canList(const QByteArray &folder);
 
 } // namespace platform

@@ -71,22 +71,29 @@ private:
     const char *m_rest = nullptr;
 };
 
+// call(folder, name) on the path: from the working folder for a path the kernel takes whole, else
+// on the path's last piece in the folder that holds it.
+template<typename Call> int callAtPath(const QByteArray &path, Call call)
+{
+    if (path.size() < PATH_MAX)
+        return call(AT_FDCWD, path.constData());
+    const LongPath longPath(path);
+    return longPath.rest() ? call(longPath.folder(), longPath.rest()) : -1;
+}
+
 } // namespace
 
 int openPath(const QByteArray &path, int flags)
 {
-    if (path.size() < PATH_MAX)
-        return ::open(path.constData(), flags);
-    const LongPath longPath(path);
-    return longPath.rest() ? ::openat(longPath.folder(), longPath.rest(), flags) : -1;
+    return callAtPath(
+        path, [flags](int folder, const char *name) { return ::openat(folder, name, flags); });
 }
 
 int statPath(const QByteArray &path, struct stat *status, int flags)
 {
-    if (path.size() < PATH_MAX)
-        return ::fstatat(AT_FDCWD, path.constData(), status, flags);
-    const LongPath longPath(path);
-    return longPath.rest() ? ::fstatat(longPath.folder(), longPath.rest(), status, flags) : -1;
+    return callAtPath(path, [status, flags](int folder, const char *name) {
+        return ::fstatat(folder, name, status, flags);
+    });
 }
 
 } // namespace platform

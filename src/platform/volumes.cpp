@@ -50,13 +50,6 @@ QByteArray decodeOctalEscapes(QByteArrayView field)
     return decoded;
 }
 
-bool holds(const QByteArray &volume, const QByteArray &folder)
-{
-    if (volume == "/")
-        return folder.startsWith('/');
-    return folder == volume || folder.startsWith(volume + '/');
-}
-
 } // namespace
 
 QByteArrayList mountedVolumes()
@@ -88,7 +81,7 @@ QByteArray volumeOf(const QByteArray &folder, const QByteArrayList &volumes)
 {
     QByteArray found("/");
     for (const QByteArray &volume : volumes) {
-        if (volume.size() > found.size() && holds(volume, folder))
+        if (volume.size() > found.size() && (folder == volume || folder.startsWith(volume + '/')))
             found = volume;
     }
     return found;

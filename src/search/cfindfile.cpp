@@ -2,7 +2,6 @@
 
 #include "platform/event_pump.h"
 #include "platform/folder_listing.h"
-#include "platform/path_syntax.h"
 #include "platform/system_error.h"
 #include "platform/wildcard_pattern.h"
 #include "search/find_file_error.h"
@@ -82,13 +81,6 @@ private:
     bool m_overflowed = false;
 };
 
-QByteArray withSeparator(QByteArray path)
-{
-    if (!path.endsWith(pathSeparator()))
-        path.append(pathSeparator());
-    return path;
-}
-
 // A folder is walked once a run: a link back up would lead round in circles, and two ways to
 // one folder would report its entries twice.
 bool walkedBefore(platform::FolderListing &listing, const QSet<platform::FolderIdentity> &walked)
@@ -135,7 +127,7 @@ void cFindFile::sStartSearch()
         m_unlistedFolders.clear();
         QSet<platform::FolderIdentity> ownRun;
         QSet<platform::FolderIdentity> &walked = m_run ? *m_run : ownRun;
-        platform::FolderListing listing(withSeparator(m_searchpath));
+        platform::FolderListing listing(platform::inFolder(m_searchpath, ""));
         if (!walkedBefore(listing, walked))
             walkLevel(listing, walked);
     });
@@ -145,7 +137,7 @@ void cFindFile::sStartSearch()
 // the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
 void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::FolderIdentity> &walked)
 {
-    const QByteArray folder = withSeparator(m_searchpath);
+    const QByteArray folder = platform::inFolder(m_searchpath, "");
     if (!listing.isOpen()) {
         m_unlistedFolders.append({folder, platform::systemErrorText(listing.openError())});
         return;

@@ -49,6 +49,10 @@ void tst_FileServices::displayTextShowsEveryByte_data()
     QTest::addRow("an overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("À¯");
     QTest::addRow("a surrogate") << QByteArray("\xed\xa0\x80") << QStringLiteral("í\u00a0\u0080");
     QTest::addRow("four bytes") << QByteArray("\xf0\x9f\x94\xa7") << QStringLiteral("\U0001F527");
+    QTest::addRow("four bytes beside Latin-1")
+        << QByteArray("\xe4\xf0\x9f\x94\xa7") << QStringLiteral("ä\U0001F527");
+    QTest::addRow("beyond the last character")
+        << QByteArray("\xf4\x90\x80\x80") << QStringLiteral("ô\u0090\u0080\u0080");
 }
 
 void tst_FileServices::displayTextShowsEveryByte()

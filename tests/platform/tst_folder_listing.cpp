@@ -3,21 +3,83 @@
 #include "test_tree.h"
 #include "unprivileged_user.h"
 
+#include <QMap>
 #include <QTest>
 #include <cerrno>
 #include <sys/stat.h>
 
+using platform::FileKind;
 using platform::FolderListing;
+
+// name -> kind of every entry the listing delivers
+using Entries = QMap<QByteArray, FileKind>;
 
 class tst_FolderListing : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void deliversEveryEntryWithItsKind_data();
+    void deliversEveryEntryWithItsKind();
+    void closedWithItsLastShare();
     void folderThatCannotBeListed_data();
     void folderThatCannotBeListed();
     void identityFollowsLinks();
 };
+
+void tst_FolderListing::deliversEveryEntryWithItsKind_data()
+{
+    QTest::addColumn<QByteArray>("folder");
+    QTest::addRow("every entry") << QByteArray("top");
+    QTest::addRow("every entry, trailing /") << QByteArray("top/");
+}
+
+void tst_FolderListing::deliversEveryEntryWithItsKind()
+{
+    QFETCH(QByteArray, folder);
+    TestTree tree;
+    tree.add({"top/hub.prt.3:x", "top/sub/", "top/.hidden", "top/w\xe4rme.asm.1", "top/to_sub->sub",
+              "top/to_file->hub.prt.3", "top/dangling->missing", "top/pipe|"});
+
+    FolderListing listing(tree.path(folder));
+    QVERIFY(listing.isOpen());
+    Entries entries;
+    for (int bound = 1000; listing.next() && bound > 0; --bound)
+        entries.insert(listing.name().toByteArray(), listing.kind().kind);
+    const Entries expected{
+        {".", FileKind::Folder},           {"..", FileKind::Folder},
+        {"hub.prt.3", FileKind::Ordinary}, {"sub", FileKind::Folder},
+        {".hidden", FileKind::Ordinary},   {"w\xe4rme.asm.1", FileKind::Ordinary},
+        {"to_sub", FileKind::Folder},      {"to_file", FileKind::Ordinary},
+        {"dangling", FileKind::System},    {"pipe", FileKind::System},
+    };
+    QCOMPARE(entries, expected);
+}
+
+void tst_FolderListing::closedWithItsLastShare()
+{
+    TestTree tree;
+    tree.addFile("top/hub.prt");
+    const QByteArray top = tree.path("top");
+    const int before = openDescriptorCount();
+    {
+        FolderListing listing(top);
+        QVERIFY(listing.isOpen());
+        QCOMPARE(openDescriptorCount(), before + 1);
+        while (listing.next()) {
+        }
+    }
+    QCOMPARE(openDescriptorCount(), before);
+    {
+        FolderListing listing(top);
+        auto shared = listing.folder();
+        listing.close();
+        QVERIFY(!listing.isOpen());
+        QCOMPARE(openDescriptorCount(), before + 1);
+        shared.reset();
+        QCOMPARE(openDescriptorCount(), before);
+    }
+}
 
 void tst_FolderListing::folderThatCannotBeListed_data()
 {
@@ -41,6 +103,7 @@ void tst_FolderListing::folderThatCannotBeListed()
     QVERIFY(!listing.isOpen());
     QTEST(listing.openError(), "error");
     QVERIFY(!listing.next());
+    QVERIFY(listing.name().isEmpty());
     QCOMPARE(listing.identity(), std::nullopt);
 }
 
