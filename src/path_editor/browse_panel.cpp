@@ -54,8 +54,6 @@ BrowsePanel::BrowsePanel(QWidget *parent)
     controls::line(this, "Line3", panelWidth - 15, 0, panelWidth - 15, panelHeight);
     controls::line(this, "Line4", 0, panelHeight - 15, panelWidth, panelHeight - 15);
     controls::line(this, "Line5", 0, 0, 0, panelHeight);
-
-    setVolumes(platform::mountedVolumes());
 }
 
 void BrowsePanel::setVolumes(const QByteArrayList &volumes)
@@ -70,6 +68,15 @@ void BrowsePanel::setVolumes(const QByteArrayList &volumes)
     const QByteArray folder = Dir1->path().isEmpty() ? platform::workingFolder() : Dir1->path();
     Dir1->showFolder(platform::volumeOf(folder, m_volumes), folder);
     setDrive(volumeOfFolderShown());
+}
+
+// Most editors never show the panel, and listing the folders above a working folder on a share
+// is slow: the volumes and the tree are read when it is first shown.
+void BrowsePanel::showEvent(QShowEvent *event)
+{
+    if (m_volumes.isEmpty())
+        setVolumes(platform::mountedVolumes());
+    QFrame::showEvent(event);
 }
 
 // A volume that cannot be listed (a medium or a share that went away) is refused without a word:

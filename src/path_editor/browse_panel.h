@@ -20,11 +20,14 @@ class BrowsePanel : public QFrame
     Q_OBJECT
 
 public:
-    // Opens at the working folder, with the machine's volumes.
+    // Opens at the working folder, with the machine's volumes as they are when first shown.
     explicit BrowsePanel(QWidget *parent);
 
     // The volumes Drive1 offers, "/" first; keeps the folder shown.
     void setVolumes(const QByteArrayList &volumes);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 Q_SIGNALS:
     // "ok" was pressed: the chosen folder as the entry field takes it.
