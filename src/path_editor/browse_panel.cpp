@@ -54,6 +54,8 @@ BrowsePanel::BrowsePanel(QWidget *parent)
     controls::line(this, "Line3", panelWidth - 15, 0, panelWidth - 15, panelHeight);
     controls::line(this, "Line4", 0, panelHeight - 15, panelWidth, panelHeight - 15);
     controls::line(this, "Line5", 0, 0, 0, panelHeight);
+    QWidget::setTabOrder(cmd_ok, Drive1);
+    QWidget::setTabOrder(Drive1, Dir1);
 }
 
 void BrowsePanel::setVolumes(const QByteArrayList &volumes)
@@ -68,6 +70,16 @@ void BrowsePanel::setVolumes(const QByteArrayList &volumes)
     const QByteArray folder = Dir1->path().isEmpty() ? platform::workingFolder() : Dir1->path();
     Dir1->showFolder(platform::volumeOf(folder, m_volumes), folder);
     setDrive(volumeOfFolderShown());
+}
+
+QWidget *BrowsePanel::firstInTabOrder() const
+{
+    return cmd_ok;
+}
+
+QWidget *BrowsePanel::lastInTabOrder() const
+{
+    return Dir1;
 }
 
 // Most editors never show the panel, and listing the folders above a working folder on a share

@@ -25,6 +25,9 @@ public:
 
     // The volumes Drive1 offers, "/" first; keeps the folder shown.
     void setVolumes(const QByteArrayList &volumes);
+    // The first and the last of the panel's controls in the tab order.
+    QWidget *firstInTabOrder() const;
+    QWidget *lastInTabOrder() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
