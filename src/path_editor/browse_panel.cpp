@@ -21,8 +21,8 @@ const QColor panelColour(255, 224, 192);
 constexpr int panelWidth = 2535;
 constexpr int panelHeight = 3315;
 
-} // namespace
-
+// The text "ok" puts into the entry field for a folder: its path with exactly one trailing "/";
+// the root stays "/".
 QByteArray entryFieldPath(const QByteArray &folder)
 {
     QByteArray path = folder;
@@ -30,6 +30,8 @@ QByteArray entryFieldPath(const QByteArray &folder)
         path.chop(1);
     return path + '/';
 }
+
+} // namespace
 
 BrowsePanel::BrowsePanel(QWidget *parent)
     : QFrame(parent)

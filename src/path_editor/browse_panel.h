@@ -9,10 +9,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-// The text "ok" puts into the entry field for a folder: its path with exactly one trailing "/";
-// the root stays "/".
-QByteArray entryFieldPath(const QByteArray &folder);
-
 // The editor's browse panel "Verzeichnis einstellen" (Frame2): the drive list Drive1 and the
 // folder tree Dir1, kept on the same volume, and "ok", which hands the chosen folder on.
 class BrowsePanel : public QFrame
