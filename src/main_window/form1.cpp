@@ -49,6 +49,14 @@ QListView *listBox(QWidget *parent, PathListModel *model)
     return list;
 }
 
+// Shows the window, or brings it to the front when it is shown already.
+void showInFront(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 Form1::Form1(SettingsStore &store, const QString &fileArgument)
@@ -372,10 +380,7 @@ void Form1::Image1_Click()
 
 void Form1::img_info_Click()
 {
-    frm_info *info = m_info.load();
-    info->show();
-    info->raise();
-    info->activateWindow();
+    showInFront(m_info.load());
 }
 
 Form2 *Form1::loadForm2()
@@ -386,9 +391,7 @@ Form2 *Form1::loadForm2()
 Form2 *Form1::showForm2()
 {
     Form2 *editor = loadForm2();
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
+    showInFront(editor);
     return editor;
 }
 

@@ -60,15 +60,17 @@ void setProgressPaintedLater(QProgressBar *bar, int value)
 QString notReadToolTip(const QList<cFindFile::UnlistedFolder> &folders, const QByteArrayList &files)
 {
     QStringList entries;
-    for (const cFindFile::UnlistedFolder &folder : folders)
-        entries.append(platform::displayText(folder.path) + QStringLiteral(" – ") + folder.reason);
-    for (const QByteArray &file : files)
-        entries.append(platform::displayText(file));
+    for (qsizetype i = 0; i < folders.size() && entries.size() < notReadNamesInToolTip; ++i) {
+        entries.append(platform::displayText(folders.at(i).path) + QStringLiteral(" – ") +
+                       folders.at(i).reason);
+    }
+    for (qsizetype i = 0; i < files.size() && entries.size() < notReadNamesInToolTip; ++i)
+        entries.append(platform::displayText(files.at(i)));
+    const qsizetype notShown = folders.size() + files.size() - entries.size();
     QStringList lines{QStringLiteral("Nicht durchsucht, da nicht lesbar:")};
-    lines.append(entries.mid(0, notReadNamesInToolTip));
-    if (entries.size() > notReadNamesInToolTip)
-        lines.append(
-            QStringLiteral("… und %1 weitere").arg(entries.size() - notReadNamesInToolTip));
+    lines.append(entries);
+    if (notShown > 0)
+        lines.append(QStringLiteral("… und %1 weitere").arg(notShown));
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -21,8 +21,8 @@ const QColor panelColour(255, 224, 192);
 constexpr int panelWidth = 2535;
 constexpr int panelHeight = 3315;
 
-} // namespace
-
+// The text "ok" puts into the entry field for a folder: its path with exactly one trailing "/";
+// the root stays "/".
 QByteArray entryFieldPath(const QByteArray &folder)
 {
     QByteArray path = folder;
@@ -30,6 +30,8 @@ QByteArray entryFieldPath(const QByteArray &folder)
         path.chop(1);
     return path + '/';
 }
+
+} // namespace
 
 BrowsePanel::BrowsePanel(QWidget *parent)
     : QFrame(parent)
@@ -54,8 +56,8 @@ BrowsePanel::BrowsePanel(QWidget *parent)
     controls::line(this, "Line3", panelWidth - 15, 0, panelWidth - 15, panelHeight);
     controls::line(this, "Line4", 0, panelHeight - 15, panelWidth, panelHeight - 15);
     controls::line(this, "Line5", 0, 0, 0, panelHeight);
-
-    setVolumes(platform::mountedVolumes());
+    QWidget::setTabOrder(cmd_ok, Drive1);
+    QWidget::setTabOrder(Drive1, Dir1);
 }
 
 void BrowsePanel::setVolumes(const QByteArrayList &volumes)
@@ -70,6 +72,25 @@ void BrowsePanel::setVolumes(const QByteArrayList &volumes)
     const QByteArray folder = Dir1->path().isEmpty() ? platform::workingFolder() : Dir1->path();
     Dir1->showFolder(platform::volumeOf(folder, m_volumes), folder);
     setDrive(volumeOfFolderShown());
+}
+
+QWidget *BrowsePanel::firstInTabOrder() const
+{
+    return cmd_ok;
+}
+
+QWidget *BrowsePanel::lastInTabOrder() const
+{
+    return Dir1;
+}
+
+// Most editors never show the panel, and listing the folders above a working folder on a share
+// is slow: the volumes and the tree are read when it is first shown.
+void BrowsePanel::showEvent(QShowEvent *event)
+{
+    if (m_volumes.isEmpty())
+        setVolumes(platform::mountedVolumes());
+    QFrame::showEvent(event);
 }
 
 // A volume that cannot be listed (a medium or a share that went away) is refused without a word:

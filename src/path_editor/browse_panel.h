@@ -9,10 +9,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-// The text "ok" puts into the entry field for a folder: its path with exactly one trailing "/";
-// the root stays "/".
-QByteArray entryFieldPath(const QByteArray &folder);
-
 // The editor's browse panel "Verzeichnis einstellen" (Frame2): the drive list Drive1 and the
 // folder tree Dir1, kept on the same volume, and "ok", which hands the chosen folder on.
 class BrowsePanel : public QFrame
@@ -20,11 +16,17 @@ class BrowsePanel : public QFrame
     Q_OBJECT
 
 public:
-    // Opens at the working folder, with the machine's volumes.
+    // Opens at the working folder, with the machine's volumes as they are when first shown.
     explicit BrowsePanel(QWidget *parent);
 
     // The volumes Drive1 offers, "/" first; keeps the folder shown.
     void setVolumes(const QByteArrayList &volumes);
+    // The first and the last of the panel's controls in the tab order.
+    QWidget *firstInTabOrder() const;
+    QWidget *lastInTabOrder() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 Q_SIGNALS:
     // "ok" was pressed: the chosen folder as the entry field takes it.

@@ -93,19 +93,12 @@ void Form2::buildControls()
 
 void Form2::setTabOrder()
 {
-    const QList<QWidget *> order{cmd_search,
-                                 Command2,
-                                 Text6,
-                                 List1,
-                                 Text3,
-                                 Command3,
-                                 Command4,
-                                 Frame2->findChild<QWidget *>(QStringLiteral("cmd_ok")),
-                                 Frame2->findChild<QWidget *>(QStringLiteral("Drive1")),
-                                 Frame2->findChild<QWidget *>(QStringLiteral("Dir1")),
-                                 cmd_brows};
+    const QList<QWidget *> order{cmd_search, Command2, Text6,    List1,
+                                 Text3,      Command3, Command4, Frame2->firstInTabOrder()};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    // the panel orders its own controls
+    QWidget::setTabOrder(Frame2->lastInTabOrder(), cmd_brows);
     cmd_search->setFocus();
 }
 

@@ -262,18 +262,26 @@ void tst_SearchRun::foldersThatCannotBeListedAreCounted_data()
     QTest::addColumn<QByteArrayList>("hits");
     QTest::addColumn<QString>("folderLine");
     QTest::addColumn<QByteArrayList>("named"); // in the folder line's tool tip
+    QTest::addColumn<int>("notNamed");         // counted at the tool tip's end
 
     QTest::addRow("a locked sub-folder")
         << QByteArrayList{"a"} << QByteArrayList{"a/1.asm"} << u"1 Verzeichnis nicht lesbar"_s
-        << QByteArrayList{"a/locked/"};
+        << QByteArrayList{"a/locked/"} << 0;
     QTest::addRow("with a file that cannot be read")
         << QByteArrayList{"b"} << QByteArrayList{}
         << u"1 Verzeichnis nicht lesbar – 1 Datei nicht lesbar"_s
-        << QByteArrayList{"b/locked/", "b/locked.asm"};
+        << QByteArrayList{"b/locked/", "b/locked.asm"} << 0;
     // a removed folder, or a path that names a file, is walked as the finder walks it
     QTest::addRow("ticked folders gone or not folders")
         << QByteArrayList{"weg", "datei.asm", "a"} << QByteArrayList{"a/1.asm"}
-        << u"3 Verzeichnisse nicht lesbar"_s << QByteArrayList{"weg/", "datei.asm/", "a/locked/"};
+        << u"3 Verzeichnisse nicht lesbar"_s << QByteArrayList{"weg/", "datei.asm/", "a/locked/"}
+        << 0;
+    QByteArrayList manyGone{"a"};
+    for (int i = 1; i <= 22; ++i)
+        manyGone.append("weg" + QByteArray::number(i));
+    QTest::addRow("more than the tool tip names")
+        << manyGone << QByteArrayList{"a/1.asm"} << u"23 Verzeichnisse nicht lesbar"_s
+        << QByteArrayList{"a/locked/", "weg19/"} << 3;
 }
 
 // The walk passes over a folder it cannot list and goes on, but the run counts it where the user
@@ -307,6 +315,10 @@ void tst_SearchRun::foldersThatCannotBeListedAreCounted()
     QVERIFY(folderLine->fontMetrics().horizontalAdvance(folderLine->text()) <= folderLine->width());
     for (const QString &path : inTree(tree, named))
         QVERIFY2(folderLine->toolTip().contains(path), qPrintable(folderLine->toolTip()));
+    QFETCH(int, notNamed);
+    QCOMPARE(folderLine->toolTip().section(u'\n', -1).startsWith(u"… und "_s), notNamed > 0);
+    if (notNamed > 0)
+        QVERIFY(folderLine->toolTip().endsWith(u"\n… und %1 weitere"_s.arg(notNamed)));
     QVERIFY(folderLine->toolTip().contains(QString::fromLocal8Bit(std::strerror(EACCES))));
     QVERIFY(fixture.boxes.texts.isEmpty());
 }

@@ -7,6 +7,8 @@
 #include <QPalette>
 #include <QWidget>
 
+#include <initializer_list>
+
 namespace controls {
 
 void setObjectNameAndGeometry(QWidget *control, const char *name, int left, int top, int width,
@@ -16,21 +18,28 @@ void setObjectNameAndGeometry(QWidget *control, const char *name, int left, int 
     control->setGeometry(twipsRect(left, top, width, height));
 }
 
+namespace {
+
+void fillWith(QWidget *widget, const QColor &colour,
+              std::initializer_list<QPalette::ColorRole> roles)
+{
+    QPalette palette = widget->palette();
+    for (QPalette::ColorRole role : roles)
+        palette.setColor(role, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
 void setBackground(QWidget *control, const QColor &colour)
 {
-    QPalette palette = control->palette();
-    palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
-    control->setPalette(palette);
-    control->setAutoFillBackground(true);
+    fillWith(control, colour, {QPalette::Window, QPalette::Base});
 }
 
 void setAreaColour(QWidget *area, const QColor &colour)
 {
-    QPalette palette = area->palette();
-    palette.setColor(QPalette::Window, colour);
-    area->setPalette(palette);
-    area->setAutoFillBackground(true);
+    fillWith(area, colour, {QPalette::Window});
 }
 
 QFrame *line(QWidget *parent, const char *name, int x1, int y1, int x2, int y2)

@@ -26,13 +26,22 @@ void placeInMiddle(QWidget *window);
 class UnframedWindow : public QObject
 {
 public:
-    // None once the window system has framed the window and the corrections were made.
-    static UnframedWindow *of(QWidget *window)
+    // The one that remembers for the window, if any.
+    static UnframedWindow *find(const QWidget *window)
     {
         for (QObject *child : window->children()) {
             if (auto *unframed = dynamic_cast<UnframedWindow *>(child))
                 return unframed;
         }
+        return nullptr;
+    }
+
+    // Made on first use; none once the window system has framed the window and the corrections
+    // were made.
+    static UnframedWindow *of(QWidget *window)
+    {
+        if (UnframedWindow *unframed = find(window))
+            return unframed;
         return frameExtent(window).isNull() ? new UnframedWindow(window) : nullptr;
     }
 
@@ -134,17 +143,19 @@ void setOuterHeight(QWidget *window, int twips)
         unframed->outerHeightSet(twips);
 }
 
+// Only a centring asked for before is to be forgotten: with nothing remembered yet, there is
+// nothing to correct.
 void setOuterLeft(QWidget *window, int twips)
 {
     window->move(twipsToPixels(twips), window->frameGeometry().top());
-    if (UnframedWindow *unframed = UnframedWindow::of(window))
+    if (UnframedWindow *unframed = UnframedWindow::find(window))
         unframed->placed();
 }
 
 void setOuterTop(QWidget *window, int twips)
 {
     window->move(window->frameGeometry().left(), twipsToPixels(twips));
-    if (UnframedWindow *unframed = UnframedWindow::of(window))
+    if (UnframedWindow *unframed = UnframedWindow::find(window))
         unframed->placed();
 }
 
