@@ -57,6 +57,7 @@ private Q_SLOTS:
     void okTakesTheChosenFolder_data();
     void okTakesTheChosenFolder();
     void latin1FolderIsChosenSavedAndSearched();
+    void treeListsTheFoldersAPersonLooksFor();
     void choosingAVolume_data();
     void choosingAVolume();
     void sideBySide_data();
@@ -194,6 +195,30 @@ void tst_Form2::latin1FolderIsChosenSavedAndSearched()
     const auto *hits = control<QListView>(&form, "List2")->model();
     QCOMPARE(hits->rowCount(), 1);
     QCOMPARE(hits->index(0, 0).data(Qt::UserRole).toByteArray(), hit);
+}
+
+// Hidden folders, files and links that lead nowhere are left out; a link to a folder is a folder;
+// the order is alphabetical whatever the case.
+void tst_Form2::treeListsTheFoldersAPersonLooksFor()
+{
+    WindowFixture fixture;
+    TestTree &tree = fixture.tree;
+    for (const char *folder : {"cad/Zeta", "cad/alpha", "cad/.hidden", "cad/Beta"})
+        tree.addFolder(folder);
+    tree.addFile("cad/datei.asm", "HUB");
+    tree.addSymlink("cad/link", "alpha");
+    tree.addSymlink("cad/dangling", "nowhere");
+    QCOMPARE(::chdir(tree.path("cad").constData()), 0);
+    Form2 *opened = startEditor(fixture.form(), QString());
+
+    press(opened, "cmd_brows");
+    QTreeWidgetItem *cad = control<QTreeWidget>(opened, "Dir1")->currentItem();
+    cad->setExpanded(true);
+
+    QStringList children;
+    for (int i = 0; i < cad->childCount(); ++i)
+        children.append(cad->child(i)->text(0));
+    QCOMPARE(children, (QStringList{u"alpha"_s, u"Beta"_s, u"link"_s, u"Zeta"_s}));
 }
 
 void tst_Form2::choosingAVolume_data()
