@@ -3,7 +3,7 @@
 // as a level after the first does, for N from 1 to all of them; prints the median time of
 // ROUNDS rounds per N and its ratio to one name. The files come from memory after the first round.
 #include "search/cfindfile.h"
-#include "search/content_pass.h"
+#include "search/search_run.h"
 #include "search/text_forms.h"
 
 #include <QElapsedTimer>
@@ -27,37 +27,38 @@ QStringList readNames(const QString &path)
     return names;
 }
 
-// The assemblies, opened by path as the levels after the first open them.
-QList<Candidate> assemblies(const QByteArray &tree)
+// The assemblies, kept as the levels after the first keep them.
+class Assemblies : public SearchSink
 {
+public:
+    void missed(const Candidate &candidate) override { candidates.append(candidate); }
     QList<Candidate> candidates;
-    cFindFile finder;
-    QObject::connect(&finder, &cFindFile::MatchFound, &finder,
-                     [&](const QByteArray &name, const QByteArray &folder) {
-                         candidates.append({folder + name, platform::ListedEntry{
-                                                               nullptr, finder.matchEntry().kind}});
-                     });
-    finder.setSFileToFind("*.asm*");
-    finder.setSSearchpath(tree);
-    finder.sStartSearch();
-    return candidates;
+};
+
+QList<Candidate> assemblies(SearchRun &run, const QByteArray &tree)
+{
+    Assemblies found;
+    SearchRun::Request request;
+    request.folders = {tree};
+    request.pattern = "*.asm*";
+    // a text no assembly holds: every one is searched once and kept
+    request.texts = {{QByteArray("\x01\x02\x03 no such name")}};
+    request.searchWhileWalking = true;
+    run.run(request, found);
+    for (Candidate &candidate : found.candidates)
+        candidate.listed->folder.reset();
+    return found.candidates;
 }
 
-double searchSeconds(const QList<Candidate> &candidates, const QStringList &names)
+double searchSeconds(SearchRun &run, const QList<Candidate> &candidates, const QStringList &names)
 {
     QList<QList<QByteArray>> texts;
     for (const QString &name : names)
         texts.append(textForms(name));
-    ContentSearch search(texts, ContentSearch::Goal::EveryText);
-    ContentPass contentPass;
+    SearchSink ignored;
     QElapsedTimer timer;
     timer.start();
-    qsizetype added = 0;
-    for (qsizetype k = 0; k < candidates.size(); ++k) {
-        for (; added < candidates.size() && !contentPass.isFull(); ++added)
-            contentPass.add(candidates.at(added).path, candidates.at(added).listed);
-        contentPass.searchNext(search);
-    }
+    run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, ignored);
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
@@ -70,13 +71,15 @@ int main(int argc, char **argv)
         return 2;
     }
     const QStringList names = readNames(QString::fromLocal8Bit(argv[1]));
-    const QList<Candidate> candidates = assemblies(argv[2]);
+    cFindFile finder;
+    SearchRun run(finder);
+    const QList<Candidate> candidates = assemblies(run, argv[2]);
     const int rounds = std::max(1, QByteArray(argv[3]).toInt());
     if (names.isEmpty() || candidates.isEmpty()) {
         std::fputs("spurwerk-level-cost: no names or no assemblies\n", stderr);
         return 2;
     }
-    searchSeconds(candidates, names); // the files into memory
+    searchSeconds(run, candidates, names); // the files into memory
     double oneName = 0;
     for (const qsizetype count :
          {qsizetype(1), qsizetype(2), qsizetype(10), qsizetype(100), names.size()}) {
@@ -84,7 +87,7 @@ int main(int argc, char **argv)
             continue;
         std::vector<double> seconds;
         for (int round = 0; round < rounds; ++round)
-            seconds.push_back(searchSeconds(candidates, names.first(count)));
+            seconds.push_back(searchSeconds(run, candidates, names.first(count)));
         std::sort(seconds.begin(), seconds.end());
         const double median = seconds[seconds.size() / 2];
         if (count == 1)

@@ -273,8 +273,10 @@ void Form1::Form_Load(const QString &fileArgument)
     Label1->setText(folders.count() > 0 ? folders.entryText(0) : QString());
     lbl_aktpfad->setText(Label1->text());
     nSearch = new cFindFile(this);
-    connect(nSearch, &cFindFile::MatchFound, this, &Form1::nSearch_MatchFound);
-    connect(nSearch, &cFindFile::StopSearch, this, &Form1::nSearch_StopSearch);
+    m_run = std::make_unique<SearchRun>(*nSearch);
+    // unticked during a run, the box takes effect at the next folder
+    connect(chk_under, &QCheckBox::toggled, this,
+            [this](bool on) { m_run->setInclSubfolders(on); });
     img_stop->hide();
     Timer1->start(1000);
     if (!fileArgument.isEmpty())

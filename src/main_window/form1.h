@@ -1,11 +1,15 @@
 #pragma once
 
 #include "path_editor/main_window_link.h"
+#include "platform/windows/busy_pointer.h"
 #include "platform/windows/window_slot.h"
 #include "search/cfindfile.h"
+#include "search/search_run.h"
 
 #include <QByteArrayList>
 #include <QWidget>
+#include <memory>
+#include <optional>
 
 class ClickableLabel;
 class FolderList;
@@ -33,7 +37,7 @@ class DeferredLabelText;
 
 // The main window: search input, result list, detail panel and notes pad, and the search run
 // that every start shares.
-class Form1 : public QWidget, public MainWindowLink
+class Form1 : public QWidget, public MainWindowLink, private SearchSink
 {
     Q_OBJECT
 
@@ -43,8 +47,10 @@ public:
     Form1(SettingsStore &store, const QString &fileArgument = QString());
     ~Form1() override;
 
-    QString statusText() const override;
+    // lblStatus as the run set it last, painted or not
+    QString statusText() const;
     bool isSearchRunning() const override { return m_runInProgress; }
+    bool isSearchingContents() const override { return m_run && m_run->isSearchingContents(); }
     void pressCommand3() override;
     void setLabel1(const QString &text) override;
     QWidget *outerWindow() override { return this; }
@@ -79,12 +85,19 @@ private:
     void Command3_Click();
     void startWithFileArgument(const QString &fileArgument);
     void txt_textfind_KeyPress(const QString &keyText, int key);
-    void nSearch_MatchFound(const QByteArray &name, const QByteArray &folder);
-    void nSearch_StopSearch(bool &answer);
     void img_stop_Click();
-    void searchContents(qint64 candidateCount);
-    // lbl_stop reads "1": a stop was confirmed, or the window is closing
+    // a stop was confirmed, or the window is closing: lbl_stop reads "1"
     bool isStopConfirmed() const;
+    // what the run reports
+    void folderStarted(const QByteArray &folder) override;
+    void folderFinished(const QByteArray &folder) override;
+    void candidateFound(const QByteArray &name, const QByteArray &folder) override;
+    void folderNotListed(const QByteArray &folder, const QString &reason) override;
+    void searching(const QByteArray &path, qint64 index, qint64 count) override;
+    void progress(const QString &status) override;
+    void hit(const Candidate &candidate, const QList<qsizetype> &texts) override;
+    void fileNotRead(const QByteArray &path, const QString &reason) override;
+    void idle() override;
     // Hands the run's deferred label texts over, before texts are set directly again.
     void showRunLabels();
     void reportOutcome();
@@ -118,9 +131,10 @@ private:
     WindowSlot<frmSplash> m_splash;
     WindowSlot<frm_info> m_info;
     cFindFile *nSearch = nullptr;
-    bool bStop = false;
-    // the walk of this run left folders out after a stop request
-    bool m_walkCutShort = false;
+    // the run every start shares; it holds the stop request
+    std::unique_ptr<SearchRun> m_run;
+    RunOutcome m_runOutcome = RunOutcome::Done;
+    std::optional<BusyPointer> m_busyPointer;
     qint64 nCount = 0;
     bool m_runInProgress = false;
     bool m_closeAfterRun = false;

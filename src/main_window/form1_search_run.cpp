@@ -6,17 +6,15 @@
 #include "path_editor/form2.h"
 #include "platform/display_text.h"
 #include "platform/event_pump.h"
-#include "platform/windows/busy_pointer.h"
 #include "platform/windows/clickable_label.h"
 #include "platform/windows/controls.h"
 #include "platform/windows/deferred_label_text.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
-#include "search/cfindfile.h"
-#include "search/content_pass.h"
 #include "search/find_file_error.h"
 #include "search/name_analysis.h"
 #include "search/search_pattern.h"
+#include "search/text_forms.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -110,73 +108,76 @@ void Form1::RunSearch()
     controls::setTextColour(lbl_aktpfad, palette().color(QPalette::WindowText));
     m_unlistedFolders.clear();
     m_unreadable.clear();
-
-    const QByteArray pattern = patternForCriterion(com_krit->currentText());
-    bStop = false;
-    m_walkCutShort = false;
     nCount = 0;
     lbl_stop->setText(QStringLiteral("0"));
 
+    SearchRun::Request request;
+    request.pattern = patternForCriterion(com_krit->currentText());
+    request.inclSubfolders = chk_under->isChecked();
     const FolderList &folders = folderList();
     for (int i = 0; i < folders.count(); ++i) {
         if (folders.isTicked(i))
             m_searchedFolders->append(folders.entryPath(i));
     }
+    request.folders = m_searchedFolders->paths();
+    // the text as the run starts: editing the search box meanwhile changes the next run only
+    if (!request.folders.isEmpty() && !txt_textfind->text().isEmpty())
+        request.texts = {textForms(txt_textfind->text())};
 
-    // The walk processes events, and the purge empties List_temp: walk a copy.
-    const QByteArrayList searchedFolders = m_searchedFolders->paths();
-    // a folder inside another ticked one, or reached through links, is walked once
-    const cFindFile::Run run(*nSearch);
-    for (const QByteArray &folder : searchedFolders) {
-        nSearch->setSFileToFind(pattern);
-        nSearch->setSInclSubfolders(chk_under->isChecked());
-        Label1->setText(platform::displayText(folder));
-        m_runPath->setText(Label1->text());
-        nSearch->setSSearchpath(folder);
-        img_stop->show();
-        const BusyPointer busy;
-        nSearch->sStartSearch();
-        m_unlistedFolders.append(nSearch->unlistedFolders());
-    }
-
-    if (!searchedFolders.isEmpty() && !txt_textfind->text().isEmpty())
-        searchContents(nCount);
+    m_runOutcome = m_run->run(request, *this);
+    if (!request.texts.isEmpty() && nCount == 0)
+        PBar->setValue(0);
     showRunLabels();
     reportOutcome();
 }
 
-void Form1::searchContents(qint64 candidateCount)
+void Form1::folderStarted(const QByteArray &folder)
 {
-    if (candidateCount == 0) {
-        PBar->setValue(0);
-        return;
-    }
-    // A confirmed stop, or a close, ends the current file at its next block: a large file must
-    // not keep the window waiting. A second click on the stop image lets the pass go on.
-    ContentPass contentPass([this](const QString &status) { m_runStatus->setText(status); },
-                            [this] { return isStopConfirmed(); });
-    qint64 added = 0;
-    for (qint64 k = 0; k < candidateCount; ++k) {
-        if (k > 0 && isStopConfirmed())
-            break;
-        // the pass reads the next candidates ahead while it searches this one
-        for (; added < candidateCount && !contentPass.isFull(); ++added)
-            contentPass.add(m_candidates->pathAt(static_cast<int>(added)));
-        setProgressPaintedLater(PBar, static_cast<int>((k + 1) * 100 / candidateCount));
-        const int row = static_cast<int>(k);
-        m_runPath->setText(m_candidates->textAt(row));
-        const QByteArray path = m_candidates->pathAt(row);
-        const ContentSearchResult result = contentPass.searchNext(txt_textfind->text());
-        if (result.outcome == ContentSearchOutcome::Found)
-            m_results->append(path);
-        else if (result.outcome == ContentSearchOutcome::Unreadable)
-            m_unreadable.append(path);
-    }
+    Label1->setText(platform::displayText(folder));
+    m_runPath->setText(Label1->text());
+    img_stop->show();
+    m_busyPointer.emplace();
+}
+
+void Form1::folderFinished(const QByteArray &)
+{
+    m_busyPointer.reset();
+}
+
+void Form1::folderNotListed(const QByteArray &folder, const QString &reason)
+{
+    m_unlistedFolders.append({folder, reason});
+}
+
+void Form1::searching(const QByteArray &path, qint64 index, qint64 count)
+{
+    setProgressPaintedLater(PBar, static_cast<int>((index + 1) * 100 / count));
+    m_runPath->setText(platform::displayText(path));
+}
+
+void Form1::progress(const QString &status)
+{
+    m_runStatus->setText(status);
+}
+
+void Form1::hit(const Candidate &candidate, const QList<qsizetype> &)
+{
+    m_results->append(candidate.path);
+}
+
+void Form1::fileNotRead(const QByteArray &path, const QString &)
+{
+    m_unreadable.append(path);
+}
+
+void Form1::idle()
+{
+    platform::processPendingEvents();
 }
 
 bool Form1::isStopConfirmed() const
 {
-    return lbl_stop->text() == QStringLiteral("1");
+    return m_run->stopRequest() == RunStop::Everything;
 }
 
 void Form1::showRunLabels()
@@ -190,19 +191,20 @@ void Form1::reportOutcome()
     lblStatus->setText(QStringLiteral("Suche abgeschlossen"));
     Label6->setText(QString::number(m_results->count()));
     if (m_results->count() == 0) {
-        // After the exit image every window is unloaded and the process ends with this run.
-        if (!m_exiting) {
+        // After the exit image every window is unloaded and the process ends with this run; a
+        // close ends it once the run has wound down.
+        if (!m_exiting && !m_closeAfterRun) {
             frmSplash *notice = m_splash.load();
             notice->show();
             notice->raise();
         }
         lblStatus->setText(QStringLiteral("keine Treffer"));
     }
-    if (isStopConfirmed())
+    if (m_runOutcome == RunOutcome::Stopped)
         lblStatus->setText(QStringLiteral("Suche abgebrochen"));
     // The status line is too narrow for the notes; the folder line is free once the run is over.
     QStringList notes;
-    if (!isStopConfirmed() && m_walkCutShort)
+    if (m_runOutcome == RunOutcome::Incomplete)
         notes.append(incompleteNote);
     if (!m_unlistedFolders.isEmpty())
         notes.append(notReadSummary(m_unlistedFolders.size(), "Verzeichnis", "Verzeichnisse"));
@@ -278,38 +280,33 @@ void Form1::txt_textfind_KeyPress(const QString &keyText, int key)
         runSearchFromHandler();
 }
 
-void Form1::nSearch_MatchFound(const QByteArray &name, const QByteArray &folder)
+// The run processes pending events right after this.
+void Form1::candidateFound(const QByteArray &name, const QByteArray &folder)
 {
     m_candidates->append(folder + name);
     ++nCount;
     m_runStatus->setText(QString::number(nCount));
-    platform::processPendingEvents();
 }
 
-void Form1::nSearch_StopSearch(bool &answer)
-{
-    if (bStop) {
-        answer = true;
-        m_walkCutShort = true;
-    }
-    platform::processPendingEvents();
-}
-
+// The first click stops the walk and, once confirmed, the content pass; a second click takes the
+// content pass's stop back, and the walk stays stopped.
 void Form1::img_stop_Click()
 {
-    bStop = true;
     Command3->setEnabled(true);
-    if (lbl_stop->text().toInt() != 0) {
+    if (isStopConfirmed()) {
+        m_run->requestStop(RunStop::Walk);
         lbl_stop->setText(QStringLiteral("0"));
         return;
     }
+    m_run->requestStop(RunStop::Walk);
     platform::showMessage(this, QStringLiteral("Die Suche wurde abgebrochen !"));
+    m_run->requestStop(RunStop::Everything);
     lbl_stop->setText(QStringLiteral("1"));
 }
 
 void Form1::requestStopForClose()
 {
-    bStop = true;
+    m_run->requestStop(RunStop::Everything);
     lbl_stop->setText(QStringLiteral("1"));
     m_closeAfterRun = !m_exiting;
 }

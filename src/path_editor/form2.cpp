@@ -9,13 +9,13 @@
 #include "platform/windows/message_box.h"
 #include "platform/windows/twips.h"
 #include "platform/windows/window_geometry.h"
-#include "search/content_search.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <utility>
 
 using controls::place;
 
@@ -106,12 +106,12 @@ void Form2::Form_Load()
 {
     window_geometry::centreOnScreen(this);
     m_folderList->load(m_store);
-    cmd_search->setEnabled(!m_mainWindow.statusText().startsWith(contentSearchStatusStart));
+    cmd_search->setEnabled(!m_mainWindow.isSearchingContents());
 }
 
 bool Form2::isSearchRequested() const
 {
-    return lbl_status->text() == searchRequested;
+    return m_searchRequested;
 }
 
 void Form2::setSearchEnabled(bool enabled)
@@ -126,6 +126,7 @@ void Form2::cmd_brows_Click()
 
 void Form2::List1_Click(const QModelIndex &index)
 {
+    m_clickedRow = index.row();
     Label9->setText(QString::number(index.row()));
     fillText3(m_folderList->entryPath(index.row()));
 }
@@ -144,9 +145,9 @@ void Form2::Text3_KeyPress()
 
 void Form2::Command4_Click()
 {
-    if (Label9->text().isEmpty())
+    if (!m_clickedRow)
         return;
-    m_folderList->remove(Label9->text().toInt());
+    m_folderList->remove(*std::exchange(m_clickedRow, std::nullopt));
     Label9->clear();
 }
 
@@ -174,6 +175,7 @@ void Form2::cmd_search_Click()
         return;
     const HandlerScope running(this);
     placeBesideMainWindow();
+    m_searchRequested = true;
     lbl_status->setText(searchRequested);
     m_mainWindow.pressCommand3();
     unload();

@@ -2,6 +2,8 @@
 
 #include "platform/windows/form.h"
 
+#include <optional>
+
 class BrowsePanel;
 class FolderList;
 class MainWindowLink;
@@ -22,7 +24,7 @@ public:
     Form2(SettingsStore &store, MainWindowLink &mainWindow);
 
     FolderList &folderList() { return *m_folderList; }
-    // True once "Suchen" asked the main window for a run (lbl_status reads "suche...").
+    // True once "Suchen" asked the main window for a run.
     bool isSearchRequested() const;
     void setSearchEnabled(bool enabled);
 
@@ -47,6 +49,10 @@ private:
     // the path Text3 was last filled with, as bytes; it stands for Text3 while the text is
     // unchanged
     QByteArray m_text3Path;
+    // the row of List1 last clicked, which "-" removes; Label9 shows it
+    std::optional<int> m_clickedRow;
+    // "Suchen" has pressed the main window's "Suche starten"; lbl_status shows "suche..."
+    bool m_searchRequested = false;
 
     QLabel *Label8;
     QLineEdit *Text6;

@@ -8,9 +8,9 @@ class QWidget;
 class MainWindowLink
 {
 public:
-    // The status line lblStatus, as a running search sees it.
-    virtual QString statusText() const = 0;
     virtual bool isSearchRunning() const = 0;
+    // The run has got to searching the files' contents.
+    virtual bool isSearchingContents() const = 0;
     // Presses "Suche starten": runs its click handler at once and returns when it has finished.
     virtual void pressCommand3() = 0;
     // The hidden label Label1, the folder currently searched.

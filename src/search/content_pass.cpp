@@ -1,7 +1,6 @@
 #include "search/content_pass.h"
 
 #include "platform/raw_file.h"
-#include "search/text_forms.h"
 
 #include <utility>
 
@@ -35,15 +34,6 @@ void ContentPass::add(const QByteArray &path, const std::optional<platform::List
 bool ContentPass::isFull() const
 {
     return m_pending.size() > readAheadFiles;
-}
-
-ContentSearchResult ContentPass::searchNext(const QString &text)
-{
-    if (!m_search || text != m_text) {
-        m_text = text;
-        m_search.emplace(QList<QList<QByteArray>>{textForms(text)});
-    }
-    return searchNext(*m_search);
 }
 
 ContentSearchResult ContentPass::searchNext(ContentSearch &search)

@@ -8,12 +8,11 @@
 #include <deque>
 #include <optional>
 
-// The content pass of a run: searches candidates in the order they are added, each for the text
-// given at its turn. While the files come from the disk rather than from memory, it asks the
-// kernel to read the next few candidates' first bytes ahead, so that the disk works on them
-// while the current one is searched. What it holds is bounded: between two calls no file is
-// open, only the folders of pending candidates that came from a walk, and it asks for the
-// first bytes of the pending candidates only.
+// The content pass of a run: searches candidates in the order they are added. While the files come
+// from the disk rather than from memory, it asks the kernel to read the next few candidates' first
+// bytes ahead, so that the disk works on them while the current one is searched. What it holds is
+// bounded: between two calls no file is open, only the folders of pending candidates that came from
+// a walk, and it asks for the first bytes of the pending candidates only.
 class ContentPass
 {
 public:
@@ -28,7 +27,6 @@ public:
     // The candidate searchNext searches; there must be one.
     const Candidate &next() const { return m_pending.front().candidate; }
     // Searches the oldest candidate not searched yet and drops it.
-    ContentSearchResult searchNext(const QString &text);
     ContentSearchResult searchNext(ContentSearch &search);
 
 private:
@@ -44,9 +42,6 @@ private:
     StatusSink m_status;
     StopRequest m_stopRequested;
     std::deque<Pending> m_pending;
-    // the search for the text of the last turn
-    QString m_text;
-    std::optional<ContentSearch> m_search;
     // how many more files found in memory the pass reads ahead for: reading ahead while above 0
     int m_readAheadSpan = 0;
 };

@@ -2,11 +2,49 @@
 
 #include "platform/file_lookup.h"
 #include "platform/windows_1252.h"
-#include "search/content_pass.h"
 #include "search/name_analysis.h"
 #include "search/text_forms.h"
 
 #include <utility>
+
+namespace {
+
+// What a level's search tells: the found files and those left go to the levels, the rest to the
+// front end's sink.
+class LevelSink : public SearchSink
+{
+public:
+    LevelSink(SearchSink &frontEnd,
+              std::function<void(const Candidate &, const QList<qsizetype> &)> found,
+              QList<Candidate> &left)
+        : m_frontEnd(frontEnd)
+        , m_found(std::move(found))
+        , m_left(left)
+    {}
+
+    void searching(const QByteArray &path, qint64 index, qint64 count) override
+    {
+        m_frontEnd.searching(path, index, count);
+    }
+    void progress(const QString &status) override { m_frontEnd.progress(status); }
+    void hit(const Candidate &candidate, const QList<qsizetype> &texts) override
+    {
+        m_found(candidate, texts);
+    }
+    void missed(const Candidate &candidate) override { m_left.append(candidate); }
+    void fileNotRead(const QByteArray &path, const QString &reason) override
+    {
+        m_frontEnd.fileNotRead(path, reason);
+    }
+    void idle() override { m_frontEnd.idle(); }
+
+private:
+    SearchSink &m_frontEnd;
+    std::function<void(const Candidate &, const QList<qsizetype> &)> m_found;
+    QList<Candidate> &m_left;
+};
+
+} // namespace
 
 QString referenceName(const QByteArray &path)
 {
@@ -40,8 +78,7 @@ void WhereUsed::addReported(const QByteArray &path)
     m_names.append(name);
 }
 
-qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unreadable,
-                                     const std::function<void()> &afterEach)
+qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, const Found &found)
 {
     const QStringList names = std::exchange(m_names, {});
     if (names.isEmpty())
@@ -49,31 +86,24 @@ qsizetype WhereUsed::searchNextLevel(const Found &found, const Unreadable &unrea
     QList<QList<QByteArray>> texts;
     for (const QString &name : names)
         texts.append(textForms(name));
-    ContentSearch search(texts, ContentSearch::Goal::EveryText);
 
-    ContentPass contentPass;
     QList<Candidate> left;
-    qsizetype added = 0;
     qsizetype reported = 0;
-    for (const Candidate &candidate : std::as_const(m_candidates)) {
-        // the pass reads the next candidates ahead while it searches this one
-        for (; added < m_candidates.size() && !contentPass.isFull(); ++added)
-            contentPass.add(m_candidates.at(added).path, m_candidates.at(added).listed);
-        const ContentSearchResult result = contentPass.searchNext(search);
-        if (result.outcome == ContentSearchOutcome::Found) {
-            QStringList held;
-            for (const qsizetype text : result.texts)
-                held.append(names.at(text));
-            found(candidate.path, held);
+    LevelSink levelSink(
+        sink,
+        [&](const Candidate &candidate, const QList<qsizetype> &held) {
+            QStringList heldNames;
+            for (const qsizetype text : held)
+                heldNames.append(names.at(text));
+            found(candidate.path, heldNames);
             addReported(candidate.path);
             ++reported;
-        } else if (result.outcome == ContentSearchOutcome::Unreadable) {
-            unreadable(candidate.path, result.error);
-        } else {
-            left.append(candidate);
-        }
-        afterEach();
-    }
+        },
+        left);
+    const QList<Candidate> candidates = std::exchange(m_candidates, {});
+    if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelSink) ==
+        RunOutcome::Stopped)
+        return 0;
     m_candidates = std::move(left);
     return reported;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/content_search.h"
+#include "search/search_run.h"
 
 #include <QByteArray>
 #include <QList>
@@ -32,14 +33,12 @@ public:
     // names: the names of the level before that the file holds, in the order their files were
     // reported
     using Found = std::function<void(const QByteArray &path, const QStringList &names)>;
-    using Unreadable = std::function<void(const QByteArray &path, const QString &why)>;
-    // Searches the candidates left, in the walk's order, for the names of the files the last
-    // level reported, and reports those that hold one. A file that cannot be read is reported
-    // once, and searched no more. afterEach runs after each candidate, found or not. Returns how
-    // many files it found: none ends the walk up the levels, as does a level without names that
-    // were not searched before.
-    qsizetype searchNextLevel(const Found &found, const Unreadable &unreadable,
-                              const std::function<void()> &afterEach);
+    // Searches the candidates left through the run, in the walk's order, for the names of the
+    // files the last level reported, and reports those that hold one to found; the sink hears
+    // the rest but for the candidates missed. A file that cannot be read is reported once, and
+    // searched no more. Returns how many files it found: none ends the walk up the levels, as
+    // does a level without names that were not searched before, or a stop.
+    qsizetype searchNextLevel(SearchRun &run, SearchSink &sink, const Found &found);
 
 private:
     QList<Candidate> m_candidates;

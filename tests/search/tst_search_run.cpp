@@ -1,0 +1,243 @@
+#include "search/cfindfile.h"
+#include "search/search_run.h"
+#include "search/text_forms.h"
+
+#include "test_tree.h"
+
+#include <QTest>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Writes down what a run reports, paths relative to the tree, and acts at a given step.
+class RecordingSink : public SearchSink
+{
+public:
+    explicit RecordingSink(const TestTree &tree)
+        : m_root(tree.root() + '/')
+    {}
+
+    QByteArrayList candidates;
+    QByteArrayList hits;
+    QByteArrayList notRead;
+    QByteArrayList notListed;
+    QByteArrayList searched; // "path index/count"
+    int blocks = 0;
+    // run at each candidate found, and at each block
+    std::function<void()> atCandidate;
+    std::function<void()> atBlock;
+
+    void candidateFound(const QByteArray &name, const QByteArray &folder) override
+    {
+        candidates.append(relative(folder + name));
+        if (atCandidate)
+            atCandidate();
+    }
+    void folderNotListed(const QByteArray &folder, const QString &) override
+    {
+        notListed.append(relative(folder));
+    }
+    void searching(const QByteArray &path, qint64 index, qint64 count) override
+    {
+        searched.append(relative(path) + ' ' + QByteArray::number(index) + '/' +
+                        QByteArray::number(count));
+    }
+    void progress(const QString &) override
+    {
+        ++blocks;
+        if (atBlock)
+            atBlock();
+    }
+    void hit(const Candidate &candidate, const QList<qsizetype> &) override
+    {
+        hits.append(relative(candidate.path));
+    }
+    void fileNotRead(const QByteArray &path, const QString &) override
+    {
+        notRead.append(relative(path));
+    }
+
+private:
+    QByteArray relative(const QByteArray &path) const
+    {
+        return path.startsWith(m_root) ? path.sliced(m_root.size()) : path;
+    }
+    QByteArray m_root;
+};
+
+SearchRun::Request assembliesHolding(const TestTree &tree, const QByteArrayList &folders,
+                                     const QString &text)
+{
+    SearchRun::Request request;
+    for (const QByteArray &folder : folders)
+        request.folders.append(tree.path(folder));
+    request.pattern = "*.asm*";
+    request.texts = {textForms(text)};
+    return request;
+}
+
+} // namespace
+
+class tst_SearchRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void reportsWhatTheWalkAndTheContentPassFind_data();
+    void reportsWhatTheWalkAndTheContentPassFind();
+    void stopRequests_data();
+    void stopRequests();
+    void levelsSearchTheCandidatesLeftAgain();
+};
+
+void tst_SearchRun::reportsWhatTheWalkAndTheContentPassFind_data()
+{
+    QTest::addColumn<QByteArrayList>("folders");
+    QTest::addColumn<QByteArrayList>("candidates");
+    QTest::addColumn<QByteArrayList>("hits");
+    QTest::addColumn<QByteArrayList>("notListed");
+
+    const QByteArrayList aCandidates{"a/1.asm", "a/2.asm.3", "a/sub/3.asm"};
+    const QByteArrayList aHits{"a/1.asm", "a/sub/3.asm"};
+    QTest::addRow("a folder") << QByteArrayList{"a"} << aCandidates << aHits << QByteArrayList{};
+    // every folder once, however many of the run's folders and links lead to it
+    QTest::addRow("folders inside others, and a link")
+        << QByteArrayList{"a/sub", "a", "link", "a"}
+        << QByteArrayList{"a/sub/3.asm", "a/1.asm", "a/2.asm.3"}
+        << QByteArrayList{"a/sub/3.asm", "a/1.asm"} << QByteArrayList{};
+    QTest::addRow("gone, and not a folder") << QByteArrayList{"weg", "a", "b.asm"} << aCandidates
+                                            << aHits << QByteArrayList{"weg/", "b.asm/"};
+    QTest::addRow("no folder") << QByteArrayList{} << QByteArrayList{} << QByteArrayList{}
+                               << QByteArrayList{};
+}
+
+// Searched after the walk or while it goes on, a run reports the same, in the walk's order.
+void tst_SearchRun::reportsWhatTheWalkAndTheContentPassFind()
+{
+    QFETCH(QByteArrayList, folders);
+    QFETCH(QByteArrayList, candidates);
+    TestTree tree;
+    tree.add({"a/1.asm:HUB", "a/2.asm.3:hub", "a/sub/3.asm:..HUB", "a/4.drw:HUB", "b.asm:HUB",
+              "link->a"});
+    for (const bool whileWalking : {false, true}) {
+        cFindFile finder;
+        SearchRun run(finder);
+        RecordingSink sink(tree);
+        SearchRun::Request request = assembliesHolding(tree, folders, u"HUB"_s);
+        request.searchWhileWalking = whileWalking;
+
+        QCOMPARE(run.run(request, sink), RunOutcome::Done);
+
+        QCOMPARE(sink.candidates, candidates);
+        QTEST(sink.hits, "hits");
+        QTEST(sink.notListed, "notListed");
+        QByteArrayList searched;
+        for (qsizetype i = 0; i < candidates.size(); ++i)
+            searched.append(candidates.at(i) + ' ' + QByteArray::number(i) + '/' +
+                            QByteArray::number(whileWalking ? -1 : candidates.size()));
+        QCOMPARE(sink.searched, searched);
+    }
+}
+
+void tst_SearchRun::stopRequests_data()
+{
+    QTest::addColumn<RunStop>("stop");
+    QTest::addColumn<QByteArrayList>("folders");
+    QTest::addColumn<bool>("atFirstCandidate"); // otherwise at the 100th block of the first file
+    QTest::addColumn<RunOutcome>("outcome");
+    QTest::addColumn<QByteArrayList>("candidates"); // in the order of their paths
+    QTest::addColumn<int>("hits");
+
+    // each folder reports its own matches, no walk enters a sub-folder
+    const QByteArrayList topLevels{"a/1.asm", "a/2.asm", "b/4.asm"};
+    QTest::addRow("the walk, at the first candidate")
+        << RunStop::Walk << QByteArrayList{"a", "b"} << true << RunOutcome::Incomplete << topLevels
+        << 3;
+    // the first candidate is searched all the same
+    QTest::addRow("everything, at the first candidate")
+        << RunStop::Everything << QByteArrayList{"a", "b"} << true << RunOutcome::Stopped
+        << topLevels << 1;
+    // a large file must not keep the user waiting: it ends at its next block, not searched
+    QTest::addRow("everything, inside a large file")
+        << RunStop::Everything << QByteArrayList{"c"} << false << RunOutcome::Stopped
+        << QByteArrayList{"c/big.asm", "c/sub/6.asm"} << 0;
+}
+
+void tst_SearchRun::stopRequests()
+{
+    QFETCH(RunStop, stop);
+    QFETCH(QByteArrayList, folders);
+    QFETCH(bool, atFirstCandidate);
+    constexpr qint64 bigSize = qint64(1) << 30;
+    constexpr int stopAtBlock = 100;
+    TestTree tree;
+    tree.add({"a/1.asm:HUB", "a/2.asm:HUB", "a/sub/3.asm:HUB", "b/4.asm:HUB", "b/sub/5.asm:HUB",
+              "c/sub/6.asm:HUB"});
+    // the text at the very end: only a search to the end finds it
+    tree.addSparseFile("c/big.asm", bigSize, bigSize - 3, "HUB");
+    cFindFile finder;
+    SearchRun run(finder);
+    RecordingSink sink(tree);
+    if (atFirstCandidate)
+        sink.atCandidate = [&] { run.requestStop(stop); };
+    else
+        sink.atBlock = [&] {
+            if (sink.blocks == stopAtBlock)
+                run.requestStop(stop);
+        };
+
+    QTEST(run.run(assembliesHolding(tree, folders, u"HUB"_s), sink), "outcome");
+
+    std::sort(sink.candidates.begin(), sink.candidates.end());
+    QTEST(sink.candidates, "candidates");
+    QTEST(int(sink.hits.size()), "hits");
+    if (!atFirstCandidate)
+        QCOMPARE(sink.blocks, stopAtBlock);
+    // the next run starts without the request
+    RecordingSink next(tree);
+    QCOMPARE(run.run(assembliesHolding(tree, {"b"}, u"HUB"_s), next), RunOutcome::Done);
+    QCOMPARE(next.hits.size(), 2);
+}
+
+// The candidates a level did not find are searched again for other texts, all at once, and
+// each is reported with the texts it holds.
+void tst_SearchRun::levelsSearchTheCandidatesLeftAgain()
+{
+    TestTree tree;
+    tree.add(
+        {"a/1.asm:HUB", "a/2.asm:GEAR and BOLT", "a/3.asm:BOLT", "a/4.asm:none", "a/5.asm:GEAR"});
+    cFindFile finder;
+    SearchRun run(finder);
+    struct Left : RecordingSink
+    {
+        using RecordingSink::RecordingSink;
+        QList<Candidate> left;
+        QList<QList<qsizetype>> texts;
+        void missed(const Candidate &candidate) override { left.append(candidate); }
+        void hit(const Candidate &candidate, const QList<qsizetype> &held) override
+        {
+            RecordingSink::hit(candidate, held);
+            texts.append(held);
+        }
+    } first(tree);
+    SearchRun::Request request = assembliesHolding(tree, {"a"}, u"HUB"_s);
+    request.searchWhileWalking = true;
+    run.run(request, first);
+    std::sort(first.left.begin(), first.left.end(),
+              [](const Candidate &a, const Candidate &b) { return a.path < b.path; });
+    QCOMPARE(first.left.size(), 4);
+
+    Left second(tree);
+    QCOMPARE(
+        run.searchAgain(first.left, {{"BOLT"}, {"GEAR"}}, ContentSearch::Goal::EveryText, second),
+        RunOutcome::Done);
+
+    QCOMPARE(second.hits, (QByteArrayList{"a/2.asm", "a/3.asm", "a/5.asm"}));
+    QCOMPARE(second.texts, (QList<QList<qsizetype>>{{0, 1}, {0}, {1}}));
+    QCOMPARE(second.left.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_SearchRun)
+#include "tst_search_run.moc"
