@@ -25,6 +25,11 @@ void FindOutput::folderNotListed(const QByteArray &folder, const QString &reason
     complain(folder, QStringLiteral("cannot be listed: ") + reason);
 }
 
+void FindOutput::folderListedPartly(const QByteArray &folder, const QString &reason)
+{
+    complain(folder, QStringLiteral("cannot be listed completely: ") + reason);
+}
+
 void FindOutput::walkFailed(const QByteArray &folder, const FindFileError &error)
 {
     complain(folder, error.description);

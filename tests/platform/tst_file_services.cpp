@@ -76,7 +76,7 @@ void tst_FileServices::lookupTellsWhatAPathNames_data()
     QTest::addRow("folder") << QByteArray("top") << FileKind::Folder;
     QTest::addRow("link to a folder") << QByteArray("top/to_old") << FileKind::Folder;
     QTest::addRow("FIFO") << QByteArray("top/pipe.prt") << FileKind::System;
-    QTest::addRow("dangling link") << QByteArray("top/dangling") << FileKind::System;
+    QTest::addRow("dangling link") << QByteArray("top/dangling") << FileKind::Inaccessible;
     QTest::addRow("missing") << QByteArray("top/missing.prt") << FileKind::Inaccessible;
     QTest::addRow("below a file") << QByteArray("top/hub.prt/x") << FileKind::Inaccessible;
 }
@@ -294,7 +294,7 @@ void tst_FileServices::pathsLongerThanTheSystemTakesAtOnce_data()
     QTest::addRow("link to a file") << QByteArray("to_hub") << FileKind::Ordinary;
     QTest::addRow("folder") << QByteArray("sub") << FileKind::Folder;
     QTest::addRow("folder with its trailing /") << QByteArray("sub/") << FileKind::Folder;
-    QTest::addRow("dangling link") << QByteArray("dangling") << FileKind::System;
+    QTest::addRow("dangling link") << QByteArray("dangling") << FileKind::Inaccessible;
     QTest::addRow("missing") << QByteArray("missing.prt") << FileKind::Inaccessible;
 }
 

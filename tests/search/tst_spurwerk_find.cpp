@@ -130,10 +130,24 @@ void tst_SpurwerkFind::run_data()
         << QByteArray("~/top/sub/b.asm\n~/top/a.asm\n") << QByteArrayList{};
     // a FIFO opened for reading without a writer would block the run for good
     QTest::addRow("what is not a file is passed over quietly")
-        << QByteArrayList{"top/pipe.asm|", "top/socket.asm=", "top/dangling.asm->nowhere",
-                          "top/folder.asm/", "top/sub/hub.asm:PART_0042"}
+        << QByteArrayList{"top/pipe.asm|", "top/socket.asm=", "top/folder.asm/",
+                          "top/sub/hub.asm:PART_0042"}
         << QByteArrayList{} << QByteArrayList{"--type", "asm", "PART_0042", "~/top"} << 0
         << QByteArray("~/top/sub/hub.asm\n") << QByteArrayList{};
+    // grep -R names them too: a hit behind such a link would be missed without a word
+    QTest::addRow("links that cannot be followed are named")
+        << QByteArrayList{"d1/teil.asm->nowhere",
+                          "d2/self.asm->self.asm",
+                          "locked/inner.asm:PART_0042",
+                          "locked/dir/x.asm:PART_0042",
+                          "d3/into.asm->../locked/inner.asm",
+                          "d4/into->../locked/dir",
+                          "d4/hub.asm:PART_0042"}
+        << QByteArrayList{"locked"}
+        << QByteArrayList{"--type", "asm", "PART_0042", "~/d1", "~/d2", "~/d3", "~/d4"} << 2
+        << QByteArray("~/d4/hub.asm\n")
+        << QByteArrayList{"spurwerk-find: ~/d4/into/" + listing, "spurwerk-find: ~/d1/teil.asm: ",
+                          "spurwerk-find: ~/d2/self.asm: ", "spurwerk-find: ~/d3/into.asm: "};
     QTest::addRow("a missing folder is named, the search goes on")
         << QByteArrayList{"a/z.asm:PART_0042"} << QByteArrayList{}
         << QByteArrayList{"PART_0042", "~/missing", "~/a"} << 2 << QByteArray("~/a/z.asm\n")
