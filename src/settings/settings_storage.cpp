@@ -107,9 +107,9 @@ SaveResult SettingsStore::Storage::sync()
         return {SaveResult::Outcome::Refused, m_fileName};
     if (const int error = platform::makeFolders(m_path.left(m_path.lastIndexOf('/'))))
         return {SaveResult::Outcome::NotWritten, m_fileName, error};
-    // Another copy's save between our read and our write would be lost; the lock file is the one
-    // QSettings takes, so earlier versions of the program wait for us too. Where no lock file can
-    // be made, the write itself will say why.
+    // Another copy's save between our read and our write would be lost. The lock file is the one
+    // QSettings takes, so a save by an earlier version of the program waits for ours too. Where
+    // no lock file can be made, the write itself will say why.
     QLockFile lock(m_fileName + QStringLiteral(".lock"));
     if (!lock.tryLock(lockWaitMilliseconds) && lock.error() == QLockFile::LockFailedError)
         return {SaveResult::Outcome::NotWritten, m_fileName, EWOULDBLOCK};
