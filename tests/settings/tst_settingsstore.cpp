@@ -51,6 +51,7 @@ private Q_SLOTS:
     void twoCopiesKeepEachOthersChanges_data();
     void twoCopiesKeepEachOthersChanges();
     void saveWaitsForAnothersSave();
+    void symbolicLinkStaysOne_data();
     void symbolicLinkStaysOne();
     void convertedValue_data();
     void convertedValue();
@@ -581,20 +582,31 @@ void tst_SettingsStore::saveWaitsForAnothersSave()
     QCOMPARE(reread.value(Key::SearchText), u"4711"_s);
 }
 
+void tst_SettingsStore::symbolicLinkStaysOne_data()
+{
+    QTest::addColumn<QByteArray>("kept"); // what the file the link leads to holds; empty: none yet
+    QTest::addRow("to a file") << QByteArray("[Optionen]\nANZI=-1\n");
+    QTest::addRow("to a file not made yet") << QByteArray();
+}
+
 void tst_SettingsStore::symbolicLinkStaysOne()
 {
+    QFETCH(QByteArray, kept);
     TestTree tree;
-    const QByteArray kept = tree.addFile("dotfiles/spurwerk.conf", "[Optionen]\nANZI=-1\n");
+    const QByteArray keptFile = kept.isEmpty() ? tree.addFolder("dotfiles") + "/spurwerk.conf"
+                                               : tree.addFile("dotfiles/spurwerk.conf", kept);
     QDir().mkpath(QFileInfo(SettingsFile::path()).path());
-    QVERIFY(QFile::link(QFile::decodeName(kept), SettingsFile::path()));
+    QVERIFY(QFile::link(QFile::decodeName(keptFile), SettingsFile::path()));
 
     SettingsStore store;
+    QVERIFY(store.canSave());
     store.setValue(Key::SliderValue, QStringLiteral("37"));
     QVERIFY(store.sync().saved());
 
     QVERIFY(QFileInfo(SettingsFile::path()).isSymLink());
-    QCOMPARE(contentsOf(QFile::decodeName(kept)),
-             QByteArray("[Optionen]\nANZI=-1\nslider1.value=37\n"));
+    QCOMPARE(contentsOf(QFile::decodeName(keptFile)),
+             kept.isEmpty() ? QByteArray("[Optionen]\nslider1.value=37\n")
+                            : QByteArray("[Optionen]\nANZI=-1\nslider1.value=37\n"));
 }
 
 void tst_SettingsStore::convertedValue_data()
