@@ -116,9 +116,11 @@ SaveResult SettingsStore::Storage::sync()
     return mergeAndWrite();
 }
 
-// What this copy changed since the file was read goes into the file as it is now. A value that
+// What this copy changed since it read the file goes into the file as it is now. A value that
 // another copy changed meanwhile to something else stays as that copy saved it; the folder list
-// counts as one value, so that no list is made of two.
+// counts as one value, so that no list is made of two. Values that only the other copy changed
+// are written as it left them, but this copy keeps showing its own: they are not what its user
+// saw, and setting them back unchanged at a close must not count as a change.
 SaveResult SettingsStore::Storage::mergeAndWrite()
 {
     const FileContents file = readFile();
@@ -181,21 +183,30 @@ SaveResult SettingsStore::Storage::mergeAndWrite()
             return {SaveResult::Outcome::NotWritten, m_fileName, written.error};
     }
     if (conflicting.isEmpty()) {
-        takeSections(merged);
+        m_fileSections = m_sections;
         return {};
     }
-    // Ours are left out of the file and of this store, so that no later save writes them
-    // unasked; they stay to be rescued.
-    ini::Sections outvoted = merged;
+    // The file with ours instead of the other copy's, to rescue ours.
+    m_outvoted = merged;
     for (const QString &group : std::as_const(conflicting)) {
         QStringList ownKeys;
         for (const QString &key : known.value(group))
             if (m_places.contains(key))
                 ownKeys.append(key);
-        putOurs(outvoted, ownKeys);
+        putOurs(m_outvoted, ownKeys);
     }
-    takeSections(merged);
-    m_outvoted = std::move(outvoted);
+    // Where both changed a value, this copy takes the other's, so that no later save of it
+    // writes ours unasked.
+    for (const QString &group : std::as_const(conflicting)) {
+        for (const QString &key : known.value(group)) {
+            for (const Place &place : m_places.value(key))
+                m_sections[place.section].remove(place.key);
+            for (const Place &place : diskPlaces.value(key))
+                m_sections[place.section][place.key] = disk.value(place.section).value(place.key);
+        }
+    }
+    m_places = placesIn(m_sections);
+    m_fileSections = m_sections;
     conflicting.sort();
     return {SaveResult::Outcome::Conflict, m_fileName, 0, conflicting};
 }

@@ -70,10 +70,11 @@ private:
     QString m_fileName;
     QByteArray m_path;
     QString m_readProblem; // why the existing file could not be read: then it is never written
-    ini::Sections m_fileSections; // as in the file when it was read or last written
-    ini::Sections m_sections;     // m_fileSections with the values set since
-    Places m_places;              // of m_sections
-    QString m_section;            // the section's spelling that new keys go into
+    // As this copy knows the file: as it read it, with what it wrote since.
+    ini::Sections m_fileSections;
+    ini::Sections m_sections; // m_fileSections with the values set since
+    Places m_places;          // of m_sections
+    QString m_section;        // the section's spelling that new keys go into
     // After a sync that left values of this copy out for another's: the file with them, to
     // rescue them. Empty otherwise.
     ini::Sections m_outvoted;
