@@ -39,12 +39,14 @@ QByteArray reachableProgram()
     return program;
 }
 
-// QProcess takes arguments as QString, which cannot carry every byte: spawn directly.
-Run spurwerkFind(const QList<QByteArray> &arguments)
+// QProcess takes arguments as QString, which cannot carry every byte: spawn directly. Standard
+// output goes to outputTo when given (and is then not read back).
+Run spurwerkFind(const QList<QByteArray> &arguments, const QByteArray &outputTo = {})
 {
     Run run;
     const QTemporaryDir outputs;
-    const QByteArray outPath = QFile::encodeName(outputs.filePath(QStringLiteral("out")));
+    const QByteArray outPath =
+        outputTo.isEmpty() ? QFile::encodeName(outputs.filePath(QStringLiteral("out"))) : outputTo;
     const QByteArray errPath = QFile::encodeName(outputs.filePath(QStringLiteral("err")));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -67,7 +69,7 @@ Run spurwerkFind(const QList<QByteArray> &arguments)
     run.exitCode = WEXITSTATUS(status);
     QFile out(QFile::decodeName(outPath));
     QFile err(QFile::decodeName(errPath));
-    if (out.open(QIODevice::ReadOnly))
+    if (outputTo.isEmpty() && out.open(QIODevice::ReadOnly))
         run.out = out.readAll();
     if (err.open(QIODevice::ReadOnly))
         run.err = err.readAll();
@@ -281,6 +283,13 @@ void tst_SpurwerkFind::helpExplains()
     for (const char *topic : {"--type", "--no-subfolders", "--levels N", "--null", "TEXT FOLDER...",
                               "LEVEL<TAB>PATH<TAB>NAMES", "Exit status"})
         QVERIFY2(run.out.contains(topic), topic);
+
+    // as grep: a help nobody could read is no success
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full");
+    const Run lost = spurwerkFind({"--help"}, "/dev/full");
+    QCOMPARE(lost.exitCode, 2);
+    QCOMPARE(lost.err, "spurwerk-find: write error: " + QByteArray(std::strerror(ENOSPC)) + '\n');
 }
 
 void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()
