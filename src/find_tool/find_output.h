@@ -35,4 +35,5 @@ private:
     WhereUsed *m_whereUsed;
     bool m_found = false;
     bool m_troubled = false;
+    qint64 m_blocks = 0;
 };
