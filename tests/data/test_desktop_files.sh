@@ -24,10 +24,9 @@ if have desktop-file-validate; then
     done
 fi
 
+# the AppStream description, and the desktop entry it names
 if have appstreamcli; then
-    for metainfo in "$share"/metainfo/*.xml; do
-        if report=$(appstreamcli validate --no-net "$metainfo" 2>&1); then ok; else fail "$report"; fi
-    done
+    if report=$(appstreamcli validate-tree --no-net "$root" 2>&1); then ok; else fail "$report"; fi
 fi
 
 if have man; then
