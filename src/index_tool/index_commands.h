@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+
+// spurwerk-index's commands; each returns the exit status (as spurwerk-find's: 0 done, 2 trouble)
+// and names every trouble on standard error.
+int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders);
+int showStatus(const QByteArray &indexFile);
+int forgetFolder(const QByteArray &indexFile, const QByteArray &folder);
