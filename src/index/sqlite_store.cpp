@@ -1,5 +1,6 @@
 #include "index/sqlite_store.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -339,4 +340,24 @@ void SqliteStore::removeFolder(const QByteArray &path, bool dropFiles)
     Statement drop(*this, "DELETE FROM folders WHERE path = ?1");
     drop.bindBlob(1, path);
     drop.run();
+}
+
+std::unique_ptr<SqliteStore> SqliteStore::openForUpdate(const QByteArray &file, QString &rebuilt)
+{
+    try {
+        auto store = std::make_unique<SqliteStore>(file, Mode::Write);
+        store->checkWhole();
+        return store;
+    } catch (const IndexError &error) {
+        if (error.problem != IndexError::Problem::Damaged &&
+            error.problem != IndexError::Problem::Newer)
+            throw;
+        rebuilt = (error.problem == IndexError::Problem::Damaged
+                       ? QStringLiteral("the index was damaged (")
+                       : QStringLiteral("the index was written by a newer version (")) +
+                  error.detail + QStringLiteral("); it is built anew");
+    }
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(QFile::decodeName(file + suffix));
+    return std::make_unique<SqliteStore>(file, Mode::Write);
 }

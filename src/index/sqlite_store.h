@@ -32,6 +32,10 @@ public:
     // Checks every page; throws IndexError when the file is damaged.
     void checkWhole();
 
+    // The store for an update, checked whole; one that is damaged or from a newer version is made
+    // anew, and rebuilt then says why.
+    static std::unique_ptr<SqliteStore> openForUpdate(const QByteArray &file, QString &rebuilt);
+
     QList<IndexedFolder> folders() override;
     std::optional<RecordedFile> find(const QByteArray &path) override;
     QSet<qint64> holdingAll(const QByteArrayList &pieces) override;

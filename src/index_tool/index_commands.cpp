@@ -70,30 +70,6 @@ QString when(qint64 ms)
                : QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-void removeIndex(const QByteArray &indexFile)
-{
-    for (const char *suffix : {"", "-wal", "-shm"})
-        QFile::remove(QFile::decodeName(indexFile + suffix));
-}
-
-// The index for writing; one that is damaged or from a newer version is made anew.
-std::unique_ptr<SqliteStore> openForUpdate(const QByteArray &indexFile)
-{
-    try {
-        auto store = std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Write);
-        store->checkWhole();
-        return store;
-    } catch (const IndexError &error) {
-        if (error.problem != IndexError::Problem::Damaged &&
-            error.problem != IndexError::Problem::Newer)
-            throw;
-        say(problemText(error.problem) + QStringLiteral(" (") + error.detail +
-            QStringLiteral("): it is built anew"));
-    }
-    removeIndex(indexFile);
-    return std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Write);
-}
-
 // On a terminal: files, bytes, rate and, from the last update's count, the time left.
 class ProgressLine
 {
@@ -162,7 +138,10 @@ int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders)
     std::signal(SIGTERM, requestStop);
     int status = exitDone;
     try {
-        const std::unique_ptr<SqliteStore> store = openForUpdate(indexFile);
+        QString rebuilt;
+        const std::unique_ptr<SqliteStore> store = SqliteStore::openForUpdate(indexFile, rebuilt);
+        if (!rebuilt.isEmpty())
+            say(rebuilt);
         for (const QByteArray &given : folders) {
             const QByteArray folder = canonicalFolder(given);
             if (folder.isEmpty() || !QFileInfo(QFile::decodeName(folder)).isDir()) {
