@@ -10,7 +10,7 @@
 namespace {
 
 const char helpText[] =
-    "Usage: spurwerk-index update FOLDER...\n"
+    "Usage: spurwerk-index update [--settle SECONDS] FOLDER...\n"
     "       spurwerk-index status\n"
     "       spurwerk-index forget FOLDER\n"
     "\n"
@@ -24,6 +24,10 @@ const char helpText[] =
     "           terminal it shows its progress; Ctrl+C stops it after the current batch,\n"
     "           and the next update goes on from there. A second update waits for the\n"
     "           first.\n"
+    "           A file changed less than SECONDS (default 2) before it is read is\n"
+    "           read again by the next update and by every search until then: clocks\n"
+    "           tick coarsely, and a share's server stamps files with its own clock.\n"
+    "           0 suits a local disk.\n"
     "  status   the indexed folders, their files and bytes, the last update of each,\n"
     "           and the size of the index\n"
     "  forget   drops a FOLDER from the index\n"
@@ -63,8 +67,18 @@ int main(int argc, char **argv)
         std::fputs(helpText, stdout);
         return 0;
     }
-    if (command == "update" && !arguments.isEmpty())
-        return updateFolders(indexFile(), arguments);
+    if (command == "update") {
+        qint64 settleSeconds = 2;
+        if (arguments.size() >= 2 && arguments.first() == "--settle") {
+            bool valid = false;
+            settleSeconds = arguments.at(1).toLongLong(&valid);
+            if (!valid || settleSeconds < 0)
+                return badUsage("--settle needs a whole number of seconds from 0");
+            arguments.remove(0, 2);
+        }
+        if (!arguments.isEmpty())
+            return updateFolders(indexFile(), arguments, settleSeconds);
+    }
     if (command == "status" && arguments.isEmpty())
         return showStatus(indexFile());
     if (command == "forget" && arguments.size() == 1)

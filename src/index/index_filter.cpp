@@ -156,6 +156,10 @@ std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
 
 std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &candidate)
 {
+    // folders and the like: the search passes over them as it always does, and so they count
+    // as neither read nor answered
+    if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
+        return std::nullopt;
     std::optional<RecordedFile> recorded;
     if (m_answering) {
         try {

@@ -121,11 +121,13 @@ UpdateResult IndexUpdate::update(const QByteArray &folder)
     // Until this update ends, the folder counts as one whose files are not all recorded: an
     // update that is killed leaves it so, and the next one tells.
     IndexedFolder indexed{folder, 0, false, 0, 0};
+    bool wasUnfinished = false;
     for (const IndexedFolder &known : m_store.folders()) {
-        if (known.path == folder)
+        if (known.path == folder) {
             indexed = known;
+            wasUnfinished = !known.complete;
+        }
     }
-    const bool wasUnfinished = indexed.updatedMs != 0 && !indexed.complete;
     indexed.complete = false;
     m_store.beginBatch();
     m_store.putFolder(indexed);

@@ -124,7 +124,7 @@ qint64 filesBefore(IndexStore &store, const QByteArray &folder)
 
 } // namespace
 
-int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders)
+int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders, qint64 settleSeconds)
 {
     UpdateLock lock(indexFile);
     if (!lock.tryLock()) {
@@ -151,6 +151,7 @@ int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders)
             }
             ProgressLine line(filesBefore(*store, folder));
             IndexUpdate::Options options;
+            options.unsettledMarginNs = settleSeconds * 1'000'000'000;
             options.progress = [&](const UpdateProgress &progress) { line.show(progress); };
             options.stopRequested = [] { return stopRequested.load(); };
             IndexUpdate update(*store, options);

@@ -138,6 +138,7 @@ void tst_BrokenIndex::scanAnswersAndUpdateRepairs()
     IndexReport report;
     QCOMPARE(fixture.run(u"WELLE_0815"_s, true, &report), scanned);
     QCOMPARE(report.reason, IndexReport::Reason::Answered);
+    QCOMPARE(report.read, 29);
     QCOMPARE(report.answered, 200 - 29);
 }
 
