@@ -1,5 +1,6 @@
 #include "index/sqlite_store.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -110,6 +111,8 @@ private:
 SqliteStore::SqliteStore(const QByteArray &file, Mode mode)
     : m_file(file)
 {
+    if (mode == Mode::Write)
+        QDir().mkpath(QFileInfo(QFile::decodeName(file)).path());
     const int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Write ? SQLITE_OPEN_CREATE : 0);
     const int code = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
     if (code != SQLITE_OK) {
