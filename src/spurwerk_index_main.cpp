@@ -2,6 +2,7 @@
 
 #include "index/index_location.h"
 #include "index_tool/index_commands.h"
+#include "settings/settings_store.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -10,7 +11,7 @@
 namespace {
 
 const char helpText[] =
-    "Usage: spurwerk-index update [--settle SECONDS] FOLDER...\n"
+    "Usage: spurwerk-index update [--settle SECONDS] FOLDER...|--editor-list\n"
     "       spurwerk-index status\n"
     "       spurwerk-index forget FOLDER\n"
     "\n"
@@ -28,6 +29,9 @@ const char helpText[] =
     "           read again by the next update and by every search until then: clocks\n"
     "           tick coarsely, and a share's server stamps files with its own clock.\n"
     "           0 suits a local disk.\n"
+    "           --editor-list updates the folders of the path editor's saved list,\n"
+    "           as the user timer spurwerk-index.timer does every hour:\n"
+    "             systemctl --user enable --now spurwerk-index.timer\n"
     "  status   the indexed folders, their files and bytes, the last update of each,\n"
     "           and the size of the index\n"
     "  forget   drops a FOLDER from the index\n"
@@ -46,6 +50,16 @@ const char helpText[] =
     "\n"
     "Exit status: 0 when done, 2 on bad usage or when a folder could not be listed or\n"
     "the index could not be written (each is named on standard error).\n";
+
+// The folders of the path editor's list, as it was saved.
+QByteArrayList editorFolders()
+{
+    const SettingsStore settings;
+    QByteArrayList folders;
+    for (int index = 0; index <= settings.folderLastIndex(); ++index)
+        folders.append(settings.folderEntry(index));
+    return folders;
+}
 
 int badUsage(const char *why)
 {
@@ -76,6 +90,8 @@ int main(int argc, char **argv)
                 return badUsage("--settle needs a whole number of seconds from 0");
             arguments.remove(0, 2);
         }
+        if (arguments == QByteArrayList{"--editor-list"})
+            return updateFolders(indexFile(), editorFolders(), settleSeconds);
         if (!arguments.isEmpty())
             return updateFolders(indexFile(), arguments, settleSeconds);
     }

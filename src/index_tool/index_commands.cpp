@@ -126,6 +126,10 @@ qint64 filesBefore(IndexStore &store, const QByteArray &folder)
 
 int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders, qint64 settleSeconds)
 {
+    if (folders.isEmpty()) {
+        say(QStringLiteral("no folders to update"));
+        return exitDone;
+    }
     UpdateLock lock(indexFile);
     if (!lock.tryLock()) {
         say(QStringLiteral("another update is running; waiting for it to end"));
