@@ -142,9 +142,17 @@ void SqliteStore::setUp(Mode mode)
         throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(found));
     if (found == 0 && mode == Mode::Read)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no tables"));
+    if (mode == Mode::Read) {
+        // one snapshot for the whole search, which also spares each look-up its own locking
+        execute("BEGIN");
+        m_inBatch = true;
+    }
     if (mode == Mode::Write) {
         execute("PRAGMA journal_mode=WAL");
         execute("PRAGMA synchronous=NORMAL");
+        // an update writes much: a larger cache, and the WAL is copied back at its end
+        execute("PRAGMA cache_size=-65536");
+        execute("PRAGMA wal_autocheckpoint=10000");
         if (found == 0) {
             execute("BEGIN IMMEDIATE");
             execute(schema);

@@ -219,10 +219,14 @@ int showStatus(const QByteArray &indexFile)
 
 int forgetFolder(const QByteArray &indexFile, const QByteArray &given)
 {
+    if (!QFile::exists(QFile::decodeName(indexFile))) {
+        complain(given, QStringLiteral("not an indexed folder"));
+        return exitTrouble;
+    }
     UpdateLock lock(indexFile);
     lock.lock();
     try {
-        SqliteStore store(indexFile, SqliteStore::Mode::Read);
+        SqliteStore store(indexFile, SqliteStore::Mode::Write);
         const QByteArray canonical = canonicalFolder(given);
         const QList<IndexedFolder> folders = store.folders();
         const QByteArray folder = canonical.isEmpty() ? given : canonical;
