@@ -43,7 +43,7 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
                                                IndexReport &report)
 {
     report = {};
-    if (!QFile::exists(QFile::decodeName(indexFile)))
+    if (folders.isEmpty() || !QFile::exists(QFile::decodeName(indexFile)))
         return nullptr;
     try {
         auto store = std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Read);
@@ -68,7 +68,7 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
             runFolders.append({withSeparator(folder), withSeparator(canonical)});
         }
         report.reason = IndexReport::Reason::Answered;
-        report.updatedMs = folders.isEmpty() ? 0 : oldest;
+        report.updatedMs = oldest;
         return std::unique_ptr<IndexFilter>(
             new IndexFilter(std::move(store), std::move(runFolders), use, report));
     } catch (const IndexError &error) {

@@ -120,7 +120,7 @@ UpdateResult IndexUpdate::update(const QByteArray &folder)
 {
     // Until this update ends, the folder counts as one whose files are not all recorded: an
     // update that is killed leaves it so, and the next one tells.
-    IndexedFolder indexed{folder, 0, false, 0, 0};
+    IndexedFolder indexed{folder, QDateTime::currentMSecsSinceEpoch(), false, 0, 0};
     bool wasUnfinished = false;
     for (const IndexedFolder &known : m_store.folders()) {
         if (known.path == folder) {
