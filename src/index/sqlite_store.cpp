@@ -156,6 +156,8 @@ void SqliteStore::setUp(Mode mode)
         if (found == 0) {
             execute("BEGIN IMMEDIATE");
             execute(schema);
+            // fewer, larger merges of the full-text index's segments while files come in
+            execute("INSERT INTO runs(runs, rank) VALUES('automerge', 16)");
             execute("PRAGMA user_version=1");
             execute("COMMIT");
         }
