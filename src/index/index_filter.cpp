@@ -15,6 +15,8 @@ QByteArray withSeparator(const QByteArray &folder)
     return folder.endsWith('/') ? folder : folder + '/';
 }
 
+constexpr qsizetype mostTextsAsked = 64;
+
 const QString notRecorded = QStringLiteral("not recorded in the index");
 const QString notAnswerable = QStringLiteral("the index cannot answer this text without reading");
 
@@ -125,6 +127,12 @@ void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
     m_answering = true;
     m_holding.clear();
+    // Each text costs a query that reads the runs of every file holding its pieces; past a few
+    // dozen a level is read faster than asked.
+    if (m_use == Use::Search && texts.size() > mostTextsAsked) {
+        stopAnswering(IndexReport::Reason::TooManyTexts);
+        return;
+    }
     try {
         for (const QList<QByteArray> &forms : texts) {
             QSet<qint64> holding;

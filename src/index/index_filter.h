@@ -24,6 +24,7 @@ struct IndexReport
         NotCovered,   // a folder of the run lies outside every indexed folder
         Unfinished,   // --from-index: the last update of a folder did not reach every file
         TextTooLoose, // a text the runs cannot answer: too short, or bytes they do not keep
+        TooManyTexts, // a where-used level with more names than asking the index for pays
     };
     Reason reason = Reason::NoIndex;
     // the oldest last update of the folders the run covers

@@ -152,8 +152,9 @@ void tst_SpurwerkIndex::killedUpdateLeavesTheScansAnswer()
     update.setProcessEnvironment(environment());
     update.start(QStringLiteral(SPURWERK_INDEX_PATH), {u"update"_s, u"--settle"_s, u"0"_s, root});
     const QString wal = m_cache->path() + QStringLiteral("/spurwerk/index.sqlite-wal");
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(wal).size() > 0 || update.state() == QProcess::NotRunning,
-                             60000);
+    // killed once it has written a batch of files, somewhere in the next
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFileInfo(wal).size() > 1024 * 1024 || update.state() == QProcess::NotRunning, 60000);
     update.kill();
     QVERIFY(update.waitForFinished(60000));
     QCOMPARE(update.exitStatus(), QProcess::CrashExit);
