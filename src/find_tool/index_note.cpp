@@ -44,6 +44,15 @@ QString indexNote(const IndexReport &report, bool alone)
 {
     if (report.reason == IndexReport::Reason::NoIndex && !alone)
         return {};
+    // the index answered some passes (a where-used level) and not others
+    if (report.reason != IndexReport::Reason::Answered && report.answered > 0 && !alone) {
+        return QStringLiteral("answered in part with the index of %1: %2 files read, %3 passed "
+                              "over; not for every level: %4")
+            .arg(updated(report.updatedMs))
+            .arg(report.read)
+            .arg(report.answered)
+            .arg(reasonText(report.reason));
+    }
     if (report.reason != IndexReport::Reason::Answered) {
         return alone ? QStringLiteral("cannot answer from the index: ") + reasonText(report.reason)
                      : QStringLiteral("index not used: ") + reasonText(report.reason);
