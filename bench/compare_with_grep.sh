@@ -48,27 +48,6 @@ build_targets spurwerk-find make-cad-tree spurwerk-form1-run spurwerk-level-cost
 spurwerk_find=$build_dir/src/spurwerk-find
 form1_run=$build_dir/bench/spurwerk-form1-run
 
-# Sets tree to the generated tree NAME, made by make-cad-tree [--small|--levels] FOLDER FILES
-# when missing. Its name carries the generator's checksum, so a changed generator makes a new tree.
-use_tree() {
-    local name=$1 options=()
-    shift
-    if [[ $1 == --* ]]; then
-        options=("$1")
-        shift
-    fi
-    tree=$PWD/bench/tree/$name-$(sha1sum bench/make_cad_tree.cpp | cut -c1-8)
-    if [ ! -d "$tree" ]; then
-        rm -rf "bench/tree/$name"-*
-        mkdir -p bench/tree
-        "$build_dir/bench/make-cad-tree" "${options[@]}" "$tree.partial" "$1"
-        mv "$tree.partial" "$tree"
-        # written pages stay in memory until they reach the disk; only then can they be dropped
-        sync
-    fi
-    echo "tree: $tree ($(du -sh "$tree" | cut -f1)), text $text"
-}
-
 # The timed commands. Each prints the paths of its hits, one per line; the first of a scenario
 # is the baseline whose hits the others must match. To add one, write run_<name> and list it in
 # a scenario; a command that times itself also writes own_seconds_<name>, which then replaces
@@ -128,7 +107,6 @@ run_checked() {
     fi
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Times the commands of one scenario (commands, ratios) on tree in paired runs and prints the
 # medians of the times and of the per-round ratios.
