@@ -46,14 +46,19 @@ private:
 
 } // namespace
 
-QString referenceName(const QByteArray &path)
+QString decodedFileName(const QByteArray &path)
 {
     // the folders' encoding says nothing of the name's
     const QByteArray name = path.sliced(platform::nameStart(path));
     QString decoded = QString::fromLocal8Bit(name);
     if (decoded.toLocal8Bit() != name)
         decoded = platform::fromWindows1252(name);
-    return Zerlege(decoded).toUpper();
+    return decoded;
+}
+
+QString referenceName(const QByteArray &path)
+{
+    return Zerlege(decodedFileName(path)).toUpper();
 }
 
 WhereUsed::WhereUsed(const QString &text)
@@ -73,6 +78,14 @@ void WhereUsed::addReported(const QByteArray &path)
     const QString name = referenceName(path);
     // a name without characters would be found in every file
     if (name.isEmpty() || m_searched.contains(name))
+        return;
+    m_searched.insert(name);
+    m_names.append(name);
+}
+
+void WhereUsed::addName(const QString &name)
+{
+    if (name.isEmpty() || m_names.contains(name))
         return;
     m_searched.insert(name);
     m_names.append(name);
