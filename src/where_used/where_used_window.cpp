@@ -1,0 +1,406 @@
+#include "where_used/where_used_window.h"
+
+#include "platform/display_text.h"
+#include "platform/event_pump.h"
+#include "platform/text_file.h"
+#include "platform/windows/busy_pointer.h"
+#include "platform/windows/controls.h"
+#include "platform/windows/deferred_label_text.h"
+#include "platform/windows/desktop_opener.h"
+#include "platform/windows/message_box.h"
+#include "platform/windows/picture_button.h"
+#include "platform/windows/throttled_event_pump.h"
+#include "platform/windows/twips.h"
+#include "platform/windows/window_geometry.h"
+#include "platform/working_folder.h"
+#include "search/cfindfile.h"
+#include "search/find_file_error.h"
+#include "where_used/where_used_export.h"
+#include "where_used/where_used_graph.h"
+#include "where_used/where_used_model.h"
+#include "where_used/where_used_picture.h"
+#include "where_used/where_used_search.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QTreeView>
+
+using controls::place;
+
+namespace {
+
+// The window's frame in twips: a margin, the rows above and below the tree and the picture.
+constexpr int margin = 120;
+constexpr int topRow = 540;
+constexpr int bottomRows = 1500;
+constexpr int startWidth = 15000;
+constexpr int startHeight = 9000;
+
+// The picture is drawn up to this many files; Graphviz takes seconds beyond.
+constexpr qsizetype filesInPicture = 400;
+
+const QColor lightYellow(255, 255, 192);
+
+QPushButton *button(const QString &caption, QWidget *parent)
+{
+    auto *pushButton = new QPushButton(caption, parent);
+    pushButton->setEnabled(false);
+    return pushButton;
+}
+
+} // namespace
+
+WhereUsedWindow::WhereUsedWindow(std::function<void(const QStringList &)> takeNotes)
+    : Form(nullptr, Qt::Window)
+    , m_takeNotes(std::move(takeNotes))
+    , m_exportFolder(platform::workingFolder())
+{
+    buildControls();
+    platform::installThrottledEventPump();
+    m_finder = new cFindFile(this);
+    m_run = std::make_unique<SearchRun>(*m_finder);
+    resize(twipsToPixels(startWidth), twipsToPixels(startHeight));
+    window_geometry::centreOnScreen(this);
+}
+
+WhereUsedWindow::~WhereUsedWindow() = default;
+
+void WhereUsedWindow::buildControls()
+{
+    setObjectName(QStringLiteral("WhereUsedWindow"));
+    setWindowTitle(QStringLiteral("Verwendungsnachweis"));
+    setAccessibleName(windowTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/images/spurwerk.png")));
+    setFont(controls::sansFont());
+    setMinimumSize(twipsToPixels(9000), twipsToPixels(5000));
+
+    lblPart = place(new QLabel(this), "lblPart", margin, margin, 9000, 315);
+    lblPart->setFont(controls::sansFont(9.75, true));
+    newestOnly = place(new QCheckBox(QStringLiteral("nur neueste Revision"), this), "newestOnly", 0,
+                       margin, 2500, 255);
+    connect(newestOnly, &QCheckBox::toggled, this, &WhereUsedWindow::newestOnly_Toggled);
+
+    tree = new QTreeView(this);
+    tree->setObjectName(QStringLiteral("tree"));
+    tree->setAccessibleName(QStringLiteral("Verwendungsbaum"));
+    tree->setUniformRowHeights(true);
+    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(tree, &QAbstractItemView::doubleClicked, this, &WhereUsedWindow::tree_DblClick);
+
+    pictureArea = new QScrollArea(this);
+    pictureArea->setObjectName(QStringLiteral("pictureArea"));
+    pictureArea->setAccessibleName(QStringLiteral("Bild der Verwendung"));
+    controls::setBackground(pictureArea, Qt::white);
+    picture = new QLabel;
+    picture->setObjectName(QStringLiteral("picture"));
+    picture->setAccessibleName(pictureArea->accessibleName());
+    picture->setAlignment(Qt::AlignCenter);
+    pictureArea->setWidget(picture);
+    pictureArea->setWidgetResizable(true);
+
+    toNotes = button(QStringLiteral("in Notizblatt"), this);
+    toNotes->setObjectName(QStringLiteral("toNotes"));
+    connect(toNotes, &QPushButton::clicked, this, &WhereUsedWindow::toNotes_Click);
+    saveText = button(QStringLiteral("als Text speichern"), this);
+    saveText->setObjectName(QStringLiteral("saveText"));
+    connect(saveText, &QPushButton::clicked, this, [this] {
+        saveExport(exportPath(m_exportFolder, m_question.name, "txt"),
+                   whereUsedText(*m_graph, newestOnly->isChecked()));
+    });
+    saveCsv = button(QStringLiteral("als CSV speichern"), this);
+    saveCsv->setObjectName(QStringLiteral("saveCsv"));
+    connect(saveCsv, &QPushButton::clicked, this, [this] {
+        saveExport(exportPath(m_exportFolder, m_question.name, "csv"),
+                   whereUsedCsv(*m_graph, newestOnly->isChecked()));
+    });
+    saveSvg = button(QStringLiteral("Bild als SVG speichern"), this);
+    saveSvg->setObjectName(QStringLiteral("saveSvg"));
+    connect(saveSvg, &QPushButton::clicked, this, [this] { savePicture("svg"); });
+    savePng = button(QStringLiteral("Bild als PNG speichern"), this);
+    savePng->setObjectName(QStringLiteral("savePng"));
+    connect(savePng, &QPushButton::clicked, this, [this] { savePicture("png"); });
+
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setAccessibleName(QStringLiteral("Fortschritt"));
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(false);
+    stop = new PictureButton(QStringLiteral(":/images/stop.png"), QStringLiteral("Suche abbrechen"),
+                             this);
+    stop->setObjectName(QStringLiteral("stop"));
+    stop->hide();
+    connect(stop, &QToolButton::clicked, this, &WhereUsedWindow::stop_Click);
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setAccessibleName(QStringLiteral("Status"));
+    m_status = new platform::DeferredLabelText(lblStatus);
+    lblPath = new QLabel(this);
+    lblPath->setObjectName(QStringLiteral("lblPath"));
+    lblPath->setAccessibleName(QStringLiteral("Datei"));
+    controls::setBackground(lblPath, lightYellow);
+    m_path = new platform::DeferredLabelText(lblPath);
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+        pushButton->setAccessibleName(pushButton->text());
+    newestOnly->setAccessibleName(newestOnly->text());
+}
+
+// The tree and the picture share the room between the rows above and below them.
+void WhereUsedWindow::layoutControls()
+{
+    const int width = pixelsToTwips(this->width());
+    const int height = pixelsToTwips(this->height());
+    const int paneHeight = height - topRow - bottomRows;
+    const int treeWidth = (width - 3 * margin) / 2;
+    newestOnly->setGeometry(twipsRect(width - margin - 2500, margin, 2500, 255));
+    tree->setGeometry(twipsRect(margin, topRow, treeWidth, paneHeight));
+    pictureArea->setGeometry(
+        twipsRect(2 * margin + treeWidth, topRow, width - 3 * margin - treeWidth, paneHeight));
+    int left = margin;
+    const int buttonsTop = height - bottomRows + margin;
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng}) {
+        const int buttonWidth = pushButton == toNotes ? 1500 : 2295;
+        pushButton->setGeometry(twipsRect(left, buttonsTop, buttonWidth, 375));
+        left += buttonWidth + margin;
+    }
+    stop->setGeometry(twipsRect(width - margin - 480, buttonsTop, 480, 480));
+    progressBar->setGeometry(twipsRect(margin, buttonsTop + 495, width - 3 * margin - 480, 255));
+    lblStatus->setGeometry(twipsRect(margin, height - 300, 4000, 255));
+    lblPath->setGeometry(twipsRect(margin + 4080, height - 300, width - 2 * margin - 4080, 255));
+}
+
+void WhereUsedWindow::resizeEvent(QResizeEvent *event)
+{
+    Form::resizeEvent(event);
+    layoutControls();
+}
+
+bool WhereUsedWindow::ask(const WhereUsedQuestion &question)
+{
+    if (m_searching)
+        return false;
+    m_question = question;
+    m_searching = true;
+    // the caller's handler returns first: a context menu, or the start before the event loop
+    QTimer::singleShot(0, this, &WhereUsedWindow::runSearch);
+    return true;
+}
+
+void WhereUsedWindow::runSearch()
+{
+    const HandlerScope scope(this);
+    struct SearchEnd
+    {
+        WhereUsedWindow *window;
+        ~SearchEnd()
+        {
+            window->m_status->flush();
+            window->m_path->flush();
+            window->stop->hide();
+            window->m_searching = false;
+        }
+    } searchEnd{this};
+
+    lblPart->setText(QStringLiteral("Wo wird %1 verwendet?").arg(m_question.name));
+    setWindowTitle(QStringLiteral("Verwendungsnachweis – ") + m_question.name);
+    m_graph = std::make_unique<WhereUsedGraph>(m_question.name, m_question.rootFile);
+    auto *model = new WhereUsedModel(*m_graph, this);
+    model->setNewestOnly(newestOnly->isChecked());
+    tree->setModel(model);
+    delete m_model;
+    m_model = model;
+    tree->header()->setSectionResizeMode(QHeaderView::Interactive);
+    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2400));
+    tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(600));
+    tree->setColumnWidth(WhereUsedModel::RevisionColumn, twipsToPixels(900));
+    picture->clear();
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+        pushButton->setEnabled(false);
+    progressBar->setValue(0);
+    lblStatus->setToolTip(QString());
+    m_notRead.clear();
+    m_candidates = 0;
+    m_level = 1;
+    stop->show();
+
+    RunOutcome outcome = RunOutcome::Stopped;
+    try {
+        const BusyPointer busy;
+        WhereUsedSearch search(*m_graph, *this, *m_finder);
+        outcome = search.run(*m_run, m_question, [this](int level) { levelDone(level); });
+    } catch (const FindFileError &error) {
+        platform::showMessage(this, error.description);
+    } catch (const std::exception &error) {
+        platform::showMessage(this, QString::fromLocal8Bit(error.what()));
+    }
+    if (isUnloaded())
+        return;
+    showOutcome(outcome);
+    emit searchFinished();
+}
+
+void WhereUsedWindow::levelDone(int level)
+{
+    m_model->levelAdded();
+    if (level == 1)
+        tree->expand(m_model->index(0, 0));
+    m_level = level + 1;
+}
+
+void WhereUsedWindow::showOutcome(RunOutcome outcome)
+{
+    m_status->flush();
+    m_path->flush();
+    m_model->levelAdded();
+    tree->expand(m_model->index(0, 0));
+    progressBar->setValue(progressBar->maximum());
+    const qsizetype found = m_graph->fileCount();
+    QString status;
+    if (outcome == RunOutcome::Stopped)
+        status = QStringLiteral("Suche abgebrochen: %1 Dateien gefunden").arg(found);
+    else if (found == 0)
+        status = QStringLiteral("Keine Baugruppe und keine Zeichnung verwendet ") + m_question.name;
+    else
+        status = QStringLiteral("%1 Dateien in %2 Ebenen verwenden %3")
+                     .arg(found)
+                     .arg(m_level - 1)
+                     .arg(m_question.name);
+    if (!m_notRead.isEmpty()) {
+        status += QStringLiteral(" – %1 nicht lesbar").arg(m_notRead.size());
+        QStringList shown;
+        for (qsizetype i = 0; i < m_notRead.size() && i < 20; ++i)
+            shown.append(platform::displayText(m_notRead.at(i)));
+        lblStatus->setToolTip(QStringLiteral("Nicht durchsucht, da nicht lesbar:\n") +
+                              shown.join(u'\n'));
+    }
+    lblStatus->setText(status);
+    lblPath->clear();
+    drawPicture();
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+        pushButton->setEnabled(true);
+}
+
+void WhereUsedWindow::drawPicture()
+{
+    if (m_graph->fileCount() > filesInPicture) {
+        picture->setText(QStringLiteral("Das Bild zeigt bis zu %1 Dateien; hier sind es %2.\n"
+                                        "„Bild als SVG speichern“ zeichnet alle.")
+                             .arg(filesInPicture)
+                             .arg(m_graph->fileCount()));
+        return;
+    }
+    const std::optional<QByteArray> png =
+        renderGraph(whereUsedDot(*m_graph, newestOnly->isChecked()), "png");
+    QPixmap drawn;
+    if (png && drawn.loadFromData(*png, "PNG"))
+        picture->setPixmap(drawn);
+    else
+        picture->setText(QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+}
+
+void WhereUsedWindow::newestOnly_Toggled(bool on)
+{
+    if (!m_model || m_searching)
+        return;
+    m_model->setNewestOnly(on);
+    tree->expand(m_model->index(0, 0));
+    drawPicture();
+}
+
+void WhereUsedWindow::tree_DblClick(const QModelIndex &index)
+{
+    const QByteArray path = index.data(WhereUsedModel::PathBytesRole).toByteArray();
+    if (!path.isEmpty())
+        platform::openOnDesktop(platform::fileAddress(path));
+}
+
+void WhereUsedWindow::toNotes_Click()
+{
+    QModelIndexList marked = tree->selectionModel()->selectedRows();
+    std::sort(marked.begin(), marked.end(), [this](const QModelIndex &a, const QModelIndex &b) {
+        return tree->visualRect(a).top() < tree->visualRect(b).top();
+    });
+    QStringList lines;
+    for (const QModelIndex &row : std::as_const(marked)) {
+        const QByteArray path = row.data(WhereUsedModel::PathBytesRole).toByteArray();
+        if (!path.isEmpty())
+            lines.append(platform::displayText(path));
+    }
+    if (!lines.isEmpty())
+        m_takeNotes(lines);
+}
+
+void WhereUsedWindow::stop_Click()
+{
+    m_run->requestStop(RunStop::Everything);
+}
+
+// A close during the search ends it at the next block; the window goes once it has wound down.
+void WhereUsedWindow::Form_Unload()
+{
+    m_run->requestStop(RunStop::Everything);
+}
+
+void WhereUsedWindow::saveExport(const QByteArray &path, const QByteArray &contents)
+{
+    const platform::FileWriteResult result = platform::replaceFile(path, contents);
+    const QString shownPath = platform::displayText(path);
+    if (!result.written) {
+        platform::showMessage(this, QStringLiteral("%1 konnte nicht gespeichert werden: %2")
+                                        .arg(shownPath, result.errorText));
+        return;
+    }
+    platform::showMessage(this, QStringLiteral("Gespeichert in ") + shownPath);
+}
+
+void WhereUsedWindow::savePicture(const char *format)
+{
+    const std::optional<QByteArray> drawn =
+        renderGraph(whereUsedDot(*m_graph, newestOnly->isChecked()), format);
+    if (!drawn) {
+        platform::showMessage(this, QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+        return;
+    }
+    saveExport(exportPath(m_exportFolder, m_question.name, format), *drawn);
+}
+
+void WhereUsedWindow::candidateFound(const QByteArray &, const QByteArray &folder)
+{
+    ++m_candidates;
+    m_status->setText(QStringLiteral("%1 Dateien im Suchpfad").arg(m_candidates));
+    m_path->setText(platform::displayText(folder));
+}
+
+void WhereUsedWindow::folderNotListed(const QByteArray &folder, const QString &)
+{
+    m_notRead.append(folder);
+}
+
+void WhereUsedWindow::searching(const QByteArray &path, qint64 index, qint64 count)
+{
+    if (index == 0)
+        m_status->setText(QStringLiteral("Ebene %1 wird gesucht …").arg(m_level));
+    if (count > 0) {
+        // painted with the next pass of the event loop, like the labels
+        progressBar->setUpdatesEnabled(false);
+        progressBar->setValue(static_cast<int>((index + 1) * 100 / count));
+        progressBar->setUpdatesEnabled(true);
+    }
+    m_path->setText(platform::displayText(path));
+}
+
+void WhereUsedWindow::fileNotRead(const QByteArray &path, const QString &)
+{
+    m_notRead.append(path);
+}
+
+void WhereUsedWindow::idle()
+{
+    platform::processPendingEvents();
+}
