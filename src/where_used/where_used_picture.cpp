@@ -34,9 +34,10 @@ QByteArray sameRank(const QList<qsizetype> &files)
 QByteArray whereUsedDot(const WhereUsedGraph &graph, bool newestOnly)
 {
     QByteArray dot = "digraph Verwendung {\n"
-                     "  rankdir=TB; nodesep=0.2; ranksep=0.5;\n"
+                     "  rankdir=TB; nodesep=0.15; ranksep=0.35;\n"
                      "  node [shape=box, style=filled, fillcolor=\"#ffffc0\", "
-                     "fontname=\"DejaVu Sans\", fontsize=9];\n"
+                     "fontname=\"DejaVu Sans\", fontsize=9, height=0.25, width=0.4, "
+                     "margin=\"0.06,0.03\"];\n"
                      "  edge [color=\"#404040\", arrowsize=0.6];\n";
     dot += "  part [label=" + quoted(graph.root().fileName) +
            ", fillcolor=\"#ffff80\", style=\"filled,bold\"];\n";

@@ -38,11 +38,15 @@ namespace {
 constexpr int margin = 120;
 constexpr int topRow = 540;
 constexpr int bottomRows = 1500;
-constexpr int startWidth = 15000;
-constexpr int startHeight = 9000;
+constexpr int startWidth = 16500;
+constexpr int startHeight = 9600;
 
 // The picture is drawn up to this many files; Graphviz takes seconds beyond.
 constexpr qsizetype filesInPicture = 400;
+// A tree this small is shown expanded to the top at the end, up to this many rows; a larger one
+// is expanded by the user, node by node.
+constexpr qsizetype filesExpanded = 40;
+constexpr int rowsExpanded = 400;
 
 const QColor lightYellow(255, 255, 192);
 
@@ -171,14 +175,17 @@ void WhereUsedWindow::layoutControls()
     }
     stop->setGeometry(twipsRect(width - margin - 480, buttonsTop, 480, 480));
     progressBar->setGeometry(twipsRect(margin, buttonsTop + 495, width - 3 * margin - 480, 255));
-    lblStatus->setGeometry(twipsRect(margin, height - 300, 4000, 255));
-    lblPath->setGeometry(twipsRect(margin + 4080, height - 300, width - 2 * margin - 4080, 255));
+    const int statusWidth = (width - 3 * margin) / 2;
+    lblStatus->setGeometry(twipsRect(margin, height - 300, statusWidth, 255));
+    lblPath->setGeometry(
+        twipsRect(2 * margin + statusWidth, height - 300, width - 3 * margin - statusWidth, 255));
 }
 
 void WhereUsedWindow::resizeEvent(QResizeEvent *event)
 {
     Form::resizeEvent(event);
     layoutControls();
+    fitPicture();
 }
 
 bool WhereUsedWindow::ask(const WhereUsedQuestion &question)
@@ -220,6 +227,7 @@ void WhereUsedWindow::runSearch()
     tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(600));
     tree->setColumnWidth(WhereUsedModel::RevisionColumn, twipsToPixels(900));
     picture->clear();
+    m_drawing = QPixmap();
     for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
         pushButton->setEnabled(false);
     progressBar->setValue(0);
@@ -258,7 +266,10 @@ void WhereUsedWindow::showOutcome(RunOutcome outcome)
     m_status->flush();
     m_path->flush();
     m_model->levelAdded();
-    tree->expand(m_model->index(0, 0));
+    if (int rowsLeft = rowsExpanded; m_graph->fileCount() <= filesExpanded)
+        expandRows(m_model->index(0, 0), rowsLeft);
+    else
+        tree->expand(m_model->index(0, 0));
     progressBar->setValue(progressBar->maximum());
     const qsizetype found = m_graph->fileCount();
     QString status;
@@ -286,8 +297,20 @@ void WhereUsedWindow::showOutcome(RunOutcome outcome)
         pushButton->setEnabled(true);
 }
 
+// The rows below are made as the node is expanded; rowsLeft keeps a file that is used in many
+// places from unfolding without end.
+void WhereUsedWindow::expandRows(const QModelIndex &index, int &rowsLeft)
+{
+    if (m_model->canFetchMore(index))
+        m_model->fetchMore(index);
+    tree->expand(index);
+    for (int row = 0; row < m_model->rowCount(index) && --rowsLeft > 0; ++row)
+        expandRows(m_model->index(row, 0, index), rowsLeft);
+}
+
 void WhereUsedWindow::drawPicture()
 {
+    m_drawing = QPixmap();
     if (m_graph->fileCount() > filesInPicture) {
         picture->setText(QStringLiteral("Das Bild zeigt bis zu %1 Dateien; hier sind es %2.\n"
                                         "„Bild als SVG speichern“ zeichnet alle.")
@@ -297,11 +320,24 @@ void WhereUsedWindow::drawPicture()
     }
     const std::optional<QByteArray> png =
         renderGraph(whereUsedDot(*m_graph, newestOnly->isChecked()), "png");
-    QPixmap drawn;
-    if (png && drawn.loadFromData(*png, "PNG"))
-        picture->setPixmap(drawn);
+    m_drawing = QPixmap();
+    if (png && m_drawing.loadFromData(*png, "PNG"))
+        fitPicture();
     else
         picture->setText(QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+}
+
+// The whole graph at a glance: a drawing larger than the pane is shown smaller; the saved
+// pictures keep its full size.
+void WhereUsedWindow::fitPicture()
+{
+    if (m_drawing.isNull())
+        return;
+    const QSize room = pictureArea->viewport()->size();
+    if (m_drawing.width() <= room.width() && m_drawing.height() <= room.height())
+        picture->setPixmap(m_drawing);
+    else
+        picture->setPixmap(m_drawing.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 void WhereUsedWindow::newestOnly_Toggled(bool on)

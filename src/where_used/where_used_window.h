@@ -5,6 +5,7 @@
 #include "where_used/where_used_question.h"
 
 #include <QByteArrayList>
+#include <QPixmap>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -55,7 +56,9 @@ private:
     void runSearch();
     void levelDone(int level);
     void showOutcome(RunOutcome outcome);
+    void expandRows(const QModelIndex &index, int &rowsLeft);
     void drawPicture();
+    void fitPicture();
     void newestOnly_Toggled(bool on);
     void tree_DblClick(const QModelIndex &index);
     void toNotes_Click();
@@ -87,6 +90,8 @@ private:
     QTreeView *tree;
     QScrollArea *pictureArea;
     QLabel *picture;
+    // the picture as Graphviz drew it, before it is fitted into the pane
+    QPixmap m_drawing;
     QPushButton *toNotes;
     QPushButton *saveText;
     QPushButton *saveCsv;
