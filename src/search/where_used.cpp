@@ -75,17 +75,13 @@ void WhereUsed::addCandidate(Candidate candidate)
 
 void WhereUsed::addReported(const QByteArray &path)
 {
-    const QString name = referenceName(path);
-    // a name without characters would be found in every file
-    if (name.isEmpty() || m_searched.contains(name))
-        return;
-    m_searched.insert(name);
-    m_names.append(name);
+    addName(referenceName(path));
 }
 
 void WhereUsed::addName(const QString &name)
 {
-    if (name.isEmpty() || m_names.contains(name))
+    // a name without characters would be found in every file
+    if (name.isEmpty() || m_searched.contains(name))
         return;
     m_searched.insert(name);
     m_names.append(name);

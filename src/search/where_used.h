@@ -32,8 +32,8 @@ public:
     void addCandidate(Candidate candidate);
     // A file level 1 reported: its name is looked for at level 2.
     void addReported(const QByteArray &path);
-    // A name looked for at the next level even when it was looked for before: the text itself,
-    // when the candidates are walked first and level 1 is searched as the levels after it are.
+    // A name looked for at the next level, unless it was looked for before. Made without a text,
+    // the levels take the text this way, and level 1 is searched as the levels after it are.
     void addName(const QString &name);
 
     // names: the names of the level before that the file holds, in the order their files were

@@ -67,10 +67,9 @@ void WhereUsedModel::fetch(int node, bool announce)
         treeChildren(m_graph, fileOf(m_nodes[node]).name, namesAbove, m_newestOnly);
     if (children.isEmpty())
         return;
-    const QModelIndex parentIndex =
-        node == 0 ? QModelIndex() : createIndex(m_nodes[node].row, 0, quintptr(node));
     if (announce)
-        beginInsertRows(parentIndex, 0, static_cast<int>(children.size()) - 1);
+        beginInsertRows(createIndex(m_nodes[node].row, 0, quintptr(node)), 0,
+                        static_cast<int>(children.size()) - 1);
     for (const TreeChild &child : children) {
         const int row = static_cast<int>(m_nodes[node].children.size());
         m_nodes[node].children.append(static_cast<int>(m_nodes.size()));

@@ -14,7 +14,9 @@ WhereUsedSearch::WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd,
 RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &question,
                                 const std::function<void(int level)> &levelDone)
 {
-    m_levels.emplace(question.name);
+    // made without the text, which they take as the first name
+    m_assemblies.emplace(QString());
+    m_drawings.emplace(QString());
     SearchRun::Request walk;
     walk.folders = question.folders;
     // no pattern takes assemblies and drawings alone; the walk sorts them out
@@ -23,15 +25,30 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     const RunOutcome walked = run.run(walk, *this);
     if (walked == RunOutcome::Stopped)
         return walked;
-    m_levels->addName(question.name);
-    for (int level = 1; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
+
+    m_assemblies->addName(question.name);
+    int level = 1;
+    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
         const auto found = [&](const QByteArray &path, const QStringList &names) {
             m_graph.addFile(path, level, names);
         };
-        if (m_levels->searchNextLevel(run, *this, found) == 0)
+        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
             break;
         levelDone(level);
     }
+    if (run.stopRequest() == RunStop::Everything)
+        return RunOutcome::Stopped;
+
+    // Nothing holds a drawing's name, so the drawings are read once, for the names of every
+    // level at once, instead of once per level.
+    m_drawings->addName(question.name);
+    for (qsizetype file = 0; file < m_graph.fileCount(); ++file)
+        m_drawings->addName(m_graph.file(file).name);
+    const auto drawn = [&](const QByteArray &path, const QStringList &names) {
+        m_graph.addFile(path, level, names);
+    };
+    if (m_drawings->searchNextLevel(run, *this, drawn) > 0)
+        levelDone(level);
     return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : walked;
 }
 
@@ -41,7 +58,8 @@ void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &f
     if (const WhereUsedGraph::File named = WhereUsedGraph::describeName(path);
         WhereUsedGraph::isUseType(named.type)) {
         m_graph.noteCandidate(named);
-        m_levels->addCandidate({path, m_finder.matchEntry()});
+        WhereUsed &levels = WhereUsedGraph::isDrawing(named) ? *m_drawings : *m_assemblies;
+        levels.addCandidate({path, m_finder.matchEntry()});
     }
     m_frontEnd.candidateFound(name, folder);
 }

@@ -50,6 +50,11 @@ constexpr int rowsExpanded = 400;
 
 const QColor lightYellow(255, 255, 192);
 
+QString counted(qsizetype count, const char *one, const char *many)
+{
+    return QString::number(count) + u' ' + QString::fromUtf8(count == 1 ? one : many);
+}
+
 QPushButton *button(const QString &caption, QWidget *parent)
 {
     auto *pushButton = new QPushButton(caption, parent);
@@ -219,7 +224,10 @@ void WhereUsedWindow::runSearch()
     m_graph = std::make_unique<WhereUsedGraph>(m_question.name, m_question.rootFile);
     auto *model = new WhereUsedModel(*m_graph, this);
     model->setNewestOnly(newestOnly->isChecked());
+    // the view leaves the old model's selection model to its owner
+    QItemSelectionModel *oldSelection = tree->selectionModel();
     tree->setModel(model);
+    delete oldSelection;
     delete m_model;
     m_model = model;
     tree->header()->setSectionResizeMode(QHeaderView::Interactive);
@@ -265,6 +273,8 @@ void WhereUsedWindow::showOutcome(RunOutcome outcome)
 {
     m_status->flush();
     m_path->flush();
+    // the box may have been changed while the levels were searched
+    m_model->setNewestOnly(newestOnly->isChecked());
     m_model->levelAdded();
     if (int rowsLeft = rowsExpanded; m_graph->fileCount() <= filesExpanded)
         expandRows(m_model->index(0, 0), rowsLeft);
@@ -272,16 +282,21 @@ void WhereUsedWindow::showOutcome(RunOutcome outcome)
         tree->expand(m_model->index(0, 0));
     progressBar->setValue(progressBar->maximum());
     const qsizetype found = m_graph->fileCount();
+    int levels = 0;
+    for (qsizetype file = 0; file < found; ++file) {
+        if (!WhereUsedGraph::isDrawing(m_graph->file(file)))
+            levels = std::max(levels, m_graph->file(file).level);
+    }
     QString status;
     if (outcome == RunOutcome::Stopped)
-        status = QStringLiteral("Suche abgebrochen: %1 Dateien gefunden").arg(found);
+        status = QStringLiteral("Suche abgebrochen: ") + counted(found, "Datei", "Dateien") +
+                 QStringLiteral(" gefunden");
     else if (found == 0)
         status = QStringLiteral("Keine Baugruppe und keine Zeichnung verwendet ") + m_question.name;
     else
-        status = QStringLiteral("%1 Dateien in %2 Ebenen verwenden %3")
-                     .arg(found)
-                     .arg(m_level - 1)
-                     .arg(m_question.name);
+        status = QStringLiteral("%1 in %2 verwenden %3")
+                     .arg(counted(found, "Datei", "Dateien"), counted(levels, "Ebene", "Ebenen"),
+                          m_question.name);
     if (!m_notRead.isEmpty()) {
         status += QStringLiteral(" – %1 nicht lesbar").arg(m_notRead.size());
         QStringList shown;

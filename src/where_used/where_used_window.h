@@ -39,6 +39,8 @@ public:
     // Shows the question's tree as it is searched; false while a search is under way.
     bool ask(const WhereUsedQuestion &question);
     bool isSearching() const { return m_searching; }
+    // what the last search found, once it has ended
+    const WhereUsedGraph &graph() const { return *m_graph; }
     // The working folder, where the exports go.
     void setExportFolder(const QByteArray &folder) { m_exportFolder = folder; }
 

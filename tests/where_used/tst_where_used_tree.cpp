@@ -4,6 +4,7 @@
 #include "test_tree.h"
 #include "where_used_tree.h"
 
+#include <QAbstractItemModelTester>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -72,6 +73,10 @@ void tst_WhereUsedTree::tree()
     const std::unique_ptr<WhereUsedGraph> graph = searchedGraph(folder, QStringLiteral("HUB"));
     WhereUsedModel model(*graph);
     model.setNewestOnly(newestOnly);
+    // rows made on expansion must keep the model consistent for the views
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(expandedRows(model), rows);
+    model.levelAdded();
     QCOMPARE(expandedRows(model), rows);
 }
 

@@ -84,7 +84,7 @@ void tst_WhereUsedWindow::startFromTheFileManager()
     const WhereUsedWindow *window = searchedWindow();
     QVERIFY(window->isVisible());
     QCOMPARE(shownRows(window), (QStringList{u"hub"_s, u"motor"_s, u"rahmen"_s}));
-    QCOMPARE(textOf(window, "lblStatus"), QStringLiteral("3 Dateien in 2 Ebenen verwenden HUB"));
+    QCOMPARE(textOf(window, "lblStatus"), QStringLiteral("3 Dateien in 1 Ebene verwenden HUB"));
     QVERIFY(fixture.boxes.texts.isEmpty());
 }
 
