@@ -108,7 +108,13 @@ run_window_levels() {
         awk -F'\t' '{ n = split($2, part, "/"); split(part[n], piece, ".")
                        if (tolower(piece[2]) == "asm") print }'
 }
-own_seconds_window_levels() { sed -n 's/^run seconds: //p' "$out/window_levels.log"; }
+# The time until the last level's assemblies were shown, before the drawings were read, is kept
+# for the medians printed after the scenario.
+own_seconds_window_levels() {
+    sed -n "s/^level $levels shown after seconds: //p" "$out/window_levels.log" \
+        >>"$out/window_assemblies.seconds"
+    sed -n 's/^run seconds: //p' "$out/window_levels.log"
+}
 
 # Before each timed command of the cold scenario: the tree's file data leaves the page cache,
 # as after a restart, without root (vmtouch drops each file's pages with posix_fadvise).
@@ -272,6 +278,8 @@ for scenario in "${scenarios[@]}"; do
         commands=(grep_levels spurwerk_levels window_levels)
         ratios=(spurwerk_levels/grep_levels window_levels/spurwerk_levels)
         compare
+        echo "median window_levels up to the assemblies of level $levels, before the drawings:" \
+            "$(median <"$out/window_assemblies.seconds") s"
         per_level
         echo "max RSS spurwerk-find --levels $levels: $(max_rss_kb "$tree" --levels "$levels") KB"
         ;;

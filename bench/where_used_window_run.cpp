@@ -1,8 +1,8 @@
 // The where-used window's answer, offscreen: the levels up to LEVELS of TEXT over the folders,
 // with their sub-folders. Prints "LEVEL<TAB>PATH" for every assembly and drawing found, and on
-// standard error the time from the question to the finished tree and picture, without the
-// start-up of a Qt program. For timing against spurwerk-find --levels; run it with a settings
-// location of its own.
+// standard error the time from the question to each level shown and to the finished tree and
+// picture, without the start-up of a Qt program. For timing against spurwerk-find --levels; run it
+// with a settings location of its own.
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_question.h"
 #include "where_used/where_used_window.h"
@@ -37,6 +37,10 @@ int main(int argc, char *argv[])
     QEventLoop finished;
     QObject::connect(window, &WhereUsedWindow::searchFinished, &finished, &QEventLoop::quit);
     QElapsedTimer answerTime;
+    QObject::connect(window, &WhereUsedWindow::levelShown, window, [&answerTime](int level) {
+        std::fprintf(stderr, "level %d shown after seconds: %.4f\n", level,
+                     double(answerTime.nsecsElapsed()) / 1e9);
+    });
     answerTime.start();
     window->ask(question);
     finished.exec();

@@ -267,6 +267,7 @@ void WhereUsedWindow::levelDone(int level)
     if (level == 1)
         tree->expand(m_model->index(0, 0));
     m_level = level + 1;
+    emit levelShown(level);
 }
 
 void WhereUsedWindow::showOutcome(RunOutcome outcome)

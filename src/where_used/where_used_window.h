@@ -45,6 +45,8 @@ public:
     void setExportFolder(const QByteArray &folder) { m_exportFolder = folder; }
 
 signals:
+    // A level's files are in the tree; the drawings come as the level after the last.
+    void levelShown(int level);
     // The search has ended, its tree and picture are shown.
     void searchFinished();
 
