@@ -1,3 +1,4 @@
+#include "main_window/command_line.h"
 #include "main_window/form1.h"
 #include "main_window/where_used_start.h"
 #include "search/cfindfile.h"
@@ -15,6 +16,7 @@
 
 using namespace Qt::StringLiterals;
 #include <QTreeView>
+#include <vector>
 
 namespace {
 
@@ -31,6 +33,19 @@ void pressWhereUsedKeys(Form1 &form, const QString &text)
     if (!QTest::qWaitForWindowActive(&form))
         qFatal("the main window did not become active");
     QTest::keyClick(searchBox, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+// "spurwerk --verwendung FILE" as the file manager starts it; no file: the option alone.
+WhereUsedWindow *startedWith(const QByteArray &file, SettingsStore &store)
+{
+    std::vector<const char *> argv{"spurwerk", "--verwendung"};
+    if (!file.isEmpty())
+        argv.push_back(file.constData());
+    const std::optional<QByteArray> argument =
+        whereUsedFileArgument(static_cast<int>(argv.size()), argv.data());
+    if (!argument)
+        qFatal("--verwendung not taken");
+    return showWhereUsedAlone(*argument, store);
 }
 
 QTreeView *treeOf(const QWidget *window)
@@ -80,7 +95,7 @@ void tst_WhereUsedWindow::startFromTheFileManager()
     WindowFixture fixture;
     fixture.tree.add(partFolder);
     fixture.tree.add({"anderswo/pumpe.asm:HUB"});
-    QVERIFY(showWhereUsedAlone(fixture.tree.path("teile/hub.prt.2"), fixture.store()));
+    QVERIFY(startedWith(fixture.tree.path("teile/hub.prt.2"), fixture.store()));
     const WhereUsedWindow *window = searchedWindow();
     QVERIFY(window->isVisible());
     QCOMPARE(shownRows(window), (QStringList{u"hub"_s, u"motor"_s, u"rahmen"_s}));
@@ -114,7 +129,7 @@ void tst_WhereUsedWindow::badFileArgument()
     WindowFixture fixture;
     fixture.tree.add(partFolder);
     fixture.tree.add({"teile/--.prt:--"});
-    QVERIFY(!showWhereUsedAlone(file.isEmpty() ? file : fixture.tree.path(file), fixture.store()));
+    QVERIFY(!startedWith(file.isEmpty() ? file : fixture.tree.path(file), fixture.store()));
     QCOMPARE(fixture.boxes.texts,
              QStringList{message.replace(u"ROOT"_s, QString::fromLocal8Bit(fixture.tree.root()))});
     QVERIFY(!loadedWindow<WhereUsedWindow>());
