@@ -284,6 +284,8 @@ void Form1::Form_Unload()
     m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
     m_store.setValue(SettingsStore::Key::Notes, notesToStore());
     m_form2.unload();
+    // it takes lines into the notes pad, which are saved now
+    m_whereUsed.unload();
     // Nothing the user typed goes without a word: what could not be saved goes to a file of its
     // own, and the message names it.
     if (const SaveResult saved = m_store.sync(); !saved.saved())

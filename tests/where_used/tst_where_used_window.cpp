@@ -220,6 +220,10 @@ void tst_WhereUsedWindow::workingWithTheTree()
              QStringList{QStringLiteral("Gespeichert in ") + QString::fromLocal8Bit(saved)});
     QCOMPARE(contentsOf(QString::fromLocal8Bit(saved)),
              whereUsedText(*searchedGraph(fixture.tree, QStringLiteral("HUB")), false));
+
+    // the notes pad is saved as the main window closes: the tree's lines could go nowhere after
+    form.close();
+    QVERIFY(!loadedWindow<WhereUsedWindow>());
 }
 
 void tst_WhereUsedWindow::stopEndsTheSearch()
