@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -85,6 +86,7 @@ private slots:
     void badFileArgument();
     void startFromTheMainWindow_data();
     void startFromTheMainWindow();
+    void contextMenuOnAHit();
     void workingWithTheTree();
     void stopEndsTheSearch();
 };
@@ -179,6 +181,32 @@ void tst_WhereUsedWindow::startFromTheMainWindow()
     }
     QVERIFY(window && window->isVisible());
     QCOMPARE(shownRows(window), rows);
+}
+
+// "Verwendungsnachweis…" in a hit's context menu asks for the hit's base name.
+void tst_WhereUsedWindow::contextMenuOnAHit()
+{
+    WindowFixture fixture;
+    fixture.tree.add(partFolder);
+    fixture.tick({"teile"});
+    Form1 &form = fixture.shownForm();
+    fixture.pressEnterWith(QStringLiteral("HUB"));
+    auto *hits = control<QListView>(&form, "List2");
+    const int rahmen = static_cast<int>(
+        listTexts(hits).indexOf(QString::fromLocal8Bit(fixture.tree.path("teile/rahmen.asm.3"))));
+    QVERIFY(rahmen >= 0);
+    QTimer::singleShot(0, &form, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            qFatal("no context menu");
+        menu->actions().constLast()->trigger();
+        menu->close();
+    });
+    emit hits->customContextMenuRequested(
+        hits->visualRect(hits->model()->index(rahmen, 0)).center());
+    const WhereUsedWindow *window = searchedWindow();
+    QVERIFY(window);
+    QCOMPARE(shownRows(window), (QStringList{u"RAHMEN"_s, u"rahmen"_s}));
 }
 
 // Double-click opens a file, the marked rows go to the notes pad, the text export is the tree.
