@@ -16,6 +16,15 @@ QByteArray quoted(const QString &text)
     return '"' + bytes + '"';
 }
 
+// One context for the whole process, never freed: Graphviz's text layout keeps the last font name
+// it met in a static variable that points into the context's font table, so a second context
+// would meet it freed.
+GVC_t *sharedContext()
+{
+    static GVC_t *const context = gvContext();
+    return context;
+}
+
 QByteArray nodeId(qsizetype file)
 {
     return file < 0 ? QByteArrayLiteral("part") : 'f' + QByteArray::number(file);
@@ -84,17 +93,17 @@ QByteArray whereUsedDot(const WhereUsedGraph &graph, bool newestOnly)
 
 std::optional<QByteArray> renderGraph(const QByteArray &dot, const char *format)
 {
-    const std::unique_ptr<GVC_t, int (*)(GVC_t *)> context(gvContext(), gvFreeContext);
+    GVC_t *context = sharedContext();
     const std::unique_ptr<Agraph_t, int (*)(Agraph_t *)> graph(agmemread(dot.constData()), agclose);
-    if (!context || !graph || gvLayout(context.get(), graph.get(), "dot") != 0)
+    if (!context || !graph || gvLayout(context, graph.get(), "dot") != 0)
         return std::nullopt;
     char *rendered = nullptr;
     unsigned int length = 0;
-    const int failed = gvRenderData(context.get(), graph.get(), format, &rendered, &length);
+    const int failed = gvRenderData(context, graph.get(), format, &rendered, &length);
     std::optional<QByteArray> result;
     if (failed == 0 && rendered)
         result = QByteArray(rendered, length);
     gvFreeRenderData(rendered);
-    gvFreeLayout(context.get(), graph.get());
+    gvFreeLayout(context, graph.get());
     return result;
 }

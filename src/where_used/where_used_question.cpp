@@ -40,12 +40,12 @@ QuestionCheck questionForName(const QString &typed, const QByteArrayList &folder
 QuestionCheck questionForFile(const QByteArray &path)
 {
     QuestionCheck check;
-    const QString shown = platform::displayText(path);
-    const platform::FileLookup lookup = platform::lookupFile(path);
     if (path.isEmpty()) {
         check.problem = QStringLiteral("Es wurde keine Datei angegeben.");
         return check;
     }
+    const QString shown = platform::displayText(path);
+    const platform::FileLookup lookup = platform::lookupFile(path);
     if (lookup.kind == platform::FileKind::Inaccessible) {
         check.problem = QStringLiteral("Die Datei „%1“ gibt es nicht.").arg(shown);
         return check;
