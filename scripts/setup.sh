@@ -9,6 +9,8 @@ packages=(
     libgl-dev fonts-dejavu-core fonts-liberation2
     pkg-config libgraphviz-dev
     xvfb xauth
+    scdoc librsvg2-bin  # the manual pages and the icon sizes
+    desktop-file-utils shared-mime-info appstream libglib2.0-bin man-db  # their test
 )
 
 missing=()

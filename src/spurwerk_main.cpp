@@ -17,7 +17,8 @@ int main(int argc, char *argv[])
             return 1;
         return QApplication::exec();
     }
-    Form1 mainWindow(store, fileArgumentFromCommandLine(application.arguments().mid(1)));
+    // argv as the application left it, without the options it took for itself
+    Form1 mainWindow(store, fileArgumentFromCommandLine(argumentsAfterProgramName(argc, argv)));
     mainWindow.show();
     return QApplication::exec();
 }

@@ -25,15 +25,22 @@ void FindOutput::folderNotListed(const QByteArray &folder, const QString &reason
     complain(folder, QStringLiteral("cannot be listed: ") + reason);
 }
 
+void FindOutput::folderListedPartly(const QByteArray &folder, const QString &reason)
+{
+    complain(folder, QStringLiteral("cannot be listed completely: ") + reason);
+}
+
 void FindOutput::walkFailed(const QByteArray &folder, const FindFileError &error)
 {
     complain(folder, error.description);
 }
 
-// A hit printed before a large file must not wait for that file's end.
+// A hit printed before a large file must not wait for that file's end; a look at the clock
+// per read chunk of 16 blocks is enough.
 void FindOutput::progress(const QString &)
 {
-    m_printer.flushWhenDue();
+    if (++m_blocks % 16 == 0)
+        m_printer.flushWhenDue();
 }
 
 void FindOutput::hit(const Candidate &candidate, const QList<qsizetype> &)

@@ -22,6 +22,7 @@ public:
     void complain(const QByteArray &subject, const QString &reason);
 
     void folderNotListed(const QByteArray &folder, const QString &reason) override;
+    void folderListedPartly(const QByteArray &folder, const QString &reason) override;
     void walkFailed(const QByteArray &folder, const FindFileError &error) override;
     void progress(const QString &status) override;
     void hit(const Candidate &candidate, const QList<qsizetype> &texts) override;
@@ -34,4 +35,5 @@ private:
     WhereUsed *m_whereUsed;
     bool m_found = false;
     bool m_troubled = false;
+    qint64 m_blocks = 0;
 };

@@ -1,5 +1,20 @@
 #include "main_window/command_line.h"
 
+#include "platform/file_lookup.h"
+#include "platform/windows_1252.h"
+
+QStringList argumentsAfterProgramName(int argc, const char *const *argv)
+{
+    QStringList texts;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView argument(argv[i]);
+        const qsizetype nameStart = platform::nameStart(argument);
+        texts.append(platform::fileNameText(argument.first(nameStart)) +
+                     platform::fileNameText(argument.sliced(nameStart)));
+    }
+    return texts;
+}
+
 QString fileArgumentFromCommandLine(const QStringList &argumentsAfterProgramName)
 {
     QString text = argumentsAfterProgramName.join(QLatin1Char(' '));

@@ -5,6 +5,12 @@
 #include <QStringList>
 #include <optional>
 
+// The program's arguments after its name, as texts. QCoreApplication::arguments() turns a byte
+// that is not valid in the local encoding into a replacement mark; here each part of a path is
+// read as file names are (platform::fileNameText), so that "open with" on a Latin-1 name from an
+// old share searches for the name its maker typed.
+QStringList argumentsAfterProgramName(int argc, const char *const *argv);
+
 // The part file handed over by the file manager's open-with command: the command-line text after
 // the program's name, without the double quotes that may still enclose it. Empty: no such start.
 QString fileArgumentFromCommandLine(const QStringList &argumentsAfterProgramName);

@@ -290,8 +290,11 @@ void Form1::Form_Unload()
     // own, and the message names it.
     if (const SaveResult saved = m_store.sync(); !saved.saved())
         platform::showMessage(
-            this, QStringLiteral("Die Einstellungen wurden nicht gespeichert.\n\n") +
-                      saved.reason() + QStringLiteral("\n\n") + m_store.rescue().report());
+            this, (saved.outcome == SaveResult::Outcome::Conflict
+                       ? QStringLiteral("Nicht alle Einstellungen wurden gespeichert.")
+                       : QStringLiteral("Die Einstellungen wurden nicht gespeichert.")) +
+                      QStringLiteral("\n\n") + saved.reason() + QStringLiteral("\n\n") +
+                      m_store.rescue().report());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

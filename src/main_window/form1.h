@@ -97,6 +97,7 @@ private:
     void folderFinished(const QByteArray &folder) override;
     void candidateFound(const QByteArray &name, const QByteArray &folder) override;
     void folderNotListed(const QByteArray &folder, const QString &reason) override;
+    void folderListedPartly(const QByteArray &folder, const QString &reason) override;
     void searching(const QByteArray &path, qint64 index, qint64 count) override;
     void progress(const QString &status) override;
     void hit(const Candidate &candidate, const QList<qsizetype> &texts) override;

@@ -146,6 +146,11 @@ void Form1::folderNotListed(const QByteArray &folder, const QString &reason)
     m_unlistedFolders.append({folder, reason});
 }
 
+void Form1::folderListedPartly(const QByteArray &folder, const QString &reason)
+{
+    m_unlistedFolders.append({folder, QStringLiteral("nur teilweise gelesen: ") + reason, true});
+}
+
 void Form1::searching(const QByteArray &path, qint64 index, qint64 count)
 {
     setProgressPaintedLater(PBar, static_cast<int>((index + 1) * 100 / count));

@@ -159,9 +159,14 @@ void Form2::Command2_Click()
     const SaveResult result = m_folderList->save(m_store);
     if (!result.saved()) {
         // The window stays open with its list, so that nothing the user entered is lost.
+        // After another copy's save, the next one replaces that copy's list with this one.
+        const QString again = result.outcome == SaveResult::Outcome::Conflict
+                                  ? QStringLiteral("\n\nEin weiterer Klick auf „Eingaben "
+                                                   "abspeichern“ ersetzt dessen Liste durch diese.")
+                                  : QString();
         platform::showMessage(
             this, QStringLiteral("Die Liste der Verzeichnisse wurde nicht gespeichert.\n\n") +
-                      result.reason());
+                      result.reason() + again);
         return;
     }
     unload();

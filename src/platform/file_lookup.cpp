@@ -21,13 +21,10 @@ bool nameBeginsWithDot(const QByteArray &path)
 template<typename Stat> FileLookup classify(Stat statWith)
 {
     struct stat status;
-    if (statWith(&status, 0) != 0) {
-        const int error = errno;
-        struct stat link;
-        if (statWith(&link, AT_SYMLINK_NOFOLLOW) == 0)
-            return {FileKind::System};
-        return {FileKind::Inaccessible, error};
-    }
+    // a symbolic link that leads nowhere, in a circle or into a locked folder counts as what
+    // it is: a file or folder that cannot be reached
+    if (statWith(&status, 0) != 0)
+        return {FileKind::Inaccessible, errno};
     if (S_ISDIR(status.st_mode))
         return {FileKind::Folder};
     if (!S_ISREG(status.st_mode))

@@ -16,8 +16,9 @@ enum class FileKind
     Ordinary, // a regular file (also through a symbolic link) whose name does not begin with "."
     Hidden,   // a name that begins with "."
     Folder,
-    System,       // anything else: FIFO, socket, device, a symbolic link that leads nowhere
-    Inaccessible, // the path cannot be looked up (removed, no access to a folder on the way)
+    System,       // anything else: FIFO, socket, device
+    Inaccessible, // the path cannot be followed (removed, no access to a folder on the way, a
+                  // symbolic link that leads nowhere or in a circle)
 };
 
 struct FileLookup

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -14,8 +15,20 @@ namespace {
 
 // Enough for a folder of a few hundred entries in one call, as the C library's readdir takes.
 constexpr qsizetype listingBufferSize = 32 * 1024;
+constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
+
+std::function<int()> &listingFault()
+{
+    static std::function<int()> fault;
+    return fault;
+}
 
 } // namespace
+
+void setListingFault(std::function<int()> fault)
+{
+    listingFault() = std::move(fault);
+}
 
 OpenFolder::~OpenFolder()
 {
@@ -24,7 +37,16 @@ OpenFolder::~OpenFolder()
 
 FolderListing::FolderListing(const QByteArray &path)
 {
-    const int descriptor = openPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    opened(openPath(path, folderFlags));
+}
+
+FolderListing::FolderListing(const OpenFolder &folder, QByteArrayView name)
+{
+    opened(::openat(folder.descriptor(), name.toByteArray().constData(), folderFlags));
+}
+
+void FolderListing::opened(int descriptor)
+{
     if (descriptor < 0) {
         m_openError = errno;
         return;
@@ -49,8 +71,11 @@ bool FolderListing::next()
     if (m_position >= m_filled) {
         if (!m_buffer)
             m_buffer.reset(new char[listingBufferSize]);
-        // a read error ends the listing like its end does
-        const ssize_t got = ::getdents64(m_folder->descriptor(), m_buffer.get(), listingBufferSize);
+        const int fault = listingFault() ? listingFault()() : 0;
+        const ssize_t got =
+            fault ? -1 : ::getdents64(m_folder->descriptor(), m_buffer.get(), listingBufferSize);
+        if (got < 0)
+            m_listError = fault ? fault : errno;
         m_filled = got > 0 ? got : 0;
         m_position = 0;
         if (m_filled == 0) {

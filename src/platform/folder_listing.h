@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -42,6 +43,8 @@ class FolderListing
 public:
     // Opens the folder (a path of any length); not open when it cannot be listed.
     explicit FolderListing(const QByteArray &path);
+    // Opens the sub-folder of that name in an open folder.
+    FolderListing(const OpenFolder &folder, QByteArrayView name);
     FolderListing(const FolderListing &) = delete;
     FolderListing &operator=(const FolderListing &) = delete;
 
@@ -59,6 +62,8 @@ public:
     // Moves to the next entry (the first one, the first time); false at the end of the listing,
     // on a read error or when closed.
     bool next();
+    // Why the listing ended before its end (errno); 0 when it did not.
+    int listError() const { return m_listError; }
     // Lists the folder again from its first entry.
     void rewind();
     // The current entry's name; valid until the next call of next.
@@ -69,7 +74,10 @@ public:
     FileLookup kind() const;
 
 private:
+    void opened(int descriptor);
+
     int m_openError = 0;
+    int m_listError = 0;
     std::shared_ptr<const OpenFolder> m_folder;
     std::optional<FolderIdentity> m_identity;
     // what one getdents64 call delivered, and where the next entry starts in it
@@ -79,6 +87,9 @@ private:
     QByteArrayView m_name;
     unsigned char m_type = 0;
 };
+
+// For tests of a flaky share: asked before each read of a listing, an errno makes that read fail.
+void setListingFault(std::function<int()> fault);
 
 // True when the folder's entries can be listed: false for a medium that is gone, a share that went
 // away or a folder without permission to read it.

@@ -30,9 +30,10 @@ struct FileWriteResult
 // Replaces the file's contents as a whole: they go to a new file beside it, which is renamed over
 // the old one only once it is complete and on disk, so a failure leaves the old file as it was.
 // A write-protected file is not replaced, and a replaced file keeps its permissions. A symbolic
-// link (to where someone keeps such files) stays one: the file it leads to is replaced. Paths are
-// bytes: QSaveFile resolves a name against the working folder decoded as UTF-8, and so misses a
-// folder whose name is not.
+// link (to where someone keeps such files) stays one: the file it leads to is replaced, or made
+// when it does not exist yet. New files that a replace killed midway left beside the file are
+// removed. Paths are bytes: QSaveFile resolves a name against the working folder decoded as
+// UTF-8, and so misses a folder whose name is not.
 FileWriteResult replaceFile(const QByteArray &path, const QByteArray &contents);
 
 // Writes a file that must not exist yet, and on disk before it returns; an existing file of that

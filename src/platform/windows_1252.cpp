@@ -51,4 +51,10 @@ std::optional<QByteArray> toWindows1252(QStringView text)
     return bytes;
 }
 
+QString fileNameText(QByteArrayView name)
+{
+    const QString text = QString::fromLocal8Bit(name);
+    return text.toLocal8Bit() == name ? text : fromWindows1252(name);
+}
+
 } // namespace platform

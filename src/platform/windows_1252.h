@@ -16,4 +16,8 @@ QString fromWindows1252(QByteArrayView bytes);
 // None when the text holds a character the code page cannot carry.
 std::optional<QByteArray> toWindows1252(QStringView text);
 
+// A file name (or a path's folders) as its maker meant it: in the local encoding, or in the code
+// page when the bytes are not valid there, as names written on an old share are not.
+QString fileNameText(QByteArrayView name);
+
 } // namespace platform

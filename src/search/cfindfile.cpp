@@ -126,18 +126,56 @@ void cFindFile::sStartSearch()
     trapped(Member::sStartSearch, [this] {
         m_unlistedFolders.clear();
         QSet<platform::FolderIdentity> ownRun;
-        QSet<platform::FolderIdentity> &walked = m_run ? *m_run : ownRun;
-        platform::FolderListing listing(platform::inFolder(m_searchpath, ""));
-        if (!walkedBefore(listing, walked))
-            walkLevel(listing, walked);
+        walk(m_run ? *m_run : ownRun);
     });
+}
+
+// Depth-first without recursion, so that no depth of folders can exhaust the stack: a level per
+// folder on the way down holds only the names of its sub-folders left, and one path is shared,
+// cut back and extended as the walk goes.
+void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
+{
+    QByteArray path = platform::inFolder(m_searchpath, "");
+    std::vector<Level> levels;
+    {
+        platform::FolderListing listing(path);
+        if (walkedBefore(listing, walked))
+            return;
+        listLevel(listing, path, walked, levels);
+    }
+    while (!levels.empty()) {
+        Level &level = levels.back();
+        if (level.next == level.subfolders.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const QByteArray &name = level.subfolders.at(level.next++);
+        path.truncate(level.pathLength);
+        path.append(name).append('/');
+        // near the bottom of the way down the folder is still open: no path to follow again
+        platform::FolderListing listing = level.folder
+                                              ? platform::FolderListing(*level.folder, name)
+                                              : platform::FolderListing(path);
+        if (walkedBefore(listing, walked))
+            continue;
+        Q_EMIT StopSearch(level.stopAnswer);
+        // the answer ends the asking level: its parent goes on with its next sub-folder
+        if (level.stopAnswer) {
+            levels.pop_back();
+            continue;
+        }
+        // the folder the walk is in, as a recursive walk would have left it
+        m_searchpath.truncate(level.pathLength - 1);
+        m_searchpath.append('/').append(name);
+        listLevel(listing, path, walked, levels);
+    }
 }
 
 // One listing serves both passes: pass 1 keeps the sub-folders and the matches, pass 2 reports
 // the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
-void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::FolderIdentity> &walked)
+void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &folder,
+                          QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels)
 {
-    const QByteArray folder = platform::inFolder(m_searchpath, "");
     if (!listing.isOpen()) {
         m_unlistedFolders.append({folder, platform::systemErrorText(listing.openError())});
         return;
@@ -145,7 +183,10 @@ void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::Folde
     if (const auto identity = listing.identity())
         walked.insert(*identity);
 
-    const platform::WildcardPattern pattern(m_fileToFind);
+    // each level takes the properties as they are when it begins
+    if (!m_pattern || m_pattern->first != m_fileToFind)
+        m_pattern.emplace(m_fileToFind, platform::WildcardPattern(m_fileToFind));
+    const platform::WildcardPattern &pattern = m_pattern->second;
     const bool inclSubfolders = m_inclSubfolders;
 
     const auto isDotOrDotDot = [](QByteArrayView name) { return name == "." || name == ".."; };
@@ -161,51 +202,46 @@ void cFindFile::walkLevel(platform::FolderListing &listing, QSet<platform::Folde
             kind = listing.kind();
             if (inclSubfolders && kind->kind == platform::FileKind::Folder)
                 subfolders.append(name.toByteArray());
+            // a link that cannot be followed may lead to a folder: what it holds is not searched
+            if (inclSubfolders && !match && kind->kind == platform::FileKind::Inaccessible)
+                m_unlistedFolders.append({platform::inFolder(folder, name) + '/',
+                                          platform::systemErrorText(kind->error)});
         }
         // "." and ".." are folders, and never reported
         if (match)
             matches.add(name, kind.value_or(platform::FileLookup{platform::FileKind::Folder}));
         platform::processPendingEvents();
     }
+    if (listing.listError() != 0)
+        m_unlistedFolders.append({folder, platform::systemErrorText(listing.listError()), true});
 
-    {
-        // the folder stays open for the reports, so that their files can be opened by name
-        const std::shared_ptr<const platform::OpenFolder> openFolder = listing.folder();
-        const auto report = [&](QByteArrayView name, platform::FileLookup kind) {
-            if (!isDotOrDotDot(name)) {
-                m_matchEntry = {openFolder, kind};
-                Q_EMIT MatchFound(name.toByteArray(), folder);
-                m_matchEntry = {};
-            }
-            platform::processPendingEvents();
-        };
-        if (matches.overflowed()) {
-            listing.rewind();
-            while (listing.next()) {
-                if (pattern.matches(listing.name()))
-                    report(listing.name(), listing.kind());
-            }
-        } else {
-            matches.forEach(report);
+    // the folder stays open for the reports, so that their files can be opened by name
+    const std::shared_ptr<const platform::OpenFolder> openFolder = listing.folder();
+    const auto report = [&](QByteArrayView name, platform::FileLookup kind) {
+        if (!isDotOrDotDot(name)) {
+            m_matchEntry = {openFolder, kind};
+            Q_EMIT MatchFound(name.toByteArray(), folder);
+            m_matchEntry = {};
         }
-        // closed before the descent: however deep the walk, one folder is open at a time
-        listing.close();
+        platform::processPendingEvents();
+    };
+    if (matches.overflowed()) {
+        listing.rewind();
+        while (listing.next()) {
+            if (pattern.matches(listing.name()))
+                report(listing.name(), listing.kind());
+        }
+    } else {
+        matches.forEach(report);
     }
+    listing.close();
     if (!inclSubfolders || subfolders.isEmpty())
         return;
-
-    bool stopAnswer = false;
-    for (const QByteArray &name : std::as_const(subfolders)) {
-        const QByteArray subfolder = folder + name;
-        platform::FolderListing sublisting(subfolder);
-        if (walkedBefore(sublisting, walked))
-            continue;
-        Q_EMIT StopSearch(stopAnswer);
-        if (stopAnswer)
-            return;
-        m_searchpath = subfolder;
-        walkLevel(sublisting, walked);
-    }
+    // The deepest few levels keep their folders open to open their sub-folders in; above them a
+    // sub-folder is opened by its path, so that no depth runs out of descriptors.
+    if (levels.size() >= openLevels)
+        levels[levels.size() - openLevels].folder.reset();
+    levels.push_back({folder.size(), std::move(subfolders), 0, false, openFolder});
 }
 
 void cFindFile::setSFileFlag(qint32 flag)

@@ -2,11 +2,16 @@
 
 #include "platform/file_lookup.h"
 #include "platform/folder_listing.h"
+#include "platform/wildcard_pattern.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 // Walks one folder (and, on request, its sub-folders depth-first) and reports every entry whose
 // name matches a wildcard pattern. Paths are bytes, as the file system holds them.
@@ -50,6 +55,8 @@ public:
     {
         QByteArray path; // ends with the path separator, as MatchFound's folder does
         QString reason;
+        // the listing failed after some of its entries: those were walked
+        bool partly = false;
     };
     // The folders the last call of sStartSearch could not list, in the order it came to them.
     const QList<UnlistedFolder> &unlistedFolders() const { return m_unlistedFolders; }
@@ -69,8 +76,23 @@ private:
     [[noreturn]] static void RaiseError(Member member);
     template<typename Action> static auto trapped(Member member, Action action);
 
-    // walked: the folders of the run walked so far, this one's level included once it begins
-    void walkLevel(platform::FolderListing &listing, QSet<platform::FolderIdentity> &walked);
+    // A folder on the way down whose sub-folders are still to be walked.
+    struct Level
+    {
+        qsizetype pathLength; // of the walk's path up to this folder's separator
+        QList<QByteArray> subfolders;
+        qsizetype next = 0;
+        bool stopAnswer = false;
+        // open while the level is among the deepest openLevels
+        std::shared_ptr<const platform::OpenFolder> folder;
+    };
+    static constexpr size_t openLevels = 16;
+
+    // walked: the folders of the run walked so far
+    void walk(QSet<platform::FolderIdentity> &walked);
+    // Reports the folder's matches and, when it has sub-folders to walk, puts it on the levels.
+    void listLevel(platform::FolderListing &listing, const QByteArray &folder,
+                   QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels);
 
     qint32 m_fileFlag = 439; // an attribute mask, kept for the owner; the walk does not apply it
     bool m_inclSubfolders = true;
@@ -79,5 +101,7 @@ private:
     // the folders walked in the owner's run under way; none outside a run
     QSet<platform::FolderIdentity> *m_run = nullptr;
     platform::ListedEntry m_matchEntry;
+    // the pattern of the level walked last, made from that sFileToFind
+    std::optional<std::pair<QByteArray, platform::WildcardPattern>> m_pattern;
     QList<UnlistedFolder> m_unlistedFolders;
 };

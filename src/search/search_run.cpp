@@ -126,8 +126,12 @@ void SearchRun::walk(const Request &request)
         } catch (const FindFileError &error) {
             failure = error;
         }
-        for (const cFindFile::UnlistedFolder &unlisted : m_finder.unlistedFolders())
-            m_sink->folderNotListed(unlisted.path, unlisted.reason);
+        for (const cFindFile::UnlistedFolder &unlisted : m_finder.unlistedFolders()) {
+            if (unlisted.partly)
+                m_sink->folderListedPartly(unlisted.path, unlisted.reason);
+            else
+                m_sink->folderNotListed(unlisted.path, unlisted.reason);
+        }
         m_sink->folderFinished(folder);
         if (failure)
             m_sink->walkFailed(folder, *failure);

@@ -39,6 +39,11 @@ public:
     virtual void candidateFound(const QByteArray & /*name*/, const QByteArray & /*folder*/) {}
     // folder ends with the path separator
     virtual void folderNotListed(const QByteArray & /*folder*/, const QString & /*reason*/) {}
+    // The listing failed after some of the folder's entries, which were walked.
+    virtual void folderListedPartly(const QByteArray &folder, const QString &reason)
+    {
+        folderNotListed(folder, reason);
+    }
     // The walk of one of the run's folders failed; unless this throws, the run goes on.
     virtual void walkFailed(const QByteArray &folder, const FindFileError &error);
     // The content pass takes candidate index (0-based) of count; count is -1 while the walk

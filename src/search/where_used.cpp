@@ -46,19 +46,10 @@ private:
 
 } // namespace
 
-QString decodedFileName(const QByteArray &path)
-{
-    // the folders' encoding says nothing of the name's
-    const QByteArray name = path.sliced(platform::nameStart(path));
-    QString decoded = QString::fromLocal8Bit(name);
-    if (decoded.toLocal8Bit() != name)
-        decoded = platform::fromWindows1252(name);
-    return decoded;
-}
-
 QString referenceName(const QByteArray &path)
 {
-    return Zerlege(decodedFileName(path)).toUpper();
+    // the folders' encoding says nothing of the name's
+    return Zerlege(platform::fileNameText(path.sliced(platform::nameStart(path)))).toUpper();
 }
 
 WhereUsed::WhereUsed(const QString &text)

@@ -10,10 +10,6 @@
 #include <QStringList>
 #include <functional>
 
-// The last name of the path as text: a name that is not valid in the local encoding is read as
-// Windows-1252, the code page of the CAD programs that wrote such names.
-QString decodedFileName(const QByteArray &path);
-
 // The name by which other files hold a file: its base name in upper case, as the start with a
 // file argument turns a part file into a search text.
 QString referenceName(const QByteArray &path);

@@ -6,16 +6,17 @@
 
 #include <QHash>
 #include <QList>
-#include <QSet>
 
 #include <optional>
-#include <sys/stat.h>
 
 // The section "Optionen" of the per-user settings file, with keys and the section name matched
 // without regard to letter case. The file is read and written here rather than through QSettings,
 // which would turn bytes that are not UTF-8 into replacement characters and write every value
 // anew: here a value nobody changed is written back as the file spelt it. When the existing
 // file cannot be read, values live in memory only and the file is left untouched.
+// Several copies of the program may share the file: a save writes only the values this copy
+// changed, into the file as it is at that moment, and leaves a value that another copy changed
+// meanwhile as that copy saved it.
 class SettingsStore::Storage
 {
 public:
@@ -34,9 +35,13 @@ public:
     qsizetype keyCount() const { return m_places.size(); }
     QString fileName() const { return m_fileName; }
     QString readProblem() const { return m_readProblem; }
+    // Writes the values changed since the last sync. With a conflict, the keys left out are
+    // named in the result case-folded, the folder list as a whole by "anzi".
     SaveResult sync();
-    // The file as it would be with every value set: what sync() writes.
-    QByteArray contents() const { return ini::written(m_sections); }
+    // The file as it would be with every value of this copy: what the last sync could not write.
+    QByteArray unsavedContents() const { return ini::written(unsavedSections()); }
+    // The value under the key in that file.
+    std::optional<QString> unsavedValue(const QString &key) const;
 
 private:
     struct Place
@@ -48,34 +53,16 @@ private:
     // case, in name order. The first one counts.
     using Places = QHash<QString, QList<Place>>;
 
-    // The file's state when it was read or last written, to notice another program's write.
-    struct FileState
-    {
-        explicit FileState(const struct stat &status)
-            : device(status.st_dev)
-            , inode(status.st_ino)
-            , size(status.st_size)
-            , modifiedSeconds(status.st_mtim.tv_sec)
-            , modifiedNanoseconds(status.st_mtim.tv_nsec)
-        {}
-        bool operator==(const FileState &other) const = default;
-
-        dev_t device;
-        ino_t inode;
-        off_t size;
-        time_t modifiedSeconds;
-        long modifiedNanoseconds;
-    };
     struct FileContents
     {
         std::optional<ini::Sections> sections; // none when the file could not be read
-        std::optional<FileState> state;        // none when there is no file
         QString problem;                       // why it could not be read
     };
 
     static Places placesIn(const ini::Sections &sections);
     FileContents readFile() const;
-    std::optional<FileState> fileState() const;
+    SaveResult mergeAndWrite();
+    const ini::Sections &unsavedSections() const;
     std::optional<QByteArray> spelt(const ini::Sections &sections, const QString &key) const;
     void set(const QString &key, const QByteArray &spelt);
     void takeSections(const ini::Sections &sections);
@@ -83,10 +70,12 @@ private:
     QString m_fileName;
     QByteArray m_path;
     QString m_readProblem; // why the existing file could not be read: then it is never written
-    ini::Sections m_fileSections; // as in the file when it was read or last written
-    std::optional<FileState> m_fileState;
+    // As this copy knows the file: as it read it, with what it wrote since.
+    ini::Sections m_fileSections;
     ini::Sections m_sections; // m_fileSections with the values set since
     Places m_places;          // of m_sections
     QString m_section;        // the section's spelling that new keys go into
-    QSet<QString> m_setKeys;  // case-folded, set since the last sync
+    // After a sync that left values of this copy out for another's: the file with them, to
+    // rescue them. Empty otherwise.
+    ini::Sections m_outvoted;
 };

@@ -4,6 +4,7 @@
 #include "settings/settings_storage.h"
 
 #include <QLatin1String>
+#include <QStringList>
 
 #include <algorithm>
 #include <limits>
@@ -16,6 +17,7 @@ struct KeyDefinition
     QLatin1String readName;
     QLatin1String writeName;
     QLatin1String defaultValue;
+    const char *userName; // as the user knows the value, in a sentence
 };
 
 // The main window reads "slider1.Value" and writes "slider1.value"; letter case does not matter
@@ -24,17 +26,36 @@ KeyDefinition keyDefinition(SettingsStore::Key key)
 {
     switch (key) {
     case SettingsStore::Key::SliderValue:
-        return {QLatin1String("slider1.Value"), QLatin1String("slider1.value"), QLatin1String("0")};
+        return {QLatin1String("slider1.Value"), QLatin1String("slider1.value"), QLatin1String("0"),
+                "die Fenstergröße"};
     case SettingsStore::Key::SearchText:
         return {QLatin1String("txt_textfind.Text"), QLatin1String("txt_textfind.Text"),
-                QLatin1String("Suchtext")};
+                QLatin1String("Suchtext"), "den Suchtext"};
     case SettingsStore::Key::Notes:
         return {QLatin1String("txt_note.Text"), QLatin1String("txt_note.Text"),
-                QLatin1String("Notizen")};
+                QLatin1String("Notizen"), "die Notizen"};
     case SettingsStore::Key::FolderLastIndex:
-        return {QLatin1String("ANZI"), QLatin1String("ANZI"), QLatin1String("0")};
+        return {QLatin1String("ANZI"), QLatin1String("ANZI"), QLatin1String("0"),
+                "die Liste der Verzeichnisse"};
     }
     Q_UNREACHABLE();
+}
+
+// The names for the user of the keys given case-folded, the folder list by "ANZI".
+QStringList userNames(const QStringList &foldedKeys)
+{
+    QStringList names;
+    for (const QString &foldedKey : foldedKeys) {
+        QString name = QStringLiteral("„%1“").arg(foldedKey);
+        for (const auto key : {SettingsStore::Key::SliderValue, SettingsStore::Key::SearchText,
+                               SettingsStore::Key::Notes, SettingsStore::Key::FolderLastIndex}) {
+            const KeyDefinition definition = keyDefinition(key);
+            if (foldedKey == QString(definition.readName).toCaseFolded())
+                name = QString::fromUtf8(definition.userName);
+        }
+        names.append(name);
+    }
+    return names;
 }
 
 // The root folder, as "C:\" is the root of the system drive on Windows.
@@ -119,11 +140,15 @@ QString SettingsStore::readProblem() const
 
 SaveResult SettingsStore::sync()
 {
-    return m_storage->sync();
+    SaveResult result = m_storage->sync();
+    result.conflicting = userNames(result.conflicting);
+    return result;
 }
 
 RescueResult SettingsStore::rescue() const
 {
-    const std::optional<QString> notes = m_storage->value(keyDefinition(Key::Notes).readName);
-    return writeRescueFile(m_storage->fileName(), notes.value_or(QString()), m_storage->contents());
+    const std::optional<QString> notes =
+        m_storage->unsavedValue(keyDefinition(Key::Notes).readName);
+    return writeRescueFile(m_storage->fileName(), notes.value_or(QString()),
+                           m_storage->unsavedContents());
 }

@@ -11,7 +11,8 @@
 // The program's persisted values: section "Optionen" of the file spurwerk/spurwerk.conf in the
 // user's config folder ($XDG_CONFIG_HOME, else ~/.config). Section and key names are matched
 // without regard to letter case; values come back exactly as saved. Reads see the store as it was
-// when this instance was made or last synced.
+// when this instance was made, with the values set since: what another copy of the program saved
+// meanwhile is kept in the file, not shown here.
 class SettingsStore
 {
 public:
@@ -45,8 +46,11 @@ public:
     bool canSave() const;
     // Why, in a sentence for the user; empty when it could be read or there is none.
     QString readProblem() const;
-    // Writes every value set since the last sync, when one of them differs from the file's; what
-    // was not written stays in this store for a later try. Nothing is written implicitly.
+    // Writes the values changed since the last sync into the file as it is now, beside what
+    // another copy of the program saved meanwhile; what was not written stays in this store for
+    // a later try. A value that another copy changed too since this one read it stays as that
+    // copy saved it (Conflict); this store then shows that copy's value, and rescue() keeps this
+    // one's. Nothing is written implicitly.
     SaveResult sync();
     // Writes what sync() could not to a file of its own, for the user to take it from there.
     RescueResult rescue() const;

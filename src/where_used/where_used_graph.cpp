@@ -2,8 +2,8 @@
 
 #include "platform/display_text.h"
 #include "platform/file_lookup.h"
+#include "platform/windows_1252.h"
 #include "search/name_analysis.h"
-#include "search/where_used.h"
 
 #include <algorithm>
 
@@ -41,7 +41,7 @@ WhereUsedGraph::File WhereUsedGraph::describeName(const QByteArray &path)
 {
     File file;
     file.path = path;
-    file.fileName = decodedFileName(path);
+    file.fileName = platform::fileNameText(path.sliced(platform::nameStart(path)));
     file.baseName = Zerlege(file.fileName);
     file.name = file.baseName.toUpper();
     const QStringList pieces = file.fileName.mid(file.baseName.size() + 1).split(u'.');

@@ -123,6 +123,8 @@ void tst_SettingsAtStartAndClose::unsavedValuesAreRescued_data()
     QTest::addRow("unreadable settings file") << u"unreadable"_s << u"settings"_s << false;
     QTest::addRow("full disk") << u"full"_s << u"state"_s << false;
     QTest::addRow("nowhere to write") << u"nowhere"_s << u""_s << false;
+    QTest::addRow("other notes saved by another window meanwhile")
+        << u"conflict"_s << u"settings"_s << false;
     // Last: once the exit picture has ended the process's event loops, no modal box opens again.
     QTest::addRow("read-only settings folder, exit picture")
         << u"read-only"_s << u"state"_s << true;
@@ -139,9 +141,14 @@ void tst_SettingsAtStartAndClose::unsavedValuesAreRescued()
     if (cause == u"unreadable")
         SettingsFile::write(broken);
     Form1 &form = fixture.shownForm();
+    if (cause == u"conflict") {
+        SettingsStore otherWindow;
+        otherWindow.setValue(SettingsStore::Key::Notes, u"von der anderen"_s);
+        QVERIFY(otherWindow.sync().saved());
+    }
     std::optional<FailingFolder> settingsRefuse;
     std::optional<FailingFolder> stateRefuses;
-    if (cause != u"unreadable") {
+    if (cause != u"unreadable" && cause != u"conflict") {
         settingsRefuse.emplace(settingsFolder(), cause == u"full" ? FailingFolder::Kind::Full
                                                                   : FailingFolder::Kind::ReadOnly);
         if (!settingsRefuse->unavailable().isEmpty())
@@ -164,10 +171,12 @@ void tst_SettingsAtStartAndClose::unsavedValuesAreRescued()
 
     QVERIFY(!fixture.boxes.texts.isEmpty());
     const QString told = fixture.boxes.texts.last();
-    QVERIFY2(told.startsWith(u"Die Einstellungen wurden nicht gespeichert.\n\nDie "
-                             u"Einstellungsdatei "_s +
-                             SettingsFile::path()),
-             qPrintable(told));
+    const QString headline =
+        cause == u"conflict"
+            ? u"Nicht alle Einstellungen wurden gespeichert.\n\nEin anderes Spurwerk-Fenster hat "
+              u"inzwischen die Notizen in der Einstellungsdatei "_s
+            : u"Die Einstellungen wurden nicht gespeichert.\n\nDie Einstellungsdatei "_s;
+    QVERIFY2(told.startsWith(headline + SettingsFile::path()), qPrintable(told));
     const QStringList rescued = rescueFiles(settingsFolder()) + rescueFiles(stateFolder());
     if (rescuedIn.isEmpty()) {
         QVERIFY2(told.contains(u"Auch eine Sicherungsdatei ließ sich nicht anlegen"_s) &&
@@ -183,6 +192,12 @@ void tst_SettingsAtStartAndClose::unsavedValuesAreRescued()
     QVERIFY2(told.contains(rescued.first()), qPrintable(told));
     if (cause == u"unreadable")
         QCOMPARE(SettingsFile::read(), broken);
+    if (cause == u"conflict") {
+        // the other window's notes stay, beside what only this one changed
+        const SettingsStore saved;
+        QCOMPARE(saved.value(SettingsStore::Key::Notes), u"von der anderen"_s);
+        QCOMPARE(saved.value(SettingsStore::Key::SearchText), u"4711"_s);
+    }
 
     // The notes can be read at its top, and the file can take the settings file's place.
     const QByteArray rescue = contentsOf(rescued.first());

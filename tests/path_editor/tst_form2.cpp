@@ -448,6 +448,7 @@ void tst_Form2::savingTheList_data()
     QTest::addRow("saved") << QString();
     QTest::addRow("settings file that could not be read") << QStringLiteral("unreadable");
     QTest::addRow("read-only settings folder") << QStringLiteral("read-only");
+    QTest::addRow("another window's list saved meanwhile") << QStringLiteral("conflict");
 }
 
 void tst_Form2::savingTheList()
@@ -463,6 +464,12 @@ void tst_Form2::savingTheList()
         readOnly.emplace(QFileInfo(SettingsFile::path()).path(), FailingFolder::Kind::ReadOnly);
         if (!readOnly->unavailable().isEmpty())
             QSKIP(qPrintable(readOnly->unavailable()));
+    }
+    if (refusal == u"conflict") {
+        SettingsStore otherWindow;
+        otherWindow.setFolderEntry(0, "/andere");
+        otherWindow.setValue(SettingsStore::Key::FolderLastIndex, QStringLiteral("0"));
+        QVERIFY(otherWindow.sync().saved());
     }
     const QPointer<Form2> opened = startEditor(form, QString());
     QTest::keyClicks(control<QLineEdit>(opened, "Text3"), QStringLiteral("/cad/"));
@@ -486,10 +493,19 @@ void tst_Form2::savingTheList()
     QVERIFY(!opened->isUnloaded() && opened->isVisible());
     QCOMPARE(folderTexts(opened), (QStringList{QStringLiteral("/"), QStringLiteral("/cad/")}));
     readOnly.reset();
-    if (refusal == u"unreadable")
+    if (refusal == u"unreadable") {
         QCOMPARE(SettingsFile::read(), broken);
-    else
+    } else if (refusal == u"conflict") {
+        // the other window's list stays until a second save replaces it, as the message says
+        QCOMPARE(SettingsStore().folderEntry(0), QByteArray("/andere"));
+        QVERIFY(fixture.boxes.texts.last().endsWith(
+            QStringLiteral("„Eingaben abspeichern“ ersetzt dessen Liste durch diese.")));
+        press(opened, "Command2");
+        QVERIFY(opened->isUnloaded());
+        QCOMPARE(SettingsStore().folderEntry(1), QByteArray("/cad/"));
+    } else {
         QVERIFY(!QFileInfo::exists(SettingsFile::path()));
+    }
 }
 
 QTEST_MAIN(tst_Form2)

@@ -7,9 +7,11 @@
 #include "unprivileged_user.h"
 
 #include <QTest>
+#include <algorithm>
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,10 @@ private Q_SLOTS:
     void modificationTimeOfAFile();
     void replaceFileWritesWholeOrNotAtAll_data();
     void replaceFileWritesWholeOrNotAtAll();
+    void replaceFileWritesWhereALinkLeads_data();
+    void replaceFileWritesWhereALinkLeads();
+    void replaceFileRemovesItsStaleTemporaries_data();
+    void replaceFileRemovesItsStaleTemporaries();
     void newFileNeverReplacesOne();
     void rawFileReadsAtOffsets();
     void rawFileRefusesWhatIsNotARegularFile_data();
@@ -76,7 +82,7 @@ void tst_FileServices::lookupTellsWhatAPathNames_data()
     QTest::addRow("folder") << QByteArray("top") << FileKind::Folder;
     QTest::addRow("link to a folder") << QByteArray("top/to_old") << FileKind::Folder;
     QTest::addRow("FIFO") << QByteArray("top/pipe.prt") << FileKind::System;
-    QTest::addRow("dangling link") << QByteArray("top/dangling") << FileKind::System;
+    QTest::addRow("dangling link") << QByteArray("top/dangling") << FileKind::Inaccessible;
     QTest::addRow("missing") << QByteArray("top/missing.prt") << FileKind::Inaccessible;
     QTest::addRow("below a file") << QByteArray("top/hub.prt/x") << FileKind::Inaccessible;
 }
@@ -223,6 +229,91 @@ void tst_FileServices::replaceFileWritesWholeOrNotAtAll()
     QCOMPARE(namesIn(tree.path(fileFolder)), QByteArrayList{file.sliced(fileFolder.size() + 1)});
 }
 
+void tst_FileServices::replaceFileWritesWhereALinkLeads_data()
+{
+    QTest::addColumn<QByteArrayList>("tree"); // holds "a/whatsfound.txt"
+    QTest::addColumn<QByteArray>("written");  // the file that takes the contents; empty: none
+    QTest::addColumn<int>("error");
+
+    QTest::addRow("link to a file not made yet")
+        << QByteArrayList{"dotfiles/", "a/whatsfound.txt->../dotfiles/kept.txt"}
+        << QByteArray("dotfiles/kept.txt") << 0;
+    QTest::addRow("link to a link to a file not made yet")
+        << QByteArrayList{"dotfiles/", "a/whatsfound.txt->zwischen",
+                          "a/zwischen->../dotfiles/kept.txt"}
+        << QByteArray("dotfiles/kept.txt") << 0;
+    QTest::addRow("link into a folder that is gone")
+        << QByteArrayList{"a/whatsfound.txt->../weg/kept.txt"} << QByteArray() << ENOENT;
+    QTest::addRow("links in a circle")
+        << QByteArrayList{"a/whatsfound.txt->zwischen", "a/zwischen->whatsfound.txt"}
+        << QByteArray() << ELOOP;
+}
+
+// A link stays one, whether the file it leads to exists yet or not.
+void tst_FileServices::replaceFileWritesWhereALinkLeads()
+{
+    QFETCH(QByteArrayList, tree);
+    QFETCH(QByteArray, written);
+    QFETCH(int, error);
+    TestTree files;
+    files.add(tree);
+    const QByteArray path = files.path("a/whatsfound.txt");
+
+    const platform::FileWriteResult result = platform::replaceFile(path, "neu\r\n");
+
+    QCOMPARE(result.error, error);
+    QCOMPARE(result.written, !written.isEmpty());
+    struct stat status;
+    QVERIFY(::lstat(path.constData(), &status) == 0 && S_ISLNK(status.st_mode));
+    if (result.written)
+        QCOMPARE(contentsOf(files.path(written)), QByteArray("neu\r\n"));
+}
+
+void tst_FileServices::replaceFileRemovesItsStaleTemporaries_data()
+{
+    QTest::addColumn<QByteArray>("name"); // beside "whatsfound.txt"
+    QTest::addColumn<QByteArray>("kind"); // "file" or "link"
+    QTest::addColumn<bool>("locked");     // by a save that is still writing it
+    QTest::addColumn<bool>("removed");
+
+    const QByteArray ours = "whatsfound.txt.spurwerk-k3j9x2ab";
+    QTest::addRow("left by a killed save") << ours << QByteArray("file") << false << true;
+    QTest::addRow("a save still writing it") << ours << QByteArray("file") << true << false;
+    // An older version named them without the mark: such a name cannot be told from the user's.
+    QTest::addRow("the user's copy")
+        << QByteArray("whatsfound.txt.backup") << QByteArray("file") << false << false;
+    QTest::addRow("a link of that name") << ours << QByteArray("link") << false << false;
+}
+
+void tst_FileServices::replaceFileRemovesItsStaleTemporaries()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, kind);
+    QFETCH(bool, locked);
+    QFETCH(bool, removed);
+    TestTree tree;
+    const QByteArray entry = kind == "link" ? name + "->whatsfound.txt" : name + ":halb";
+    tree.add({"whatsfound.txt:alt", entry});
+    int lock = -1;
+    if (locked) {
+        lock = ::open(tree.path(name).constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(::flock(lock, LOCK_EX), 0);
+    }
+
+    QVERIFY(platform::replaceFile(tree.path("whatsfound.txt"), "neu").written);
+    if (lock >= 0)
+        ::close(lock);
+
+    QCOMPARE(contentsOf(tree.path("whatsfound.txt")), QByteArray("neu"));
+    QByteArrayList expected{"whatsfound.txt"};
+    if (!removed)
+        expected.append(name);
+    std::sort(expected.begin(), expected.end());
+    QByteArrayList names = namesIn(tree.root());
+    std::sort(names.begin(), names.end());
+    QCOMPARE(names, expected);
+}
+
 void tst_FileServices::newFileNeverReplacesOne()
 {
     TestTree tree;
@@ -294,7 +385,7 @@ void tst_FileServices::pathsLongerThanTheSystemTakesAtOnce_data()
     QTest::addRow("link to a file") << QByteArray("to_hub") << FileKind::Ordinary;
     QTest::addRow("folder") << QByteArray("sub") << FileKind::Folder;
     QTest::addRow("folder with its trailing /") << QByteArray("sub/") << FileKind::Folder;
-    QTest::addRow("dangling link") << QByteArray("dangling") << FileKind::System;
+    QTest::addRow("dangling link") << QByteArray("dangling") << FileKind::Inaccessible;
     QTest::addRow("missing") << QByteArray("missing.prt") << FileKind::Inaccessible;
 }
 

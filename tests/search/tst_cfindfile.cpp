@@ -419,7 +419,7 @@ void tst_cFindFile::pathsLongerThanTheSystemTakesAtOnce()
     tree.addSymlink(relative + "/up", "..");
     cFindFile finder;
     WalkRecorder recorder(finder, tree);
-    // the next folder is open when the walk asks before it, and none of the folders above it
+    // however deep the walk, only the folders of its last few levels stay open
     const int before = openDescriptorCount();
     int mostOpen = 0;
     connect(&finder, &cFindFile::StopSearch, this,
@@ -428,7 +428,8 @@ void tst_cFindFile::pathsLongerThanTheSystemTakesAtOnce()
 
     finder.sStartSearch();
 
-    QCOMPARE(mostOpen, 1);
+    QVERIFY(recorder.events.count("stop") > 17);
+    QVERIFY(mostOpen <= 17);
     // a question before every level below the top, none for the link back up
     QCOMPARE(recorder.events.count("stop"), relative.count('/'));
     QCOMPARE(recorder.events.last(), "match " + relative + "/hub.asm");
@@ -464,7 +465,7 @@ void tst_cFindFile::eachMatchComesWithWhatTheListingSaw()
         {"pipe.asm", platform::FileKind::System},
         {"socket.asm", platform::FileKind::System},
         {"link.asm", platform::FileKind::Ordinary},
-        {"dangling.asm", platform::FileKind::System},
+        {"dangling.asm", platform::FileKind::Inaccessible},
     };
     QCOMPARE(kinds, expected);
 }

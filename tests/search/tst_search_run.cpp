@@ -1,3 +1,4 @@
+#include "platform/folder_listing.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
 #include "search/text_forms.h"
@@ -5,7 +6,12 @@
 #include "test_tree.h"
 
 #include <QTest>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +96,8 @@ private Q_SLOTS:
     void stopRequests_data();
     void stopRequests();
     void levelsSearchTheCandidatesLeftAgain();
+    void listingThatFailsHalfwayIsReported();
+    void treeDeeperThanAStackHolds();
 };
 
 void tst_SearchRun::reportsWhatTheWalkAndTheContentPassFind_data()
@@ -237,6 +245,67 @@ void tst_SearchRun::levelsSearchTheCandidatesLeftAgain()
     QCOMPARE(second.hits, (QByteArrayList{"a/2.asm", "a/3.asm", "a/5.asm"}));
     QCOMPARE(second.texts, (QList<QList<qsizetype>>{{0, 1}, {0}, {1}}));
     QCOMPARE(second.left.size(), 1);
+}
+
+// As on a flaky share: the second read of the folder's listing fails.
+void tst_SearchRun::listingThatFailsHalfwayIsReported()
+{
+    TestTree tree;
+    for (int i = 0; i < 3000; ++i)
+        tree.addFile("a/part_with_a_long_name_" + QByteArray::number(i) + ".asm", "HUB");
+    int reads = 0;
+    platform::setListingFault([&reads] { return ++reads == 2 ? EIO : 0; });
+    cFindFile finder;
+    SearchRun run(finder);
+    RecordingSink sink(tree);
+
+    run.run(assembliesHolding(tree, {"a"}, u"HUB"_s), sink);
+    platform::setListingFault({});
+
+    QVERIFY(sink.hits.size() > 0 && sink.hits.size() < 3000);
+    QCOMPARE(sink.notListed, QByteArrayList{"a/"});
+}
+
+// The walk keeps no stack frame per level: in a thread with a small stack, a tree that a walk
+// by recursion could not go down is walked to its end.
+void tst_SearchRun::treeDeeperThanAStackHolds()
+{
+    constexpr int depth = 1000;
+    TestTree tree;
+    tree.addFolder("top");
+    int folder = ::open(tree.path("top").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < depth; ++level) {
+        QCOMPARE(::mkdirat(folder, "d", 0755), 0);
+        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+    }
+    QCOMPARE(::close(::openat(folder, "x.asm", O_WRONLY | O_CREAT | O_CLOEXEC, 0644)), 0);
+    int bottom = folder;
+    RecordingSink sink(tree);
+    QThread *walker = QThread::create([&] {
+        cFindFile finder;
+        SearchRun run(finder);
+        run.run(assembliesHolding(tree, {"top"}, u"HUB"_s), sink);
+    });
+    walker->setStackSize(128 * 1024);
+
+    walker->start();
+    QVERIFY(walker->wait());
+    delete walker;
+
+    QCOMPARE(sink.candidates.size(), 1);
+    QCOMPARE(sink.candidates.first().size(), qsizetype(4 + 2 * depth + 5));
+    QVERIFY(sink.notListed.isEmpty());
+    // too deep for the tree's own removal: from the bottom up, each folder through ".."
+    QCOMPARE(::unlinkat(bottom, "x.asm", 0), 0);
+    for (int level = 0; level < depth; ++level) {
+        const int parent = ::openat(bottom, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(bottom);
+        bottom = parent;
+        QCOMPARE(::unlinkat(bottom, "d", AT_REMOVEDIR), 0);
+    }
+    ::close(bottom);
 }
 
 QTEST_GUILESS_MAIN(tst_SearchRun)

@@ -39,12 +39,14 @@ QByteArray reachableProgram()
     return program;
 }
 
-// QProcess takes arguments as QString, which cannot carry every byte: spawn directly.
-Run spurwerkFind(const QList<QByteArray> &arguments)
+// QProcess takes arguments as QString, which cannot carry every byte: spawn directly. Standard
+// output goes to outputTo when given (and is then not read back).
+Run spurwerkFind(const QList<QByteArray> &arguments, const QByteArray &outputTo = {})
 {
     Run run;
     const QTemporaryDir outputs;
-    const QByteArray outPath = QFile::encodeName(outputs.filePath(QStringLiteral("out")));
+    const QByteArray outPath =
+        outputTo.isEmpty() ? QFile::encodeName(outputs.filePath(QStringLiteral("out"))) : outputTo;
     const QByteArray errPath = QFile::encodeName(outputs.filePath(QStringLiteral("err")));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -67,7 +69,7 @@ Run spurwerkFind(const QList<QByteArray> &arguments)
     run.exitCode = WEXITSTATUS(status);
     QFile out(QFile::decodeName(outPath));
     QFile err(QFile::decodeName(errPath));
-    if (out.open(QIODevice::ReadOnly))
+    if (outputTo.isEmpty() && out.open(QIODevice::ReadOnly))
         run.out = out.readAll();
     if (err.open(QIODevice::ReadOnly))
         run.err = err.readAll();
@@ -130,10 +132,24 @@ void tst_SpurwerkFind::run_data()
         << QByteArray("~/top/sub/b.asm\n~/top/a.asm\n") << QByteArrayList{};
     // a FIFO opened for reading without a writer would block the run for good
     QTest::addRow("what is not a file is passed over quietly")
-        << QByteArrayList{"top/pipe.asm|", "top/socket.asm=", "top/dangling.asm->nowhere",
-                          "top/folder.asm/", "top/sub/hub.asm:PART_0042"}
+        << QByteArrayList{"top/pipe.asm|", "top/socket.asm=", "top/folder.asm/",
+                          "top/sub/hub.asm:PART_0042"}
         << QByteArrayList{} << QByteArrayList{"--type", "asm", "PART_0042", "~/top"} << 0
         << QByteArray("~/top/sub/hub.asm\n") << QByteArrayList{};
+    // grep -R names them too: a hit behind such a link would be missed without a word
+    QTest::addRow("links that cannot be followed are named")
+        << QByteArrayList{"d1/teil.asm->nowhere",
+                          "d2/self.asm->self.asm",
+                          "locked/inner.asm:PART_0042",
+                          "locked/dir/x.asm:PART_0042",
+                          "d3/into.asm->../locked/inner.asm",
+                          "d4/into->../locked/dir",
+                          "d4/hub.asm:PART_0042"}
+        << QByteArrayList{"locked"}
+        << QByteArrayList{"--type", "asm", "PART_0042", "~/d1", "~/d2", "~/d3", "~/d4"} << 2
+        << QByteArray("~/d4/hub.asm\n")
+        << QByteArrayList{"spurwerk-find: ~/d4/into/" + listing, "spurwerk-find: ~/d1/teil.asm: ",
+                          "spurwerk-find: ~/d2/self.asm: ", "spurwerk-find: ~/d3/into.asm: "};
     QTest::addRow("a missing folder is named, the search goes on")
         << QByteArrayList{"a/z.asm:PART_0042"} << QByteArrayList{}
         << QByteArrayList{"PART_0042", "~/missing", "~/a"} << 2 << QByteArray("~/a/z.asm\n")
@@ -267,6 +283,13 @@ void tst_SpurwerkFind::helpExplains()
     for (const char *topic : {"--type", "--no-subfolders", "--levels N", "--null", "TEXT FOLDER...",
                               "LEVEL<TAB>PATH<TAB>NAMES", "Exit status"})
         QVERIFY2(run.out.contains(topic), topic);
+
+    // as grep: a help nobody could read is no success
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full");
+    const Run lost = spurwerkFind({"--help"}, "/dev/full");
+    QCOMPARE(lost.exitCode, 2);
+    QCOMPARE(lost.err, "spurwerk-find: write error: " + QByteArray(std::strerror(ENOSPC)) + '\n');
 }
 
 void tst_SpurwerkFind::hitUnderAPathLongerThanTheSystemTakesAtOnce()

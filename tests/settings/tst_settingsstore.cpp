@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QPoint>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -17,8 +18,11 @@
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Key = SettingsStore::Key;
 using namespace Qt::StringLiterals;
@@ -44,12 +48,16 @@ private Q_SLOTS:
     void valuesNobodyChangedKeepTheirSpelling_data();
     void valuesNobodyChangedKeepTheirSpelling();
     void nothingChangedNothingWritten();
-    void anotherCopysSaveIsMerged();
+    void twoCopiesKeepEachOthersChanges_data();
+    void twoCopiesKeepEachOthersChanges();
+    void saveWaitsForAnothersSave();
+    void symbolicLinkStaysOne_data();
     void symbolicLinkStaysOne();
     void convertedValue_data();
     void convertedValue();
     void brokenFileLeftAlone_data();
     void brokenFileLeftAlone();
+    void oversizedFileRefusedUnread();
     void syncSaysWhyNothingWasWritten_data();
     void syncSaysWhyNothingWasWritten();
     void brokenFileBesideOursIsIgnored();
@@ -435,50 +443,164 @@ void tst_SettingsStore::nothingChangedNothingWritten()
     QCOMPARE(SettingsFile::read(), content);
 }
 
-// Two copies of the program: one that saved nothing leaves the other's save alone; one that
-// saves last writes what it shows over it, and the keys only the other wrote stay.
-void tst_SettingsStore::anotherCopysSaveIsMerged()
+namespace {
+
+// What a copy of the program changes before its close: "slider", "text" and "notes" as the main
+// window writes them, "folders" (entries joined by "|") as the path editor saves its list.
+using Changes = QMap<QString, QString>;
+
+// shown: the values as the copy's windows show them since its start
+void closeLikeTheMainWindow(SettingsStore &store, const Changes &shown, const Changes &changes)
 {
-    SettingsFile::write("[Optionen]\nslider1.value=10\ntxt_note.Text=alt\ntxt_textfind.Text=hub\n");
-    SettingsStore first;
-    const auto closeFirst = [&first](const QString &slider) {
-        first.setValue(Key::SliderValue, slider);
-        first.setValue(Key::SearchText, first.value(Key::SearchText));
-        first.setValue(Key::Notes, first.value(Key::Notes));
-        QVERIFY(first.sync().saved());
-    };
-    {
-        SettingsStore second;
-        second.setValue(Key::SliderValue, QStringLiteral("20"));
-        second.setValue(Key::Notes, QStringLiteral("von der zweiten"));
-        second.setFolderEntry(0, "/zweite");
-        QVERIFY(second.sync().saved());
+    if (changes.contains(u"folders"_s)) {
+        const QStringList folders = changes.value(u"folders"_s).split(u'|');
+        for (int i = 0; i < folders.size(); ++i)
+            store.setFolderEntry(i, folders.at(i).toUtf8());
+        store.setValue(Key::FolderLastIndex, QString::number(folders.size() - 1));
     }
+    store.setValue(Key::SliderValue, changes.value(u"slider"_s, shown.value(u"slider"_s)));
+    store.setValue(Key::SearchText, changes.value(u"text"_s, shown.value(u"text"_s)));
+    store.setValue(Key::Notes, changes.value(u"notes"_s, shown.value(u"notes"_s)));
+}
 
-    closeFirst(QStringLiteral("10"));
-    QCOMPARE(SettingsStore().value(Key::Notes), QStringLiteral("von der zweiten"));
+Changes storedChanges(const SettingsStore &store)
+{
+    QStringList folders;
+    for (int i = 0; i <= store.folderLastIndex(); ++i)
+        folders.append(QString::fromUtf8(store.folderEntry(i)));
+    return {{u"slider"_s, store.value(Key::SliderValue)},
+            {u"text"_s, store.value(Key::SearchText)},
+            {u"notes"_s, store.value(Key::Notes)},
+            {u"folders"_s, folders.join(u'|')}};
+}
 
-    closeFirst(QStringLiteral("30"));
+} // namespace
+
+void tst_SettingsStore::twoCopiesKeepEachOthersChanges_data()
+{
+    QTest::addColumn<Changes>("first");  // saved first
+    QTest::addColumn<Changes>("second"); // read before the first saved, saved after it
+    QTest::addColumn<Changes>("stored");
+    QTest::addColumn<QStringList>("conflicting"); // of the second's save
+
+    const Changes before{{u"slider"_s, u"10"_s},
+                         {u"text"_s, u"HUB"_s},
+                         {u"notes"_s, u"alt"_s},
+                         {u"folders"_s, u"/x|/y"_s}};
+    const auto with = [&before](const Changes &changes) {
+        Changes all = before;
+        all.insert(changes);
+        return all;
+    };
+    QTest::addRow("notes in one, search text in the other")
+        << Changes{{u"notes"_s, u"neu"_s}} << Changes{{u"text"_s, u"4711"_s}}
+        << with({{u"notes"_s, u"neu"_s}, {u"text"_s, u"4711"_s}}) << QStringList();
+    QTest::addRow("the same change in both")
+        << Changes{{u"notes"_s, u"gleich"_s}} << Changes{{u"notes"_s, u"gleich"_s}}
+        << with({{u"notes"_s, u"gleich"_s}}) << QStringList();
+    QTest::addRow("different notes in both")
+        << Changes{{u"notes"_s, u"erste"_s}, {u"slider"_s, u"20"_s}}
+        << Changes{{u"notes"_s, u"zweite"_s}, {u"text"_s, u"4711"_s}}
+        << with({{u"notes"_s, u"erste"_s}, {u"slider"_s, u"20"_s}, {u"text"_s, u"4711"_s}})
+        << QStringList{u"die Notizen"_s};
+    QTest::addRow("folder list in one, notes in the other")
+        << Changes{{u"folders"_s, u"/a|/b|/c"_s}} << Changes{{u"notes"_s, u"neu"_s}}
+        << with({{u"folders"_s, u"/a|/b|/c"_s}, {u"notes"_s, u"neu"_s}}) << QStringList();
+    // Key by key the two lists do not meet, but a mix of them is a list nobody saved.
+    QTest::addRow("one list longer, the other's first entry changed")
+        << Changes{{u"folders"_s, u"/x|/y|/z"_s}} << Changes{{u"folders"_s, u"/w|/y"_s}}
+        << with({{u"folders"_s, u"/x|/y|/z"_s}}) << QStringList{u"die Liste der Verzeichnisse"_s};
+}
+
+// Two copies of the program on one settings file: each writes only what it changed, into the
+// file as the other left it; where both changed a value, the first save stands and the second
+// copy's value goes to the rescue file.
+void tst_SettingsStore::twoCopiesKeepEachOthersChanges()
+{
+    QFETCH(Changes, first);
+    QFETCH(Changes, second);
+    QFETCH(Changes, stored);
+    QFETCH(QStringList, conflicting);
+
+    SettingsFile::write("[Optionen]\nANZI=1\n0=/x\n1=/y\nslider1.value=10\ntxt_note.Text=alt\n"
+                        "txt_textfind.Text=HUB\n[Andere]\nbleibt=ja\n");
+    SettingsStore firstCopy;
+    SettingsStore secondCopy;
+    const Changes shown = storedChanges(secondCopy);
+    closeLikeTheMainWindow(firstCopy, shown, first);
+    QVERIFY(firstCopy.sync().saved());
+    closeLikeTheMainWindow(secondCopy, shown, second);
+    const SaveResult result = secondCopy.sync();
+
+    QCOMPARE(result.conflicting, conflicting);
+    QCOMPARE(result.saved(), conflicting.isEmpty());
+    QCOMPARE(storedChanges(SettingsStore()), stored);
+    QCOMPARE(SettingsFile::storedValue(u"Andere/bleibt"_s), u"ja"_s);
+    if (conflicting.isEmpty()) {
+        // Its windows still show what they showed: closing them again changes nothing.
+        const QByteArray saved = SettingsFile::read();
+        closeLikeTheMainWindow(secondCopy, shown, second);
+        QVERIFY(secondCopy.sync().saved());
+        QCOMPARE(SettingsFile::read(), saved);
+        return;
+    }
+    QVERIFY(result.reason().contains(SettingsFile::path()));
+    const RescueResult rescued = secondCopy.rescue();
+    QVERIFY2(!rescued.fileName.isEmpty(), qPrintable(rescued.failure));
+    const auto removeRescue = qScopeGuard([&] { QFile::remove(rescued.fileName); });
+    // The rescue file is the settings file as the second copy would have saved it.
+    SettingsFile::write(contentsOf(rescued.fileName));
+    Changes secondsVersion = stored;
+    secondsVersion.insert(second);
+    QCOMPARE(storedChanges(SettingsStore()), secondsVersion);
+}
+
+// A save waits for another's to end before it reads the file to merge into.
+void tst_SettingsStore::saveWaitsForAnothersSave()
+{
+    SettingsFile::write("[Optionen]\ntxt_note.Text=alt\n");
+    SettingsStore store;
+    store.setValue(Key::SearchText, u"4711"_s);
+    QLockFile othersSave(SettingsFile::path() + u".lock"_s);
+    QVERIFY(othersSave.tryLock(0));
+    std::future<SaveResult> saved =
+        std::async(std::launch::async, [&store] { return store.sync(); });
+    // it cannot end while the lock is held; unlocked, it would end in a millisecond
+    QVERIFY(saved.wait_for(std::chrono::milliseconds(200)) == std::future_status::timeout);
+    SettingsFile::write("[Optionen]\ntxt_note.Text=von der anderen\n");
+    othersSave.unlock();
+
+    QVERIFY(saved.get().saved());
     const SettingsStore reread;
-    QCOMPARE(reread.sliderValue(), 30);
-    QCOMPARE(reread.value(Key::Notes), QStringLiteral("alt"));
-    QCOMPARE(reread.folderEntry(0), QByteArray("/zweite"));
+    QCOMPARE(reread.value(Key::Notes), u"von der anderen"_s);
+    QCOMPARE(reread.value(Key::SearchText), u"4711"_s);
+}
+
+void tst_SettingsStore::symbolicLinkStaysOne_data()
+{
+    QTest::addColumn<QByteArray>("kept"); // what the file the link leads to holds; empty: none yet
+    QTest::addRow("to a file") << QByteArray("[Optionen]\nANZI=-1\n");
+    QTest::addRow("to a file not made yet") << QByteArray();
 }
 
 void tst_SettingsStore::symbolicLinkStaysOne()
 {
+    QFETCH(QByteArray, kept);
     TestTree tree;
-    const QByteArray kept = tree.addFile("dotfiles/spurwerk.conf", "[Optionen]\nANZI=-1\n");
+    const QByteArray keptFile = kept.isEmpty() ? tree.addFolder("dotfiles") + "/spurwerk.conf"
+                                               : tree.addFile("dotfiles/spurwerk.conf", kept);
     QDir().mkpath(QFileInfo(SettingsFile::path()).path());
-    QVERIFY(QFile::link(QFile::decodeName(kept), SettingsFile::path()));
+    QVERIFY(QFile::link(QFile::decodeName(keptFile), SettingsFile::path()));
 
     SettingsStore store;
+    QVERIFY(store.canSave());
     store.setValue(Key::SliderValue, QStringLiteral("37"));
     QVERIFY(store.sync().saved());
 
     QVERIFY(QFileInfo(SettingsFile::path()).isSymLink());
-    QCOMPARE(contentsOf(QFile::decodeName(kept)),
-             QByteArray("[Optionen]\nANZI=-1\nslider1.value=37\n"));
+    QCOMPARE(contentsOf(QFile::decodeName(keptFile)),
+             kept.isEmpty() ? QByteArray("[Optionen]\nslider1.value=37\n")
+                            : QByteArray("[Optionen]\nANZI=-1\nslider1.value=37\n"));
 }
 
 void tst_SettingsStore::convertedValue_data()
@@ -620,6 +742,25 @@ void tst_SettingsStore::brokenFileLeftAlone()
     } else {
         QCOMPARE(SettingsFile::read(), content);
     }
+}
+
+// A file far larger than any settings file (here 4 GiB, sparse) is refused by its size, before
+// its bytes fill the memory.
+void tst_SettingsStore::oversizedFileRefusedUnread()
+{
+    const QByteArray content("[Optionen]\ntxt_note.Text=wichtig\n");
+    SettingsFile::write(content);
+    constexpr qint64 size = qint64(4) << 30;
+    QCOMPARE(::truncate(QFile::encodeName(SettingsFile::path()).constData(), size), 0);
+
+    SettingsStore store;
+    QVERIFY(!store.canSave());
+    QVERIFY2(store.readProblem().contains(u"sie ist mit 4096 MB zu groß für eine "
+                                          u"Einstellungsdatei (höchstens 128 MB)"_s),
+             qPrintable(store.readProblem()));
+    store.setValue(Key::Notes, u"neu"_s);
+    QCOMPARE(store.sync().outcome, SaveResult::Outcome::Refused);
+    QCOMPARE(QFileInfo(SettingsFile::path()).size(), size);
 }
 
 void tst_SettingsStore::syncSaysWhyNothingWasWritten_data()
