@@ -16,16 +16,16 @@ class WhereUsedGraph
 public:
     struct File
     {
-        QByteArray path;       // empty for a part given by its name alone
-        QString fileName;      // "getriebe.asm.2"
-        QString baseName;      // "getriebe"
-        QString type;          // "asm"
-        QString revision;      // "2", empty when the name has none
-        qint64 revisionNumber; // the revision's leading number, 0 without one
-        QString name;          // the name other files hold: "GETRIEBE"
-        QString folder;        // for display, ends with the separator
-        QDateTime modified;    // invalid when unknown
-        int level = 0;         // 0: the part
+        QByteArray path;           // empty for a part given by its name alone
+        QString fileName;          // "getriebe.asm.2"
+        QString baseName;          // "getriebe"
+        QString type;              // "asm"
+        QString revision;          // "2", empty when the name has none
+        qint64 revisionNumber = 0; // the revision's leading number, 0 without one
+        QString name;              // the name other files hold: "GETRIEBE"
+        QString folder;            // for display, ends with the separator
+        QDateTime modified;        // invalid when unknown
+        int level = 0;             // 0: the part
     };
 
     // rootFile: the part file the question came from, or empty for a typed name
