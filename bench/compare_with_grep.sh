@@ -2,7 +2,8 @@
 # Times spurwerk-find against GNU grep (and ripgrep) on generated CAD trees, checks that every
 # tool finds the same files and prints the medians of paired runs, then spurwerk-find's memory.
 #
-# Usage: bench/compare_with_grep.sh [warm] [cold] [small] [levels]   (all when none is named)
+# Usage: bench/compare_with_grep.sh [warm] [cold] [small] [levels] [share]
+#        (warm, cold, small and levels when none is named)
 #   warm   the tree of FILES CAD files, in the page cache: grep, spurwerk-find, a run through the
 #          main window (its first, and its second in a window that has run once)
 #   cold   the same tree, its file data dropped from the page cache before every timed command:
@@ -12,9 +13,14 @@
 #          spurwerk-find --levels LEVELS against one grep per level (bench/grep_levels.py), the
 #          where-used window's answer against spurwerk-find, the time of each level, and a level
 #          with hundreds of names against one with one name
+#   share  the tree of FILES CAD files through a file system that delays every request as a file
+#          server across the network does (bench/latency_share.cpp, FUSE; needs root), at each
+#          delay of SHARE_DELAYS_US: grep, spurwerk-find, ripgrep with 8 threads
 #
 # Settings from the environment: RUNS (paired runs, default 9), FILES (size of the CAD tree,
-# default 3000), SMALL_FILES (default 200000), LEVELS (default 4), BUILD_DIR (default build).
+# default 3000), SMALL_FILES (default 200000), LEVELS (default 4), BUILD_DIR (default build),
+# SHARE_RUNS (paired runs of the share scenario, default 3: a round at 2 ms takes about 40 s),
+# SHARE_DELAYS_US (default "500 1000 2000").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +28,8 @@ runs=${RUNS:-9}
 files=${FILES:-3000}
 small_files=${SMALL_FILES:-200000}
 levels=${LEVELS:-4}
+share_runs=${SHARE_RUNS:-3}
+share_delays_us=${SHARE_DELAYS_US:-500 1000 2000}
 source bench/common.sh
 text=WELLE_0815 # the part name make-cad-tree embeds
 out=bench/out
@@ -29,19 +37,21 @@ export LC_ALL=C # byte order for sort, byte semantics for grep, a dot in EPOCHRE
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(warm cold small levels)
 
-# Installs the Debian packages of the programs named, where a program is missing.
+# Installs the Debian packages of the programs named (PROGRAM:PACKAGE), where a program is missing.
 need() {
-    local missing=() program package
+    local missing=() program
     for program in "$@"; do
-        package=${program#*:}
-        command -v "${program%%:*}" >/dev/null || missing+=("$package")
+        command -v "${program%%:*}" >/dev/null || missing+=("${program#*:}")
     done
-    [ ${#missing[@]} -eq 0 ] && return
+    [ ${#missing[@]} -eq 0 ] || install_packages "${missing[@]}"
+}
+
+install_packages() {
     local as_root=()
     [ "$(id -u)" -eq 0 ] || as_root=(sudo)
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        --no-install-recommends "${missing[@]}"
+        --no-install-recommends "$@"
 }
 need /usr/bin/time:time vmtouch:vmtouch rg:ripgrep python3:python3
 
@@ -49,27 +59,6 @@ build_targets spurwerk-find make-cad-tree spurwerk-form1-run spurwerk-level-cost
     spurwerk-where-used-run
 spurwerk_find=$build_dir/src/spurwerk-find
 form1_run=$build_dir/bench/spurwerk-form1-run
-
-# Sets tree to the generated tree NAME, made by make-cad-tree [--small|--levels] FOLDER FILES
-# when missing. Its name carries the generator's checksum, so a changed generator makes a new tree.
-use_tree() {
-    local name=$1 options=()
-    shift
-    if [[ $1 == --* ]]; then
-        options=("$1")
-        shift
-    fi
-    tree=$PWD/bench/tree/$name-$(sha1sum bench/make_cad_tree.cpp | cut -c1-8)
-    if [ ! -d "$tree" ]; then
-        rm -rf "bench/tree/$name"-*
-        mkdir -p bench/tree
-        "$build_dir/bench/make-cad-tree" "${options[@]}" "$tree.partial" "$1"
-        mv "$tree.partial" "$tree"
-        # written pages stay in memory until they reach the disk; only then can they be dropped
-        sync
-    fi
-    echo "tree: $tree ($(du -sh "$tree" | cut -f1)), text $text"
-}
 
 # The timed commands. Each prints the paths of its hits, one per line; the first of a scenario
 # is the baseline whose hits the others must match. To add one, write run_<name> and list it in
@@ -121,6 +110,35 @@ own_seconds_window_levels() {
 drop_tree_from_memory() { vmtouch -q -e "$tree"; }
 before_each=:
 
+# The share: source_tree served at share_mount by latency-share with delay_us per request. It is
+# mounted anew before each timed command, so that no command finds names, attributes or file data
+# that the one before left in the kernel's caches; the source tree itself stays in the page cache,
+# as a file server's would.
+share_mount=
+mount_share() {
+    [ -n "$share_mount" ] || share_mount=$(mktemp -d "${TMPDIR:-/tmp}/spurwerk-share.XXXXXX")
+    "$build_dir/bench/latency-share" "$source_tree" "$share_mount" -o "delay_us=$delay_us"
+    tree=$share_mount
+}
+unmount_share() {
+    if [ -n "$share_mount" ] && mountpoint -q "$share_mount"; then
+        fusermount3 -u "$share_mount" || fusermount3 -uz "$share_mount"
+    fi
+}
+remount_share() {
+    unmount_share
+    mount_share
+}
+# Every way out of the script unmounts the share: an error, the end, Ctrl-C, a kill.
+leave() {
+    unmount_share
+    [ -z "$share_mount" ] || rmdir "$share_mount"
+}
+trap leave EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 # Runs one command into $out/<name>.txt, sets last_seconds to the time it took, and fails
 # unless it ended normally (0 found, 1 none) and found exactly the baseline's files. The clock is
 # bash's own, read without starting a process.
@@ -146,7 +164,6 @@ run_checked() {
     fi
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Times the commands of one scenario (commands, ratios) on tree in paired runs and prints the
 # medians of the times and of the per-round ratios.
@@ -283,8 +300,29 @@ for scenario in "${scenarios[@]}"; do
         per_level
         echo "max RSS spurwerk-find --levels $levels: $(max_rss_kb "$tree" --levels "$levels") KB"
         ;;
+    share)
+        need fusermount3:fuse3 pkg-config:pkg-config mountpoint:util-linux
+        pkg-config --exists fuse3 || install_packages libfuse3-dev
+        build_targets latency-share
+        use_tree "cad-$files" "$files"
+        source_tree=$tree
+        local_runs=$runs
+        runs=$share_runs
+        for delay_us in $share_delays_us; do
+            echo "-- delay $delay_us us per request"
+            unmount_share
+            mount_share
+            before_each=remount_share
+            # The indexed run joins these commands once spurwerk-index is built: its index made
+            # untimed first, on the local disk, then spurwerk-find with the index, through the share.
+            commands=(grep spurwerk rg)
+            ratios=(spurwerk/rg spurwerk/grep)
+            compare
+        done
+        runs=$local_runs
+        ;;
     *)
-        echo "unknown scenario $scenario (warm, cold, small or levels)" >&2
+        echo "unknown scenario $scenario (warm, cold, small, levels or share)" >&2
         exit 2
         ;;
     esac

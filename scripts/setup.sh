@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
     libgl-dev fonts-dejavu-core fonts-liberation2
     pkg-config libgraphviz-dev
+    libsqlite3-dev
     xvfb xauth
     scdoc librsvg2-bin  # the manual pages and the icon sizes
     desktop-file-utils shared-mime-info appstream libglib2.0-bin man-db  # their test

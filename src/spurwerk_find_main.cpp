@@ -3,6 +3,9 @@
 #include "find_tool/find_output.h"
 #include "find_tool/find_request.h"
 #include "find_tool/hit_printer.h"
+#include "find_tool/index_note.h"
+#include "index/index_filter.h"
+#include "index/index_location.h"
 #include "platform/system_error.h"
 #include "search/cfindfile.h"
 #include "search/name_analysis.h"
@@ -14,6 +17,8 @@
 #include <QByteArray>
 #include <QString>
 #include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <optional>
 
 int main(int argc, char **argv)
@@ -43,7 +48,29 @@ int main(int argc, char **argv)
     }
     cFindFile finder;
     SearchRun run(finder);
-    run.run(search, output);
+    const bool alone = request->index == FindRequest::IndexUse::Alone;
+    IndexReport report;
+    std::unique_ptr<IndexFilter> index;
+    if (request->index != FindRequest::IndexUse::Never) {
+        index = IndexFilter::open(indexFile(), search.folders,
+                                  alone ? IndexFilter::Use::AnswerAlone : IndexFilter::Use::Search,
+                                  report);
+    }
+    if (alone && index && !IndexFilter::answersExactly(search.texts)) {
+        report.reason = IndexReport::Reason::TextTooLoose;
+        index.reset();
+    }
+    if (alone && !index) {
+        output.complain("--from-index", indexNote(report, alone));
+        return exitTrouble;
+    }
+    run.setCandidateFilter(index.get());
+    if (alone) {
+        run.searchAgain(index->recordedCandidates(search.pattern, search.inclSubfolders),
+                        search.texts, ContentSearch::Goal::FirstOccurrence, output);
+    } else {
+        run.run(search, output);
+    }
 
     for (int level = 2; level <= request->levels; ++level) {
         // what the levels before found is shown while this one is searched
@@ -56,6 +83,10 @@ int main(int argc, char **argv)
         if (whereUsed.searchNextLevel(run, output, print) == 0)
             break;
     }
+
+    const QString note = indexNote(index ? index->report() : report, alone);
+    if (!note.isEmpty())
+        std::fprintf(stderr, "spurwerk-find: %s\n", note.toLocal8Bit().constData());
 
     if (output.troubled())
         exitStatus = exitTrouble;

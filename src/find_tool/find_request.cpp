@@ -10,7 +10,7 @@ namespace {
 
 const char helpText[] =
     "Usage: spurwerk-find [--type asm|drw|prt|*|TYPE] [--no-subfolders] [--levels N] [-0]\n"
-    "                     TEXT FOLDER...\n"
+    "                     [--no-index | --from-index] TEXT FOLDER...\n"
     "\n"
     "Prints the full path of every file of the chosen type in the FOLDERs whose raw bytes\n"
     "contain TEXT, one per line.\n"
@@ -22,6 +22,11 @@ const char helpText[] =
     "                    1, the default, prints the paths as above\n"
     "  -0, --null        end each path with a NUL byte instead of a line end, as a\n"
     "                    file name may hold line ends (with --levels: each field)\n"
+    "  --no-index        read every file, even where spurwerk-index has indexed the\n"
+    "                    FOLDERs\n"
+    "  --from-index      answer from the index alone, as of its last update, without\n"
+    "                    touching the FOLDERs; the paths come in the order of their\n"
+    "                    bytes, and standard error says how old the answer is\n"
     "  --help            show this text\n"
     "\n"
     "The FOLDERs are walked in the order given, each folder's own entries before its\n"
@@ -53,6 +58,11 @@ const char helpText[] =
     "  1\t/cad/baugruppen/lager_7.asm.1\tWELLE_0815\n"
     "  2\t/cad/anlagen/antrieb_4.asm.2\tGETRIEBE_12,LAGER_7\n"
     "  3\t/cad/anlagen/anlage_1.asm.5\tANTRIEB_4\n"
+    "\n"
+    "Where spurwerk-index has indexed the FOLDERs, the search reads only the files\n"
+    "that may hold TEXT by the index or changed since its last update, and gives\n"
+    "exactly the answer of a search that reads every file; standard error says once\n"
+    "that the index answered, or why it was not used (see spurwerk-index --help).\n"
     "\n"
     "Exit status: 0 when a file was found (at level 1), 1 when none was, 2 on bad\n"
     "usage or when a folder (a FOLDER or one of its sub-folders) could not be listed or\n"
@@ -108,6 +118,10 @@ std::optional<FindRequest> parseRequest(int argc, char **argv, int &exitStatus)
             return std::nullopt;
         } else if (argument == "--no-subfolders") {
             request.inclSubfolders = false;
+        } else if (argument == "--no-index") {
+            request.index = FindRequest::IndexUse::Never;
+        } else if (argument == "--from-index") {
+            request.index = FindRequest::IndexUse::Alone;
         } else if (argument == "-0" || argument == "--null") {
             request.nullEnded = true;
         } else if (argument == "--type" && i + 1 < argc) {

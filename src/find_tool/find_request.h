@@ -18,6 +18,13 @@ struct FindRequest
     int levels = 1;
     // every printed field ends with a NUL byte, as file names may hold line ends
     bool nullEnded = false;
+    enum class IndexUse
+    {
+        WhenCovering, // when the index covers the FOLDERs
+        Never,
+        Alone, // answers from the index without touching the FOLDERs
+    };
+    IndexUse index = IndexUse::WhenCovering;
     QString text;
     QList<QByteArray> folders;
 };

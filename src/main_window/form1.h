@@ -148,6 +148,8 @@ private:
     // the run every start shares; it holds the stop request
     std::unique_ptr<SearchRun> m_run;
     RunOutcome m_runOutcome = RunOutcome::Done;
+    // what the index did for the last run
+    QString m_indexNote;
     std::optional<BusyPointer> m_busyPointer;
     qint64 nCount = 0;
     bool m_runInProgress = false;

@@ -1,5 +1,8 @@
 #include "main_window/form1.h"
 
+#include "index/index_filter.h"
+#include "index/index_location.h"
+#include "main_window/index_note.h"
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
@@ -121,7 +124,19 @@ void Form1::RunSearch()
     if (!request.folders.isEmpty() && !txt_textfind->text().isEmpty())
         request.texts = {textForms(txt_textfind->text())};
 
+    IndexReport indexReport;
+    const std::unique_ptr<IndexFilter> index =
+        request.texts.isEmpty() ? nullptr
+                                : IndexFilter::open(indexFile(), request.folders,
+                                                    IndexFilter::Use::Search, indexReport);
+    struct FilterInUse
+    {
+        SearchRun &run;
+        ~FilterInUse() { run.setCandidateFilter(nullptr); }
+    } filterInUse{*m_run};
+    m_run->setCandidateFilter(index.get());
     m_runOutcome = m_run->run(request, *this);
+    m_indexNote = indexNote(index ? index->report() : indexReport);
     if (!request.texts.isEmpty() && nCount == 0)
         PBar->setValue(0);
     showRunLabels();
@@ -214,10 +229,13 @@ void Form1::reportOutcome()
         notes.append(notReadSummary(m_unreadable.size(), "Datei", "Dateien"));
     if (!m_unlistedFolders.isEmpty() || !m_unreadable.isEmpty())
         lbl_aktpfad->setToolTip(notReadToolTip(m_unlistedFolders, m_unreadable));
-    if (!notes.isEmpty()) {
-        lbl_aktpfad->setText(notes.join(QStringLiteral(" – ")));
+    if (!notes.isEmpty())
         controls::setTextColour(lbl_aktpfad, noteRed);
-    }
+    // the index's note comes last: what was not read matters more
+    if (!m_indexNote.isEmpty())
+        notes.append(m_indexNote);
+    if (!notes.isEmpty())
+        lbl_aktpfad->setText(notes.join(QStringLiteral(" – ")));
     img_stop->hide();
 }
 

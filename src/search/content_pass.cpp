@@ -24,9 +24,11 @@ ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
     , m_stopRequested(std::move(stopRequested))
 {}
 
-void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed)
+void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed,
+                      std::optional<CandidateFilter::Answer> answer)
 {
-    m_pending.push_back({{path, listed}});
+    // a candidate answered without reading is not read ahead either
+    m_pending.push_back({{path, listed}, answer.has_value(), std::move(answer)});
     if (m_readAheadSpan > 0 && m_pending.size() > 1)
         readAhead(m_pending.back());
 }
@@ -42,7 +44,13 @@ ContentSearchResult ContentPass::searchNext(ContentSearch &search)
     for (size_t i = 1; i < m_pending.size() && m_readAheadSpan > 0; ++i)
         readAhead(m_pending[i]);
     const Candidate candidate = std::move(m_pending.front().candidate);
+    const std::optional<CandidateFilter::Answer> answer = std::move(m_pending.front().answer);
     m_pending.pop_front();
+    if (answer) {
+        if (answer->size > 0 && m_status)
+            m_status(contentSearchStatus.toString() + QStringLiteral("100%"));
+        return answer->result;
+    }
     // a candidate that is not read costs the disk nothing either
     platform::Residence residence = platform::Residence::InMemory;
     const ContentSearchResult result =

@@ -2,6 +2,7 @@
 
 #include "platform/folder_listing.h"
 #include "search/content_search.h"
+#include "search/search_run.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,8 +20,10 @@ public:
     explicit ContentPass(StatusSink status = {}, StopRequest stopRequested = {});
 
     // listed: what the listing of the candidate's folder told of it, when known; its folder
-    // stays open until the candidate has been searched
-    void add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed = {});
+    // stays open until the candidate has been searched. answer: what the candidate holds when
+    // that is known without reading it; then its turn shows the progress of a whole file.
+    void add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed = {},
+             std::optional<CandidateFilter::Answer> answer = {});
     // Holds as many candidates as it reads ahead: search one before adding more.
     bool isFull() const;
     bool isEmpty() const { return m_pending.empty(); }
@@ -34,6 +37,7 @@ private:
     {
         Candidate candidate;
         bool readAhead = false;
+        std::optional<CandidateFilter::Answer> answer;
     };
 
     void readAhead(Pending &pending);

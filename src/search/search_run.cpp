@@ -90,6 +90,8 @@ void SearchRun::begin(SearchSink &sink, const QList<QList<QByteArray>> &texts,
     if (texts.isEmpty())
         return;
     m_search = std::make_unique<ContentSearch>(texts, goal);
+    if (m_filter)
+        m_filter->begin(texts);
     // A stop ends the current file at its next block: a large file must not keep the user
     // waiting.
     m_pass =
@@ -166,7 +168,10 @@ void SearchRun::stopQuestion(bool &answer)
 
 void SearchRun::add(const Candidate &candidate)
 {
-    m_pass->add(candidate.path, candidate.listed);
+    std::optional<CandidateFilter::Answer> answer;
+    if (m_filter)
+        answer = m_filter->answer(candidate);
+    m_pass->add(candidate.path, candidate.listed, std::move(answer));
     while (m_pass->isFull() && !m_passEnded)
         searchNext();
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class ContentPass;
 class FindFileError;
@@ -62,6 +63,24 @@ public:
     virtual ~SearchSink() = default;
 };
 
+// Tells, without reading them, what some candidates of a content pass hold.
+class CandidateFilter
+{
+public:
+    // What a candidate holds, as its search would have found it.
+    struct Answer
+    {
+        ContentSearchResult result;
+        qint64 size = 0; // the file's length, for the progress a search of it would show
+    };
+
+    virtual ~CandidateFilter() = default;
+    // A content pass begins, for these texts (see SearchRun::Request::texts).
+    virtual void begin(const QList<QList<QByteArray>> &texts) = 0;
+    // None: the candidate is read and searched.
+    virtual std::optional<Answer> answer(const Candidate &candidate) = 0;
+};
+
 // One search run: walks each of its folders once, hands the candidates to the content pass,
 // which reads the coming ones ahead, and reports through a sink. The text is fixed when the run
 // starts; stop requests and the sub-folder setting may change while it runs, from the handlers
@@ -102,6 +121,8 @@ public:
     RunStop stopRequest() const { return m_stop; }
     // Read when the walk of each of the run's folders begins.
     void setInclSubfolders(bool include) { m_inclSubfolders = include; }
+    // Consulted for every candidate of the content passes that follow; none reads them all.
+    void setCandidateFilter(CandidateFilter *filter) { m_filter = filter; }
 
 private:
     void walk(const Request &request);
@@ -116,6 +137,7 @@ private:
 
     cFindFile &m_finder;
     SearchSink *m_sink = nullptr;
+    CandidateFilter *m_filter = nullptr;
     RunStop m_stop = RunStop::None;
     bool m_inclSubfolders = true;
     bool m_walkCutShort = false;

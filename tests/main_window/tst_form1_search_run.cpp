@@ -1,3 +1,6 @@
+#include "index/index_location.h"
+#include "index/index_update.h"
+#include "index/sqlite_store.h"
 #include "main_window/command_line.h"
 #include "main_window/form1.h"
 #include "main_window/path_list_model.h"
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -119,6 +123,8 @@ private Q_SLOTS:
     void unreadableCandidateIsSkippedAndNamed();
     void finderErrorIsShownAndTheRunEndsCleanly();
     void moreCandidatesThanSixteenBitsHold();
+    void indexedRunLooksLikeAScan_data();
+    void indexedRunLooksLikeAScan();
     void statusSeenDuringARunIsTheNewest();
     void stopDuringTheContentPassLeavesNoDescriptorOpen();
     // last: its exit row ends the process's event loops, and no modal box opens after it
@@ -414,6 +420,53 @@ void tst_Form1SearchRun::finderErrorIsShownAndTheRunEndsCleanly()
     control<QComboBox>(&form, "com_krit")->setEditText(u"asm"_s);
     fixture.pressEnterWith(u"HUB"_s);
     QCOMPARE(rowCount(&form, "List2"), 1);
+}
+
+void tst_Form1SearchRun::indexedRunLooksLikeAScan_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("note");
+    QTest::addRow("answered") << u"Hub"_s << u"1 von 3 Dateien gelesen"_s;
+    QTest::addRow("too short")
+        << u"Hu"_s
+        << u"Index nicht verwendet: Suchtext zu kurz oder mit Zeichen außerhalb des Index"_s;
+}
+
+// With an index of the folders the window shows what a run that reads every file shows, but for
+// the folder line, which tells what the index did.
+void tst_Form1SearchRun::indexedRunLooksLikeAScan()
+{
+    QFETCH(QString, text);
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    WindowFixture fixture;
+    fixture.tree.addFile("a/one.asm", "holds Hub");
+    fixture.tree.addFile("a/two.asm", "holds HUB");
+    fixture.tree.addFile("a/deeper/three.asm.4", "nothing");
+    Form1 &form = fixture.shownForm();
+    searchAssembliesIn(fixture, {"a"});
+    const auto shown = [&] {
+        return QStringList{sortedEntries(form, "List1").join(u' '),
+                           sortedEntries(form, "List2").join(u' '), textOf(&form, "Label6"),
+                           status(form),
+                           QString::number(control<QProgressBar>(&form, "PBar")->value())};
+    };
+    fixture.pressEnterWith(text);
+    const QStringList scanned = shown();
+    const QString scannedFolderLine = textOf(&form, "lbl_aktpfad");
+
+    {
+        SqliteStore store(indexFile(), SqliteStore::Mode::Write);
+        IndexUpdate::Options options;
+        options.unsettledMarginNs = 0;
+        IndexUpdate(store, options).update(canonicalFolder(fixture.tree.root()));
+    }
+    fixture.pressEnterWith(text);
+    QCOMPARE(shown(), scanned);
+    QVERIFY(!scannedFolderLine.contains(u"Index"));
+    QFETCH(QString, note);
+    QVERIFY2(textOf(&form, "lbl_aktpfad").endsWith(note), qPrintable(textOf(&form, "lbl_aktpfad")));
+    qunsetenv("XDG_CACHE_HOME");
 }
 
 void tst_Form1SearchRun::moreCandidatesThanSixteenBitsHold()

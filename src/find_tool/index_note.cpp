@@ -1,0 +1,67 @@
+#include "find_tool/index_note.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString reasonText(IndexReport::Reason reason)
+{
+    switch (reason) {
+    case IndexReport::Reason::Answered:
+    case IndexReport::Reason::NoIndex:
+        return QStringLiteral("there is no index");
+    case IndexReport::Reason::Damaged:
+        return QStringLiteral("the index is damaged ('spurwerk-index update' rebuilds it)");
+    case IndexReport::Reason::Locked:
+        return QStringLiteral("the index is locked");
+    case IndexReport::Reason::Newer:
+        return QStringLiteral("the index was written by a newer version");
+    case IndexReport::Reason::Failed:
+        return QStringLiteral("the index cannot be read");
+    case IndexReport::Reason::NotCovered:
+        return QStringLiteral("a folder is not indexed");
+    case IndexReport::Reason::Unfinished:
+        return QStringLiteral("the last update of a folder did not finish");
+    case IndexReport::Reason::TooManyTexts:
+        return QStringLiteral("a level holds too many names to ask the index for");
+    case IndexReport::Reason::TextTooLoose:
+        return QStringLiteral("the text is too short or holds characters the index does not "
+                              "keep");
+    }
+    return {};
+}
+
+QString updated(qint64 ms)
+{
+    const qint64 minutes = (QDateTime::currentMSecsSinceEpoch() - ms) / 60000;
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+           QStringLiteral(", %1 minutes ago").arg(minutes);
+}
+
+} // namespace
+
+QString indexNote(const IndexReport &report, bool alone)
+{
+    if (report.reason == IndexReport::Reason::NoIndex && !alone)
+        return {};
+    // the index answered some passes (a where-used level) and not others
+    if (report.reason != IndexReport::Reason::Answered && report.answered > 0 && !alone) {
+        return QStringLiteral("answered in part with the index of %1: %2 files read, %3 passed "
+                              "over; not for every level: %4")
+            .arg(updated(report.updatedMs))
+            .arg(report.read)
+            .arg(report.answered)
+            .arg(reasonText(report.reason));
+    }
+    if (report.reason != IndexReport::Reason::Answered) {
+        return alone ? QStringLiteral("cannot answer from the index: ") + reasonText(report.reason)
+                     : QStringLiteral("index not used: ") + reasonText(report.reason);
+    }
+    if (alone)
+        return QStringLiteral("answered from the index alone, as of its update of ") +
+               updated(report.updatedMs);
+    return QStringLiteral("answered with the index of %1: %2 files read, %3 passed over")
+        .arg(updated(report.updatedMs))
+        .arg(report.read)
+        .arg(report.answered);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "index/index_store.h"
+#include "search/search_run.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QList>
+#include <QSet>
+#include <memory>
+#include <optional>
+
+// What the index did for a run, for the front end to tell.
+struct IndexReport
+{
+    enum class Reason
+    {
+        Answered,
+        NoIndex,
+        Damaged,
+        Locked,
+        Newer,
+        Failed,
+        NotCovered,   // a folder of the run lies outside every indexed folder
+        Unfinished,   // --from-index: the last update of a folder did not reach every file
+        TextTooLoose, // a text the runs cannot answer: too short, or bytes they do not keep
+        TooManyTexts, // a where-used level with more names than asking the index for pays
+    };
+    Reason reason = Reason::NoIndex;
+    // the oldest last update of the folders the run covers
+    qint64 updatedMs = 0;
+    qint64 read = 0;     // candidates read
+    qint64 answered = 0; // candidates answered without reading
+};
+
+// The index as a run's candidate filter. In a search, a candidate whose signature is the
+// recorded one and whose recorded runs hold none of the texts is reported as missed unread;
+// every other candidate is read, so the run's answer is the scan's. Answering from the index
+// alone, nothing is read: the recorded runs decide.
+class IndexFilter : public CandidateFilter
+{
+public:
+    enum class Use
+    {
+        Search,
+        AnswerAlone,
+    };
+
+    // The filter for a run over the folders, or none when the index cannot serve it; report
+    // says why.
+    static std::unique_ptr<IndexFilter>
+    open(const QByteArray &indexFile, const QByteArrayList &folders, Use use, IndexReport &report);
+
+    // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
+    // with their paths as under the folders given, in the order of the paths.
+    QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders);
+
+    void begin(const QList<QList<QByteArray>> &texts) override;
+    std::optional<Answer> answer(const Candidate &candidate) override;
+
+    // What it did so far; the reason of the first pass it could not answer, if any.
+    const IndexReport &report() const { return m_report; }
+    // Whether the recorded runs answer every form of every text without reading a file.
+    static bool answersExactly(const QList<QList<QByteArray>> &texts);
+
+private:
+    struct Folder
+    {
+        QByteArray given;     // as the run names it, ending with "/"
+        QByteArray canonical; // as the index keys it, ending with "/"
+    };
+
+    IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folders, Use use,
+                const IndexReport &report);
+    std::optional<QByteArray> keyOf(const QByteArray &path) const;
+    void stopAnswering(IndexReport::Reason reason);
+
+    std::unique_ptr<IndexStore> m_store;
+    QList<Folder> m_folders;
+    Use m_use;
+    IndexReport m_report;
+    // the current pass's texts can be answered
+    bool m_answering = false;
+    // per text of the current pass: the files whose runs may hold it
+    QList<QSet<qint64>> m_holding;
+};
+
+// Why a store could not be opened, as a report's reason.
+IndexReport::Reason reasonOf(IndexError::Problem problem);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+
+// The index file: $XDG_CACHE_HOME/spurwerk/index.sqlite, on the local disk.
+QByteArray indexFile();
+
+// The folder as the index keys it: absolute, links resolved, without a trailing "/" (but "/");
+// empty when it cannot be resolved.
+QByteArray canonicalFolder(const QByteArray &folder);
+
+// Whether path is folder or lies inside it; both canonical.
+bool isInside(const QByteArray &path, const QByteArray &folder);
+
+// Held by an update, so that a second one waits for it or learns that it runs.
+class UpdateLock
+{
+public:
+    explicit UpdateLock(const QByteArray &indexFile);
+    ~UpdateLock();
+    UpdateLock(const UpdateLock &) = delete;
+    UpdateLock &operator=(const UpdateLock &) = delete;
+
+    // False when another update holds the lock (or the lock file cannot be made).
+    bool tryLock();
+    // Waits until the other update has ended; false when the lock file cannot be made.
+    bool lock();
+
+private:
+    int m_descriptor = -1;
+};

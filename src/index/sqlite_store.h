@@ -1,0 +1,73 @@
+#pragma once
+
+#include "index/index_store.h"
+
+#include <QByteArray>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The index in one SQLite file on the local disk (never on a share: its locks are not reliable
+// there), in WAL mode so that a search reads while an update writes. The runs are in an FTS5
+// table with the trigram tokenizer, which answers substring questions from its index.
+class SqliteStore : public IndexStore
+{
+public:
+    // the layout this program writes; a file with a higher one is refused
+    static constexpr int schemaVersion = 1;
+
+    enum class Mode
+    {
+        Read,  // a search: the file must exist
+        Write, // an update: creates the file and its tables when missing
+    };
+
+    // Throws IndexError when the file is missing (Read), damaged, locked or newer.
+    SqliteStore(const QByteArray &file, Mode mode);
+    ~SqliteStore() override;
+    SqliteStore(const SqliteStore &) = delete;
+    SqliteStore &operator=(const SqliteStore &) = delete;
+
+    // Checks every page; throws IndexError when the file is damaged.
+    void checkWhole();
+
+    // The store for an update, checked whole; one that is damaged or from a newer version is made
+    // anew, and rebuilt then says why.
+    static std::unique_ptr<SqliteStore> openForUpdate(const QByteArray &file, QString &rebuilt);
+
+    QList<IndexedFolder> folders() override;
+    std::optional<RecordedFile> find(const QByteArray &path) override;
+    QSet<qint64> holdingAll(const QByteArrayList &pieces) override;
+    void forEachFile(const QByteArray &folder,
+                     const std::function<void(const QByteArray &)> &each) override;
+    QList<qint64> filesUnder(const QByteArray &folder) override;
+    Totals totalsUnder(const QByteArray &folder) override;
+    qint64 sizeOnDisk() override;
+
+    void beginBatch() override;
+    void commitBatch() override;
+    qint64 put(const QByteArray &path, const FileSignature &signature, FileState state,
+               const QByteArray &runs) override;
+    void remove(qint64 id) override;
+    void putFolder(const IndexedFolder &folder) override;
+    void removeFolder(const QByteArray &path, bool dropFiles) override;
+
+private:
+    class Statement;
+
+    void setUp(Mode mode);
+    void execute(const char *sql);
+    [[noreturn]] void fail(int code);
+    std::unique_ptr<Statement> prepare(const char *sql);
+    Statement &cached(std::unique_ptr<Statement> &statement, const char *sql);
+
+    QByteArray m_file;
+    sqlite3 *m_db = nullptr;
+    bool m_inBatch = false;
+    std::unique_ptr<Statement> m_find;
+    std::unique_ptr<Statement> m_insertFile;
+    std::unique_ptr<Statement> m_insertRuns;
+    std::unique_ptr<Statement> m_deleteFile;
+    std::unique_ptr<Statement> m_deleteRuns;
+};

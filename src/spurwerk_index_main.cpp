@@ -1,0 +1,103 @@
+// spurwerk-index: keeps the where-used index that spurwerk-find and the window search with.
+
+#include "index/index_location.h"
+#include "index_tool/index_commands.h"
+#include "settings/settings_store.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <cstdio>
+
+namespace {
+
+const char helpText[] =
+    "Usage: spurwerk-index update [--settle SECONDS] FOLDER...|--editor-list\n"
+    "       spurwerk-index status\n"
+    "       spurwerk-index forget FOLDER\n"
+    "\n"
+    "Keeps an index of what the files in the FOLDERs hold, so that a search need not\n"
+    "read every file again.\n"
+    "\n"
+    "  update   walks each FOLDER as a search does and records every file it reaches:\n"
+    "           its size, modification and change time and inode, and the runs of\n"
+    "           letters, digits, \"_\", \"-\" and \".\" in its bytes. A second update reads\n"
+    "           only the files whose record differs and drops those that are gone. On a\n"
+    "           terminal it shows its progress; Ctrl+C stops it after the current batch,\n"
+    "           and the next update goes on from there. A second update waits for the\n"
+    "           first.\n"
+    "           A file changed less than SECONDS (default 2) before it is read is\n"
+    "           read again by the next update and by every search until then: clocks\n"
+    "           tick coarsely, and a share's server stamps files with its own clock.\n"
+    "           0 suits a local disk.\n"
+    "           --editor-list updates the folders of the path editor's saved list,\n"
+    "           as the user timer spurwerk-index.timer does every hour:\n"
+    "             systemctl --user enable --now spurwerk-index.timer\n"
+    "  status   the indexed folders, their files and bytes, the last update of each,\n"
+    "           and the size of the index\n"
+    "  forget   drops a FOLDER from the index\n"
+    "\n"
+    "The index is $XDG_CACHE_HOME/spurwerk/index.sqlite (~/.cache/spurwerk/), on the\n"
+    "local disk; index folders on a share from there, never put the index on one.\n"
+    "\n"
+    "The guarantee: a search that uses the index gives exactly the answer of a search\n"
+    "that reads every file. The search still walks the folders; it passes over a file\n"
+    "only when its size, times and inode are the recorded ones and its recorded runs\n"
+    "cannot hold the text, and reads every other file. A text the runs cannot answer\n"
+    "(shorter than three bytes, or without three such characters in a row) is searched\n"
+    "by reading every file. A missing, damaged, locked or newer index is not used, and\n"
+    "the search says why; the next update rebuilds a damaged one. spurwerk-find\n"
+    "--from-index answers from the index alone, as of its last update.\n"
+    "\n"
+    "Exit status: 0 when done, 2 on bad usage or when a folder could not be listed or\n"
+    "the index could not be written (each is named on standard error).\n";
+
+// The folders of the path editor's list, as it was saved.
+QByteArrayList editorFolders()
+{
+    const SettingsStore settings;
+    QByteArrayList folders;
+    for (int index = 0; index <= settings.folderLastIndex(); ++index)
+        folders.append(settings.folderEntry(index));
+    return folders;
+}
+
+int badUsage(const char *why)
+{
+    std::fprintf(stderr, "spurwerk-index: %s\nTry 'spurwerk-index --help'.\n", why);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QByteArrayList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(argv[i]);
+    if (arguments.isEmpty())
+        return badUsage("a command is needed: update, status or forget");
+    const QByteArray command = arguments.takeFirst();
+    if (command == "--help" || command == "-h") {
+        std::fputs(helpText, stdout);
+        return 0;
+    }
+    if (command == "update") {
+        qint64 settleSeconds = 2;
+        if (arguments.size() >= 2 && arguments.first() == "--settle") {
+            bool valid = false;
+            settleSeconds = arguments.at(1).toLongLong(&valid);
+            if (!valid || settleSeconds < 0)
+                return badUsage("--settle needs a whole number of seconds from 0");
+            arguments.remove(0, 2);
+        }
+        if (arguments == QByteArrayList{"--editor-list"})
+            return updateFolders(indexFile(), editorFolders(), settleSeconds);
+        if (!arguments.isEmpty())
+            return updateFolders(indexFile(), arguments, settleSeconds);
+    }
+    if (command == "status" && arguments.isEmpty())
+        return showStatus(indexFile());
+    if (command == "forget" && arguments.size() == 1)
+        return forgetFolder(indexFile(), arguments.first());
+    return badUsage("unknown command or wrong number of FOLDERs");
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "index/index_filter.h"
+#include "search/search_run.h"
+#include "test_tree.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QTemporaryDir>
+
+// What a run answers, paths relative to the tree: what a front end could show of it.
+struct RunAnswer
+{
+    QByteArrayList hits;
+    QByteArrayList notRead;
+    QByteArrayList notListed;
+    QByteArrayList searched; // "path index/count" for each candidate the content pass takes
+    QStringList status;      // the progress texts
+
+    bool operator==(const RunAnswer &) const = default;
+};
+
+char *toString(const RunAnswer &answer);
+
+// A test tree and an index of it in a folder of its own.
+class IndexFixture
+{
+public:
+    IndexFixture();
+
+    TestTree tree;
+    QByteArray indexFile() const { return m_cache.path().toLocal8Bit() + "/index.sqlite"; }
+
+    // Brings the index of the tree's root up to date; a change after it shows in its signature.
+    void update();
+    // A run over the tree's root for the text in all its forms, with the index or without.
+    RunAnswer run(const QString &text, bool indexed, IndexReport *report = nullptr) const;
+
+private:
+    QTemporaryDir m_cache;
+};
