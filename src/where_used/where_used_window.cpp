@@ -1,5 +1,7 @@
 #include "where_used/where_used_window.h"
 
+#include "index/index_filter.h"
+#include "index/index_location.h"
 #include "platform/display_text.h"
 #include "platform/event_pump.h"
 #include "platform/text_file.h"
@@ -245,6 +247,18 @@ void WhereUsedWindow::runSearch()
     m_candidates = 0;
     m_level = 1;
     stop->show();
+
+    // The index, where it covers the folders, spares each level the files that cannot hold its
+    // names; the answer stays the scan's.
+    IndexReport indexReport;
+    const std::unique_ptr<IndexFilter> index =
+        IndexFilter::open(indexFile(), m_question.folders, IndexFilter::Use::Search, indexReport);
+    struct FilterInUse
+    {
+        SearchRun &run;
+        ~FilterInUse() { run.setCandidateFilter(nullptr); }
+    } filterInUse{*m_run};
+    m_run->setCandidateFilter(index.get());
 
     RunOutcome outcome = RunOutcome::Stopped;
     try {
