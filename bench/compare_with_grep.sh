@@ -11,7 +11,8 @@
 #   small  a tree of SMALL_FILES small files in the page cache: grep, spurwerk-find
 #   levels a tree of FILES CAD files whose assemblies hold each other's names, in the page cache:
 #          spurwerk-find --levels LEVELS against one grep per level (bench/grep_levels.py), the
-#          time of each level, and a level with hundreds of names against one with one name
+#          where-used window's answer against spurwerk-find, the time of each level, and a level
+#          with hundreds of names against one with one name
 #   share  the tree of FILES CAD files through a file system that delays every request as a file
 #          server across the network does (bench/latency_share.cpp, FUSE; needs root), at each
 #          delay of SHARE_DELAYS_US: grep, spurwerk-find, ripgrep with 8 threads
@@ -54,7 +55,8 @@ install_packages() {
 }
 need /usr/bin/time:time vmtouch:vmtouch rg:ripgrep python3:python3
 
-build_targets spurwerk-find make-cad-tree spurwerk-form1-run spurwerk-level-cost
+build_targets spurwerk-find make-cad-tree spurwerk-form1-run spurwerk-level-cost \
+    spurwerk-where-used-run
 spurwerk_find=$build_dir/src/spurwerk-find
 form1_run=$build_dir/bench/spurwerk-form1-run
 
@@ -86,6 +88,22 @@ run_grep_levels() {
 }
 own_seconds_grep_levels() { cat "$out/by_hand.seconds"; }
 run_spurwerk_levels() { "$spurwerk_find" --levels "$levels" --type asm "$text" "$tree" | cut -f1,2; }
+# The where-used window's answer, offscreen, from the question to the finished tree: it searches
+# the drawings too, once, after the levels; only its assemblies are compared.
+run_window_levels() {
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$out/config XDG_RUNTIME_DIR=$out/runtime \
+        "$build_dir/bench/spurwerk-where-used-run" "$levels" "$text" "$tree" \
+        2>"$out/window_levels.log" |
+        awk -F'\t' '{ n = split($2, part, "/"); split(part[n], piece, ".")
+                       if (tolower(piece[2]) == "asm") print }'
+}
+# The time until the last level's assemblies were shown, before the drawings were read, is kept
+# for the medians printed after the scenario.
+own_seconds_window_levels() {
+    sed -n "s/^level $levels shown after seconds: //p" "$out/window_levels.log" \
+        >>"$out/window_assemblies.seconds"
+    sed -n 's/^run seconds: //p' "$out/window_levels.log"
+}
 
 # Before each timed command of the cold scenario: the tree's file data leaves the page cache,
 # as after a restart, without root (vmtouch drops each file's pages with posix_fadvise).
@@ -274,9 +292,11 @@ for scenario in "${scenarios[@]}"; do
         ;;
     levels)
         use_tree "levels-$files" --levels "$files"
-        commands=(grep_levels spurwerk_levels)
-        ratios=(spurwerk_levels/grep_levels)
+        commands=(grep_levels spurwerk_levels window_levels)
+        ratios=(spurwerk_levels/grep_levels window_levels/spurwerk_levels)
         compare
+        echo "median window_levels up to the assemblies of level $levels, before the drawings:" \
+            "$(median <"$out/window_assemblies.seconds") s"
         per_level
         echo "max RSS spurwerk-find --levels $levels: $(max_rss_kb "$tree" --levels "$levels") KB"
         ;;

@@ -7,6 +7,7 @@ packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
     libgl-dev fonts-dejavu-core fonts-liberation2
+    pkg-config libgraphviz-dev
     libsqlite3-dev
     xvfb xauth
     scdoc librsvg2-bin  # the manual pages and the icon sizes

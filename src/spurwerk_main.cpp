@@ -1,5 +1,6 @@
 #include "main_window/command_line.h"
 #include "main_window/form1.h"
+#include "main_window/where_used_start.h"
 #include "settings/settings_store.h"
 
 #include <QApplication>
@@ -11,6 +12,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("spurwerk"));
 
     SettingsStore store;
+    if (const std::optional<QByteArray> file = whereUsedFileArgument(argc, argv)) {
+        if (!showWhereUsedAlone(*file, store))
+            return 1;
+        return QApplication::exec();
+    }
     // argv as the application left it, without the options it took for itself
     Form1 mainWindow(store, fileArgumentFromCommandLine(argumentsAfterProgramName(argc, argv)));
     mainWindow.show();

@@ -23,3 +23,10 @@ QString fileArgumentFromCommandLine(const QStringList &argumentsAfterProgramName
         text = text.mid(1, text.size() - 2);
     return text;
 }
+
+std::optional<QByteArray> whereUsedFileArgument(int argc, const char *const *argv)
+{
+    if (argc < 2 || QByteArrayView(argv[1]) != "--verwendung")
+        return std::nullopt;
+    return argc > 2 ? QByteArray(argv[2]) : QByteArray();
+}

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The program's arguments after its name, as texts. QCoreApplication::arguments() turns a byte
 // that is not valid in the local encoding into a replacement mark; here each part of a path is
@@ -12,3 +14,7 @@ QStringList argumentsAfterProgramName(int argc, const char *const *argv);
 // The part file handed over by the file manager's open-with command: the command-line text after
 // the program's name, without the double quotes that may still enclose it. Empty: no such start.
 QString fileArgumentFromCommandLine(const QStringList &argumentsAfterProgramName);
+
+// The file of the start "spurwerk --verwendung FILE", as the bytes the system gave: a name that
+// is not valid UTF-8 must still open. None for any other start.
+std::optional<QByteArray> whereUsedFileArgument(int argc, const char *const *argv);

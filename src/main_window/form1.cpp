@@ -18,6 +18,7 @@
 #include "platform/working_folder.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
+#include "where_used/where_used_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,14 +50,6 @@ QListView *listBox(QWidget *parent, PathListModel *model)
     return list;
 }
 
-// Shows the window, or brings it to the front when it is shown already.
-void showInFront(QWidget *window)
-{
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
 } // namespace
 
 Form1::Form1(SettingsStore &store, const QString &fileArgument)
@@ -66,6 +59,7 @@ Form1::Form1(SettingsStore &store, const QString &fileArgument)
     , m_searchedFolders(new PathListModel(this))
 {
     buildControls();
+    buildWhereUsedStarts();
     setTabOrder();
     platform::installThrottledEventPump();
     Form_Load(fileArgument);
@@ -76,6 +70,7 @@ Form1::~Form1()
     m_form2.unload();
     m_splash.unload();
     m_info.unload();
+    m_whereUsed.unload();
 }
 
 // The controls with their captions, states at start and places in twips.
@@ -289,6 +284,8 @@ void Form1::Form_Unload()
     m_store.setValue(SettingsStore::Key::SearchText, txt_textfind->text());
     m_store.setValue(SettingsStore::Key::Notes, notesToStore());
     m_form2.unload();
+    // it takes lines into the notes pad, which are saved now
+    m_whereUsed.unload();
     // Nothing the user typed goes without a word: what could not be saved goes to a file of its
     // own, and the message names it.
     if (const SaveResult saved = m_store.sync(); !saved.saved())
@@ -386,6 +383,13 @@ void Form1::Image1_Click()
 void Form1::img_info_Click()
 {
     showInFront(m_info.load());
+}
+
+void Form1::showInFront(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 Form2 *Form1::loadForm2()

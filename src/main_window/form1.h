@@ -26,11 +26,13 @@ class QLineEdit;
 class QListView;
 class QModelIndex;
 class QPlainTextEdit;
+class QPoint;
 class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTimer;
 class SettingsStore;
+class WhereUsedWindow;
 namespace platform {
 class DeferredLabelText;
 }
@@ -75,6 +77,8 @@ private:
     void lbl_aktpfad_DblClick();
     void Image1_Click();
     void img_info_Click();
+    // Shows the window, or brings it to the front when it is shown already.
+    static void showInFront(QWidget *window);
     Form2 *loadForm2();
     // Shows the editor, not modal, loading it first if needed.
     Form2 *showForm2();
@@ -115,6 +119,13 @@ private:
     void rememberHit(const QModelIndex &index);
     void openRememberedHit();
 
+    // where-used window (form1_where_used.cpp)
+    void List2_ContextMenu(const QPoint &position);
+    void txt_textfind_ContextMenu(const QPoint &position);
+    void whereUsedShortcut_Activated();
+    void showWhereUsed(const QString &name);
+    void buildWhereUsedStarts();
+
     // notes pad (form1_notes_pad.cpp)
     void cmd_opennote_Click();
     void Label8_DblClick();
@@ -122,6 +133,7 @@ private:
     void Command7_Click();
     void restoreNotes();
     QString notesToStore() const;
+    void takeNotes(const QStringList &lines);
     void setNarrowWidth();
     void widenForNotes();
     bool isMaximised() const;
@@ -131,6 +143,7 @@ private:
     WindowSlot<Form2> m_form2;
     WindowSlot<frmSplash> m_splash;
     WindowSlot<frm_info> m_info;
+    WindowSlot<WhereUsedWindow> m_whereUsed;
     cFindFile *nSearch = nullptr;
     // the run every start shares; it holds the stop request
     std::unique_ptr<SearchRun> m_run;

@@ -50,6 +50,12 @@ void Form1::img_putlisttoinfo_Click()
     lines.reserve(marked.size());
     for (const QModelIndex &entry : std::as_const(marked))
         lines.append(m_results->textAt(entry.row()));
+    takeNotes(lines);
+}
+
+// Lines from another window, such as the where-used tree's marked files.
+void Form1::takeNotes(const QStringList &lines)
+{
     appendToNotes(takenLines(txt_note->document()->isEmpty(), lines));
 }
 

@@ -117,11 +117,8 @@ void Form1::RunSearch()
     SearchRun::Request request;
     request.pattern = patternForCriterion(com_krit->currentText());
     request.inclSubfolders = chk_under->isChecked();
-    const FolderList &folders = folderList();
-    for (int i = 0; i < folders.count(); ++i) {
-        if (folders.isTicked(i))
-            m_searchedFolders->append(folders.entryPath(i));
-    }
+    for (const QByteArray &folder : folderList().tickedPaths())
+        m_searchedFolders->append(folder);
     request.folders = m_searchedFolders->paths();
     // the text as the run starts: editing the search box meanwhile changes the next run only
     if (!request.folders.isEmpty() && !txt_textfind->text().isEmpty())

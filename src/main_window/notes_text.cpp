@@ -55,3 +55,9 @@ QString takenLines(bool padIsEmpty, const QStringList &lines)
     }
     return taken;
 }
+
+QString storedNotesWith(const QString &storedNotes, const QStringList &lines)
+{
+    const QString lineBreak = QStringLiteral("\r\n");
+    return storedNotes + (storedNotes.isEmpty() ? QString() : lineBreak) + lines.join(lineBreak);
+}

@@ -23,3 +23,7 @@ QString notesForStore(const QString &rawDocumentText, bool lineSeparatorsAreBrea
 // paragraph break to the document), except while the pad is still empty, which the first
 // non-empty line starts without one.
 QString takenLines(bool padIsEmpty, const QStringList &lines);
+
+// The stored notes with the lines added at their end, for a window that takes lines into the pad
+// while the main window is not open.
+QString storedNotesWith(const QString &storedNotes, const QStringList &lines);

@@ -22,6 +22,16 @@ bool FolderList::isTicked(int position) const
     return isValidPosition(position) && m_entries.at(position).ticked;
 }
 
+QByteArrayList FolderList::tickedPaths() const
+{
+    QByteArrayList paths;
+    for (const Entry &entry : m_entries) {
+        if (entry.ticked)
+            paths.append(entry.path);
+    }
+    return paths;
+}
+
 QByteArray FolderList::entryPath(int position) const
 {
     return isValidPosition(position) ? m_entries.at(position).path : QByteArray();

@@ -3,6 +3,7 @@
 #include "settings/save_result.h"
 
 #include <QAbstractListModel>
+#include <QByteArrayList>
 #include <QList>
 
 class SettingsStore;
@@ -21,6 +22,8 @@ public:
     // The folder's path as bytes, for searching it.
     QByteArray entryPath(int position) const;
     bool isTicked(int position) const;
+    // The paths of the ticked entries, in list order: the folders a search covers.
+    QByteArrayList tickedPaths() const;
     void append(const QString &text);
     // For a folder whose name may not be valid UTF-8: the text shows it, the bytes search it.
     void appendPath(const QByteArray &path);

@@ -36,6 +36,9 @@ template<typename Stat> FileLookup classify(Stat statWith)
 
 qsizetype nameStart(QByteArrayView path)
 {
+    // an empty view may have no data at all, which memrchr must not be given
+    if (path.isEmpty())
+        return 0;
     // memrchr reads the path a word at a time, backwards
     const void *slash = ::memrchr(path.data(), '/', size_t(path.size()));
     return slash ? static_cast<const char *>(slash) - path.data() + 1 : 0;

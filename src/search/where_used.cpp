@@ -66,7 +66,11 @@ void WhereUsed::addCandidate(Candidate candidate)
 
 void WhereUsed::addReported(const QByteArray &path)
 {
-    const QString name = referenceName(path);
+    addName(referenceName(path));
+}
+
+void WhereUsed::addName(const QString &name)
+{
     // a name without characters would be found in every file
     if (name.isEmpty() || m_searched.contains(name))
         return;

@@ -11,8 +11,7 @@
 #include <functional>
 
 // The name by which other files hold a file: its base name in upper case, as the start with a
-// file argument turns a part file into a search text. A file name that is not valid in the local
-// encoding is read as Windows-1252, the code page of the CAD programs that wrote such names.
+// file argument turns a part file into a search text.
 QString referenceName(const QByteArray &path);
 
 // Where a part is used, level by level up to the top assemblies: level 1 is the files that hold
@@ -29,6 +28,9 @@ public:
     void addCandidate(Candidate candidate);
     // A file level 1 reported: its name is looked for at level 2.
     void addReported(const QByteArray &path);
+    // A name looked for at the next level, unless it was looked for before. Made without a text,
+    // the levels take the text this way, and level 1 is searched as the levels after it are.
+    void addName(const QString &name);
 
     // names: the names of the level before that the file holds, in the order their files were
     // reported

@@ -1,0 +1,473 @@
+#include "where_used/where_used_window.h"
+
+#include "index/index_filter.h"
+#include "index/index_location.h"
+#include "platform/display_text.h"
+#include "platform/event_pump.h"
+#include "platform/text_file.h"
+#include "platform/windows/busy_pointer.h"
+#include "platform/windows/controls.h"
+#include "platform/windows/deferred_label_text.h"
+#include "platform/windows/desktop_opener.h"
+#include "platform/windows/message_box.h"
+#include "platform/windows/picture_button.h"
+#include "platform/windows/throttled_event_pump.h"
+#include "platform/windows/twips.h"
+#include "platform/windows/window_geometry.h"
+#include "platform/working_folder.h"
+#include "search/cfindfile.h"
+#include "search/find_file_error.h"
+#include "where_used/where_used_export.h"
+#include "where_used/where_used_graph.h"
+#include "where_used/where_used_model.h"
+#include "where_used/where_used_picture.h"
+#include "where_used/where_used_search.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QTreeView>
+
+using controls::place;
+
+namespace {
+
+// The window's frame in twips: a margin, the rows above and below the tree and the picture.
+constexpr int margin = 120;
+constexpr int topRow = 540;
+constexpr int bottomRows = 1500;
+constexpr int startWidth = 16500;
+constexpr int startHeight = 9600;
+
+// The picture is drawn up to this many files, which Graphviz lays out in under a second (0.7 s
+// for 363 files of the benchmark's where-used tree, 2.4 s for 1,429), while the window waits.
+constexpr qsizetype filesInPicture = 400;
+// A tree this small is shown expanded to the top at the end, up to this many rows; a larger one
+// is expanded by the user, node by node.
+constexpr qsizetype filesExpanded = 40;
+constexpr int rowsExpanded = 400;
+
+const QColor lightYellow(255, 255, 192);
+
+QString counted(qsizetype count, const char *one, const char *many)
+{
+    return QString::number(count) + u' ' + QString::fromUtf8(count == 1 ? one : many);
+}
+
+QPushButton *button(const QString &caption, QWidget *parent)
+{
+    auto *pushButton = new QPushButton(caption, parent);
+    pushButton->setEnabled(false);
+    return pushButton;
+}
+
+} // namespace
+
+WhereUsedWindow::WhereUsedWindow(std::function<void(const QStringList &)> takeNotes)
+    : Form(nullptr, Qt::Window)
+    , m_takeNotes(std::move(takeNotes))
+    , m_exportFolder(platform::workingFolder())
+{
+    buildControls();
+    platform::installThrottledEventPump();
+    m_finder = new cFindFile(this);
+    m_run = std::make_unique<SearchRun>(*m_finder);
+    resize(twipsToPixels(startWidth), twipsToPixels(startHeight));
+    window_geometry::centreOnScreen(this);
+}
+
+WhereUsedWindow::~WhereUsedWindow() = default;
+
+void WhereUsedWindow::buildControls()
+{
+    setObjectName(QStringLiteral("WhereUsedWindow"));
+    setWindowTitle(QStringLiteral("Verwendungsnachweis"));
+    setAccessibleName(windowTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/images/spurwerk.png")));
+    setFont(controls::sansFont());
+    setMinimumSize(twipsToPixels(9000), twipsToPixels(5000));
+
+    lblPart = place(new QLabel(this), "lblPart", margin, margin, 9000, 315);
+    lblPart->setFont(controls::sansFont(9.75, true));
+    newestOnly = place(new QCheckBox(QStringLiteral("nur neueste Revision"), this), "newestOnly", 0,
+                       margin, 2500, 255);
+    connect(newestOnly, &QCheckBox::toggled, this, &WhereUsedWindow::newestOnly_Toggled);
+
+    tree = new QTreeView(this);
+    tree->setObjectName(QStringLiteral("tree"));
+    tree->setAccessibleName(QStringLiteral("Verwendungsbaum"));
+    tree->setUniformRowHeights(true);
+    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(tree, &QAbstractItemView::doubleClicked, this, &WhereUsedWindow::tree_DblClick);
+
+    pictureArea = new QScrollArea(this);
+    pictureArea->setObjectName(QStringLiteral("pictureArea"));
+    pictureArea->setAccessibleName(QStringLiteral("Bild der Verwendung"));
+    controls::setBackground(pictureArea, Qt::white);
+    picture = new QLabel;
+    picture->setObjectName(QStringLiteral("picture"));
+    picture->setAccessibleName(pictureArea->accessibleName());
+    picture->setAlignment(Qt::AlignCenter);
+    pictureArea->setWidget(picture);
+    pictureArea->setWidgetResizable(true);
+
+    toNotes = button(QStringLiteral("in Notizblatt"), this);
+    toNotes->setObjectName(QStringLiteral("toNotes"));
+    connect(toNotes, &QPushButton::clicked, this, &WhereUsedWindow::toNotes_Click);
+    saveText = button(QStringLiteral("als Text speichern"), this);
+    saveText->setObjectName(QStringLiteral("saveText"));
+    connect(saveText, &QPushButton::clicked, this, [this] {
+        saveExport(exportPath(m_exportFolder, m_question.name, "txt"),
+                   whereUsedText(*m_graph, newestOnly->isChecked()));
+    });
+    saveCsv = button(QStringLiteral("als CSV speichern"), this);
+    saveCsv->setObjectName(QStringLiteral("saveCsv"));
+    connect(saveCsv, &QPushButton::clicked, this, [this] {
+        saveExport(exportPath(m_exportFolder, m_question.name, "csv"),
+                   whereUsedCsv(*m_graph, newestOnly->isChecked()));
+    });
+    saveSvg = button(QStringLiteral("Bild als SVG speichern"), this);
+    saveSvg->setObjectName(QStringLiteral("saveSvg"));
+    connect(saveSvg, &QPushButton::clicked, this, [this] { savePicture("svg"); });
+    savePng = button(QStringLiteral("Bild als PNG speichern"), this);
+    savePng->setObjectName(QStringLiteral("savePng"));
+    connect(savePng, &QPushButton::clicked, this, [this] { savePicture("png"); });
+
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setAccessibleName(QStringLiteral("Fortschritt"));
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(false);
+    stop = new PictureButton(QStringLiteral(":/images/stop.png"), QStringLiteral("Suche abbrechen"),
+                             this);
+    stop->setObjectName(QStringLiteral("stop"));
+    stop->hide();
+    connect(stop, &QToolButton::clicked, this, &WhereUsedWindow::stop_Click);
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setAccessibleName(QStringLiteral("Status"));
+    m_status = new platform::DeferredLabelText(lblStatus);
+    lblPath = new QLabel(this);
+    lblPath->setObjectName(QStringLiteral("lblPath"));
+    lblPath->setAccessibleName(QStringLiteral("Datei"));
+    controls::setBackground(lblPath, lightYellow);
+    m_path = new platform::DeferredLabelText(lblPath);
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+        pushButton->setAccessibleName(pushButton->text());
+    newestOnly->setAccessibleName(newestOnly->text());
+}
+
+// The tree and the picture share the room between the rows above and below them.
+void WhereUsedWindow::layoutControls()
+{
+    const int width = pixelsToTwips(this->width());
+    const int height = pixelsToTwips(this->height());
+    const int paneHeight = height - topRow - bottomRows;
+    const int treeWidth = (width - 3 * margin) / 2;
+    newestOnly->setGeometry(twipsRect(width - margin - 2500, margin, 2500, 255));
+    tree->setGeometry(twipsRect(margin, topRow, treeWidth, paneHeight));
+    pictureArea->setGeometry(
+        twipsRect(2 * margin + treeWidth, topRow, width - 3 * margin - treeWidth, paneHeight));
+    int left = margin;
+    const int buttonsTop = height - bottomRows + margin;
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng}) {
+        const int buttonWidth = pushButton == toNotes ? 1500 : 2295;
+        pushButton->setGeometry(twipsRect(left, buttonsTop, buttonWidth, 375));
+        left += buttonWidth + margin;
+    }
+    stop->setGeometry(twipsRect(width - margin - 480, buttonsTop, 480, 480));
+    progressBar->setGeometry(twipsRect(margin, buttonsTop + 495, width - 3 * margin - 480, 255));
+    const int statusWidth = (width - 3 * margin) / 2;
+    lblStatus->setGeometry(twipsRect(margin, height - 300, statusWidth, 255));
+    lblPath->setGeometry(
+        twipsRect(2 * margin + statusWidth, height - 300, width - 3 * margin - statusWidth, 255));
+}
+
+void WhereUsedWindow::resizeEvent(QResizeEvent *event)
+{
+    Form::resizeEvent(event);
+    layoutControls();
+    fitPicture();
+}
+
+bool WhereUsedWindow::ask(const WhereUsedQuestion &question)
+{
+    if (m_searching)
+        return false;
+    m_question = question;
+    m_searching = true;
+    // the caller's handler returns first: a context menu, or the start before the event loop
+    QTimer::singleShot(0, this, &WhereUsedWindow::runSearch);
+    return true;
+}
+
+void WhereUsedWindow::runSearch()
+{
+    const HandlerScope scope(this);
+    struct SearchEnd
+    {
+        WhereUsedWindow *window;
+        ~SearchEnd()
+        {
+            window->m_status->flush();
+            window->m_path->flush();
+            window->stop->hide();
+            window->m_searching = false;
+        }
+    } searchEnd{this};
+
+    lblPart->setText(QStringLiteral("Wo wird %1 verwendet?").arg(m_question.name));
+    setWindowTitle(QStringLiteral("Verwendungsnachweis – ") + m_question.name);
+    m_graph = std::make_unique<WhereUsedGraph>(m_question.name, m_question.rootFile);
+    auto *model = new WhereUsedModel(*m_graph, this);
+    model->setNewestOnly(newestOnly->isChecked());
+    // the view leaves the old model's selection model to its owner
+    QItemSelectionModel *oldSelection = tree->selectionModel();
+    tree->setModel(model);
+    delete oldSelection;
+    delete m_model;
+    m_model = model;
+    tree->header()->setSectionResizeMode(QHeaderView::Interactive);
+    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2400));
+    tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(600));
+    tree->setColumnWidth(WhereUsedModel::RevisionColumn, twipsToPixels(900));
+    picture->clear();
+    m_drawing = QPixmap();
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+        pushButton->setEnabled(false);
+    progressBar->setValue(0);
+    lblStatus->setToolTip(QString());
+    m_notRead.clear();
+    m_candidates = 0;
+    m_level = 1;
+    stop->show();
+
+    // The index, where it covers the folders, spares each level the files that cannot hold its
+    // names; the answer stays the scan's.
+    IndexReport indexReport;
+    const std::unique_ptr<IndexFilter> index =
+        IndexFilter::open(indexFile(), m_question.folders, IndexFilter::Use::Search, indexReport);
+    struct FilterInUse
+    {
+        SearchRun &run;
+        ~FilterInUse() { run.setCandidateFilter(nullptr); }
+    } filterInUse{*m_run};
+    m_run->setCandidateFilter(index.get());
+
+    RunOutcome outcome = RunOutcome::Stopped;
+    try {
+        const BusyPointer busy;
+        WhereUsedSearch search(*m_graph, *this, *m_finder);
+        outcome = search.run(*m_run, m_question, [this](int level) { levelDone(level); });
+    } catch (const FindFileError &error) {
+        platform::showMessage(this, error.description);
+    } catch (const std::exception &error) {
+        platform::showMessage(this, QString::fromLocal8Bit(error.what()));
+    }
+    if (isUnloaded())
+        return;
+    showOutcome(outcome);
+    emit searchFinished();
+}
+
+void WhereUsedWindow::levelDone(int level)
+{
+    m_model->levelAdded();
+    if (level == 1)
+        tree->expand(m_model->index(0, 0));
+    m_level = level + 1;
+    emit levelShown(level);
+}
+
+void WhereUsedWindow::showOutcome(RunOutcome outcome)
+{
+    m_status->flush();
+    m_path->flush();
+    // the box may have been changed while the levels were searched
+    m_model->setNewestOnly(newestOnly->isChecked());
+    m_model->levelAdded();
+    if (int rowsLeft = rowsExpanded; m_graph->fileCount() <= filesExpanded)
+        expandRows(m_model->index(0, 0), rowsLeft);
+    else
+        tree->expand(m_model->index(0, 0));
+    progressBar->setValue(progressBar->maximum());
+    const qsizetype found = m_graph->fileCount();
+    int levels = 0;
+    for (qsizetype file = 0; file < found; ++file) {
+        if (!WhereUsedGraph::isDrawing(m_graph->file(file)))
+            levels = std::max(levels, m_graph->file(file).level);
+    }
+    QString status;
+    if (outcome == RunOutcome::Stopped)
+        status = QStringLiteral("Suche abgebrochen: ") + counted(found, "Datei", "Dateien") +
+                 QStringLiteral(" gefunden");
+    else if (found == 0)
+        status = QStringLiteral("Keine Baugruppe und keine Zeichnung verwendet ") + m_question.name;
+    else
+        status = QStringLiteral("%1 in %2 verwenden %3")
+                     .arg(counted(found, "Datei", "Dateien"), counted(levels, "Ebene", "Ebenen"),
+                          m_question.name);
+    if (!m_notRead.isEmpty()) {
+        status += QStringLiteral(" – %1 nicht lesbar").arg(m_notRead.size());
+        QStringList shown;
+        for (qsizetype i = 0; i < m_notRead.size() && i < 20; ++i)
+            shown.append(platform::displayText(m_notRead.at(i)));
+        lblStatus->setToolTip(QStringLiteral("Nicht durchsucht, da nicht lesbar:\n") +
+                              shown.join(u'\n'));
+    }
+    lblStatus->setText(status);
+    lblPath->clear();
+    drawPicture();
+    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+        pushButton->setEnabled(true);
+}
+
+// The rows below are made as the node is expanded; rowsLeft keeps a file that is used in many
+// places from unfolding without end.
+void WhereUsedWindow::expandRows(const QModelIndex &index, int &rowsLeft)
+{
+    if (m_model->canFetchMore(index))
+        m_model->fetchMore(index);
+    tree->expand(index);
+    for (int row = 0; row < m_model->rowCount(index) && --rowsLeft > 0; ++row)
+        expandRows(m_model->index(row, 0, index), rowsLeft);
+}
+
+void WhereUsedWindow::drawPicture()
+{
+    m_drawing = QPixmap();
+    if (m_graph->fileCount() > filesInPicture) {
+        picture->setText(QStringLiteral("Das Bild zeigt bis zu %1 Dateien; hier sind es %2.\n"
+                                        "„Bild als SVG speichern“ zeichnet alle.")
+                             .arg(filesInPicture)
+                             .arg(m_graph->fileCount()));
+        return;
+    }
+    const std::optional<QByteArray> png =
+        renderGraph(whereUsedDot(*m_graph, newestOnly->isChecked()), "png");
+    m_drawing = QPixmap();
+    if (png && m_drawing.loadFromData(*png, "PNG"))
+        fitPicture();
+    else
+        picture->setText(QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+}
+
+// The whole graph at a glance: a drawing larger than the pane is shown smaller; the saved
+// pictures keep its full size.
+void WhereUsedWindow::fitPicture()
+{
+    if (m_drawing.isNull())
+        return;
+    const QSize room = pictureArea->viewport()->size();
+    if (m_drawing.width() <= room.width() && m_drawing.height() <= room.height())
+        picture->setPixmap(m_drawing);
+    else
+        picture->setPixmap(m_drawing.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void WhereUsedWindow::newestOnly_Toggled(bool on)
+{
+    if (!m_model || m_searching)
+        return;
+    m_model->setNewestOnly(on);
+    tree->expand(m_model->index(0, 0));
+    drawPicture();
+}
+
+void WhereUsedWindow::tree_DblClick(const QModelIndex &index)
+{
+    const QByteArray path = index.data(WhereUsedModel::PathBytesRole).toByteArray();
+    if (!path.isEmpty())
+        platform::openOnDesktop(platform::fileAddress(path));
+}
+
+void WhereUsedWindow::toNotes_Click()
+{
+    QModelIndexList marked = tree->selectionModel()->selectedRows();
+    std::sort(marked.begin(), marked.end(), [this](const QModelIndex &a, const QModelIndex &b) {
+        return tree->visualRect(a).top() < tree->visualRect(b).top();
+    });
+    QStringList lines;
+    for (const QModelIndex &row : std::as_const(marked)) {
+        const QByteArray path = row.data(WhereUsedModel::PathBytesRole).toByteArray();
+        if (!path.isEmpty())
+            lines.append(platform::displayText(path));
+    }
+    if (!lines.isEmpty())
+        m_takeNotes(lines);
+}
+
+void WhereUsedWindow::stop_Click()
+{
+    m_run->requestStop(RunStop::Everything);
+}
+
+// A close during the search ends it at the next block; the window goes once it has wound down.
+void WhereUsedWindow::Form_Unload()
+{
+    m_run->requestStop(RunStop::Everything);
+}
+
+void WhereUsedWindow::saveExport(const QByteArray &path, const QByteArray &contents)
+{
+    const platform::FileWriteResult result = platform::replaceFile(path, contents);
+    const QString shownPath = platform::displayText(path);
+    if (!result.written) {
+        platform::showMessage(this, QStringLiteral("%1 konnte nicht gespeichert werden: %2")
+                                        .arg(shownPath, result.errorText));
+        return;
+    }
+    platform::showMessage(this, QStringLiteral("Gespeichert in ") + shownPath);
+}
+
+void WhereUsedWindow::savePicture(const char *format)
+{
+    const std::optional<QByteArray> drawn =
+        renderGraph(whereUsedDot(*m_graph, newestOnly->isChecked()), format);
+    if (!drawn) {
+        platform::showMessage(this, QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+        return;
+    }
+    saveExport(exportPath(m_exportFolder, m_question.name, format), *drawn);
+}
+
+void WhereUsedWindow::candidateFound(const QByteArray &, const QByteArray &folder)
+{
+    ++m_candidates;
+    m_status->setText(QStringLiteral("%1 Dateien im Suchpfad").arg(m_candidates));
+    m_path->setText(platform::displayText(folder));
+}
+
+void WhereUsedWindow::folderNotListed(const QByteArray &folder, const QString &)
+{
+    m_notRead.append(folder);
+}
+
+void WhereUsedWindow::searching(const QByteArray &path, qint64 index, qint64 count)
+{
+    if (index == 0)
+        m_status->setText(QStringLiteral("Ebene %1 wird gesucht …").arg(m_level));
+    if (count > 0) {
+        // painted with the next pass of the event loop, like the labels
+        progressBar->setUpdatesEnabled(false);
+        progressBar->setValue(static_cast<int>((index + 1) * 100 / count));
+        progressBar->setUpdatesEnabled(true);
+    }
+    m_path->setText(platform::displayText(path));
+}
+
+void WhereUsedWindow::fileNotRead(const QByteArray &path, const QString &)
+{
+    m_notRead.append(path);
+}
+
+void WhereUsedWindow::idle()
+{
+    platform::processPendingEvents();
+}

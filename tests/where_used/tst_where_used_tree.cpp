@@ -1,0 +1,84 @@
+#include "where_used/where_used_graph.h"
+#include "where_used/where_used_model.h"
+
+#include "test_tree.h"
+#include "where_used_tree.h"
+
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The tree of a small folder: from the part up to the top, by name and revision.
+class tst_WhereUsedTree : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tree_data();
+    void tree();
+};
+
+void tst_WhereUsedTree::tree_data()
+{
+    QTest::addColumn<QByteArrayList>("files");
+    QTest::addColumn<bool>("newestOnly");
+    QTest::addColumn<QStringList>("rows");
+
+    // names "name.type.rev:content", as TestTree::add takes them
+    QTest::addRow("nothing holds the name")
+        << QByteArrayList{"hub.prt.1:HUB", "rahmen.asm:WELLE"} << false << QStringList{u"HUB"_s};
+    QTest::addRow("assemblies before drawings, parts are no use, sub-folders searched")
+        << QByteArrayList{"zeichnungen/rahmen.drw.2:HUB", "rahmen.asm.1:xHUBx", "deckel.prt:HUB",
+                          "alt/achse.ASM:HUB", "notiz.txt:HUB"}
+        << false
+        << QStringList{u"HUB"_s, u"  achse.ASM"_s, u"  rahmen.asm.1"_s, u"  rahmen.drw.2"_s};
+    QTest::addRow("revisions newest first, by number")
+        << QByteArrayList{"getriebe.asm.2:HUB", "getriebe.asm.10:HUB", "getriebe.asm.9:HUB"}
+        << false
+        << QStringList{u"HUB"_s, u"  getriebe.asm.10"_s, u"  getriebe.asm.9"_s,
+                       u"  getriebe.asm.2"_s};
+    QTest::addRow("newest only hides the older revisions")
+        << QByteArrayList{"getriebe.asm.2:HUB", "getriebe.asm.10:HUB"} << true
+        << QStringList{u"HUB"_s, u"  getriebe.asm.10"_s};
+    QTest::addRow("the part taken out of the newest revision: the older one is stale")
+        << QByteArrayList{"motor.asm.1:HUB", "motor.asm.2:WELLE", "pumpe.asm.3:MOTOR"} << false
+        << QStringList{u"HUB"_s, u"  motor – veraltet.asm.1"_s, u"    pumpe.asm.3"_s};
+    QTest::addRow("a stale parent is hidden with newest only")
+        << QByteArrayList{"motor.asm.1:HUB", "motor.asm.2:WELLE", "rahmen.asm:HUB"} << true
+        << QStringList{u"HUB"_s, u"  rahmen.asm"_s};
+    QTest::addRow("up to the top, a file below each of its parents")
+        << QByteArrayList{"a.asm:HUB", "b.asm:HUB", "top.asm:A B", "top.drw:TOP"} << false
+        << QStringList{u"HUB"_s,     u"  a.asm"_s,     u"    top.asm"_s,  u"      top.drw"_s,
+                       u"  b.asm"_s, u"    top.asm"_s, u"      top.drw"_s};
+    // the newest revision of the gear box holds the motor, which holds the gear box
+    QTest::addRow("a cycle ends where a name comes back")
+        << QByteArrayList{"getriebe.asm.1:HUB", "motor.asm:GETRIEBE", "getriebe.asm.2:MOTOR"}
+        << false
+        << QStringList{u"HUB"_s, u"  getriebe – veraltet.asm.1"_s, u"    motor.asm"_s,
+                       u"      getriebe – Kreisbezug.asm.2"_s};
+    QTest::addRow("an assembly named like the part")
+        << QByteArrayList{"hub.asm:HUB", "x.asm:HUB"} << false
+        << QStringList{u"HUB"_s, u"  hub – Kreisbezug.asm"_s, u"  x.asm"_s};
+}
+
+void tst_WhereUsedTree::tree()
+{
+    QFETCH(QByteArrayList, files);
+    QFETCH(bool, newestOnly);
+    QFETCH(QStringList, rows);
+
+    TestTree folder;
+    folder.add(files);
+    const std::unique_ptr<WhereUsedGraph> graph = searchedGraph(folder, QStringLiteral("HUB"));
+    WhereUsedModel model(*graph);
+    model.setNewestOnly(newestOnly);
+    // rows made on expansion must keep the model consistent for the views
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(expandedRows(model), rows);
+    model.levelAdded();
+    QCOMPARE(expandedRows(model), rows);
+}
+
+QTEST_GUILESS_MAIN(tst_WhereUsedTree)
+#include "tst_where_used_tree.moc"

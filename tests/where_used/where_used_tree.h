@@ -1,0 +1,18 @@
+#pragma once
+
+#include "where_used/where_used_graph.h"
+
+#include <QByteArrayList>
+#include <QStringList>
+#include <memory>
+
+class TestTree;
+class WhereUsedModel;
+
+// Searches the tree's folder for the part, as the where-used window does, without the window.
+std::unique_ptr<WhereUsedGraph> searchedGraph(const TestTree &tree, const QString &part,
+                                              bool inclSubfolders = true);
+
+// Every row of the fully expanded model, one line each: two blanks per level, then
+// "name.type.revision" with the name column's mark.
+QStringList expandedRows(WhereUsedModel &model);
