@@ -1,7 +1,6 @@
 #include "test_tree.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QtGlobal>
 #include <cerrno>
 #include <climits>
@@ -44,24 +43,24 @@ public:
                 break;
             }
         }
-        if (m_folder.isEmpty())
+        if (m_folder.isEmpty() || ::chmod(m_folder.constData(), 0755) != 0)
             qFatal("no folder for the tests that every user can enter (TMPDIR, /tmp, /var/tmp)");
-        make(m_folder, 0755);
-        make(m_folder + "/config", 0755, "XDG_CONFIG_HOME");
-        make(m_folder + "/state", 0755, "XDG_STATE_HOME");
-        make(m_folder + "/home", 0755, "HOME");
-        make(m_folder + "/tmp", 01777, "TMPDIR");
+        makeFolder("config", 0755, "XDG_CONFIG_HOME");
+        makeFolder("state", 0755, "XDG_STATE_HOME");
+        makeFolder("home", 0755, "HOME");
+        makeFolder("tmp", 01777, "TMPDIR");
     }
     ~Sandbox() { removeFolderTree(m_folder); }
     Sandbox(const Sandbox &) = delete;
     Sandbox &operator=(const Sandbox &) = delete;
 
 private:
-    // whatever the umask
-    static void make(const QByteArray &folder, mode_t mode, const char *variable = nullptr)
+    // A folder of the sandbox with this mode, whatever the umask, named by the variable.
+    void makeFolder(const char *name, mode_t mode, const char *variable) const
     {
-        if ((::mkdir(folder.constData(), mode) != 0 && errno != EEXIST) ||
-            ::chmod(folder.constData(), mode) != 0 || (variable && !qputenv(variable, folder)))
+        const QByteArray folder = m_folder + '/' + name;
+        if (::mkdir(folder.constData(), mode) != 0 || ::chmod(folder.constData(), mode) != 0 ||
+            !qputenv(variable, folder))
             qFatal("cannot make %s: %s", folder.constData(), std::strerror(errno));
     }
 
