@@ -35,6 +35,8 @@ class Sandbox
 public:
     Sandbox()
     {
+        // what the tests make, "nobody" must reach, whatever umask the tester has
+        ::umask(022);
         for (const QByteArray &base :
              {qgetenv("TMPDIR"), QByteArray("/tmp"), QByteArray("/var/tmp")}) {
             QByteArray folder = base + "/spurwerk-test-XXXXXX";
