@@ -70,8 +70,7 @@ private:
     QByteArray m_name;
 };
 
-// QDir cannot list names that are not valid UTF-8, so QTemporaryDir would leave them behind;
-// relative to the folder that holds them, so no path grows too long.
+// Relative to the folder that holds them, so no path grows too long.
 void removeAll(int parent, const char *name)
 {
     struct stat status;
@@ -108,7 +107,7 @@ TestTree::TestTree()
 
 TestTree::~TestTree()
 {
-    removeAll(AT_FDCWD, m_root.constData());
+    removeFolderTree(m_root);
 }
 
 QByteArray TestTree::path(const QByteArray &relative) const
@@ -207,6 +206,11 @@ QByteArray TestTree::addDeepFolder(const QByteArray &relative)
     for (int level = 0; path(deep).size() <= PATH_MAX; ++level)
         deep += '/' + QByteArray(200, char('a' + level % 26));
     return addFolder(deep);
+}
+
+void removeFolderTree(const QByteArray &path)
+{
+    removeAll(AT_FDCWD, path.constData());
 }
 
 int openDescriptorCount()

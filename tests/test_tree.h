@@ -42,6 +42,10 @@ private:
     QByteArray m_root;
 };
 
+// Removes a folder with everything in it, also names that are not valid UTF-8, which QDir cannot
+// list, and folders a test has locked.
+void removeFolderTree(const QByteArray &path);
+
 // How many file descriptors the process holds: a test compares it before and after to find leaks.
 int openDescriptorCount();
 

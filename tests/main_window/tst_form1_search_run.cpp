@@ -307,7 +307,7 @@ void tst_Form1SearchRun::foldersThatCannotBeListedAreCounted()
     tree.addFile("datei.asm", "HUB");
     QCOMPARE(::chmod(tree.addFile("b/locked.asm", "HUB").constData(), 0), 0);
     for (const char *folder : {"a/locked", "b/locked"})
-        QCOMPARE(::chmod(tree.path(folder).constData(), 0700), 0);
+        QCOMPARE(::chmod(tree.path(folder).constData(), 0), 0);
     Form1 &form = fixture.shownForm();
     searchAssembliesIn(fixture, ticked);
     {

@@ -24,7 +24,8 @@ struct Run
 };
 
 // A copy of the program that every user may start: the tests that act as an unprivileged user
-// would not reach it in a build folder inside a private home folder.
+// would not reach it in a build folder inside a private home folder. Made on the first call, which
+// must come before such a test.
 QByteArray reachableProgram()
 {
     static QTemporaryDir folder;
@@ -101,6 +102,7 @@ private:
 
 void tst_SpurwerkFind::initTestCase()
 {
+    reachableProgram();
     m_tree.add({"b/HUB.ASM.3:..PART_0042..", "b/hub.prt:PART_0042", "b/.hidden.asm:PART_0042",
                 "b/sub/deep.asm:PART_0042", "b/sub/decoy.asm:part_0042"});
 }

@@ -736,6 +736,8 @@ void tst_SettingsStore::brokenFileLeftAlone()
     }
 
     user.reset();
+    if (!readable) // so that its owner reads it back
+        QCOMPARE(::chmod(QFile::encodeName(SettingsFile::path()).constData(), 0600), 0);
     if (content.isEmpty()) {
         QVERIFY(QFileInfo(SettingsFile::path()).isDir());
         QVERIFY(QDir(SettingsFile::path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
