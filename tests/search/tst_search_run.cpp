@@ -95,7 +95,6 @@ private Q_SLOTS:
     void reportsWhatTheWalkAndTheContentPassFind();
     void stopRequests_data();
     void stopRequests();
-    void levelsSearchTheCandidatesLeftAgain();
     void listingThatFailsHalfwayIsReported();
     void treeDeeperThanAStackHolds();
 };
@@ -207,44 +206,6 @@ void tst_SearchRun::stopRequests()
     RecordingSink next(tree);
     QCOMPARE(run.run(assembliesHolding(tree, {"b"}, u"HUB"_s), next), RunOutcome::Done);
     QCOMPARE(next.hits.size(), 2);
-}
-
-// The candidates a level did not find are searched again for other texts, all at once, and
-// each is reported with the texts it holds.
-void tst_SearchRun::levelsSearchTheCandidatesLeftAgain()
-{
-    TestTree tree;
-    tree.add(
-        {"a/1.asm:HUB", "a/2.asm:GEAR and BOLT", "a/3.asm:BOLT", "a/4.asm:none", "a/5.asm:GEAR"});
-    cFindFile finder;
-    SearchRun run(finder);
-    struct Left : RecordingSink
-    {
-        using RecordingSink::RecordingSink;
-        QList<Candidate> left;
-        QList<QList<qsizetype>> texts;
-        void missed(const Candidate &candidate) override { left.append(candidate); }
-        void hit(const Candidate &candidate, const QList<qsizetype> &held) override
-        {
-            RecordingSink::hit(candidate, held);
-            texts.append(held);
-        }
-    } first(tree);
-    SearchRun::Request request = assembliesHolding(tree, {"a"}, u"HUB"_s);
-    request.searchWhileWalking = true;
-    run.run(request, first);
-    std::sort(first.left.begin(), first.left.end(),
-              [](const Candidate &a, const Candidate &b) { return a.path < b.path; });
-    QCOMPARE(first.left.size(), 4);
-
-    Left second(tree);
-    QCOMPARE(
-        run.searchAgain(first.left, {{"BOLT"}, {"GEAR"}}, ContentSearch::Goal::EveryText, second),
-        RunOutcome::Done);
-
-    QCOMPARE(second.hits, (QByteArrayList{"a/2.asm", "a/3.asm", "a/5.asm"}));
-    QCOMPARE(second.texts, (QList<QList<qsizetype>>{{0, 1}, {0}, {1}}));
-    QCOMPARE(second.left.size(), 1);
 }
 
 // As on a flaky share: the second read of the folder's listing fails.
