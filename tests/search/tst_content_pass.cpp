@@ -180,7 +180,10 @@ void tst_ContentPass::fileChangedAfterItWasReadAhead()
 
     QCOMPARE(pass.searchNext(partSearch()).outcome, ContentSearchOutcome::Found);
     QCOMPARE(pass.searchNext(partSearch()).outcome, ContentSearchOutcome::Found);
-    QVERIFY2(isInMemory(changed), "the third candidate was not read ahead");
+    // the kernel reads ahead when it finds the time: on a machine busy with other I/O it may not
+    // have begun yet, and then there is nothing read ahead to change
+    if (!isInMemory(changed))
+        QSKIP("the kernel has not read the third candidate ahead yet");
     if (change == u"remove") {
         QCOMPARE(::unlink(changed.constData()), 0);
     } else if (change == u"lock") {
