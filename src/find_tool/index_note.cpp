@@ -22,8 +22,6 @@ QString reasonText(IndexReport::Reason reason)
         return QStringLiteral("a folder is not indexed");
     case IndexReport::Reason::Unfinished:
         return QStringLiteral("the last update of a folder did not finish");
-    case IndexReport::Reason::TooManyTexts:
-        return QStringLiteral("a level holds too many names to ask the index for");
     case IndexReport::Reason::TextTooLoose:
         return QStringLiteral("the text is too short or holds characters the index does not "
                               "keep");

@@ -62,12 +62,14 @@ void RunCollector::endRun()
 
 void RunCollector::keepRun()
 {
-    if (m_current.size() >= shortestRun && !m_overLimit) {
+    if (m_current.size() >= shortestRun && !m_overLimit && !m_kept.contains(m_current)) {
+        m_kept.insert(m_current);
         m_runs.append(m_current);
         m_runs.append('\n');
         if (m_runs.size() > m_limit) {
             m_overLimit = true;
             m_runs.clear();
+            m_kept.clear();
         }
     }
     m_current.clear();

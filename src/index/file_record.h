@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QByteArrayView>
+#include <QSet>
 
 // What the index keeps of a file's bytes so that a search can pass over it without reading it.
 // A text made only of name bytes can only occur inside a maximal run of name bytes, so a file
@@ -13,7 +14,8 @@
 bool isNameByte(char byte);
 
 // Runs shorter than this are not kept; a text needs a piece at least this long to be answered.
-inline constexpr qsizetype shortestRun = 3;
+// Binary noise gives many runs of three, few of four: the record stays small.
+inline constexpr qsizetype shortestRun = 4;
 
 // The maximal runs of name bytes in a text's byte form that are at least shortestRun long: a
 // file that holds the form holds each of them inside one of its runs.
@@ -34,7 +36,7 @@ public:
     // Ends the current run: what follows (a hole, the file's end) is no name byte.
     void endRun();
     bool isOverLimit() const { return m_overLimit; }
-    // The runs, each ended by a line end, in the order of the file.
+    // Each run once, ended by a line end, in the order of the file.
     QByteArray runs();
 
 private:
@@ -44,6 +46,7 @@ private:
     bool m_overLimit = false;
     QByteArray m_runs;
     QByteArray m_current;
+    QSet<QByteArray> m_kept;
 };
 
 enum class FileState

@@ -15,8 +15,6 @@ QByteArray withSeparator(const QByteArray &folder)
     return folder.endsWith('/') ? folder : folder + '/';
 }
 
-constexpr qsizetype mostTextsAsked = 64;
-
 const QString notRecorded = QStringLiteral("not recorded in the index");
 const QString notAnswerable = QStringLiteral("the index cannot answer this text without reading");
 
@@ -94,19 +92,21 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     QSet<QByteArray> listed;
     try {
         for (const Folder &folder : m_folders) {
-            m_store->forEachFile(folder.canonical.chopped(folder.canonical.size() > 1 ? 1 : 0),
-                                 [&](const QByteArray &path) {
-                                     const QByteArray relative =
-                                         path.sliced(folder.canonical.size());
-                                     const qsizetype slash = relative.lastIndexOf('/');
-                                     if ((!inclSubfolders && slash >= 0) ||
-                                         !names.matches(QByteArrayView(relative).sliced(slash + 1)))
-                                         return;
-                                     if (listed.contains(path))
-                                         return;
-                                     listed.insert(path);
-                                     candidates.append({folder.given + relative, {}});
-                                 });
+            const QByteArray root = folderKey(folder.canonical);
+            for (const QByteArray &recorded : m_store->foldersUnder(root)) {
+                if (!inclSubfolders && recorded != root)
+                    continue;
+                // a folder named twice, or inside another one named: its files once
+                if (listed.contains(recorded))
+                    continue;
+                listed.insert(recorded);
+                const QByteArray given =
+                    folder.given + withSeparator(recorded).sliced(folder.canonical.size());
+                for (const RecordedFile &file : filesIn(recorded)) {
+                    if (names.matches(file.name))
+                        candidates.append({given + file.name, {}});
+                }
+            }
         }
     } catch (const IndexError &error) {
         stopAnswering(reasonOf(error.problem));
@@ -117,40 +117,18 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
 
 void IndexFilter::stopAnswering(IndexReport::Reason reason)
 {
-    m_answering = false;
-    m_holding.clear();
+    m_matcher.reset();
     if (m_report.reason == IndexReport::Reason::Answered)
         m_report.reason = reason;
 }
 
 void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
-    m_answering = true;
-    m_holding.clear();
-    // Each text costs a query that reads the runs of every file holding its pieces; past a few
-    // dozen a level is read faster than asked.
-    if (m_use == Use::Search && texts.size() > mostTextsAsked) {
-        stopAnswering(IndexReport::Reason::TooManyTexts);
-        return;
-    }
-    try {
-        for (const QList<QByteArray> &forms : texts) {
-            QSet<qint64> holding;
-            for (const QByteArray &form : forms) {
-                const QByteArrayList pieces = namePieces(form);
-                const bool answerable =
-                    m_use == Use::AnswerAlone ? isAnsweredExactly(form) : !pieces.isEmpty();
-                if (!answerable) {
-                    stopAnswering(IndexReport::Reason::TextTooLoose);
-                    return;
-                }
-                holding.unite(m_store->holdingAll(pieces));
-            }
-            m_holding.append(holding);
-        }
-    } catch (const IndexError &error) {
-        stopAnswering(reasonOf(error.problem));
-    }
+    m_matcher.emplace(texts);
+    const bool answerable =
+        m_use == Use::AnswerAlone ? m_matcher->isExact() : m_matcher->canRuleOut();
+    if (!answerable)
+        stopAnswering(IndexReport::Reason::TextTooLoose);
 }
 
 std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
@@ -162,54 +140,63 @@ std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
     return std::nullopt;
 }
 
+const QList<RecordedFile> &IndexFilter::filesIn(const QByteArray &folder)
+{
+    if (folder != m_recordFolder || m_recordFolder.isNull()) {
+        m_record = m_store->filesIn(folder);
+        m_recordFolder = folder;
+    }
+    return m_record;
+}
+
+const RecordedFile *IndexFilter::recordOf(const QByteArray &path)
+{
+    const std::optional<QByteArray> key = keyOf(path);
+    if (!key)
+        return nullptr;
+    const qsizetype nameStart = key->lastIndexOf('/') + 1;
+    return findRecordedFile(filesIn(folderKey(key->first(nameStart))),
+                            QByteArrayView(*key).sliced(nameStart));
+}
+
 std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &candidate)
 {
     // folders and the like: the search passes over them as it always does, and so they count
     // as neither read nor answered
     if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
         return std::nullopt;
-    std::optional<RecordedFile> recorded;
-    if (m_answering) {
+    const RecordedFile *recorded = nullptr;
+    if (m_matcher) {
         try {
-            if (const std::optional<QByteArray> key = keyOf(candidate.path))
-                recorded = m_store->find(*key);
+            recorded = recordOf(candidate.path);
         } catch (const IndexError &error) {
             stopAnswering(reasonOf(error.problem));
         }
     }
     if (m_use == Use::AnswerAlone) {
         if (!recorded || recorded->state != FileState::Recorded) {
-            return Answer{{ContentSearchOutcome::Unreadable,
-                           0,
-                           m_answering ? notRecorded : notAnswerable,
-                           {}},
-                          0};
+            return Answer{
+                {ContentSearchOutcome::Unreadable, 0, m_matcher ? notRecorded : notAnswerable, {}},
+                0};
         }
     } else if (!recorded || recorded->state != FileState::Recorded ||
                signatureOf(candidate) != recorded->signature) {
         ++m_report.read;
         return std::nullopt;
     }
-    QList<qsizetype> held;
-    for (qsizetype text = 0; text < m_holding.size(); ++text) {
-        if (m_holding.at(text).contains(recorded->id))
-            held.append(text);
-    }
-    if (held.isEmpty()) {
-        ++m_report.answered;
-        return Answer{{}, recorded->signature.size};
-    }
-    if (m_use == Use::Search) {
+    const RunsMatcher::Verdict verdict = m_matcher->match(recorded->runs);
+    if (verdict.undecided) {
         ++m_report.read;
         return std::nullopt;
     }
     ++m_report.answered;
-    return Answer{{ContentSearchOutcome::Found, 1, {}, held}, recorded->signature.size};
+    if (verdict.held.isEmpty())
+        return Answer{{}, recorded->signature.size};
+    // where in the file the text lies, the runs do not tell
+    return Answer{{ContentSearchOutcome::Found, 0, {}, verdict.held}, recorded->signature.size};
 }
 
 bool IndexFilter::answersExactly(const QList<QList<QByteArray>> &texts)
 {
-    return std::all_of(texts.begin(), texts.end(), [](const QList<QByteArray> &forms) {
-        return std::all_of(forms.begin(), forms.end(), isAnsweredExactly);
-    });
+    return RunsMatcher(texts).isExact();
 }

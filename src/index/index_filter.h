@@ -1,12 +1,12 @@
 #pragma once
 
 #include "index/index_store.h"
+#include "index/runs_matcher.h"
 #include "search/search_run.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
-#include <QSet>
 #include <memory>
 #include <optional>
 
@@ -24,7 +24,6 @@ struct IndexReport
         NotCovered,   // a folder of the run lies outside every indexed folder
         Unfinished,   // --from-index: the last update of a folder did not reach every file
         TextTooLoose, // a text the runs cannot answer: too short, or bytes they do not keep
-        TooManyTexts, // a where-used level with more names than asking the index for pays
     };
     Reason reason = Reason::NoIndex;
     // the oldest last update of the folders the run covers
@@ -34,9 +33,9 @@ struct IndexReport
 };
 
 // The index as a run's candidate filter. In a search, a candidate whose signature is the
-// recorded one and whose recorded runs hold none of the texts is reported as missed unread;
-// every other candidate is read, so the run's answer is the scan's. Answering from the index
-// alone, nothing is read: the recorded runs decide.
+// recorded one is answered from its recorded runs, unless they cannot decide (a text with bytes
+// they do not keep); every other candidate is read, so the run's answer is the scan's.
+// Answering from the index alone, nothing is read: the recorded runs decide.
 class IndexFilter : public CandidateFilter
 {
 public:
@@ -52,7 +51,8 @@ public:
     open(const QByteArray &indexFile, const QByteArrayList &folders, Use use, IndexReport &report);
 
     // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
-    // with their paths as under the folders given, in the order of the paths.
+    // with their paths as under the folders given: folder by folder in the order of the
+    // folders' paths, the files of each by name.
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders);
 
     void begin(const QList<QList<QByteArray>> &texts) override;
@@ -73,17 +73,19 @@ private:
     IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folders, Use use,
                 const IndexReport &report);
     std::optional<QByteArray> keyOf(const QByteArray &path) const;
+    // The record of a folder, kept while the run's candidates come from it.
+    const QList<RecordedFile> &filesIn(const QByteArray &folder);
+    const RecordedFile *recordOf(const QByteArray &path);
     void stopAnswering(IndexReport::Reason reason);
 
     std::unique_ptr<IndexStore> m_store;
     QList<Folder> m_folders;
     Use m_use;
     IndexReport m_report;
-    // the current pass's texts can be answered
-    bool m_answering = false;
-    // per text of the current pass: the files whose runs may hold it
-    QList<QSet<qint64>> m_holding;
+    // the current pass's texts, when the runs can answer them
+    std::optional<RunsMatcher> m_matcher;
+    QByteArray m_recordFolder;
+    QList<RecordedFile> m_record;
 };
-
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

@@ -25,6 +25,11 @@ QByteArray canonicalFolder(const QByteArray &folder)
     return canonical;
 }
 
+QByteArray folderKey(const QByteArray &folder)
+{
+    return folder.size() > 1 && folder.endsWith('/') ? folder.chopped(1) : folder;
+}
+
 bool isInside(const QByteArray &path, const QByteArray &folder)
 {
     if (folder == "/")

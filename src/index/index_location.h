@@ -9,6 +9,9 @@ QByteArray indexFile();
 // empty when it cannot be resolved.
 QByteArray canonicalFolder(const QByteArray &folder);
 
+// The key of a folder's record: the folder without its trailing "/" (but "/").
+QByteArray folderKey(const QByteArray &folder);
+
 // Whether path is folder or lies inside it; both canonical.
 bool isInside(const QByteArray &path, const QByteArray &folder);
 

@@ -1,15 +1,19 @@
 #include "index/index_update.h"
 
+#include "index/index_location.h"
 #include "platform/file_lookup.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
 
 #include <QDateTime>
+#include <QSet>
+#include <algorithm>
 #include <optional>
 
 namespace {
 
-// Records each file the walk reaches; a store error ends the walk and is thrown after it.
+// Records each file the walk reaches, folder by folder: the walk reports the files of one folder
+// one after another. A store error ends the walk and is thrown after it.
 class UpdateSink : public SearchSink
 {
 public:
@@ -21,10 +25,15 @@ public:
 
     void candidateFound(const QByteArray &name, const QByteArray &folder) override
     {
-        if (m_failure || name.startsWith('.'))
+        if (m_failure)
             return;
         try {
-            record(platform::inFolder(folder, name));
+            if (folder != m_folder) {
+                finishFolder();
+                startFolder(folder);
+            }
+            if (!name.startsWith('.'))
+                record(name);
         } catch (const IndexError &error) {
             m_failure = error;
             m_run.requestStop(RunStop::Everything);
@@ -44,13 +53,14 @@ public:
             m_run.requestStop(RunStop::Everything);
     }
 
-    void finishBatch()
+    // Writes the folder the walk was in and the batch under way.
+    void finish()
     {
+        rethrow();
+        finishFolder();
         if (m_inBatch)
             m_store.commitBatch();
         m_inBatch = false;
-        m_batchFiles = 0;
-        m_batchBytes = 0;
     }
     void rethrow() const
     {
@@ -59,41 +69,97 @@ public:
     }
 
     UpdateResult result;
-    QSet<qint64> seen;
+    // the folders the walk reached that hold files
+    QSet<QByteArray> seen;
+    IndexStore::Totals totals;
 
 private:
-    void record(const QByteArray &path)
+    void startFolder(const QByteArray &folder)
     {
-        const std::optional<FileSignature> signature = signatureOf(path);
+        m_folder = folder;
+        m_key = folderKey(folder);
+        m_recorded = m_store.filesIn(m_key);
+        m_files.clear();
+        m_changed = false;
+    }
+
+    void record(const QByteArray &name)
+    {
+        const std::optional<FileSignature> signature =
+            signatureOf(platform::inFolder(m_folder, name));
         // folders, FIFOs, links that lead nowhere: a search never reads them
         if (!signature)
             return;
         ++result.progress.files;
         result.progress.bytesSeen += signature->size;
-        const std::optional<RecordedFile> recorded = m_store.find(path);
+        const RecordedFile *recorded = findRecordedFile(m_recorded, name);
         if (recorded && recorded->signature == *signature &&
             recorded->state != FileState::Unsettled) {
-            seen.insert(recorded->id);
+            m_files.append(*recorded);
             report();
             return;
         }
+        const QByteArray path = platform::inFolder(m_folder, name);
         const qint64 start = fileClockNs();
         FileRecord record = recordFile(path, m_options.runLimit);
         if (signatureOf(path) != signature ||
             isUnsettled(*signature, start, m_options.unsettledMarginNs))
             record.state = FileState::Unsettled;
-        if (!m_inBatch)
-            m_store.beginBatch();
-        m_inBatch = true;
-        seen.insert(m_store.put(path, *signature, record.state, record.runs));
+        m_files.append({name, *signature, record.state, record.runs});
+        m_changed = true;
         ++result.progress.filesRead;
         result.progress.bytesRead += record.bytesRead;
         ++m_batchFiles;
         m_batchBytes += record.bytesRead + record.runs.size();
-        if (m_batchFiles >= m_options.batchFiles || m_batchBytes >= m_options.batchBytes)
-            finishBatch();
         report();
     }
+
+    // A recorded file the walk did not reach is gone, unless the walk ended before it (a stop,
+    // a listing cut short): then its record is kept, for searches to check.
+    void finishFolder()
+    {
+        if (m_folder.isNull())
+            return;
+        const auto byName = [](const RecordedFile &a, const RecordedFile &b) {
+            return a.name < b.name;
+        };
+        std::sort(m_files.begin(), m_files.end(), byName);
+        QList<RecordedFile> kept;
+        for (const RecordedFile &recorded : std::as_const(m_recorded)) {
+            if (findRecordedFile(m_files, recorded.name))
+                continue;
+            if (signatureOf(platform::inFolder(m_folder, recorded.name)))
+                kept.append(recorded);
+            else
+                ++result.removed;
+            m_changed = true;
+        }
+        if (!kept.isEmpty()) {
+            m_files.append(kept);
+            std::sort(m_files.begin(), m_files.end(), byName);
+        }
+        if (!m_files.isEmpty())
+            seen.insert(m_key);
+        for (const RecordedFile &file : std::as_const(m_files)) {
+            ++totals.files;
+            totals.bytes += file.signature.size;
+        }
+        if (m_changed) {
+            if (!m_inBatch)
+                m_store.beginBatch();
+            m_inBatch = true;
+            m_store.putFilesIn(m_key, m_files);
+        }
+        m_folder = QByteArray();
+        if (m_inBatch &&
+            (m_batchFiles >= m_options.batchFiles || m_batchBytes >= m_options.batchBytes)) {
+            m_store.commitBatch();
+            m_inBatch = false;
+            m_batchFiles = 0;
+            m_batchBytes = 0;
+        }
+    }
+
     void report()
     {
         if (m_options.progress)
@@ -104,6 +170,12 @@ private:
     const IndexUpdate::Options &m_options;
     SearchRun &m_run;
     std::optional<IndexError> m_failure;
+    // the folder the walk is in (with its trailing "/"), its key, its record and its files now
+    QByteArray m_folder;
+    QByteArray m_key;
+    QList<RecordedFile> m_recorded;
+    QList<RecordedFile> m_files;
+    bool m_changed = false;
     bool m_inBatch = false;
     qint64 m_batchFiles = 0;
     qint64 m_batchBytes = 0;
@@ -140,26 +212,23 @@ UpdateResult IndexUpdate::update(const QByteArray &folder)
     request.folders = {folder};
     request.searchWhileWalking = true;
     const RunOutcome outcome = run.run(request, sink);
-    sink.rethrow();
-    sink.finishBatch();
+    sink.finish();
 
     UpdateResult result = sink.result;
     result.complete = outcome == RunOutcome::Done && result.unlisted.isEmpty();
     result.previousUnfinished = wasUnfinished;
     indexed.updatedMs = QDateTime::currentMSecsSinceEpoch();
     indexed.complete = result.complete;
+    indexed.files = sink.totals.files;
+    indexed.bytes = sink.totals.bytes;
     m_store.beginBatch();
     if (result.complete) {
-        for (const qint64 id : m_store.filesUnder(folder)) {
-            if (!sink.seen.contains(id)) {
-                m_store.remove(id);
-                ++result.removed;
-            }
+        // folders gone, or left without files
+        for (const QByteArray &recorded : m_store.foldersUnder(folder)) {
+            if (!sink.seen.contains(recorded))
+                m_store.putFilesIn(recorded, {});
         }
     }
-    const IndexStore::Totals totals = m_store.totalsUnder(folder);
-    indexed.files = totals.files;
-    indexed.bytes = totals.bytes;
     m_store.putFolder(indexed);
     m_store.commitBatch();
     return result;

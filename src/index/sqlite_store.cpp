@@ -8,14 +8,10 @@
 namespace {
 
 const char schema[] = R"(
-CREATE TABLE files(id INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE, size INTEGER NOT NULL,
-                   modified INTEGER NOT NULL, changed INTEGER NOT NULL, inode INTEGER NOT NULL,
-                   state INTEGER NOT NULL);
-CREATE VIRTUAL TABLE runs USING fts5(text, tokenize='trigram case_sensitive 1', detail=none);
 CREATE TABLE folders(path BLOB PRIMARY KEY, updated INTEGER NOT NULL, complete INTEGER NOT NULL,
                      files INTEGER NOT NULL, bytes INTEGER NOT NULL);
+CREATE TABLE records(folder BLOB PRIMARY KEY, files BLOB NOT NULL);
 )";
-
 IndexError::Problem problemOf(int code)
 {
     switch (code & 0xff) {
@@ -69,12 +65,6 @@ public:
     Statement &bindBlob(int index, const QByteArray &value)
     {
         sqlite3_bind_blob(m_statement, index, value.constData(), int(value.size()),
-                          SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement &bindText(int index, const QByteArray &value)
-    {
-        sqlite3_bind_text(m_statement, index, value.constData(), int(value.size()),
                           SQLITE_TRANSIENT);
         return *this;
     }
@@ -142,6 +132,11 @@ void SqliteStore::setUp(Mode mode)
         throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(found));
     if (found == 0 && mode == Mode::Read)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no tables"));
+    // an older layout is of no use: the update builds the index anew
+    if (found != 0 && found < schemaVersion) {
+        throw IndexError(IndexError::Problem::Damaged,
+                         QStringLiteral("layout %1 of an older version").arg(found));
+    }
     if (mode == Mode::Read) {
         // one snapshot for the whole search, which also spares each look-up its own locking
         execute("BEGIN");
@@ -156,9 +151,7 @@ void SqliteStore::setUp(Mode mode)
         if (found == 0) {
             execute("BEGIN IMMEDIATE");
             execute(schema);
-            // fewer, larger merges of the full-text index's segments while files come in
-            execute("INSERT INTO runs(runs, rank) VALUES('automerge', 16)");
-            execute("PRAGMA user_version=1");
+            execute("PRAGMA user_version=2");
             execute("COMMIT");
         }
     }
@@ -166,11 +159,9 @@ void SqliteStore::setUp(Mode mode)
 
 SqliteStore::~SqliteStore()
 {
-    m_find.reset();
-    m_insertFile.reset();
-    m_insertRuns.reset();
-    m_deleteFile.reset();
-    m_deleteRuns.reset();
+    m_filesIn.reset();
+    m_putFiles.reset();
+    m_dropFiles.reset();
     if (m_inBatch)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(m_db);
@@ -222,64 +213,26 @@ QList<IndexedFolder> SqliteStore::folders()
     return found;
 }
 
-std::optional<RecordedFile> SqliteStore::find(const QByteArray &path)
+QList<RecordedFile> SqliteStore::filesIn(const QByteArray &folder)
 {
-    Statement &query = cached(
-        m_find, "SELECT id, size, modified, changed, inode, state FROM files WHERE path = ?1");
-    query.bindBlob(1, path);
+    Statement &query = cached(m_filesIn, "SELECT files FROM records WHERE folder = ?1");
+    query.bindBlob(1, folder);
     if (!query.step())
-        return std::nullopt;
-    RecordedFile file{
-        query.integer(0),
-        {query.integer(1), query.integer(2), query.integer(3), quint64(query.integer(4))},
-        FileState(query.integer(5))};
+        return {};
+    const QList<RecordedFile> files = decodeFolderRecord(query.blob(0));
     query.reset();
-    return file;
+    return files;
 }
 
-QSet<qint64> SqliteStore::holdingAll(const QByteArrayList &pieces)
+QByteArrayList SqliteStore::foldersUnder(const QByteArray &root)
 {
-    QByteArray sql = "SELECT rowid FROM runs WHERE 1";
-    for (qsizetype i = 0; i < pieces.size(); ++i)
-        sql += " AND text GLOB ?" + QByteArray::number(i + 1);
-    Statement query(*this, sql.constData());
-    // pieces hold name bytes only, none of which GLOB treats as a wildcard
-    for (qsizetype i = 0; i < pieces.size(); ++i)
-        query.bindText(int(i + 1), '*' + pieces.at(i) + '*');
-    QSet<qint64> ids;
+    Statement query(*this, "SELECT folder FROM records WHERE folder = ?1 OR "
+                           "(folder >= ?2 AND folder < ?3) ORDER BY folder");
+    query.bindBlob(1, root).bindBlob(2, prefixOf(root)).bindBlob(3, prefixEnd(root));
+    QByteArrayList found;
     while (query.step())
-        ids.insert(query.integer(0));
-    return ids;
-}
-
-void SqliteStore::forEachFile(const QByteArray &folder,
-                              const std::function<void(const QByteArray &)> &each)
-{
-    Statement query(*this, "SELECT path FROM files WHERE path >= ?1 AND path < ?2 ORDER BY path");
-    query.bindBlob(1, prefixOf(folder)).bindBlob(2, prefixEnd(folder));
-    while (query.step())
-        each(query.blob(0));
-}
-
-QList<qint64> SqliteStore::filesUnder(const QByteArray &folder)
-{
-    Statement query(*this, "SELECT id FROM files WHERE path >= ?1 AND path < ?2");
-    query.bindBlob(1, prefixOf(folder)).bindBlob(2, prefixEnd(folder));
-    QList<qint64> ids;
-    while (query.step())
-        ids.append(query.integer(0));
-    return ids;
-}
-
-IndexStore::Totals SqliteStore::totalsUnder(const QByteArray &folder)
-{
-    Statement query(*this,
-                    "SELECT count(*), total(size) FROM files WHERE path >= ?1 AND path < ?2");
-    query.bindBlob(1, prefixOf(folder)).bindBlob(2, prefixEnd(folder));
-    query.step();
-    const Totals totals{query.integer(0), query.integer(1)};
-    query.reset();
-    return totals;
+        found.append(query.blob(0));
+    return found;
 }
 
 qint64 SqliteStore::sizeOnDisk()
@@ -300,38 +253,16 @@ void SqliteStore::commitBatch()
     m_inBatch = false;
 }
 
-qint64 SqliteStore::put(const QByteArray &path, const FileSignature &signature, FileState state,
-                        const QByteArray &runs)
+void SqliteStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)
 {
-    Statement &insert = cached(
-        m_insertFile,
-        "INSERT INTO files(path, size, modified, changed, inode, state) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(path) DO UPDATE SET size = excluded.size, "
-        "modified = excluded.modified, changed = excluded.changed, inode = excluded.inode, "
-        "state = excluded.state RETURNING id");
-    insert.bindBlob(1, path)
-        .bind(2, signature.size)
-        .bind(3, signature.modifiedNs)
-        .bind(4, signature.changedNs)
-        .bind(5, qint64(signature.inode))
-        .bind(6, qint64(state));
-    insert.step();
-    const qint64 id = insert.integer(0);
-    insert.run();
-    cached(m_deleteRuns, "DELETE FROM runs WHERE rowid = ?1").bind(1, id).run();
-    if (state == FileState::Recorded) {
-        cached(m_insertRuns, "INSERT INTO runs(rowid, text) VALUES(?1, ?2)")
-            .bind(1, id)
-            .bindText(2, runs)
-            .run();
+    if (files.isEmpty()) {
+        cached(m_dropFiles, "DELETE FROM records WHERE folder = ?1").bindBlob(1, folder).run();
+        return;
     }
-    return id;
-}
-
-void SqliteStore::remove(qint64 id)
-{
-    cached(m_deleteRuns, "DELETE FROM runs WHERE rowid = ?1").bind(1, id).run();
-    cached(m_deleteFile, "DELETE FROM files WHERE id = ?1").bind(1, id).run();
+    cached(m_putFiles, "INSERT OR REPLACE INTO records(folder, files) VALUES(?1, ?2)")
+        .bindBlob(1, folder)
+        .bindBlob(2, encodeFolderRecord(files))
+        .run();
 }
 
 void SqliteStore::putFolder(const IndexedFolder &folder)
@@ -348,8 +279,12 @@ void SqliteStore::putFolder(const IndexedFolder &folder)
 
 void SqliteStore::removeFolder(const QByteArray &path, bool dropFiles)
 {
-    for (const qint64 id : dropFiles ? filesUnder(path) : QList<qint64>())
-        remove(id);
+    if (dropFiles) {
+        Statement drop(*this, "DELETE FROM records WHERE folder = ?1 OR "
+                              "(folder >= ?2 AND folder < ?3)");
+        drop.bindBlob(1, path).bindBlob(2, prefixOf(path)).bindBlob(3, prefixEnd(path));
+        drop.run();
+    }
     Statement drop(*this, "DELETE FROM folders WHERE path = ?1");
     drop.bindBlob(1, path);
     drop.run();

@@ -9,13 +9,13 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // The index in one SQLite file on the local disk (never on a share: its locks are not reliable
-// there), in WAL mode so that a search reads while an update writes. The runs are in an FTS5
-// table with the trigram tokenizer, which answers substring questions from its index.
+// there), in WAL mode so that a search reads while an update writes; a folder's record is one
+// row, keyed by the folder's path.
 class SqliteStore : public IndexStore
 {
 public:
     // the layout this program writes; a file with a higher one is refused
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
 
     enum class Mode
     {
@@ -37,19 +37,13 @@ public:
     static std::unique_ptr<SqliteStore> openForUpdate(const QByteArray &file, QString &rebuilt);
 
     QList<IndexedFolder> folders() override;
-    std::optional<RecordedFile> find(const QByteArray &path) override;
-    QSet<qint64> holdingAll(const QByteArrayList &pieces) override;
-    void forEachFile(const QByteArray &folder,
-                     const std::function<void(const QByteArray &)> &each) override;
-    QList<qint64> filesUnder(const QByteArray &folder) override;
-    Totals totalsUnder(const QByteArray &folder) override;
+    QList<RecordedFile> filesIn(const QByteArray &folder) override;
+    QByteArrayList foldersUnder(const QByteArray &root) override;
     qint64 sizeOnDisk() override;
 
     void beginBatch() override;
     void commitBatch() override;
-    qint64 put(const QByteArray &path, const FileSignature &signature, FileState state,
-               const QByteArray &runs) override;
-    void remove(qint64 id) override;
+    void putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files) override;
     void putFolder(const IndexedFolder &folder) override;
     void removeFolder(const QByteArray &path, bool dropFiles) override;
 
@@ -65,9 +59,7 @@ private:
     QByteArray m_file;
     sqlite3 *m_db = nullptr;
     bool m_inBatch = false;
-    std::unique_ptr<Statement> m_find;
-    std::unique_ptr<Statement> m_insertFile;
-    std::unique_ptr<Statement> m_insertRuns;
-    std::unique_ptr<Statement> m_deleteFile;
-    std::unique_ptr<Statement> m_deleteRuns;
+    std::unique_ptr<Statement> m_filesIn;
+    std::unique_ptr<Statement> m_putFiles;
+    std::unique_ptr<Statement> m_dropFiles;
 };

@@ -19,7 +19,6 @@ QString whyNotUsed(IndexReport::Reason reason)
         return QStringLiteral("letzte Aktualisierung unvollständig");
     case IndexReport::Reason::TextTooLoose:
         return QStringLiteral("Suchtext zu kurz oder mit Zeichen außerhalb des Index");
-    case IndexReport::Reason::TooManyTexts:
     case IndexReport::Reason::Answered:
     case IndexReport::Reason::NoIndex:
     case IndexReport::Reason::Failed:

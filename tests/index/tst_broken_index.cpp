@@ -138,8 +138,9 @@ void tst_BrokenIndex::scanAnswersAndUpdateRepairs()
     IndexReport report;
     QCOMPARE(fixture.run(u"WELLE_0815"_s, true, &report), scanned);
     QCOMPARE(report.reason, IndexReport::Reason::Answered);
-    QCOMPARE(report.read, 29);
-    QCOMPARE(report.answered, 200 - 29);
+    // hits too: the runs tell that a file holds the text
+    QCOMPARE(report.read, 0);
+    QCOMPARE(report.answered, 200);
 }
 
 QTEST_GUILESS_MAIN(tst_BrokenIndex)

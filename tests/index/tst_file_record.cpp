@@ -29,9 +29,15 @@ void tst_FileRecord::runsAcrossChunks_data()
     QTest::addRow("a short run cut by the chunk's end joins the next")
         << QByteArrayList{"\1W", "E\1"} << qsizetype(100) << QByteArray() << false;
     QTest::addRow("a run at the file's end")
-        << QByteArrayList{"\1", "ABC"} << qsizetype(100) << QByteArray("ABC\n") << false;
+        << QByteArrayList{"\1", "ABCD"} << qsizetype(100) << QByteArray("ABCD\n") << false;
+    QTest::addRow("a run held twice is kept once")
+        << QByteArrayList{"HUB_4 WELLE_0815 HUB_4\1", "WELLE_0815"} << qsizetype(100)
+        << QByteArray("HUB_4\nWELLE_0815\n") << false;
+    QTest::addRow("runs of three are noise")
+        << QByteArrayList{"\1ab\2xyz\3"} << qsizetype(100) << QByteArray() << false;
     QTest::addRow("bytes beyond ASCII end a run")
-        << QByteArrayList{"GEH\xc3\x84USE"} << qsizetype(100) << QByteArray("GEH\nUSE\n") << false;
+        << QByteArrayList{"GEHE\xc3\x84USEN"} << qsizetype(100) << QByteArray("GEHE\nUSEN\n")
+        << false;
     QTest::addRow("too many runs: always read")
         << QByteArrayList{"AAAA BBBB CCCC"} << qsizetype(9) << QByteArray() << true;
 }
@@ -58,8 +64,8 @@ void tst_FileRecord::piecesOfTexts_data()
     QTest::addRow("a whole name") << QByteArray("WELLE_0815") << QByteArrayList{"WELLE_0815"}
                                   << true;
     QTest::addRow("too short") << QByteArray("WE") << QByteArrayList{} << false;
-    QTest::addRow("UTF-8 letter") << QByteArray("GEH\xc3\x84USE") << QByteArrayList{"GEH", "USE"}
-                                  << false;
+    QTest::addRow("UTF-8 letter") << QByteArray("GEHE\xc3\x84USEN")
+                                  << QByteArrayList{"GEHE", "USEN"} << false;
     QTest::addRow("Windows-1252 letter, a short piece")
         << QByteArray("\xc4US") << QByteArrayList{} << false;
     QTest::addRow("a space") << QByteArray("LAGER 7") << QByteArrayList{"LAGER"} << false;

@@ -196,7 +196,7 @@ void tst_IndexExactness::indexedRunGivesTheScansAnswer()
             if (indexed != scanned)
                 qInfo() << "changes so far:" << changes.join(", ") << "text:" << text;
             QCOMPARE(indexed, scanned);
-            const bool answerable = text != u"WE"_s;
+            const bool answerable = !QStringList{u"WE"_s, u"HUB"_s, u"ÄUSE"_s}.contains(text);
             QCOMPARE(report.reason, answerable ? IndexReport::Reason::Answered
                                                : IndexReport::Reason::TextTooLoose);
             passedOver += report.answered;

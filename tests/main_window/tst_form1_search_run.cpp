@@ -426,9 +426,9 @@ void tst_Form1SearchRun::indexedRunLooksLikeAScan_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("note");
-    QTest::addRow("answered") << u"Hub"_s << u"1 von 3 Dateien gelesen"_s;
+    QTest::addRow("answered") << u"Hubwelle"_s << u"0 von 3 Dateien gelesen"_s;
     QTest::addRow("too short")
-        << u"Hu"_s
+        << u"Hub"_s
         << u"Index nicht verwendet: Suchtext zu kurz oder mit Zeichen außerhalb des Index"_s;
 }
 
@@ -440,8 +440,8 @@ void tst_Form1SearchRun::indexedRunLooksLikeAScan()
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     WindowFixture fixture;
-    fixture.tree.addFile("a/one.asm", "holds Hub");
-    fixture.tree.addFile("a/two.asm", "holds HUB");
+    fixture.tree.addFile("a/one.asm", "holds Hubwelle");
+    fixture.tree.addFile("a/two.asm", "holds HUBWELLE");
     fixture.tree.addFile("a/deeper/three.asm.4", "nothing");
     Form1 &form = fixture.shownForm();
     searchAssembliesIn(fixture, {"a"});

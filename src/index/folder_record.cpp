@@ -1,0 +1,140 @@
+#include "index/folder_record.h"
+
+#include "index/index_store.h"
+
+#include <algorithm>
+
+// Numbers go in as variable-length integers, the times and inodes as differences from the file
+// before, which in one folder are mostly small.
+namespace {
+
+constexpr char layout = 1;
+
+void putNumber(QByteArray &out, quint64 value)
+{
+    while (value >= 0x80) {
+        out.append(char(value & 0x7f | 0x80));
+        value >>= 7;
+    }
+    out.append(char(value));
+}
+
+void putSigned(QByteArray &out, qint64 value)
+{
+    putNumber(out, (quint64(value) << 1) ^ quint64(value >> 63));
+}
+
+void putBytes(QByteArray &out, const QByteArray &bytes)
+{
+    putNumber(out, quint64(bytes.size()));
+    out.append(bytes);
+}
+
+class Reader
+{
+public:
+    explicit Reader(QByteArrayView bytes)
+        : m_bytes(bytes)
+    {}
+
+    bool atEnd() const { return m_position == m_bytes.size(); }
+    quint64 number()
+    {
+        quint64 value = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            const auto byte = quint8(next());
+            value |= quint64(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return value;
+        }
+        damaged();
+    }
+    qint64 signedNumber()
+    {
+        const quint64 value = number();
+        return qint64(value >> 1) ^ -qint64(value & 1);
+    }
+    QByteArray bytes()
+    {
+        const quint64 size = number();
+        if (size > quint64(m_bytes.size() - m_position))
+            damaged();
+        const QByteArrayView view = m_bytes.sliced(m_position, qsizetype(size));
+        m_position += qsizetype(size);
+        return view.toByteArray();
+    }
+    char next()
+    {
+        if (atEnd())
+            damaged();
+        return m_bytes[m_position++];
+    }
+
+    [[noreturn]] static void damaged()
+    {
+        throw IndexError(IndexError::Problem::Damaged, QStringLiteral("a folder's record"));
+    }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_position = 0;
+};
+
+} // namespace
+
+QByteArray encodeFolderRecord(const QList<RecordedFile> &files)
+{
+    QByteArray out;
+    out.append(layout);
+    putNumber(out, quint64(files.size()));
+    FileSignature before;
+    for (const RecordedFile &file : files) {
+        putBytes(out, file.name);
+        putNumber(out, quint64(file.signature.size));
+        putSigned(out, file.signature.modifiedNs - before.modifiedNs);
+        putSigned(out, file.signature.changedNs - file.signature.modifiedNs);
+        putSigned(out, qint64(file.signature.inode - before.inode));
+        out.append(char(file.state));
+        if (file.state == FileState::Recorded)
+            putBytes(out, file.runs);
+        before = file.signature;
+    }
+    return out;
+}
+
+QList<RecordedFile> decodeFolderRecord(QByteArrayView bytes)
+{
+    Reader reader(bytes);
+    if (reader.next() != layout)
+        Reader::damaged();
+    const quint64 count = reader.number();
+    if (count > quint64(bytes.size()))
+        Reader::damaged();
+    QList<RecordedFile> files(qsizetype(count), RecordedFile{});
+    FileSignature before;
+    for (RecordedFile &file : files) {
+        file.name = reader.bytes();
+        file.signature.size = qint64(reader.number());
+        file.signature.modifiedNs = before.modifiedNs + reader.signedNumber();
+        file.signature.changedNs = file.signature.modifiedNs + reader.signedNumber();
+        file.signature.inode = before.inode + quint64(reader.signedNumber());
+        const char state = reader.next();
+        if (state < char(FileState::Recorded) || state > char(FileState::Unsettled))
+            Reader::damaged();
+        file.state = FileState(state);
+        if (file.state == FileState::Recorded)
+            file.runs = reader.bytes();
+        before = file.signature;
+    }
+    if (!reader.atEnd())
+        Reader::damaged();
+    return files;
+}
+
+const RecordedFile *findRecordedFile(const QList<RecordedFile> &files, QByteArrayView name)
+{
+    const auto found = std::lower_bound(
+        files.begin(), files.end(), name,
+        [](const RecordedFile &file, QByteArrayView key) { return file.name < key; });
+    return found != files.end() && found->name == name ? &*found : nullptr;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "search/multi_byte_search.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <optional>
+#include <vector>
+
+// Tells from a file's recorded runs which of a pass's texts it holds. A form made of name bytes
+// alone is held exactly when one run holds it; of any other form the runs can only tell that it
+// is not held, when one of its pieces is missing.
+class RunsMatcher
+{
+public:
+    // texts: each in the byte forms a file may hold it in
+    explicit RunsMatcher(const QList<QList<QByteArray>> &texts);
+
+    // Every form of every text is answered exactly.
+    bool isExact() const { return m_exact; }
+    // Every form has a piece the runs can miss: without one, every file may hold it.
+    bool canRuleOut() const { return m_textsWithoutPieces.isEmpty(); }
+
+    struct Verdict
+    {
+        QList<qsizetype> held;  // the texts held, ascending
+        bool undecided = false; // a text not held may still be: only a read tells
+    };
+    Verdict match(QByteArrayView runs) const;
+
+private:
+    struct Form
+    {
+        qsizetype text = 0;
+        bool exact = false;
+        QList<qsizetype> needles; // every one must be in the runs
+    };
+
+    QList<Form> m_forms;
+    QList<QList<qsizetype>> m_formsOfNeedle;
+    QList<qsizetype> m_textsWithoutPieces;
+    bool m_exact = true;
+    std::optional<MultiByteSearch> m_search;
+    // per needle, reused from file to file
+    mutable std::vector<bool> m_found;
+};
