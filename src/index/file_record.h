@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QByteArrayView>
-#include <QSet>
+
+namespace platform {
+class OpenFolder;
+}
 
 // What the index keeps of a file's bytes so that a search can pass over it without reading it.
 // A text made only of name bytes can only occur inside a maximal run of name bytes, so a file
@@ -36,17 +39,18 @@ public:
     // Ends the current run: what follows (a hole, the file's end) is no name byte.
     void endRun();
     bool isOverLimit() const { return m_overLimit; }
-    // Each run once, ended by a line end, in the order of the file.
+    // Each run once, ended by a line end, in the order of their bytes.
     QByteArray runs();
 
 private:
-    void keepRun();
+    void keepRun(QByteArrayView run);
+    static QByteArray distinct(const QByteArray &runs);
 
     qsizetype m_limit;
     bool m_overLimit = false;
     QByteArray m_runs;
+    // a run the last chunk ended in
     QByteArray m_current;
-    QSet<QByteArray> m_kept;
 };
 
 enum class FileState
@@ -63,5 +67,7 @@ struct FileRecord
     qint64 bytesRead = 0;
 };
 
-// Reads the regular file at path and keeps its runs; a file that cannot be read is AlwaysRead.
-FileRecord recordFile(const QByteArray &path, qsizetype runLimit);
+// Reads the regular file at path (by its name in folder, when given) and keeps its runs; a file
+// that cannot be read is AlwaysRead.
+FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
+                      const platform::OpenFolder *folder = nullptr);

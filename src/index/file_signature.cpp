@@ -32,10 +32,15 @@ std::optional<FileSignature> signatureOf(const QByteArray &path)
     return signatureOf(AT_FDCWD, path.constData());
 }
 
+std::optional<FileSignature> signatureOf(const platform::OpenFolder &folder, const char *name)
+{
+    return signatureOf(folder.descriptor(), name);
+}
+
 std::optional<FileSignature> signatureOf(const Candidate &candidate)
 {
     if (candidate.listed && candidate.listed->folder) {
-        return signatureOf(candidate.listed->folder->descriptor(),
+        return signatureOf(*candidate.listed->folder,
                            candidate.path.constData() + platform::nameStart(candidate.path));
     }
     return signatureOf(candidate.path);

@@ -5,6 +5,9 @@
 #include <optional>
 
 struct Candidate;
+namespace platform {
+class OpenFolder;
+}
 
 // What tells whether a file changed since it was recorded. The change time catches a copy that
 // keeps an old modification time (cp -p, touch -d); the inode a file replaced by another of the
@@ -21,6 +24,8 @@ struct FileSignature
 
 // Following symbolic links, as a search does; none when the path cannot be looked up.
 std::optional<FileSignature> signatureOf(const QByteArray &path);
+// The same for a file by its name in an open folder.
+std::optional<FileSignature> signatureOf(const platform::OpenFolder &folder, const char *name);
 // The same for a candidate of a walk, by its name in its open folder when it has one.
 std::optional<FileSignature> signatureOf(const Candidate &candidate);
 

@@ -54,14 +54,14 @@ public:
         const quint64 value = number();
         return qint64(value >> 1) ^ -qint64(value & 1);
     }
-    QByteArray bytes()
+    QByteArrayView bytes()
     {
         const quint64 size = number();
         if (size > quint64(m_bytes.size() - m_position))
             damaged();
         const QByteArrayView view = m_bytes.sliced(m_position, qsizetype(size));
         m_position += qsizetype(size);
-        return view.toByteArray();
+        return view;
     }
     char next()
     {
@@ -82,7 +82,7 @@ private:
 
 } // namespace
 
-QByteArray encodeFolderRecord(const QList<RecordedFile> &files)
+QByteArray FolderRecord::encode(const QList<RecordedFile> &files)
 {
     QByteArray out;
     out.append(layout);
@@ -102,17 +102,18 @@ QByteArray encodeFolderRecord(const QList<RecordedFile> &files)
     return out;
 }
 
-QList<RecordedFile> decodeFolderRecord(QByteArrayView bytes)
+FolderRecord::FolderRecord(const QByteArray &bytes)
+    : m_bytes(bytes)
 {
-    Reader reader(bytes);
+    Reader reader(m_bytes);
     if (reader.next() != layout)
         Reader::damaged();
     const quint64 count = reader.number();
-    if (count > quint64(bytes.size()))
+    if (count > quint64(m_bytes.size()))
         Reader::damaged();
-    QList<RecordedFile> files(qsizetype(count), RecordedFile{});
+    m_files.resize(count);
     FileSignature before;
-    for (RecordedFile &file : files) {
+    for (File &file : m_files) {
         file.name = reader.bytes();
         file.signature.size = qint64(reader.number());
         file.signature.modifiedNs = before.modifiedNs + reader.signedNumber();
@@ -128,13 +129,14 @@ QList<RecordedFile> decodeFolderRecord(QByteArrayView bytes)
     }
     if (!reader.atEnd())
         Reader::damaged();
-    return files;
 }
 
-const RecordedFile *findRecordedFile(const QList<RecordedFile> &files, QByteArrayView name)
+const FolderRecord::File *FolderRecord::find(QByteArrayView name) const
 {
-    const auto found = std::lower_bound(
-        files.begin(), files.end(), name,
-        [](const RecordedFile &file, QByteArrayView key) { return file.name < key; });
-    return found != files.end() && found->name == name ? &*found : nullptr;
+    return findByName(m_files, name);
+}
+
+RecordedFile FolderRecord::File::toRecordedFile() const
+{
+    return {name.toByteArray(), signature, state, runs.toByteArray()};
 }

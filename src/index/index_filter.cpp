@@ -102,9 +102,9 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                 listed.insert(recorded);
                 const QByteArray given =
                     folder.given + withSeparator(recorded).sliced(folder.canonical.size());
-                for (const RecordedFile &file : filesIn(recorded)) {
+                for (const FolderRecord::File &file : filesIn(recorded).files()) {
                     if (names.matches(file.name))
-                        candidates.append({given + file.name, {}});
+                        candidates.append({given + file.name.toByteArray(), {}});
                 }
             }
         }
@@ -140,7 +140,7 @@ std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
     return std::nullopt;
 }
 
-const QList<RecordedFile> &IndexFilter::filesIn(const QByteArray &folder)
+const FolderRecord &IndexFilter::filesIn(const QByteArray &folder)
 {
     if (folder != m_recordFolder || m_recordFolder.isNull()) {
         m_record = m_store->filesIn(folder);
@@ -149,14 +149,13 @@ const QList<RecordedFile> &IndexFilter::filesIn(const QByteArray &folder)
     return m_record;
 }
 
-const RecordedFile *IndexFilter::recordOf(const QByteArray &path)
+const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
 {
     const std::optional<QByteArray> key = keyOf(path);
     if (!key)
         return nullptr;
     const qsizetype nameStart = key->lastIndexOf('/') + 1;
-    return findRecordedFile(filesIn(folderKey(key->first(nameStart))),
-                            QByteArrayView(*key).sliced(nameStart));
+    return filesIn(folderKey(key->first(nameStart))).find(QByteArrayView(*key).sliced(nameStart));
 }
 
 std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &candidate)
@@ -165,7 +164,7 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     // as neither read nor answered
     if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
         return std::nullopt;
-    const RecordedFile *recorded = nullptr;
+    const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {
             recorded = recordOf(candidate.path);

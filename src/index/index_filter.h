@@ -74,8 +74,8 @@ private:
                 const IndexReport &report);
     std::optional<QByteArray> keyOf(const QByteArray &path) const;
     // The record of a folder, kept while the run's candidates come from it.
-    const QList<RecordedFile> &filesIn(const QByteArray &folder);
-    const RecordedFile *recordOf(const QByteArray &path);
+    const FolderRecord &filesIn(const QByteArray &folder);
+    const FolderRecord::File *recordOf(const QByteArray &path);
     void stopAnswering(IndexReport::Reason reason);
 
     std::unique_ptr<IndexStore> m_store;
@@ -85,7 +85,7 @@ private:
     // the current pass's texts, when the runs can answer them
     std::optional<RunsMatcher> m_matcher;
     QByteArray m_recordFolder;
-    QList<RecordedFile> m_record;
+    FolderRecord m_record;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

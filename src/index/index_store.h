@@ -53,8 +53,8 @@ public:
 
     // the folders updates were asked for, by path
     virtual QList<IndexedFolder> folders() = 0;
-    // The files recorded directly in the folder, sorted by name; none when it has no record.
-    virtual QList<RecordedFile> filesIn(const QByteArray &folder) = 0;
+    // The files recorded directly in the folder; none when it has no record.
+    virtual FolderRecord filesIn(const QByteArray &folder) = 0;
     // The folders at or under root that have a record, in the order of their paths.
     virtual QByteArrayList foldersUnder(const QByteArray &root) = 0;
     struct Totals

@@ -2,12 +2,15 @@
 
 #include "index/index_location.h"
 #include "platform/file_lookup.h"
+#include "platform/folder_listing.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
 
 #include <QDateTime>
 #include <QSet>
 #include <algorithm>
+#include <fcntl.h>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -79,30 +82,32 @@ private:
         m_folder = folder;
         m_key = folderKey(folder);
         m_recorded = m_store.filesIn(m_key);
+        // its files are looked up by name, not along their paths
+        const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_open.reset(descriptor >= 0 ? new platform::OpenFolder(descriptor) : nullptr);
         m_files.clear();
         m_changed = false;
     }
 
     void record(const QByteArray &name)
     {
-        const std::optional<FileSignature> signature =
-            signatureOf(platform::inFolder(m_folder, name));
+        const QByteArray path = platform::inFolder(m_folder, name);
+        const std::optional<FileSignature> signature = signatureOf(name, path);
         // folders, FIFOs, links that lead nowhere: a search never reads them
         if (!signature)
             return;
         ++result.progress.files;
         result.progress.bytesSeen += signature->size;
-        const RecordedFile *recorded = findRecordedFile(m_recorded, name);
+        const FolderRecord::File *recorded = m_recorded.find(name);
         if (recorded && recorded->signature == *signature &&
             recorded->state != FileState::Unsettled) {
-            m_files.append(*recorded);
+            m_files.append(recorded->toRecordedFile());
             report();
             return;
         }
-        const QByteArray path = platform::inFolder(m_folder, name);
         const qint64 start = fileClockNs();
-        FileRecord record = recordFile(path, m_options.runLimit);
-        if (signatureOf(path) != signature ||
+        FileRecord record = recordFile(path, m_options.runLimit, m_open.get());
+        if (signatureOf(name, path) != signature ||
             isUnsettled(*signature, start, m_options.unsettledMarginNs))
             record.state = FileState::Unsettled;
         m_files.append({name, *signature, record.state, record.runs});
@@ -125,11 +130,12 @@ private:
         };
         std::sort(m_files.begin(), m_files.end(), byName);
         QList<RecordedFile> kept;
-        for (const RecordedFile &recorded : std::as_const(m_recorded)) {
-            if (findRecordedFile(m_files, recorded.name))
+        for (const FolderRecord::File &recorded : m_recorded.files()) {
+            if (findByName(m_files, recorded.name))
                 continue;
-            if (signatureOf(platform::inFolder(m_folder, recorded.name)))
-                kept.append(recorded);
+            const QByteArray name = recorded.name.toByteArray();
+            if (signatureOf(name, platform::inFolder(m_folder, name)))
+                kept.append(recorded.toRecordedFile());
             else
                 ++result.removed;
             m_changed = true;
@@ -160,6 +166,11 @@ private:
         }
     }
 
+    std::optional<FileSignature> signatureOf(const QByteArray &name, const QByteArray &path) const
+    {
+        return m_open ? ::signatureOf(*m_open, name.constData()) : ::signatureOf(path);
+    }
+
     void report()
     {
         if (m_options.progress)
@@ -173,7 +184,8 @@ private:
     // the folder the walk is in (with its trailing "/"), its key, its record and its files now
     QByteArray m_folder;
     QByteArray m_key;
-    QList<RecordedFile> m_recorded;
+    std::unique_ptr<platform::OpenFolder> m_open;
+    FolderRecord m_recorded;
     QList<RecordedFile> m_files;
     bool m_changed = false;
     bool m_inBatch = false;

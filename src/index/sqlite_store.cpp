@@ -213,13 +213,13 @@ QList<IndexedFolder> SqliteStore::folders()
     return found;
 }
 
-QList<RecordedFile> SqliteStore::filesIn(const QByteArray &folder)
+FolderRecord SqliteStore::filesIn(const QByteArray &folder)
 {
     Statement &query = cached(m_filesIn, "SELECT files FROM records WHERE folder = ?1");
     query.bindBlob(1, folder);
     if (!query.step())
         return {};
-    const QList<RecordedFile> files = decodeFolderRecord(query.blob(0));
+    FolderRecord files(query.blob(0));
     query.reset();
     return files;
 }
@@ -261,7 +261,7 @@ void SqliteStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile>
     }
     cached(m_putFiles, "INSERT OR REPLACE INTO records(folder, files) VALUES(?1, ?2)")
         .bindBlob(1, folder)
-        .bindBlob(2, encodeFolderRecord(files))
+        .bindBlob(2, FolderRecord::encode(files))
         .run();
 }
 

@@ -37,7 +37,7 @@ public:
     static std::unique_ptr<SqliteStore> openForUpdate(const QByteArray &file, QString &rebuilt);
 
     QList<IndexedFolder> folders() override;
-    QList<RecordedFile> filesIn(const QByteArray &folder) override;
+    FolderRecord filesIn(const QByteArray &folder) override;
     QByteArrayList foldersUnder(const QByteArray &root) override;
     qint64 sizeOnDisk() override;
 

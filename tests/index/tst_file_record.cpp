@@ -22,7 +22,7 @@ void tst_FileRecord::runsAcrossChunks_data()
     QTest::addRow("runs between noise")
         << QByteArrayList{"\1WELLE_0815\xff\xfe"
                           "ab\2HUB-3."}
-        << qsizetype(100) << QByteArray("WELLE_0815\nHUB-3.\n") << false;
+        << qsizetype(100) << QByteArray("HUB-3.\nWELLE_0815\n") << false;
     QTest::addRow("a run over three chunks")
         << QByteArrayList{"\1WEL", "LE", "_0815\1"} << qsizetype(100) << QByteArray("WELLE_0815\n")
         << false;
