@@ -39,7 +39,8 @@ RunsMatcher::RunsMatcher(const QList<QList<QByteArray>> &texts)
 
 RunsMatcher::Verdict RunsMatcher::match(QByteArrayView runs) const
 {
-    QList<qsizetype> found;
+    std::vector<qsizetype> &found = m_foundList;
+    found.clear();
     if (m_search) {
         // each needle found once; the next search goes on from where the last one was found,
         // since another may begin at the same byte
@@ -50,19 +51,23 @@ RunsMatcher::Verdict RunsMatcher::match(QByteArrayView runs) const
             if (hit.position < 0)
                 break;
             m_found[hit.needle] = true;
-            found.append(hit.needle);
+            found.push_back(hit.needle);
             from = hit.position;
         }
     }
     Verdict verdict;
-    QList<qsizetype> maybe = m_textsWithoutPieces;
+    std::vector<qsizetype> &maybe = m_maybe;
+    maybe.assign(m_textsWithoutPieces.begin(), m_textsWithoutPieces.end());
     for (const qsizetype needle : found) {
         for (const qsizetype index : m_formsOfNeedle.at(needle)) {
             const Form &form = m_forms.at(index);
             if (!std::all_of(form.needles.begin(), form.needles.end(),
                              [this](qsizetype other) { return bool(m_found[other]); }))
                 continue;
-            (form.exact ? verdict.held : maybe).append(form.text);
+            if (form.exact)
+                verdict.held.append(form.text);
+            else
+                maybe.push_back(form.text);
         }
     }
     for (const qsizetype needle : found)

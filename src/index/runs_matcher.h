@@ -42,6 +42,9 @@ private:
     QList<qsizetype> m_textsWithoutPieces;
     bool m_exact = true;
     std::optional<MultiByteSearch> m_search;
-    // per needle, reused from file to file
+    // reused from file to file: per needle whether it was found, the needles found, the texts
+    // that may be held
     mutable std::vector<bool> m_found;
+    mutable std::vector<qsizetype> m_foundList;
+    mutable std::vector<qsizetype> m_maybe;
 };
