@@ -20,7 +20,7 @@ struct Finished
 };
 
 // The lines in the order of their bytes, and the names of a level's line too: --from-index
-// gives the files of a level in the order of their paths instead of the walk's.
+// gives the files of a level folder by folder, by name, instead of in the walk's order.
 QByteArrayList sortedLines(const QByteArray &out)
 {
     QByteArrayList lines = out.split('\n');
@@ -102,7 +102,7 @@ void tst_SpurwerkIndex::fillTree(int files, int bytes)
 }
 
 // spurwerk-find answers as a scan, says that the index answered, and with --from-index gives the
-// same files (in the order of their paths) and levels without reading them; a folder the index
+// same files (folder by folder, by name) and levels without reading them; a folder the index
 // forgot is searched without it, and spurwerk-find says so.
 void tst_SpurwerkIndex::findUsesTheIndexAndAnswersFromItAlone()
 {
