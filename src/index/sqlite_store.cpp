@@ -138,8 +138,6 @@ void SqliteStore::setUp(Mode mode)
                          QStringLiteral("layout %1 of an older version").arg(found));
     }
     if (mode == Mode::Read) {
-        // records are read in place from the page cache, not copied by a read call each
-        execute("PRAGMA mmap_size=1073741824");
         // one snapshot for the whole search, which also spares each look-up its own locking
         execute("BEGIN");
         m_inBatch = true;
