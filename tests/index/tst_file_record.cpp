@@ -1,4 +1,7 @@
 #include "index/file_record.h"
+#include "index/folder_record.h"
+#include "index/index_store.h"
+#include "index/runs_matcher.h"
 
 #include <QTest>
 
@@ -11,6 +14,9 @@ private slots:
     void runsAcrossChunks();
     void piecesOfTexts_data();
     void piecesOfTexts();
+    void runsTellWhichTextsAFileHolds_data();
+    void runsTellWhichTextsAFileHolds();
+    void folderRecordKeepsEverySignature();
 };
 
 void tst_FileRecord::runsAcrossChunks_data()
@@ -78,6 +84,64 @@ void tst_FileRecord::piecesOfTexts()
     QFETCH(bool, exact);
     QCOMPARE(namePieces(form), pieces);
     QCOMPARE(isAnsweredExactly(form), exact);
+}
+
+void tst_FileRecord::runsTellWhichTextsAFileHolds_data()
+{
+    QTest::addColumn<QList<QByteArrayList>>("texts");
+    QTest::addColumn<QByteArray>("runs");
+    QTest::addColumn<QList<qsizetype>>("held");
+    QTest::addColumn<bool>("undecided");
+    const QList<QByteArrayList> names{{"WELLE_0815"}, {"HUB_4"}};
+    QTest::addRow("both, one inside a longer run")
+        << names << QByteArray("XWELLE_0815.asm\nHUB_4\n") << QList<qsizetype>{0, 1} << false;
+    QTest::addRow("none: a name split over two runs")
+        << names << QByteArray("WELLE\n_0815\n") << QList<qsizetype>{} << false;
+    const QList<QByteArrayList> beyondAscii{{"GEH\xc3\x84USE_12", "GEH\xc4USE_12"}, {"HUB_4"}};
+    QTest::addRow("a text beyond ASCII whose pieces are there: only a read tells")
+        << beyondAscii << QByteArray("GEHE\nUSE_12\nHUB_4\n") << QList<qsizetype>{1} << true;
+    QTest::addRow("a piece missing: not held")
+        << beyondAscii << QByteArray("GEHE\nHUB_4\n") << QList<qsizetype>{1} << false;
+}
+
+// A name is held when one run holds it; a text with other bytes is ruled out by a missing piece,
+// never found by its pieces alone.
+void tst_FileRecord::runsTellWhichTextsAFileHolds()
+{
+    QFETCH(QList<QByteArrayList>, texts);
+    QFETCH(QByteArray, runs);
+    QFETCH(QList<qsizetype>, held);
+    QFETCH(bool, undecided);
+    const RunsMatcher matcher(texts);
+    const RunsMatcher::Verdict verdict = matcher.match(runs);
+    QCOMPARE(verdict.held, held);
+    QCOMPARE(verdict.undecided, undecided);
+}
+
+// Times and inodes go in as differences from the file before: any order of them comes back, and
+// a record cut short or with a byte changed where a state belongs is damaged, not misread.
+void tst_FileRecord::folderRecordKeepsEverySignature()
+{
+    const QList<RecordedFile> files{
+        {"a.asm", {10, 2'000'000'000'000'000'000, 1'000, 900'000}, FileState::Recorded, "HUB_4\n"},
+        {"b.asm", {0, 5, 7, 12}, FileState::AlwaysRead, {}},
+        {"c.asm", {1LL << 40, -3, 2'000'000'000'000'000'001, ~0ULL}, FileState::Unsettled, {}}};
+    const QByteArray bytes = FolderRecord::encode(files);
+    const FolderRecord record(bytes);
+    QCOMPARE(record.files().size(), files.size());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const RecordedFile back = record.files().at(i).toRecordedFile();
+        QCOMPARE(back.name, files.at(i).name);
+        QVERIFY(back.signature == files.at(i).signature);
+        QCOMPARE(back.state, files.at(i).state);
+        QCOMPARE(back.runs, files.at(i).runs);
+    }
+    QVERIFY(record.find("b.asm") == &record.files().at(1));
+    QVERIFY(!record.find("b.as"));
+    QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord(bytes.chopped(1)));
+    QByteArray wrongState = bytes;
+    wrongState[bytes.indexOf("HUB_4") - 2] = char(7);
+    QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord{wrongState});
 }
 
 QTEST_GUILESS_MAIN(tst_FileRecord)
