@@ -47,6 +47,8 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
         return nullptr;
     try {
         auto store = std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Read);
+        if (use == Use::AnswerAlone)
+            store->mapIntoMemory();
         const QList<IndexedFolder> indexed = store->folders();
         QList<Folder> runFolders;
         qint64 oldest = std::numeric_limits<qint64>::max();

@@ -191,6 +191,11 @@ SqliteStore::Statement &SqliteStore::cached(std::unique_ptr<Statement> &statemen
     return *statement;
 }
 
+void SqliteStore::mapIntoMemory()
+{
+    execute("PRAGMA mmap_size=4294967296");
+}
+
 void SqliteStore::checkWhole()
 {
     Statement check(*this, "PRAGMA quick_check");

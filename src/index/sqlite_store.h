@@ -29,6 +29,10 @@ public:
     SqliteStore(const SqliteStore &) = delete;
     SqliteStore &operator=(const SqliteStore &) = delete;
 
+    // For a reader that goes through every record: the file is mapped, not copied page by page.
+    // Its pages then count as the process's memory, so a search that walks does without.
+    void mapIntoMemory();
+
     // Checks every page; throws IndexError when the file is damaged.
     void checkWhole();
 
