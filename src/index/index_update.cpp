@@ -81,12 +81,20 @@ private:
     {
         m_folder = folder;
         m_key = folderKey(folder);
-        m_recorded = m_store.filesIn(m_key);
+        m_files.clear();
+        m_changed = false;
+        try {
+            m_recorded = m_store.filesIn(m_key);
+        } catch (const IndexError &error) {
+            if (error.problem != IndexError::Problem::Damaged)
+                throw;
+            // made anew from the files
+            m_recorded = {};
+            m_changed = true;
+        }
         // its files are looked up by name, not along their paths
         const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         m_open.reset(descriptor >= 0 ? new platform::OpenFolder(descriptor) : nullptr);
-        m_files.clear();
-        m_changed = false;
     }
 
     void record(const QByteArray &name)

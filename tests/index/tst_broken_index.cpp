@@ -42,6 +42,14 @@ void setVersion(const QByteArray &file, int version)
     sqlite3_close(db);
 }
 
+void execute(const QByteArray &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.constData(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
 void overwrite(const QByteArray &file, const QByteArray &bytes)
 {
     QFile out(QFile::decodeName(file));
@@ -97,6 +105,16 @@ void tst_BrokenIndex::scanAnswersAndUpdateRepairs_data()
         setVersion(file, SqliteStore::schemaVersion + 1);
         return nullptr;
     }) << IndexReport::Reason::Newer << true;
+    QTest::addRow("from an older version") << Breaking([](const QByteArray &file) {
+        setVersion(file, SqliteStore::schemaVersion - 1);
+        return nullptr;
+    }) << IndexReport::Reason::Damaged << true;
+    QTest::addRow("a folder's record damaged, the file whole")
+        << Breaking([](const QByteArray &file) {
+               execute(file, "UPDATE records SET files = x'01ff'");
+               return nullptr;
+           })
+        << IndexReport::Reason::Damaged << false;
     QTest::addRow("locked") << Breaking([](const QByteArray &file) {
         return std::make_shared<ExclusiveHolder>(file);
     }) << IndexReport::Reason::Locked
