@@ -1,22 +1,45 @@
 #include "where_used/where_used_search.h"
 
 #include "search/cfindfile.h"
+#include "search/text_forms.h"
+#include "where_used/recorded_answers.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_question.h"
 
+#include <utility>
+
 WhereUsedSearch::WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd,
-                                 const cFindFile &finder)
+                                 const cFindFile &finder, CandidateFilter *index)
     : m_graph(graph)
     , m_frontEnd(frontEnd)
     , m_finder(finder)
+    , m_index(index)
 {}
 
+WhereUsedSearch::~WhereUsedSearch() = default;
+
 RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &question,
-                                const std::function<void(int level)> &levelDone)
+                                const std::function<void(int level)> &levelDone,
+                                qsizetype namesAtOnce)
 {
     // made without the text, which they take as the first name
     m_assemblies.emplace(QString());
     m_drawings.emplace(QString());
+    m_candidates.clear();
+    m_names.clear();
+    m_named.clear();
+    m_answers.reset();
+    if (!question.name.isEmpty()) {
+        m_names.append(question.name);
+        m_named.insert(question.name);
+    }
+    run.setCandidateFilter(m_index);
+    struct FilterInUse
+    {
+        SearchRun &run;
+        ~FilterInUse() { run.setCandidateFilter(nullptr); }
+    } filterInUse{run};
+
     SearchRun::Request walk;
     walk.folders = question.folders;
     // no pattern takes assemblies and drawings alone; the walk sorts them out
@@ -26,6 +49,36 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     if (walked == RunOutcome::Stopped)
         return walked;
 
+    // A stop ends the one pass, not the levels: they take what it found, without reading.
+    const bool readStopped = readOnce(run, namesAtOnce) && run.stopRequest() == RunStop::Everything;
+    if (readStopped)
+        run.requestStop(RunStop::None);
+    const RunOutcome searched = searchLevels(run, question, levelDone);
+    if (readStopped) {
+        run.requestStop(RunStop::Everything);
+        return RunOutcome::Stopped;
+    }
+    return searched == RunOutcome::Stopped ? searched : walked;
+}
+
+bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
+{
+    if (m_names.size() > namesAtOnce) {
+        m_candidates.clear();
+        return false;
+    }
+    QList<QList<QByteArray>> texts;
+    for (const QString &name : std::as_const(m_names))
+        texts.append(textForms(name));
+    m_answers = std::make_unique<RecordedAnswers>(texts);
+    run.searchAgain(std::exchange(m_candidates, {}), texts, ContentSearch::Goal::EveryText, *this);
+    run.setCandidateFilter(m_answers.get());
+    return true;
+}
+
+RunOutcome WhereUsedSearch::searchLevels(SearchRun &run, const WhereUsedQuestion &question,
+                                         const std::function<void(int level)> &levelDone)
+{
     m_assemblies->addName(question.name);
     int level = 1;
     for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
@@ -49,7 +102,7 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     };
     if (m_drawings->searchNextLevel(run, *this, drawn) > 0)
         levelDone(level);
-    return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : walked;
+    return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : RunOutcome::Done;
 }
 
 void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &folder)
@@ -58,8 +111,17 @@ void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &f
     if (const WhereUsedGraph::File named = WhereUsedGraph::describeName(path);
         WhereUsedGraph::isUseType(named.type)) {
         m_graph.noteCandidate(named);
-        WhereUsed &levels = WhereUsedGraph::isDrawing(named) ? *m_drawings : *m_assemblies;
-        levels.addCandidate({path, m_finder.matchEntry()});
+        const bool drawing = WhereUsedGraph::isDrawing(named);
+        Candidate candidate{path, m_finder.matchEntry()};
+        // Its folder would stay open until the one pass: that opens it by its path.
+        if (candidate.listed)
+            candidate.listed->folder.reset();
+        m_candidates.append(candidate);
+        (drawing ? *m_drawings : *m_assemblies).addCandidate(std::move(candidate));
+        if (!drawing && !named.name.isEmpty() && !m_named.contains(named.name)) {
+            m_named.insert(named.name);
+            m_names.append(named.name);
+        }
     }
     m_frontEnd.candidateFound(name, folder);
 }
@@ -82,6 +144,12 @@ void WhereUsedSearch::searching(const QByteArray &path, qint64 index, qint64 cou
 void WhereUsedSearch::progress(const QString &status)
 {
     m_frontEnd.progress(status);
+}
+
+void WhereUsedSearch::hit(const Candidate &candidate, const QList<qsizetype> &texts)
+{
+    // only the one pass reports here; the levels' passes have sinks of their own
+    m_answers->record(candidate.path, texts);
 }
 
 void WhereUsedSearch::fileNotRead(const QByteArray &path, const QString &reason)

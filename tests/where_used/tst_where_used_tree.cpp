@@ -1,15 +1,42 @@
+#include "search/cfindfile.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_model.h"
+#include "where_used/where_used_question.h"
+#include "where_used/where_used_search.h"
 
 #include "test_tree.h"
 #include "where_used_tree.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
-// The tree of a small folder: from the part up to the top, by name and revision.
+namespace {
+
+// Asks the run to stop as the first content pass begins its last file, which is still searched.
+class StopAtLastFile : public SearchSink
+{
+public:
+    explicit StopAtLastFile(SearchRun &run)
+        : m_run(run)
+    {}
+    void searching(const QByteArray &, qint64 index, qint64 count) override
+    {
+        if (index == count - 1 && !std::exchange(m_asked, true))
+            m_run.requestStop(RunStop::Everything);
+    }
+
+private:
+    SearchRun &m_run;
+    bool m_asked = false;
+};
+
+} // namespace
+
+// The tree of a small folder: from the part up to the top, by name and revision; the same
+// whether every file is read once for all names or each level reads the files left.
 class tst_WhereUsedTree : public QObject
 {
     Q_OBJECT
@@ -17,6 +44,8 @@ class tst_WhereUsedTree : public QObject
 private slots:
     void tree_data();
     void tree();
+    void stopKeepsWhatWasFound_data();
+    void stopKeepsWhatWasFound();
 };
 
 void tst_WhereUsedTree::tree_data()
@@ -70,14 +99,50 @@ void tst_WhereUsedTree::tree()
 
     TestTree folder;
     folder.add(files);
-    const std::unique_ptr<WhereUsedGraph> graph = searchedGraph(folder, QStringLiteral("HUB"));
-    WhereUsedModel model(*graph);
-    model.setNewestOnly(newestOnly);
-    // rows made on expansion must keep the model consistent for the views
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(expandedRows(model), rows);
-    model.levelAdded();
-    QCOMPARE(expandedRows(model), rows);
+    for (const qsizetype namesAtOnce : {WhereUsedSearch::namesInOnePass, qsizetype(0)}) {
+        const std::unique_ptr<WhereUsedGraph> graph =
+            searchedGraph(folder, QStringLiteral("HUB"), true, namesAtOnce);
+        WhereUsedModel model(*graph);
+        model.setNewestOnly(newestOnly);
+        // rows made on expansion must keep the model consistent for the views
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(expandedRows(model), rows);
+        model.levelAdded();
+        QCOMPARE(expandedRows(model), rows);
+    }
+}
+
+void tst_WhereUsedTree::stopKeepsWhatWasFound_data()
+{
+    QTest::addColumn<qsizetype>("namesAtOnce");
+    QTest::addColumn<qsizetype>("filesFound");
+    // the one pass has read both files: every level is answered from that
+    QTest::addRow("every file read once") << WhereUsedSearch::namesInOnePass << qsizetype(2);
+    QTest::addRow("each level reads its files") << qsizetype(0) << qsizetype(1);
+}
+
+void tst_WhereUsedTree::stopKeepsWhatWasFound()
+{
+    QFETCH(qsizetype, namesAtOnce);
+    QFETCH(qsizetype, filesFound);
+    TestTree folder;
+    folder.add({"a.asm:HUB", "top.asm:A"});
+    cFindFile finder;
+    SearchRun run(finder);
+    StopAtLastFile stopping(run);
+    WhereUsedGraph graph(QStringLiteral("HUB"));
+    WhereUsedSearch search(graph, stopping, finder);
+    WhereUsedQuestion question;
+    question.name = QStringLiteral("HUB");
+    question.folders = {folder.root()};
+    QCOMPARE(search.run(
+                 run, question, [](int) {}, namesAtOnce),
+             RunOutcome::Stopped);
+    QCOMPARE(run.stopRequest(), RunStop::Everything);
+    QCOMPARE(graph.fileCount(), filesFound);
+    QCOMPARE(graph.file(0).fileName, QStringLiteral("a.asm"));
+    QCOMPARE(graph.file(0).level, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_WhereUsedTree)
