@@ -8,6 +8,8 @@
 #include "where_used_tree.h"
 
 #include <QAbstractItemModelTester>
+#include <QFile>
+#include <QLocale>
 #include <QTest>
 #include <utility>
 
@@ -46,6 +48,7 @@ private slots:
     void tree();
     void stopKeepsWhatWasFound_data();
     void stopKeepsWhatWasFound();
+    void dateAsShown();
 };
 
 void tst_WhereUsedTree::tree_data()
@@ -143,6 +146,24 @@ void tst_WhereUsedTree::stopKeepsWhatWasFound()
     QCOMPARE(graph.fileCount(), filesFound);
     QCOMPARE(graph.file(0).fileName, QStringLiteral("a.asm"));
     QCOMPARE(graph.file(0).level, 1);
+}
+
+// The date is the file's as its row is shown; a typed part has none.
+void tst_WhereUsedTree::dateAsShown()
+{
+    TestTree folder;
+    folder.add({"rahmen.asm:HUB"});
+    const std::unique_ptr<WhereUsedGraph> graph = searchedGraph(folder, QStringLiteral("HUB"));
+    WhereUsedModel model(*graph);
+    const QModelIndex root = model.index(0, WhereUsedModel::DateColumn);
+    QCOMPARE(root.data().toString(), QString());
+    model.fetchMore(root.siblingAtColumn(0));
+    const QModelIndex row = model.index(0, WhereUsedModel::DateColumn, root.siblingAtColumn(0));
+    const QDateTime changed(QDate(2019, 3, 4), QTime(5, 6));
+    QFile file(QString::fromLocal8Bit(folder.path("rahmen.asm")));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(changed, QFileDevice::FileModificationTime));
+    QCOMPARE(row.data().toString(), QLocale().toString(changed, QLocale::ShortFormat));
 }
 
 QTEST_GUILESS_MAIN(tst_WhereUsedTree)
