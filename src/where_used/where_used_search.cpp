@@ -63,7 +63,8 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
 
 bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
 {
-    if (m_names.size() > namesAtOnce) {
+    // An index answers a level's few names without reading; it is not asked for hundreds.
+    if (m_index || m_names.size() > namesAtOnce) {
         m_candidates.clear();
         return false;
     }

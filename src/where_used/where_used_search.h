@@ -18,10 +18,10 @@ struct WhereUsedQuestion;
 // the assemblies and drawings and the newest revision of each name, so that parts and other files
 // are never read; then every level, the first included, searches the assemblies left, and last
 // the drawings are searched for the names of all levels. Where the names a level could look for
-// are few enough, one pass reads every assembly and drawing once for all of them, and the levels
-// are answered from what it found, instead of reading the assemblies again at every level. The
-// front end's sink hears the walk, the progress, the files and folders that could not be read,
-// and the idle calls.
+// are few enough and no index serves the folders, one pass reads every assembly and drawing once
+// for all of them, and the levels are answered from what it found, instead of reading the
+// assemblies again at every level. The front end's sink hears the walk, the progress, the files
+// and folders that could not be read, and the idle calls.
 class WhereUsedSearch : private SearchSink
 {
 public:
@@ -32,8 +32,8 @@ public:
     // again at each level costs less.
     static constexpr qsizetype namesInOnePass = 1200;
 
-    // finder: the run's, which tells what the listing said of each candidate; index: consulted
-    // whenever files are read, if any
+    // finder: the run's, which tells what the listing said of each candidate; index: the one
+    // that serves the folders, if any, consulted by every level
     WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd, const cFindFile &finder,
                     CandidateFilter *index = nullptr);
     ~WhereUsedSearch() override;
