@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
-RecordedAnswers::RecordedAnswers(const QList<QList<QByteArray>> &texts)
+RecordedAnswers::RecordedAnswers(const QList<QList<QByteArray>> &texts,
+                                 const QList<Candidate> &candidates)
 {
     for (qsizetype text = 0; text < texts.size(); ++text)
         m_indexOfText.insert(texts.at(text), text);
+    for (const Candidate &candidate : candidates)
+        m_held.insert(candidate.path, {});
 }
 
 void RecordedAnswers::record(const QByteArray &path, const QList<qsizetype> &held)
@@ -29,10 +32,11 @@ void RecordedAnswers::begin(const QList<QList<QByteArray>> &texts)
 
 std::optional<CandidateFilter::Answer> RecordedAnswers::answer(const Candidate &candidate)
 {
-    if (!m_answering)
+    const auto recorded = m_held.constFind(candidate.path);
+    if (!m_answering || recorded == m_held.cend())
         return std::nullopt;
     Answer answer;
-    for (const qsizetype held : m_held.value(candidate.path)) {
+    for (const qsizetype held : *recorded) {
         if (const auto text = m_passText.constFind(held); text != m_passText.cend())
             answer.result.texts.append(*text);
     }

@@ -6,16 +6,17 @@
 #include <QHash>
 #include <QList>
 
-// What one pass over the candidates found for a set of texts, kept to answer the passes after it
-// without reading a file again: each of them looks for some of those texts. A pass that looks
-// for a text the first did not is not answered; its candidates are read.
+// What one pass over some candidates found for a set of texts, kept to answer the passes after
+// it without reading those files again: each of them looks for some of those texts. Other files
+// are read, and so is every file of a pass that looks for a text the first did not.
 class RecordedAnswers : public CandidateFilter
 {
 public:
-    // texts: those of the pass recorded, each in its byte forms
-    explicit RecordedAnswers(const QList<QList<QByteArray>> &texts);
+    // texts: those of the pass recorded, each in its byte forms; candidates: the files it searches
+    RecordedAnswers(const QList<QList<QByteArray>> &texts, const QList<Candidate> &candidates);
 
-    // held: the indexes of the texts the file holds, ascending; a file never recorded holds none
+    // held: the indexes of the texts the file holds, ascending; a candidate of the pass that is
+    // not recorded holds none (also when a stop came before it)
     void record(const QByteArray &path, const QList<qsizetype> &held);
 
     void begin(const QList<QList<QByteArray>> &texts) override;

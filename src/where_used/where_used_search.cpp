@@ -25,7 +25,6 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     // made without the text, which they take as the first name
     m_assemblies.emplace(QString());
     m_drawings.emplace(QString());
-    m_candidates.clear();
     m_names.clear();
     m_named.clear();
     m_answers.reset();
@@ -53,43 +52,9 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     const bool readStopped = readOnce(run, namesAtOnce) && run.stopRequest() == RunStop::Everything;
     if (readStopped)
         run.requestStop(RunStop::None);
-    const RunOutcome searched = searchLevels(run, question, levelDone);
-    if (readStopped) {
+    const int level = searchAssemblies(run, question, levelDone);
+    if (readStopped)
         run.requestStop(RunStop::Everything);
-        return RunOutcome::Stopped;
-    }
-    return searched == RunOutcome::Stopped ? searched : walked;
-}
-
-bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
-{
-    // An index answers a level's few names without reading; it is not asked for hundreds.
-    if (m_index || m_names.size() > namesAtOnce) {
-        m_candidates.clear();
-        return false;
-    }
-    QList<QList<QByteArray>> texts;
-    for (const QString &name : std::as_const(m_names))
-        texts.append(textForms(name));
-    m_answers = std::make_unique<RecordedAnswers>(texts);
-    run.searchAgain(std::exchange(m_candidates, {}), texts, ContentSearch::Goal::EveryText, *this);
-    run.setCandidateFilter(m_answers.get());
-    return true;
-}
-
-RunOutcome WhereUsedSearch::searchLevels(SearchRun &run, const WhereUsedQuestion &question,
-                                         const std::function<void(int level)> &levelDone)
-{
-    m_assemblies->addName(question.name);
-    int level = 1;
-    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
-        const auto found = [&](const QByteArray &path, const QStringList &names) {
-            m_graph.addFile(path, level, names);
-        };
-        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
-            break;
-        levelDone(level);
-    }
     if (run.stopRequest() == RunStop::Everything)
         return RunOutcome::Stopped;
 
@@ -103,7 +68,38 @@ RunOutcome WhereUsedSearch::searchLevels(SearchRun &run, const WhereUsedQuestion
     };
     if (m_drawings->searchNextLevel(run, *this, drawn) > 0)
         levelDone(level);
-    return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : RunOutcome::Done;
+    return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : walked;
+}
+
+bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
+{
+    // An index answers a level's few names without reading; it is not asked for hundreds.
+    if (m_index || m_names.size() > namesAtOnce)
+        return false;
+    QList<QList<QByteArray>> texts;
+    for (const QString &name : std::as_const(m_names))
+        texts.append(textForms(name));
+    const QList<Candidate> &assemblies = m_assemblies->candidates();
+    m_answers = std::make_unique<RecordedAnswers>(texts, assemblies);
+    run.searchAgain(assemblies, texts, ContentSearch::Goal::EveryText, *this);
+    run.setCandidateFilter(m_answers.get());
+    return true;
+}
+
+int WhereUsedSearch::searchAssemblies(SearchRun &run, const WhereUsedQuestion &question,
+                                      const std::function<void(int level)> &levelDone)
+{
+    m_assemblies->addName(question.name);
+    int level = 1;
+    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
+        const auto found = [&](const QByteArray &path, const QStringList &names) {
+            m_graph.addFile(path, level, names);
+        };
+        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
+            break;
+        levelDone(level);
+    }
+    return level;
 }
 
 void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &folder)
@@ -113,12 +109,7 @@ void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &f
         WhereUsedGraph::isUseType(named.type)) {
         m_graph.noteCandidate(named);
         const bool drawing = WhereUsedGraph::isDrawing(named);
-        Candidate candidate{path, m_finder.matchEntry()};
-        // Its folder would stay open until the one pass: that opens it by its path.
-        if (candidate.listed)
-            candidate.listed->folder.reset();
-        m_candidates.append(candidate);
-        (drawing ? *m_drawings : *m_assemblies).addCandidate(std::move(candidate));
+        (drawing ? *m_drawings : *m_assemblies).addCandidate({path, m_finder.matchEntry()});
         if (!drawing && !named.name.isEmpty() && !m_named.contains(named.name)) {
             m_named.insert(named.name);
             m_names.append(named.name);

@@ -18,9 +18,9 @@ struct WhereUsedQuestion;
 // the assemblies and drawings and the newest revision of each name, so that parts and other files
 // are never read; then every level, the first included, searches the assemblies left, and last
 // the drawings are searched for the names of all levels. Where the names a level could look for
-// are few enough and no index serves the folders, one pass reads every assembly and drawing once
-// for all of them, and the levels are answered from what it found, instead of reading the
-// assemblies again at every level. The front end's sink hears the walk, the progress, the files
+// are few enough and no index serves the folders, one pass reads every assembly once for all of
+// them, and the levels are answered from what it found, instead of reading the assemblies again
+// at every level. The front end's sink hears the walk, the progress, the files
 // and folders that could not be read, and the idle calls.
 class WhereUsedSearch : private SearchSink
 {
@@ -45,10 +45,11 @@ public:
                    qsizetype namesAtOnce = namesInOnePass);
 
 private:
-    // Reads every candidate once for every name, to answer the levels; false: too many names.
+    // Reads every assembly once for every name, to answer the levels; false: it does not.
     bool readOnce(SearchRun &run, qsizetype namesAtOnce);
-    RunOutcome searchLevels(SearchRun &run, const WhereUsedQuestion &question,
-                            const std::function<void(int level)> &levelDone);
+    // Returns the level after the last.
+    int searchAssemblies(SearchRun &run, const WhereUsedQuestion &question,
+                         const std::function<void(int level)> &levelDone);
 
     void candidateFound(const QByteArray &name, const QByteArray &folder) override;
     void folderNotListed(const QByteArray &folder, const QString &reason) override;
@@ -65,8 +66,7 @@ private:
     CandidateFilter *m_index;
     std::optional<WhereUsed> m_assemblies;
     std::optional<WhereUsed> m_drawings;
-    // the assemblies and drawings of the walk, in its order, and the names of the assemblies
-    QList<Candidate> m_candidates;
+    // the part's name and those of the walk's assemblies, each once
     QStringList m_names;
     QSet<QString> m_named;
     std::unique_ptr<RecordedAnswers> m_answers;
