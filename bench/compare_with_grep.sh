@@ -89,7 +89,7 @@ run_grep_levels() {
 own_seconds_grep_levels() { cat "$out/by_hand.seconds"; }
 run_spurwerk_levels() { "$spurwerk_find" --levels "$levels" --type asm "$text" "$tree" | cut -f1,2; }
 # The where-used window's answer, offscreen, from the question to the finished tree: it searches
-# the drawings too; only its assemblies are compared.
+# the drawings too, once, after the levels; only its assemblies are compared.
 run_window_levels() {
     QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$out/config XDG_RUNTIME_DIR=$out/runtime \
         "$build_dir/bench/spurwerk-where-used-run" "$levels" "$text" "$tree" \
@@ -97,8 +97,8 @@ run_window_levels() {
         awk -F'\t' '{ n = split($2, part, "/"); split(part[n], piece, ".")
                        if (tolower(piece[2]) == "asm") print }'
 }
-# The time until the last level's assemblies were shown, before the drawings, is kept for the
-# medians printed after the scenario.
+# The time until the last level's assemblies were shown, before the drawings were read, is kept
+# for the medians printed after the scenario.
 own_seconds_window_levels() {
     sed -n "s/^level $levels shown after seconds: //p" "$out/window_levels.log" \
         >>"$out/window_assemblies.seconds"
