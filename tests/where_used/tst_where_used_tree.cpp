@@ -1,4 +1,5 @@
 #include "search/cfindfile.h"
+#include "where_used/recorded_answers.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_model.h"
 #include "where_used/where_used_question.h"
@@ -49,6 +50,8 @@ private slots:
     void stopKeepsWhatWasFound_data();
     void stopKeepsWhatWasFound();
     void dateAsShown();
+    void answersFromTheOnePass_data();
+    void answersFromTheOnePass();
 };
 
 void tst_WhereUsedTree::tree_data()
@@ -164,6 +167,49 @@ void tst_WhereUsedTree::dateAsShown()
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(changed, QFileDevice::FileModificationTime));
     QCOMPARE(row.data().toString(), QLocale().toString(changed, QLocale::ShortFormat));
+}
+
+void tst_WhereUsedTree::answersFromTheOnePass_data()
+{
+    QTest::addColumn<QByteArrayList>("passTexts");
+    QTest::addColumn<QByteArray>("path");
+    // -1: read the file; otherwise the pass's texts it holds
+    QTest::addColumn<QList<qsizetype>>("held");
+
+    // the one pass looked for A, B and C in x and y; x holds A and C
+    const QByteArrayList levelTexts{"C", "A"};
+    QTest::addRow("a later pass's own order")
+        << levelTexts << QByteArray("/x") << QList<qsizetype>{0, 1};
+    QTest::addRow("fewer texts") << QByteArrayList{"B", "C"} << QByteArray("/x")
+                                 << QList<qsizetype>{1};
+    QTest::addRow("a file that holds none") << levelTexts << QByteArray("/y") << QList<qsizetype>{};
+    QTest::addRow("a file the pass did not search")
+        << levelTexts << QByteArray("/z") << QList<qsizetype>{-1};
+    QTest::addRow("a text the pass did not look for")
+        << QByteArrayList{"A", "D"} << QByteArray("/x") << QList<qsizetype>{-1};
+}
+
+void tst_WhereUsedTree::answersFromTheOnePass()
+{
+    QFETCH(QByteArrayList, passTexts);
+    QFETCH(QByteArray, path);
+    QFETCH(QList<qsizetype>, held);
+
+    RecordedAnswers answers({{"A"}, {"B"}, {"C"}}, {{"/x", {}}, {"/y", {}}});
+    answers.record("/x", {0, 2});
+    QList<QList<QByteArray>> texts;
+    for (const QByteArray &text : passTexts)
+        texts.append({text});
+    answers.begin(texts);
+    const std::optional<CandidateFilter::Answer> answer = answers.answer({path, {}});
+    if (held == QList<qsizetype>{-1}) {
+        QVERIFY(!answer);
+        return;
+    }
+    QVERIFY(answer);
+    QCOMPARE(answer->result.texts, held);
+    QCOMPARE(answer->result.outcome,
+             held.isEmpty() ? ContentSearchOutcome::NotFound : ContentSearchOutcome::Found);
 }
 
 QTEST_GUILESS_MAIN(tst_WhereUsedTree)
