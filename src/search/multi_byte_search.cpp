@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int groupCount = 8;
+// More needles with one key than this are looked up by their bytes.
+constexpr qsizetype longestRunCompared = 16;
 
 #ifdef SPURWERK_HAS_AVX2_SEARCH
 // A byte shuffle looks up within each 16-byte lane: the table stands in both.
@@ -51,8 +53,17 @@ MultiByteSearch::MultiByteSearch(const QList<QByteArray> &needles, Method method
             m_high[j][byte >> 4] |= group;
         }
         m_byKey.emplace_back(prefixKey(needle.constData()), i);
+        m_lengths.push_back(needle.size());
     }
     std::sort(m_byKey.begin(), m_byKey.end());
+    std::sort(m_lengths.begin(), m_lengths.end());
+    m_lengths.erase(std::unique(m_lengths.begin(), m_lengths.end()), m_lengths.end());
+    m_byBytes.resize(m_lengths.size());
+    for (qsizetype i = 0; i < m_needles.size(); ++i) {
+        const QByteArray &needle = m_needles.at(i);
+        const auto length = std::lower_bound(m_lengths.begin(), m_lengths.end(), needle.size());
+        m_byBytes[size_t(length - m_lengths.begin())][QByteArrayView(needle)].append(i);
+    }
 }
 
 MultiByteSearch::Hit MultiByteSearch::find(const char *data, qsizetype size, qsizetype from,
@@ -149,6 +160,9 @@ MultiByteSearch::Hit MultiByteSearch::verify(const char *data, qsizetype size, q
     const uint64_t key = prefixKey(data + position);
     auto candidate =
         std::lower_bound(m_byKey.begin(), m_byKey.end(), std::pair<uint64_t, qsizetype>(key, 0));
+    if (m_byKey.end() - candidate > longestRunCompared &&
+        candidate[longestRunCompared].first == key)
+        return lookUp(data, size, position, passedOver);
     for (; candidate != m_byKey.end() && candidate->first == key; ++candidate) {
         const qsizetype index = candidate->second;
         if (!passedOver.empty() && passedOver[size_t(index)])
@@ -160,6 +174,27 @@ MultiByteSearch::Hit MultiByteSearch::verify(const char *data, qsizetype size, q
             return {position, index};
     }
     return {};
+}
+
+MultiByteSearch::Hit MultiByteSearch::lookUp(const char *data, qsizetype size, qsizetype position,
+                                             const std::vector<bool> &passedOver) const
+{
+    Hit first;
+    for (size_t length = 0; length < m_lengths.size() && position + m_lengths[length] <= size;
+         ++length) {
+        const auto same =
+            m_byBytes[length].constFind(QByteArrayView(data + position, m_lengths[length]));
+        if (same == m_byBytes[length].cend())
+            continue;
+        for (const qsizetype index : *same) {
+            if (!passedOver.empty() && passedOver[size_t(index)])
+                continue;
+            if (first.needle < 0 || index < first.needle)
+                first = {position, index};
+            break;
+        }
+    }
+    return first;
 }
 
 uint64_t MultiByteSearch::prefixKey(const char *bytes) const

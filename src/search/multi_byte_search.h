@@ -3,6 +3,8 @@
 #include "search/byte_search.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <array>
 #include <cstdint>
@@ -43,6 +45,9 @@ private:
     // The needle that occurs at position, if any.
     Hit verify(const char *data, qsizetype size, qsizetype position,
                const std::vector<bool> &passedOver) const;
+    // The same, by the bytes at position, for each needle length.
+    Hit lookUp(const char *data, qsizetype size, qsizetype position,
+               const std::vector<bool> &passedOver) const;
     uint64_t prefixKey(const char *bytes) const;
 
     QList<QByteArray> m_needles;
@@ -57,4 +62,9 @@ private:
     int m_keyLength;
     // (key of the needle's first bytes, needle), sorted
     std::vector<std::pair<uint64_t, qsizetype>> m_byKey;
+    // Where many needles share a key (names of one family, "BAUGRUPPE_..."), they are looked up
+    // by their bytes, once per needle length, instead of compared one by one: per length present,
+    // ascending, the needles of that length by their bytes, each list ascending.
+    std::vector<qsizetype> m_lengths;
+    std::vector<QHash<QByteArrayView, QList<qsizetype>>> m_byBytes;
 };

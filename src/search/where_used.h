@@ -26,6 +26,8 @@ public:
 
     // A candidate of the walk that level 1 did not report.
     void addCandidate(Candidate candidate);
+    // The candidates the next level searches, in the walk's order.
+    const QList<Candidate> &candidates() const { return m_candidates; }
     // A file level 1 reported: its name is looked for at level 2.
     void addReported(const QByteArray &path);
     // A name looked for at the next level, unless it was looked for before. Made without a text,

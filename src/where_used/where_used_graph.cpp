@@ -56,8 +56,6 @@ WhereUsedGraph::File WhereUsedGraph::describe(const QByteArray &path)
 {
     File file = describeName(path);
     file.folder = platform::displayText(path.left(platform::nameStart(path)));
-    if (const std::optional<QDateTime> modified = platform::modificationTime(path))
-        file.modified = *modified;
     return file;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -24,7 +23,6 @@ public:
         qint64 revisionNumber = 0; // the revision's leading number, 0 without one
         QString name;              // the name other files hold: "GETRIEBE"
         QString folder;            // for display, ends with the separator
-        QDateTime modified;        // invalid when unknown
         int level = 0;             // 0: the part
     };
 
@@ -46,8 +44,7 @@ public:
     static bool isUseType(const QString &type);
     // A drawing ends its branch: it shares its assembly's name, but nothing holds a drawing.
     static bool isDrawing(const File &file);
-    // Splits a path into the pieces a row shows; describeName leaves the folder and the date,
-    // which ask the file system.
+    // Splits a path into the pieces a row shows; describeName leaves the folder out.
     static File describe(const QByteArray &path);
     static File describeName(const QByteArray &path);
     // Revisions of one file share it: its name and its type.

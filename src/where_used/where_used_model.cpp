@@ -1,5 +1,7 @@
 #include "where_used/where_used_model.h"
 
+#include "platform/file_lookup.h"
+
 #include <QLocale>
 
 WhereUsedModel::WhereUsedModel(const WhereUsedGraph &graph, QObject *parent)
@@ -156,9 +158,11 @@ QVariant WhereUsedModel::data(const QModelIndex &index, int role) const
         return file.revision;
     case FolderColumn:
         return file.folder;
-    case DateColumn:
-        return file.modified.isValid() ? QLocale().toString(file.modified, QLocale::ShortFormat)
-                                       : QString();
+    case DateColumn: {
+        // asked as the row is shown, not for every file found: a large tree shows few of them
+        const std::optional<QDateTime> modified = platform::modificationTime(file.path);
+        return modified ? QLocale().toString(*modified, QLocale::ShortFormat) : QString();
+    }
     default:
         return {};
     }

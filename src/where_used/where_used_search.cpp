@@ -1,22 +1,44 @@
 #include "where_used/where_used_search.h"
 
 #include "search/cfindfile.h"
+#include "search/text_forms.h"
+#include "where_used/recorded_answers.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_question.h"
 
+#include <utility>
+
 WhereUsedSearch::WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd,
-                                 const cFindFile &finder)
+                                 const cFindFile &finder, CandidateFilter *index)
     : m_graph(graph)
     , m_frontEnd(frontEnd)
     , m_finder(finder)
+    , m_index(index)
 {}
 
+WhereUsedSearch::~WhereUsedSearch() = default;
+
 RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &question,
-                                const std::function<void(int level)> &levelDone)
+                                const std::function<void(int level)> &levelDone,
+                                qsizetype namesAtOnce)
 {
     // made without the text, which they take as the first name
     m_assemblies.emplace(QString());
     m_drawings.emplace(QString());
+    m_names.clear();
+    m_named.clear();
+    m_answers.reset();
+    if (!question.name.isEmpty()) {
+        m_names.append(question.name);
+        m_named.insert(question.name);
+    }
+    run.setCandidateFilter(m_index);
+    struct FilterInUse
+    {
+        SearchRun &run;
+        ~FilterInUse() { run.setCandidateFilter(nullptr); }
+    } filterInUse{run};
+
     SearchRun::Request walk;
     walk.folders = question.folders;
     // no pattern takes assemblies and drawings alone; the walk sorts them out
@@ -26,16 +48,13 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     if (walked == RunOutcome::Stopped)
         return walked;
 
-    m_assemblies->addName(question.name);
-    int level = 1;
-    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
-        const auto found = [&](const QByteArray &path, const QStringList &names) {
-            m_graph.addFile(path, level, names);
-        };
-        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
-            break;
-        levelDone(level);
-    }
+    // A stop ends the one pass, not the levels: they take what it found, without reading.
+    const bool readStopped = readOnce(run, namesAtOnce) && run.stopRequest() == RunStop::Everything;
+    if (readStopped)
+        run.requestStop(RunStop::None);
+    const int level = searchAssemblies(run, question, levelDone);
+    if (readStopped)
+        run.requestStop(RunStop::Everything);
     if (run.stopRequest() == RunStop::Everything)
         return RunOutcome::Stopped;
 
@@ -52,14 +71,49 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : walked;
 }
 
+bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
+{
+    // An index answers a level's few names without reading; it is not asked for hundreds.
+    if (m_index || m_names.size() > namesAtOnce)
+        return false;
+    QList<QList<QByteArray>> texts;
+    for (const QString &name : std::as_const(m_names))
+        texts.append(textForms(name));
+    const QList<Candidate> &assemblies = m_assemblies->candidates();
+    m_answers = std::make_unique<RecordedAnswers>(texts, assemblies);
+    run.searchAgain(assemblies, texts, ContentSearch::Goal::EveryText, *this);
+    run.setCandidateFilter(m_answers.get());
+    return true;
+}
+
+int WhereUsedSearch::searchAssemblies(SearchRun &run, const WhereUsedQuestion &question,
+                                      const std::function<void(int level)> &levelDone)
+{
+    m_assemblies->addName(question.name);
+    int level = 1;
+    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
+        const auto found = [&](const QByteArray &path, const QStringList &names) {
+            m_graph.addFile(path, level, names);
+        };
+        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
+            break;
+        levelDone(level);
+    }
+    return level;
+}
+
 void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &folder)
 {
     const QByteArray path = folder + name;
     if (const WhereUsedGraph::File named = WhereUsedGraph::describeName(path);
         WhereUsedGraph::isUseType(named.type)) {
         m_graph.noteCandidate(named);
-        WhereUsed &levels = WhereUsedGraph::isDrawing(named) ? *m_drawings : *m_assemblies;
-        levels.addCandidate({path, m_finder.matchEntry()});
+        const bool drawing = WhereUsedGraph::isDrawing(named);
+        (drawing ? *m_drawings : *m_assemblies).addCandidate({path, m_finder.matchEntry()});
+        if (!drawing && !named.name.isEmpty() && !m_named.contains(named.name)) {
+            m_named.insert(named.name);
+            m_names.append(named.name);
+        }
     }
     m_frontEnd.candidateFound(name, folder);
 }
@@ -82,6 +136,12 @@ void WhereUsedSearch::searching(const QByteArray &path, qint64 index, qint64 cou
 void WhereUsedSearch::progress(const QString &status)
 {
     m_frontEnd.progress(status);
+}
+
+void WhereUsedSearch::hit(const Candidate &candidate, const QList<qsizetype> &texts)
+{
+    // only the one pass reports here; the levels' passes have sinks of their own
+    m_answers->record(candidate.path, texts);
 }
 
 void WhereUsedSearch::fileNotRead(const QByteArray &path, const QString &reason)

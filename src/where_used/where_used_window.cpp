@@ -253,17 +253,11 @@ void WhereUsedWindow::runSearch()
     IndexReport indexReport;
     const std::unique_ptr<IndexFilter> index =
         IndexFilter::open(indexFile(), m_question.folders, IndexFilter::Use::Search, indexReport);
-    struct FilterInUse
-    {
-        SearchRun &run;
-        ~FilterInUse() { run.setCandidateFilter(nullptr); }
-    } filterInUse{*m_run};
-    m_run->setCandidateFilter(index.get());
 
     RunOutcome outcome = RunOutcome::Stopped;
     try {
         const BusyPointer busy;
-        WhereUsedSearch search(*m_graph, *this, *m_finder);
+        WhereUsedSearch search(*m_graph, *this, *m_finder, index.get());
         outcome = search.run(*m_run, m_question, [this](int level) { levelDone(level); });
     } catch (const FindFileError &error) {
         platform::showMessage(this, error.description);

@@ -86,13 +86,18 @@ void tst_ByteSearch::severalNeedlesAgreeWithAPlainSearch()
 {
     QFETCH(ByteSearch::Method, method);
     QRandomGenerator random(815);
-    // needles that share beginnings, are each other's beginnings and fall into one group
+    // needles that share beginnings, are each other's beginnings and fall into one group; every
+    // seventh round, hundreds of one family that share their first eight bytes, some twice
     const QByteArrayView letters("ABC\0\xff", 5);
     for (int round = 0; round < 3000; ++round) {
+        const bool family = round % 7 == 0;
+        const QByteArray familyName = family ? randomBytes(random, 8, letters) : QByteArray();
         QList<QByteArray> needles;
         std::vector<bool> passedOver;
-        for (int i = 1 + random.bounded(round % 3 ? 6 : 40); i > 0; --i) {
-            needles.append(randomBytes(random, 1 + random.bounded(round % 5 ? 12 : 3), letters));
+        for (int i = 1 + random.bounded(family ? 300 : round % 3 ? 6 : 40); i > 0; --i) {
+            needles.append(
+                family ? familyName + randomBytes(random, random.bounded(4), letters)
+                       : randomBytes(random, 1 + random.bounded(round % 5 ? 12 : 3), letters));
             passedOver.push_back(random.bounded(4) == 0);
         }
         // several 32-byte steps

@@ -1,15 +1,45 @@
+#include "search/cfindfile.h"
+#include "where_used/recorded_answers.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_model.h"
+#include "where_used/where_used_question.h"
+#include "where_used/where_used_search.h"
 
 #include "test_tree.h"
 #include "where_used_tree.h"
 
 #include <QAbstractItemModelTester>
+#include <QFile>
+#include <QLocale>
 #include <QTest>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
-// The tree of a small folder: from the part up to the top, by name and revision.
+namespace {
+
+// Asks the run to stop as the first content pass begins its last file, which is still searched.
+class StopAtLastFile : public SearchSink
+{
+public:
+    explicit StopAtLastFile(SearchRun &run)
+        : m_run(run)
+    {}
+    void searching(const QByteArray &, qint64 index, qint64 count) override
+    {
+        if (index == count - 1 && !std::exchange(m_asked, true))
+            m_run.requestStop(RunStop::Everything);
+    }
+
+private:
+    SearchRun &m_run;
+    bool m_asked = false;
+};
+
+} // namespace
+
+// The tree of a small folder: from the part up to the top, by name and revision; the same
+// whether every file is read once for all names or each level reads the files left.
 class tst_WhereUsedTree : public QObject
 {
     Q_OBJECT
@@ -17,6 +47,11 @@ class tst_WhereUsedTree : public QObject
 private slots:
     void tree_data();
     void tree();
+    void stopKeepsWhatWasFound_data();
+    void stopKeepsWhatWasFound();
+    void dateAsShown();
+    void answersFromTheOnePass_data();
+    void answersFromTheOnePass();
 };
 
 void tst_WhereUsedTree::tree_data()
@@ -70,14 +105,111 @@ void tst_WhereUsedTree::tree()
 
     TestTree folder;
     folder.add(files);
+    for (const qsizetype namesAtOnce : {WhereUsedSearch::namesInOnePass, qsizetype(0)}) {
+        const std::unique_ptr<WhereUsedGraph> graph =
+            searchedGraph(folder, QStringLiteral("HUB"), true, namesAtOnce);
+        WhereUsedModel model(*graph);
+        model.setNewestOnly(newestOnly);
+        // rows made on expansion must keep the model consistent for the views
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(expandedRows(model), rows);
+        model.levelAdded();
+        QCOMPARE(expandedRows(model), rows);
+    }
+}
+
+void tst_WhereUsedTree::stopKeepsWhatWasFound_data()
+{
+    QTest::addColumn<qsizetype>("namesAtOnce");
+    QTest::addColumn<qsizetype>("filesFound");
+    // the one pass has read both files: every level is answered from that
+    QTest::addRow("every file read once") << WhereUsedSearch::namesInOnePass << qsizetype(2);
+    QTest::addRow("each level reads its files") << qsizetype(0) << qsizetype(1);
+}
+
+void tst_WhereUsedTree::stopKeepsWhatWasFound()
+{
+    QFETCH(qsizetype, namesAtOnce);
+    QFETCH(qsizetype, filesFound);
+    TestTree folder;
+    folder.add({"a.asm:HUB", "top.asm:A"});
+    cFindFile finder;
+    SearchRun run(finder);
+    StopAtLastFile stopping(run);
+    WhereUsedGraph graph(QStringLiteral("HUB"));
+    WhereUsedSearch search(graph, stopping, finder);
+    WhereUsedQuestion question;
+    question.name = QStringLiteral("HUB");
+    question.folders = {folder.root()};
+    QCOMPARE(search.run(
+                 run, question, [](int) {}, namesAtOnce),
+             RunOutcome::Stopped);
+    QCOMPARE(run.stopRequest(), RunStop::Everything);
+    QCOMPARE(graph.fileCount(), filesFound);
+    QCOMPARE(graph.file(0).fileName, QStringLiteral("a.asm"));
+    QCOMPARE(graph.file(0).level, 1);
+}
+
+// The date is the file's as its row is shown; a typed part has none.
+void tst_WhereUsedTree::dateAsShown()
+{
+    TestTree folder;
+    folder.add({"rahmen.asm:HUB"});
     const std::unique_ptr<WhereUsedGraph> graph = searchedGraph(folder, QStringLiteral("HUB"));
     WhereUsedModel model(*graph);
-    model.setNewestOnly(newestOnly);
-    // rows made on expansion must keep the model consistent for the views
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(expandedRows(model), rows);
-    model.levelAdded();
-    QCOMPARE(expandedRows(model), rows);
+    const QModelIndex root = model.index(0, WhereUsedModel::DateColumn);
+    QCOMPARE(root.data().toString(), QString());
+    model.fetchMore(root.siblingAtColumn(0));
+    const QModelIndex row = model.index(0, WhereUsedModel::DateColumn, root.siblingAtColumn(0));
+    const QDateTime changed(QDate(2019, 3, 4), QTime(5, 6));
+    QFile file(QString::fromLocal8Bit(folder.path("rahmen.asm")));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(changed, QFileDevice::FileModificationTime));
+    QCOMPARE(row.data().toString(), QLocale().toString(changed, QLocale::ShortFormat));
+}
+
+void tst_WhereUsedTree::answersFromTheOnePass_data()
+{
+    QTest::addColumn<QByteArrayList>("passTexts");
+    QTest::addColumn<QByteArray>("path");
+    // -1: read the file; otherwise the pass's texts it holds
+    QTest::addColumn<QList<qsizetype>>("held");
+
+    // the one pass looked for A, B and C in x and y; x holds A and C
+    const QByteArrayList levelTexts{"C", "A"};
+    QTest::addRow("a later pass's own order")
+        << levelTexts << QByteArray("/x") << QList<qsizetype>{0, 1};
+    QTest::addRow("fewer texts") << QByteArrayList{"B", "C"} << QByteArray("/x")
+                                 << QList<qsizetype>{1};
+    QTest::addRow("a file that holds none") << levelTexts << QByteArray("/y") << QList<qsizetype>{};
+    QTest::addRow("a file the pass did not search")
+        << levelTexts << QByteArray("/z") << QList<qsizetype>{-1};
+    QTest::addRow("a text the pass did not look for")
+        << QByteArrayList{"A", "D"} << QByteArray("/x") << QList<qsizetype>{-1};
+}
+
+void tst_WhereUsedTree::answersFromTheOnePass()
+{
+    QFETCH(QByteArrayList, passTexts);
+    QFETCH(QByteArray, path);
+    QFETCH(QList<qsizetype>, held);
+
+    RecordedAnswers answers({{"A"}, {"B"}, {"C"}}, {{"/x", {}}, {"/y", {}}});
+    answers.record("/x", {0, 2});
+    QList<QList<QByteArray>> texts;
+    for (const QByteArray &text : passTexts)
+        texts.append({text});
+    answers.begin(texts);
+    const std::optional<CandidateFilter::Answer> answer = answers.answer({path, {}});
+    if (held == QList<qsizetype>{-1}) {
+        QVERIFY(!answer);
+        return;
+    }
+    QVERIFY(answer);
+    QCOMPARE(answer->result.texts, held);
+    QCOMPARE(answer->result.outcome,
+             held.isEmpty() ? ContentSearchOutcome::NotFound : ContentSearchOutcome::Found);
 }
 
 QTEST_GUILESS_MAIN(tst_WhereUsedTree)

@@ -10,7 +10,7 @@
 #include <functional>
 
 std::unique_ptr<WhereUsedGraph> searchedGraph(const TestTree &tree, const QString &part,
-                                              bool inclSubfolders)
+                                              bool inclSubfolders, qsizetype namesAtOnce)
 {
     auto graph = std::make_unique<WhereUsedGraph>(part);
     cFindFile finder;
@@ -21,7 +21,8 @@ std::unique_ptr<WhereUsedGraph> searchedGraph(const TestTree &tree, const QStrin
     question.name = part;
     question.folders = {tree.root()};
     question.inclSubfolders = inclSubfolders;
-    search.run(run, question, [](int) {});
+    search.run(
+        run, question, [](int) {}, namesAtOnce);
     return graph;
 }
 
