@@ -73,7 +73,7 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
 
 bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
 {
-    // An index answers a level's few names without reading; it is not asked for hundreds.
+    // An index answers each level from its records, without reading what did not change.
     if (m_index || m_names.size() > namesAtOnce)
         return false;
     QList<QList<QByteArray>> texts;
