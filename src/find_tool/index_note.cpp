@@ -36,17 +36,27 @@ QString updated(qint64 ms)
            QStringLiteral(", %1 minutes ago").arg(minutes);
 }
 
-} // namespace
+// How fresh the index that answered is: the office indexer's lag, else its last update.
+QString freshness(const IndexReport &report)
+{
+    if (report.office.used && report.office.lagMs >= 0) {
+        return QStringLiteral("the office index, caught up with every change %1 s ago")
+            .arg(double(report.office.lagMs) / 1000, 0, 'f', 1);
+    }
+    const QString of = report.office.used ? QStringLiteral("the office index of ")
+                                          : QStringLiteral("the index of ");
+    return of + updated(report.updatedMs);
+}
 
-QString indexNote(const IndexReport &report, bool alone)
+QString localNote(const IndexReport &report, bool alone)
 {
     if (report.reason == IndexReport::Reason::NoIndex && !alone)
         return {};
     // the index answered some passes (a where-used level) and not others
     if (report.reason != IndexReport::Reason::Answered && report.answered > 0 && !alone) {
-        return QStringLiteral("answered in part with the index of %1: %2 files read, %3 passed "
+        return QStringLiteral("answered in part with %1: %2 files read, %3 passed "
                               "over; not for every level: %4")
-            .arg(updated(report.updatedMs))
+            .arg(freshness(report))
             .arg(report.read)
             .arg(report.answered)
             .arg(reasonText(report.reason));
@@ -56,10 +66,25 @@ QString indexNote(const IndexReport &report, bool alone)
                      : QStringLiteral("index not used: ") + reasonText(report.reason);
     }
     if (alone)
-        return QStringLiteral("answered from the index alone, as of its update of ") +
-               updated(report.updatedMs);
-    return QStringLiteral("answered with the index of %1: %2 files read, %3 passed over")
-        .arg(updated(report.updatedMs))
+        return report.office.used ? QStringLiteral("answered from %1 alone").arg(freshness(report))
+                                  : QStringLiteral("answered from the index alone, as of its "
+                                                   "update of ") +
+                                        updated(report.updatedMs);
+    return QStringLiteral("answered with %1: %2 files read, %3 passed over")
+        .arg(freshness(report))
         .arg(report.read)
         .arg(report.answered);
+}
+
+} // namespace
+
+QString indexNote(const IndexReport &report, bool alone)
+{
+    const QString local = localNote(report, alone);
+    if (!report.office.set || report.office.used)
+        return local;
+    QString office = QStringLiteral("office index not used: ") + reasonText(report.office.reason);
+    if (!report.office.detail.isEmpty())
+        office += QStringLiteral(" (%1)").arg(report.office.detail);
+    return local.isEmpty() ? office : office + QStringLiteral("; ") + local;
 }

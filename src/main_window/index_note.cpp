@@ -27,17 +27,37 @@ QString whyNotUsed(IndexReport::Reason reason)
     return QStringLiteral("nicht lesbar");
 }
 
-} // namespace
-
-QString indexNote(const IndexReport &report)
+QString localNote(const IndexReport &report)
 {
     if (report.reason == IndexReport::Reason::NoIndex)
         return {};
     if (report.reason != IndexReport::Reason::Answered)
         return QStringLiteral("Index nicht verwendet: ") + whyNotUsed(report.reason);
-    return QStringLiteral("Index vom %1: %2 von %3 Dateien gelesen")
-        .arg(QDateTime::fromMSecsSinceEpoch(report.updatedMs)
-                 .toString(QStringLiteral("dd.MM.yyyy HH:mm")))
+    const QString index =
+        !report.office.used ? QStringLiteral("Index vom %1")
+                                  .arg(QDateTime::fromMSecsSinceEpoch(report.updatedMs)
+                                           .toString(QStringLiteral("dd.MM.yyyy HH:mm")))
+        : report.office.lagMs >= 0 ? QStringLiteral("Büro-Index, Stand vor %1 s")
+                                         .arg(double(report.office.lagMs) / 1000, 0, 'f', 1)
+                                   : QStringLiteral("Büro-Index ohne laufenden Indexdienst");
+    return QStringLiteral("%1: %2 von %3 Dateien gelesen")
+        .arg(index)
         .arg(report.read)
         .arg(report.read + report.answered);
+}
+
+} // namespace
+
+QString indexNote(const IndexReport &report)
+{
+    const QString local = localNote(report);
+    if (!report.office.set || report.office.used)
+        return local;
+    QString office = QStringLiteral("Büro-Index nicht verwendet: ") +
+                     (report.office.reason == IndexReport::Reason::NoIndex
+                          ? QStringLiteral("kein Index auf dem Server")
+                          : whyNotUsed(report.office.reason));
+    if (!report.office.detail.isEmpty())
+        office += QStringLiteral(" (%1)").arg(report.office.detail);
+    return local.isEmpty() ? office : office + QStringLiteral("; ") + local;
 }

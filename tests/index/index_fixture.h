@@ -30,6 +30,8 @@ public:
     IndexFixture();
 
     TestTree tree;
+    // the office index's connection string; empty: the index lies in the file below
+    QByteArray server;
     QByteArray indexFile() const { return m_cache.path().toLocal8Bit() + "/index.sqlite"; }
 
     // Brings the index of the tree's root up to date; a change after it shows in its signature.
