@@ -36,16 +36,18 @@ QString updated(qint64 ms)
            QStringLiteral(", %1 minutes ago").arg(minutes);
 }
 
-// How fresh the index that answered is: the office indexer's lag, else its last update.
-QString freshness(const IndexReport &report)
+// Which index answered, and how fresh it is: the office indexer's lag, else the last update.
+QString whichIndex(const IndexReport &report)
 {
-    if (report.office.used && report.office.lagMs >= 0) {
-        return QStringLiteral("the office index, caught up with every change %1 s ago")
+    if (!report.office.used)
+        return QStringLiteral("the index of ") + updated(report.updatedMs);
+    if (report.office.lagMs >= 0) {
+        return QStringLiteral("the office index (its indexer caught up with every change %1 s "
+                              "ago)")
             .arg(double(report.office.lagMs) / 1000, 0, 'f', 1);
     }
-    const QString of = report.office.used ? QStringLiteral("the office index of ")
-                                          : QStringLiteral("the index of ");
-    return of + updated(report.updatedMs);
+    return QStringLiteral("the office index (no indexer watches the folders now; swept ") +
+           updated(report.updatedMs) + u')';
 }
 
 QString localNote(const IndexReport &report, bool alone)
@@ -56,7 +58,7 @@ QString localNote(const IndexReport &report, bool alone)
     if (report.reason != IndexReport::Reason::Answered && report.answered > 0 && !alone) {
         return QStringLiteral("answered in part with %1: %2 files read, %3 passed "
                               "over; not for every level: %4")
-            .arg(freshness(report))
+            .arg(whichIndex(report))
             .arg(report.read)
             .arg(report.answered)
             .arg(reasonText(report.reason));
@@ -66,12 +68,12 @@ QString localNote(const IndexReport &report, bool alone)
                      : QStringLiteral("index not used: ") + reasonText(report.reason);
     }
     if (alone)
-        return report.office.used ? QStringLiteral("answered from %1 alone").arg(freshness(report))
-                                  : QStringLiteral("answered from the index alone, as of its "
-                                                   "update of ") +
-                                        updated(report.updatedMs);
+        return report.office.used
+                   ? QStringLiteral("answered from %1 alone").arg(whichIndex(report))
+                   : QStringLiteral("answered from the index alone, as of its update of ") +
+                         updated(report.updatedMs);
     return QStringLiteral("answered with %1: %2 files read, %3 passed over")
-        .arg(freshness(report))
+        .arg(whichIndex(report))
         .arg(report.read)
         .arg(report.answered);
 }

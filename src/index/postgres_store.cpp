@@ -41,7 +41,7 @@ QByteArray number(qint64 value)
 
 QString serverWords(const char *message)
 {
-    return QString::fromUtf8(message).trimmed();
+    return QString::fromUtf8(message).simplified();
 }
 
 } // namespace
