@@ -36,6 +36,8 @@ bool refreshFolder(IndexStore &store, const QByteArray &folder, const IndexUpdat
     const QList<RecordedFile> recorded = store.filesIn(key);
     QList<RecordedFile> files;
     bool unsettled = false;
+    // a folder looked at again unchanged is not written again
+    bool changed = false;
     for (const QByteArray &name : std::as_const(names)) {
         const QByteArray path = platform::inFolder(key, name);
         const std::optional<FileSignature> signature = signatureOf(path);
@@ -47,6 +49,7 @@ bool refreshFolder(IndexStore &store, const QByteArray &folder, const IndexUpdat
             files.append(*known);
             continue;
         }
+        changed = true;
         const qint64 start = fileClockNs();
         FileRecord record = recordFile(path, options.runLimit);
         if (signatureOf(path) != signature ||
@@ -55,6 +58,7 @@ bool refreshFolder(IndexStore &store, const QByteArray &folder, const IndexUpdat
         unsettled = unsettled || record.state == FileState::Unsettled;
         files.append({name, *signature, record.state, record.runs});
     }
-    store.putFilesIn(key, files);
+    if (changed || files.size() != recorded.size())
+        store.putFilesIn(key, files);
     return unsettled;
 }

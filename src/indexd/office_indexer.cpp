@@ -50,8 +50,9 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
     FolderWatch watch;
     if (watch.descriptor() < 0)
         say(QStringLiteral("no change notice from the kernel: only sweeps keep the index current"));
+    QByteArrayList watched;
     for (const QByteArray &root : std::as_const(m_options.folders))
-        watch.addTree(root);
+        watched += watch.addTree(root);
     if (watch.refused() > 0) {
         say(QStringLiteral("the kernel refused to watch %1 folders (raise "
                            "fs.inotify.max_user_watches): sweeps keep them current")
@@ -69,7 +70,6 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
     // when every folder is to be swept: at once, after a notice ran over, after the server was
     // away
     qint64 nextSweep = 0;
-    bool sweptOnce = false;
     qint64 lastBeat = -m_options.heartbeatMs;
     qint64 lastTry = -m_options.reconnectMs;
 
@@ -125,12 +125,13 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
                             .arg(result.complete ? QString()
                                                  : QStringLiteral(", not every folder listed")));
                 }
-                // the first sweep may have read files written just before the watch began,
-                // of which no notice comes: one more sweep looks at them once they settled
-                nextSweep =
-                    clock.elapsed() + (sweptOnce ? m_options.sweepIntervalMs
-                                                 : m_update.unsettledMarginNs / 1000000 + 50);
-                sweptOnce = true;
+                nextSweep = clock.elapsed() + m_options.sweepIntervalMs;
+                // the first sweep may have read files written just before the watch began, of
+                // which no notice comes: every folder is looked at again once they settled
+                const qint64 settled = clock.elapsed() + m_update.unsettledMarginNs / 1000000 + 50;
+                for (const QByteArray &folder : std::as_const(watched))
+                    settling.insert(folder, settled);
+                watched.clear();
                 // changes notified during the sweep are written below, read anew
             }
             take(watch.read());

@@ -87,6 +87,8 @@ RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *repo
         filter = IndexFilter::open(indexFile(), request.folders, IndexFilter::Use::Search, opened);
     else if (indexed)
         filter = openIndex(request.folders, IndexFilter::Use::Search, opened, server);
+    if (indexed && indexOpened)
+        indexOpened();
     cFindFile finder;
     SearchRun run(finder);
     run.setCandidateFilter(filter.get());

@@ -69,6 +69,8 @@ bool TestPostgres::runTool(const QString &tool, const QStringList &arguments)
 
 bool TestPostgres::start()
 {
+    if (m_running)
+        return true;
     if (m_binaries.isEmpty()) {
         m_problem = QStringLiteral("no PostgreSQL server installed (scripts/setup.sh installs it)");
         return false;

@@ -14,7 +14,8 @@ public:
     TestPostgres(const TestPostgres &) = delete;
     TestPostgres &operator=(const TestPostgres &) = delete;
 
-    // Makes the cluster (once) and starts the server; false with problem() saying why.
+    // Makes the cluster (once) and starts the server unless it runs; false with problem() saying
+    // why.
     bool start();
     // A fast shutdown: sessions are ended at once, as when the server machine goes down.
     bool stop();
