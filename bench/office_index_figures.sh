@@ -76,7 +76,8 @@ PY
 until_seen() {
     local start=$1 file=$2 want=$3
     while true; do
-        if from_index | grep -qxF "$file"; then [ "$want" = in ] && break
+        # grep reads to the end: with -q the finder would die of SIGPIPE, and pipefail lie
+        if from_index | grep -xF "$file" >/dev/null; then [ "$want" = in ] && break
         else [ "$want" = out ] && break; fi
         sleep 0.02
     done

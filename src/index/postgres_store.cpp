@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QtEndian>
+#include <cerrno>
 #include <libpq-fe.h>
 #include <optional>
 #include <poll.h>
@@ -37,6 +38,18 @@ QByteArray prefixEnd(const QByteArray &folder)
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
+}
+
+// Whether the socket became ready for the events before the deadline; a signal does not end the
+// wait early.
+bool waitUntilReady(int socket, short events, const QDeadlineTimer &deadline)
+{
+    pollfd wait{socket, events, 0};
+    for (;;) {
+        const int ready = ::poll(&wait, 1, int(deadline.remainingTime()));
+        if (ready >= 0 || errno != EINTR)
+            return ready > 0;
+    }
 }
 
 QString serverWords(const char *message)
@@ -111,8 +124,8 @@ void PostgresStore::connect(const QByteArray &connection)
     while (status != PGRES_POLLING_OK) {
         if (status == PGRES_POLLING_FAILED || PQstatus(m_db) == CONNECTION_BAD)
             fail(serverWords(PQerrorMessage(m_db)));
-        pollfd wait{PQsocket(m_db), short(status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-        if (::poll(&wait, 1, int(deadline.remainingTime())) <= 0)
+        if (!waitUntilReady(PQsocket(m_db), status == PGRES_POLLING_READING ? POLLIN : POLLOUT,
+                            deadline))
             fail(QStringLiteral("the server did not answer within %1 ms").arg(m_deadlineMs));
         status = PQconnectPoll(m_db);
     }
@@ -151,11 +164,9 @@ void PostgresStore::setUp(Mode mode)
     }
 }
 
-void PostgresStore::waitFor(bool writing)
+void PostgresStore::waitFor(bool writing, const QDeadlineTimer &deadline)
 {
-    const QDeadlineTimer deadline(m_deadlineMs);
-    pollfd wait{PQsocket(m_db), short(writing ? POLLOUT : POLLIN), 0};
-    if (::poll(&wait, 1, int(deadline.remainingTime())) > 0)
+    if (waitUntilReady(PQsocket(m_db), writing ? POLLOUT : POLLIN, deadline))
         return;
     // The server may still be working on it: ask it to stop, and use this connection no more.
     if (PGcancel *cancel = PQgetCancel(m_db)) {
@@ -172,6 +183,7 @@ PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param>
 {
     if (!m_db)
         fail(QStringLiteral("the connection was given up after a missed deadline"));
+    const QDeadlineTimer deadline(m_deadlineMs);
     QList<const char *> values;
     QList<int> lengths;
     QList<int> formats;
@@ -186,13 +198,13 @@ PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param>
     for (int pending = PQflush(m_db); pending != 0; pending = PQflush(m_db)) {
         if (pending < 0)
             fail(serverWords(PQerrorMessage(m_db)));
-        waitFor(true);
+        waitFor(true, deadline);
     }
     // the last result counts, but the first error
     pg_result *kept = nullptr;
     for (;;) {
         while (PQisBusy(m_db)) {
-            waitFor(false);
+            waitFor(false, deadline);
             if (!PQconsumeInput(m_db))
                 break;
         }

@@ -3,6 +3,7 @@
 #include "index/index_store.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 
 struct pg_conn;
@@ -66,7 +67,8 @@ private:
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
     Result execute(const char *sql, const QList<Param> &params = {});
-    void waitFor(bool writing);
+    // Waits for the socket until the query's deadline; past it, gives the connection up.
+    void waitFor(bool writing, const QDeadlineTimer &deadline);
     [[noreturn]] void fail(const QString &detail);
 
     pg_conn *m_db = nullptr;
