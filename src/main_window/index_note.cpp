@@ -1,6 +1,7 @@
 #include "main_window/index_note.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 namespace {
 
@@ -27,21 +28,28 @@ QString whyNotUsed(IndexReport::Reason reason)
     return QStringLiteral("nicht lesbar");
 }
 
+// Which index answered, and how fresh it is.
+QString whichIndex(const IndexReport &report)
+{
+    if (!report.office.used) {
+        return QStringLiteral("Index vom ") + QDateTime::fromMSecsSinceEpoch(report.updatedMs)
+                                                  .toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    }
+    if (report.office.lagMs < 0)
+        return QStringLiteral("Büro-Index ohne laufenden Indexdienst");
+    const double seconds = double(report.office.lagMs) / 1000;
+    return QStringLiteral("Büro-Index, Stand vor %1 s")
+        .arg(QLocale(QLocale::German).toString(seconds, 'f', 1));
+}
+
 QString localNote(const IndexReport &report)
 {
     if (report.reason == IndexReport::Reason::NoIndex)
         return {};
     if (report.reason != IndexReport::Reason::Answered)
         return QStringLiteral("Index nicht verwendet: ") + whyNotUsed(report.reason);
-    const QString index =
-        !report.office.used ? QStringLiteral("Index vom %1")
-                                  .arg(QDateTime::fromMSecsSinceEpoch(report.updatedMs)
-                                           .toString(QStringLiteral("dd.MM.yyyy HH:mm")))
-        : report.office.lagMs >= 0 ? QStringLiteral("Büro-Index, Stand vor %1 s")
-                                         .arg(double(report.office.lagMs) / 1000, 0, 'f', 1)
-                                   : QStringLiteral("Büro-Index ohne laufenden Indexdienst");
     return QStringLiteral("%1: %2 von %3 Dateien gelesen")
-        .arg(index)
+        .arg(whichIndex(report))
         .arg(report.read)
         .arg(report.read + report.answered);
 }
