@@ -9,6 +9,7 @@ packages=(
     libgl-dev fonts-dejavu-core fonts-liberation2
     pkg-config libgraphviz-dev
     libsqlite3-dev
+    libpq-dev postgresql  # the office index; its tests start a server of their own
     xvfb xauth
     scdoc librsvg2-bin  # the manual pages and the icon sizes
     desktop-file-utils shared-mime-info appstream libglib2.0-bin man-db  # their test

@@ -4,8 +4,7 @@
 #include "find_tool/find_request.h"
 #include "find_tool/hit_printer.h"
 #include "find_tool/index_note.h"
-#include "index/index_filter.h"
-#include "index/index_location.h"
+#include "index/index_connection.h"
 #include "platform/system_error.h"
 #include "search/cfindfile.h"
 #include "search/name_analysis.h"
@@ -52,9 +51,9 @@ int main(int argc, char **argv)
     IndexReport report;
     std::unique_ptr<IndexFilter> index;
     if (request->index != FindRequest::IndexUse::Never) {
-        index = IndexFilter::open(indexFile(), search.folders,
-                                  alone ? IndexFilter::Use::AnswerAlone : IndexFilter::Use::Search,
-                                  report);
+        index = openIndex(search.folders,
+                          alone ? IndexFilter::Use::AnswerAlone : IndexFilter::Use::Search, report,
+                          officeIndexServer(request->indexServer));
     }
     if (alone && index && !IndexFilter::answersExactly(search.texts)) {
         report.reason = IndexReport::Reason::TextTooLoose;

@@ -10,7 +10,7 @@ namespace {
 
 const char helpText[] =
     "Usage: spurwerk-find [--type asm|drw|prt|*|TYPE] [--no-subfolders] [--levels N] [-0]\n"
-    "                     [--no-index | --from-index] TEXT FOLDER...\n"
+    "                     [--no-index | --from-index] [--index-db CONN] TEXT FOLDER...\n"
     "\n"
     "Prints the full path of every file of the chosen type in the FOLDERs whose raw bytes\n"
     "contain TEXT, one per line.\n"
@@ -27,6 +27,10 @@ const char helpText[] =
     "  --from-index      answer from the index alone, as of its last update, without\n"
     "                    touching the FOLDERs; the paths come folder by folder, by\n"
     "                    name, and standard error says how old the answer is\n"
+    "  --index-db CONN   ask the office index in the PostgreSQL database CONN (a libpq\n"
+    "                    connection string) instead of SPURWERK_INDEX_DB's or the\n"
+    "                    settings' [Index] Server; when it cannot serve, the search\n"
+    "                    falls back to this desktop's index or reads every file\n"
     "  --help            show this text\n"
     "\n"
     "The FOLDERs are walked in the order given, each folder's own entries before its\n"
@@ -122,6 +126,10 @@ std::optional<FindRequest> parseRequest(int argc, char **argv, int &exitStatus)
             request.index = FindRequest::IndexUse::Never;
         } else if (argument == "--from-index") {
             request.index = FindRequest::IndexUse::Alone;
+        } else if (argument == "--index-db" && i + 1 < argc) {
+            request.indexServer = argv[++i];
+        } else if (argument.startsWith("--index-db=")) {
+            request.indexServer = argument.sliced(11);
         } else if (argument == "-0" || argument == "--null") {
             request.nullEnded = true;
         } else if (argument == "--type" && i + 1 < argc) {

@@ -25,6 +25,8 @@ struct FindRequest
         Alone, // answers from the index without touching the FOLDERs
     };
     IndexUse index = IndexUse::WhenCovering;
+    // the office index's libpq connection string; empty: the environment's or the settings'
+    QByteArray indexServer;
     QString text;
     QList<QByteArray> folders;
 };

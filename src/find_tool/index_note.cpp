@@ -36,17 +36,29 @@ QString updated(qint64 ms)
            QStringLiteral(", %1 minutes ago").arg(minutes);
 }
 
-} // namespace
+// Which index answered, and how fresh it is: the office indexer's lag, else the last update.
+QString whichIndex(const IndexReport &report)
+{
+    if (!report.office.used)
+        return QStringLiteral("the index of ") + updated(report.updatedMs);
+    if (report.office.lagMs >= 0) {
+        return QStringLiteral("the office index (its indexer caught up with every change %1 s "
+                              "ago)")
+            .arg(double(report.office.lagMs) / 1000, 0, 'f', 1);
+    }
+    return QStringLiteral("the office index (no indexer watches the folders now; swept ") +
+           updated(report.updatedMs) + u')';
+}
 
-QString indexNote(const IndexReport &report, bool alone)
+QString localNote(const IndexReport &report, bool alone)
 {
     if (report.reason == IndexReport::Reason::NoIndex && !alone)
         return {};
     // the index answered some passes (a where-used level) and not others
     if (report.reason != IndexReport::Reason::Answered && report.answered > 0 && !alone) {
-        return QStringLiteral("answered in part with the index of %1: %2 files read, %3 passed "
+        return QStringLiteral("answered in part with %1: %2 files read, %3 passed "
                               "over; not for every level: %4")
-            .arg(updated(report.updatedMs))
+            .arg(whichIndex(report))
             .arg(report.read)
             .arg(report.answered)
             .arg(reasonText(report.reason));
@@ -56,10 +68,25 @@ QString indexNote(const IndexReport &report, bool alone)
                      : QStringLiteral("index not used: ") + reasonText(report.reason);
     }
     if (alone)
-        return QStringLiteral("answered from the index alone, as of its update of ") +
-               updated(report.updatedMs);
-    return QStringLiteral("answered with the index of %1: %2 files read, %3 passed over")
-        .arg(updated(report.updatedMs))
+        return report.office.used
+                   ? QStringLiteral("answered from %1 alone").arg(whichIndex(report))
+                   : QStringLiteral("answered from the index alone, as of its update of ") +
+                         updated(report.updatedMs);
+    return QStringLiteral("answered with %1: %2 files read, %3 passed over")
+        .arg(whichIndex(report))
         .arg(report.read)
         .arg(report.answered);
+}
+
+} // namespace
+
+QString indexNote(const IndexReport &report, bool alone)
+{
+    const QString local = localNote(report, alone);
+    if (!report.office.set || report.office.used)
+        return local;
+    QString office = QStringLiteral("office index not used: ") + reasonText(report.office.reason);
+    if (!report.office.detail.isEmpty())
+        office += QStringLiteral(" (%1)").arg(report.office.detail);
+    return local.isEmpty() ? office : office + QStringLiteral("; ") + local;
 }

@@ -42,13 +42,27 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
                                                const QByteArrayList &folders, Use use,
                                                IndexReport &report)
 {
+    const IndexReport::Office office = report.office;
     report = {};
+    report.office = office;
     if (folders.isEmpty() || !QFile::exists(QFile::decodeName(indexFile)))
         return nullptr;
     try {
         auto store = std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Read);
         if (use == Use::AnswerAlone)
             store->mapIntoMemory();
+        return openOn(std::move(store), folders, use, report);
+    } catch (const IndexError &error) {
+        report.reason = reasonOf(error.problem);
+        return nullptr;
+    }
+}
+
+std::unique_ptr<IndexFilter> IndexFilter::openOn(std::unique_ptr<IndexStore> store,
+                                                 const QByteArrayList &folders, Use use,
+                                                 IndexReport &report)
+{
+    try {
         const QList<IndexedFolder> indexed = store->folders();
         QList<Folder> runFolders;
         qint64 oldest = std::numeric_limits<qint64>::max();

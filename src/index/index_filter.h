@@ -30,6 +30,20 @@ struct IndexReport
     qint64 updatedMs = 0;
     qint64 read = 0;     // candidates read
     qint64 answered = 0; // candidates answered without reading
+
+    // The office index, when the desktop has one set: whether it served the run, else why not
+    // (before the desktop's own index was asked).
+    struct Office
+    {
+        bool set = false;
+        bool used = false;
+        Reason reason = Reason::NoIndex;
+        QString detail; // the server's words
+        // since its indexer last caught up with every change, by the server's clock; -1 when no
+        // indexer watches the run's folders now
+        qint64 lagMs = -1;
+    };
+    Office office;
 };
 
 // The index as a run's candidate filter. In a search, a candidate whose signature is the
@@ -49,6 +63,10 @@ public:
     // says why.
     static std::unique_ptr<IndexFilter>
     open(const QByteArray &indexFile, const QByteArrayList &folders, Use use, IndexReport &report);
+    // The same on a store already open; what report tells of the office index stays.
+    static std::unique_ptr<IndexFilter> openOn(std::unique_ptr<IndexStore> store,
+                                               const QByteArrayList &folders, Use use,
+                                               IndexReport &report);
 
     // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
     // with their paths as under the folders given: folder by folder in the order of the

@@ -1,7 +1,7 @@
 #include "main_window/form1.h"
 
+#include "index/index_connection.h"
 #include "index/index_filter.h"
-#include "index/index_location.h"
 #include "main_window/index_note.h"
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
@@ -127,8 +127,7 @@ void Form1::RunSearch()
     IndexReport indexReport;
     const std::unique_ptr<IndexFilter> index =
         request.texts.isEmpty() ? nullptr
-                                : IndexFilter::open(indexFile(), request.folders,
-                                                    IndexFilter::Use::Search, indexReport);
+                                : openIndex(request.folders, IndexFilter::Use::Search, indexReport);
     struct FilterInUse
     {
         SearchRun &run;

@@ -1,6 +1,7 @@
 #include "main_window/index_note.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 namespace {
 
@@ -27,17 +28,44 @@ QString whyNotUsed(IndexReport::Reason reason)
     return QStringLiteral("nicht lesbar");
 }
 
-} // namespace
+// Which index answered, and how fresh it is.
+QString whichIndex(const IndexReport &report)
+{
+    if (!report.office.used) {
+        return QStringLiteral("Index vom ") + QDateTime::fromMSecsSinceEpoch(report.updatedMs)
+                                                  .toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    }
+    if (report.office.lagMs < 0)
+        return QStringLiteral("Büro-Index ohne laufenden Indexdienst");
+    const double seconds = double(report.office.lagMs) / 1000;
+    return QStringLiteral("Büro-Index, Stand vor %1 s")
+        .arg(QLocale(QLocale::German).toString(seconds, 'f', 1));
+}
 
-QString indexNote(const IndexReport &report)
+QString localNote(const IndexReport &report)
 {
     if (report.reason == IndexReport::Reason::NoIndex)
         return {};
     if (report.reason != IndexReport::Reason::Answered)
         return QStringLiteral("Index nicht verwendet: ") + whyNotUsed(report.reason);
-    return QStringLiteral("Index vom %1: %2 von %3 Dateien gelesen")
-        .arg(QDateTime::fromMSecsSinceEpoch(report.updatedMs)
-                 .toString(QStringLiteral("dd.MM.yyyy HH:mm")))
+    return QStringLiteral("%1: %2 von %3 Dateien gelesen")
+        .arg(whichIndex(report))
         .arg(report.read)
         .arg(report.read + report.answered);
+}
+
+} // namespace
+
+QString indexNote(const IndexReport &report)
+{
+    const QString local = localNote(report);
+    if (!report.office.set || report.office.used)
+        return local;
+    QString office = QStringLiteral("Büro-Index nicht verwendet: ") +
+                     (report.office.reason == IndexReport::Reason::NoIndex
+                          ? QStringLiteral("kein Index auf dem Server")
+                          : whyNotUsed(report.office.reason));
+    if (!report.office.detail.isEmpty())
+        office += QStringLiteral(" (%1)").arg(report.office.detail);
+    return local.isEmpty() ? office : office + QStringLiteral("; ") + local;
 }

@@ -1,7 +1,7 @@
 #include "where_used/where_used_window.h"
 
+#include "index/index_connection.h"
 #include "index/index_filter.h"
-#include "index/index_location.h"
 #include "platform/display_text.h"
 #include "platform/event_pump.h"
 #include "platform/text_file.h"
@@ -252,7 +252,7 @@ void WhereUsedWindow::runSearch()
     // names; the answer stays the scan's.
     IndexReport indexReport;
     const std::unique_ptr<IndexFilter> index =
-        IndexFilter::open(indexFile(), m_question.folders, IndexFilter::Use::Search, indexReport);
+        openIndex(m_question.folders, IndexFilter::Use::Search, indexReport);
 
     RunOutcome outcome = RunOutcome::Stopped;
     try {

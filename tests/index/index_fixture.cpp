@@ -1,7 +1,9 @@
 #include "index_fixture.h"
 
+#include "index/index_connection.h"
 #include "index/index_location.h"
 #include "index/index_update.h"
+#include "index/postgres_store.h"
 #include "index/sqlite_store.h"
 #include "search/cfindfile.h"
 #include "search/text_forms.h"
@@ -63,11 +65,14 @@ IndexFixture::IndexFixture() = default;
 
 void IndexFixture::update()
 {
-    SqliteStore store(indexFile(), SqliteStore::Mode::Write);
+    const std::unique_ptr<IndexStore> store =
+        server.isEmpty()
+            ? std::unique_ptr<IndexStore>(new SqliteStore(indexFile(), SqliteStore::Mode::Write))
+            : std::make_unique<PostgresStore>(server, PostgresStore::Mode::Write);
     IndexUpdate::Options options;
     // the test changes files right after the update, so the coarse clock's tick decides
     options.unsettledMarginNs = 0;
-    IndexUpdate(store, options).update(canonicalFolder(tree.root()));
+    IndexUpdate(*store, options).update(canonicalFolder(tree.root()));
 }
 
 RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *report) const
@@ -78,8 +83,12 @@ RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *repo
     request.searchWhileWalking = true;
     IndexReport opened;
     std::unique_ptr<IndexFilter> filter;
-    if (indexed)
+    if (indexed && server.isEmpty())
         filter = IndexFilter::open(indexFile(), request.folders, IndexFilter::Use::Search, opened);
+    else if (indexed)
+        filter = openIndex(request.folders, IndexFilter::Use::Search, opened, server);
+    if (indexed && indexOpened)
+        indexOpened();
     cFindFile finder;
     SearchRun run(finder);
     run.setCandidateFilter(filter.get());

@@ -8,6 +8,7 @@
 #include <QByteArrayList>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 
 // What a run answers, paths relative to the tree: what a front end could show of it.
 struct RunAnswer
@@ -30,6 +31,10 @@ public:
     IndexFixture();
 
     TestTree tree;
+    // the office index's connection string; empty: the index lies in the file below
+    QByteArray server;
+    // called when a run has opened the index, before it walks: to make the server fail meanwhile
+    std::function<void()> indexOpened;
     QByteArray indexFile() const { return m_cache.path().toLocal8Bit() + "/index.sqlite"; }
 
     // Brings the index of the tree's root up to date; a change after it shows in its signature.

@@ -1,4 +1,5 @@
 #include "index_fixture.h"
+#include "test_postgres.h"
 
 #include "index/file_signature.h"
 
@@ -151,26 +152,49 @@ class tst_IndexExactness : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void indexedRunGivesTheScansAnswer_data();
     void indexedRunGivesTheScansAnswer();
+
+private:
+    TestPostgres m_server;
+    bool m_serverStarted = false;
 };
+
+void tst_IndexExactness::initTestCase()
+{
+    m_serverStarted = m_server.start();
+    if (!m_serverStarted)
+        qWarning() << "the office index's rows are skipped:" << m_server.problem();
+}
 
 void tst_IndexExactness::indexedRunGivesTheScansAnswer_data()
 {
+    QTest::addColumn<bool>("office");
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("updateEvery");
-    QTest::addRow("seed 1, update after every third change") << 1u << 3;
-    QTest::addRow("seed 2, update after every change") << 2u << 1;
-    QTest::addRow("seed 3, the index grows stale") << 3u << 1000;
+    for (const bool office : {false, true}) {
+        const char *store = office ? "office index" : "desktop index";
+        QTest::addRow("%s, seed 1, update after every third change", store) << office << 1u << 3;
+        QTest::addRow("%s, seed 2, update after every change", store) << office << 2u << 1;
+        QTest::addRow("%s, seed 3, the index grows stale", store) << office << 3u << 1000;
+    }
 }
 
 // After every change of the tree, whether the index has seen it or not, an indexed run reports
 // the hits, the files not read and the progress of a run that reads every file.
 void tst_IndexExactness::indexedRunGivesTheScansAnswer()
 {
+    QFETCH(bool, office);
     QFETCH(quint32, seed);
     QFETCH(int, updateEvery);
     IndexFixture fixture;
+    if (office) {
+        if (!m_serverStarted)
+            QSKIP("no PostgreSQL server");
+        fixture.server = m_server.newDatabase();
+        QVERIFY2(!fixture.server.isEmpty(), qPrintable(m_server.problem()));
+    }
     fixture.tree.addFolder("a/b");
     fixture.tree.addFolder("c");
     TreeChanger changer(fixture.tree, seed);
@@ -199,6 +223,7 @@ void tst_IndexExactness::indexedRunGivesTheScansAnswer()
             const bool answerable = !QStringList{u"WE"_s, u"HUB"_s, u"ÄUSE"_s}.contains(text);
             QCOMPARE(report.reason, answerable ? IndexReport::Reason::Answered
                                                : IndexReport::Reason::TextTooLoose);
+            QCOMPARE(report.office.used, office);
             passedOver += report.answered;
         }
     }

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The office index on one machine: a PostgreSQL server of the script's own (Unix socket only),
+# spurwerk-indexd on the share-like tree of SMALL_FILES (default 200,000) small files, and
+# DESKTOPS (default 20) spurwerk-find --from-index asking it at once, ROUNDS (default 10) times:
+# the median and 99th percentile of their answers; how long a file added, changed or removed
+# takes to be in the answer; and how long the indexer takes to catch up after 1 % of the files
+# changed, against reading those files.
+#
+# Usage: bench/office_index_figures.sh      (as root the server runs as "nobody")
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source bench/common.sh
+
+files=${SMALL_FILES:-200000}
+desktops=${DESKTOPS:-20}
+rounds=${ROUNDS:-10}
+text=WELLE_0815
+bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+[ -x "$bin/initdb" ] || { echo "needs the PostgreSQL server (scripts/setup.sh installs it)" >&2; exit 1; }
+
+build_targets spurwerk-find spurwerk-indexd make-cad-tree
+find_tool=$build_dir/src/spurwerk-find
+indexd=$build_dir/src/spurwerk-indexd
+use_tree "small-$files" --small "$files"
+make_work_folder office
+as_server=()
+if [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$work"
+    as_server=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+"${as_server[@]}" "$bin/initdb" -D "$work/data" -A trust -U spurwerk --no-sync >/dev/null
+"${as_server[@]}" "$bin/pg_ctl" -D "$work/data" -l "$work/log" -w -s \
+    -o "-k $work -c listen_addresses=''" start
+indexer=
+stop_all() {
+    [ -n "$indexer" ] && kill "$indexer" 2>/dev/null && wait "$indexer" 2>/dev/null
+    "${as_server[@]}" "$bin/pg_ctl" -D "$work/data" -m fast -w -s stop || true
+    rm -rf "$work"
+}
+trap stop_all EXIT
+export SPURWERK_INDEX_DB="host=$work dbname=postgres user=spurwerk"
+now() { date +%s.%N; }
+since() { python3 -c "print(round($(now) - $1, 3))"; }
+from_index() { "$find_tool" --from-index --type asm "$text" "$tree" 2>"$work/note"; }
+
+start=$(now)
+"$indexd" "$tree" 2>"$work/indexd.log" &
+indexer=$!
+until from_index >/dev/null && grep -q "caught up" "$work/note"; do sleep 0.2; done
+echo "first sweep until the index answers: $(since "$start") s"
+cmp <(from_index | sort) <("$find_tool" --no-index --type asm "$text" "$tree" | sort) ||
+    { echo "the office index's answer differs from the scan's" >&2; exit 1; }
+echo "both find $(from_index | wc -l) files"
+
+# DESKTOPS at once, ROUNDS times: seconds of each answer
+python3 - "$find_tool" "$text" "$tree" "$desktops" "$rounds" <<'PY'
+import subprocess, sys, time, threading, statistics
+tool, text, tree, desktops, rounds = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
+times = []
+def ask():
+    start = time.monotonic()
+    subprocess.run([tool, "--from-index", "--type", "asm", text, tree],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    times.append(time.monotonic() - start)
+for _ in range(rounds):
+    threads = [threading.Thread(target=ask) for _ in range(desktops)]
+    for t in threads: t.start()
+    for t in threads: t.join()
+times.sort()
+p99 = times[min(len(times) - 1, int(round(0.99 * len(times))) - 1)]
+print(f"{desktops} desktops at once, {len(times)} answers: median {statistics.median(times)*1000:.0f} ms "
+      f"(goal < 100), 99th percentile {p99*1000:.0f} ms (goal < 300)")
+PY
+
+# Seconds until the answer holds (or lacks) the file.
+until_seen() {
+    local start=$1 file=$2 want=$3
+    while true; do
+        # grep reads to the end: with -q the finder would die of SIGPIPE, and pipefail lie
+        if from_index | grep -xF "$file" >/dev/null; then [ "$want" = in ] && break
+        else [ "$want" = out ] && break; fi
+        sleep 0.02
+    done
+    since "$start"
+}
+folder=$(find "$tree" -mindepth 1 -maxdepth 2 -type d | sed -n 5p)
+added=$folder/office_bench_neu.asm.1
+start=$(now); printf 'xx %s yy\n' "$text" >"$added"
+echo "a file added: in the answer after $(until_seen "$start" "$added" in) s (goal < 2)"
+changed=$(from_index | sed -n 7p)
+start=$(now); printf 'nothing here\n' >"$changed"
+echo "a file changed: out of the answer after $(until_seen "$start" "$changed" out) s (goal < 2)"
+start=$(now); rm "$added"
+echo "a file removed: out of the answer after $(until_seen "$start" "$added" out) s (goal < 2)"
+
+# 1 % of the files rewritten: until the indexer caught up, against reading them
+sleep 2
+find "$tree" -type f -name '*.asm*' | shuf -n $((files / 100)) --random-source=<(yes) >"$work/changed"
+start=$(now)
+while read -r file; do printf ' %s ' "$text" >>"$file"; done <"$work/changed"
+written=$(now)
+psql() { command psql -X -At "$SPURWERK_INDEX_DB" -c "$1"; }
+until [ "$(psql "SELECT count(*) FROM spurwerk_watches WHERE extract(epoch FROM caught_up) > $written")" = 1 ]; do
+    sleep 0.05
+done
+caught_up=$(psql "SELECT extract(epoch FROM caught_up) FROM spurwerk_watches")
+read_start=$(now); xargs -d '\n' cat <"$work/changed" >/dev/null; read_time=$(since "$read_start")
+python3 -c "
+w, c, r = $written - $start, $caught_up - $written, $read_time
+print(f'{$files // 100} files changed in {w:.2f} s; caught up {c:.2f} s after the last write;'
+      f' reading them {r:.2f} s; ratio {c / r:.1f} (goal <= 1.2)')"

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "index/index_filter.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <memory>
+
+// The office index's server, as a libpq connection string: the one given (a command line's),
+// else the environment's SPURWERK_INDEX_DB, else key "Server" of the settings' section "Index";
+// empty: the desktop's own index.
+QByteArray officeIndexServer(const QByteArray &given = {});
+
+// An indexer that has not said it runs for this long has stopped.
+inline constexpr qint64 heartbeatLimitMs = 5000;
+
+// The index for a run over the folders: the office index when one is set and serves them, else
+// the desktop's own. report tells which, and why the office index was not used; a server that
+// fails later in the run makes the filter read every file from then on, as any store's fault.
+std::unique_ptr<IndexFilter> openIndex(const QByteArrayList &folders, IndexFilter::Use use,
+                                       IndexReport &report,
+                                       const QByteArray &server = officeIndexServer());

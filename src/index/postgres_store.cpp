@@ -1,0 +1,340 @@
+#include "index/postgres_store.h"
+
+#include <QDeadlineTimer>
+#include <QtEndian>
+#include <cerrno>
+#include <libpq-fe.h>
+#include <optional>
+#include <poll.h>
+
+namespace {
+
+// Prefixed, so that the index may share a database with other tables of the office.
+const char *const schema[] = {
+    "CREATE TABLE spurwerk_layout(version integer NOT NULL)",
+    "CREATE TABLE spurwerk_folders(path bytea PRIMARY KEY, updated bigint NOT NULL, "
+    "complete boolean NOT NULL, files bigint NOT NULL, bytes bigint NOT NULL)",
+    "CREATE TABLE spurwerk_records(folder bytea PRIMARY KEY, files bytea NOT NULL)",
+    "CREATE TABLE spurwerk_watches(folder bytea PRIMARY KEY, heartbeat timestamptz NOT NULL, "
+    "caught_up timestamptz NOT NULL)",
+};
+
+// SQLSTATE of a table that does not exist: a database without the index
+const QByteArray undefinedTable = "42P01";
+
+QByteArray prefixOf(const QByteArray &folder)
+{
+    return folder.endsWith('/') ? folder : folder + '/';
+}
+
+// The first path after every path under the folder: "/a/" + anything sorts below "/a0".
+QByteArray prefixEnd(const QByteArray &folder)
+{
+    QByteArray end = prefixOf(folder);
+    end.back() = char('/' + 1);
+    return end;
+}
+
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+// Whether the socket became ready for the events before the deadline; a signal does not end the
+// wait early.
+bool waitUntilReady(int socket, short events, const QDeadlineTimer &deadline)
+{
+    pollfd wait{socket, events, 0};
+    for (;;) {
+        const int ready = ::poll(&wait, 1, int(deadline.remainingTime()));
+        if (ready >= 0 || errno != EINTR)
+            return ready > 0;
+    }
+}
+
+QString serverWords(const char *message)
+{
+    return QString::fromUtf8(message).simplified();
+}
+
+} // namespace
+
+class PostgresStore::Result
+{
+public:
+    explicit Result(pg_result *result)
+        : m_result(result)
+    {}
+    ~Result() { PQclear(m_result); }
+    Result(Result &&other) noexcept
+        : m_result(std::exchange(other.m_result, nullptr))
+    {}
+    Result(const Result &) = delete;
+    Result &operator=(const Result &) = delete;
+
+    int rows() const { return PQntuples(m_result); }
+    QByteArray bytes(int row, int column) const
+    {
+        return QByteArray(PQgetvalue(m_result, row, column), PQgetlength(m_result, row, column));
+    }
+    // results come in binary: bigint as 8 bytes in network order, boolean as one byte
+    qint64 integer(int row, int column) const
+    {
+        return qFromBigEndian<qint64>(PQgetvalue(m_result, row, column));
+    }
+    bool boolean(int row, int column) const { return PQgetvalue(m_result, row, column)[0] != 0; }
+
+private:
+    pg_result *m_result;
+};
+
+PostgresStore::PostgresStore(const QByteArray &connection, Mode mode, int deadlineMs)
+    : m_deadlineMs(deadlineMs)
+{
+    try {
+        connect(connection);
+        setUp(mode);
+    } catch (const IndexError &) {
+        PQfinish(m_db);
+        throw;
+    }
+}
+
+PostgresStore::~PostgresStore()
+{
+    // a read-only snapshot or an unfinished batch ends with the connection: nothing is kept
+    PQfinish(m_db);
+}
+
+void PostgresStore::fail(const QString &detail)
+{
+    throw IndexError(IndexError::Problem::Failed, detail);
+}
+
+void PostgresStore::connect(const QByteArray &connection)
+{
+    // the connection string's own words come after ours and win
+    const char *keys[] = {"application_name", "dbname", nullptr};
+    const char *values[] = {"spurwerk", connection.constData(), nullptr};
+    m_db = PQconnectStartParams(keys, values, 1);
+    if (!m_db)
+        fail(QStringLiteral("out of memory"));
+    const QDeadlineTimer deadline(m_deadlineMs);
+    PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+    while (status != PGRES_POLLING_OK) {
+        if (status == PGRES_POLLING_FAILED || PQstatus(m_db) == CONNECTION_BAD)
+            fail(serverWords(PQerrorMessage(m_db)));
+        if (!waitUntilReady(PQsocket(m_db), status == PGRES_POLLING_READING ? POLLIN : POLLOUT,
+                            deadline))
+            fail(QStringLiteral("the server did not answer within %1 ms").arg(m_deadlineMs));
+        status = PQconnectPoll(m_db);
+    }
+}
+
+void PostgresStore::setUp(Mode mode)
+{
+    if (mode == Mode::Read) {
+        // one snapshot for the whole search, as the indexer commits batch by batch
+        execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    }
+    std::optional<qint64> found;
+    try {
+        const Result layout = execute("SELECT version::bigint FROM spurwerk_layout");
+        if (layout.rows() > 0)
+            found = layout.integer(0, 0);
+    } catch (const IndexError &error) {
+        if (error.problem != IndexError::Problem::Missing || mode == Mode::Read)
+            throw;
+    }
+    if (found && *found > schemaVersion)
+        throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(*found));
+    if (found && *found < schemaVersion) {
+        throw IndexError(IndexError::Problem::Damaged,
+                         QStringLiteral("layout %1 of an older version").arg(*found));
+    }
+    if (!found && mode == Mode::Read)
+        throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no layout recorded"));
+    if (!found) {
+        execute("BEGIN");
+        for (const char *statement : schema)
+            execute(statement);
+        execute("INSERT INTO spurwerk_layout(version) VALUES($1)",
+                {{number(schemaVersion), false}});
+        execute("COMMIT");
+    }
+}
+
+void PostgresStore::waitFor(bool writing, const QDeadlineTimer &deadline)
+{
+    if (waitUntilReady(PQsocket(m_db), writing ? POLLOUT : POLLIN, deadline))
+        return;
+    // The server may still be working on it: ask it to stop, and use this connection no more.
+    if (PGcancel *cancel = PQgetCancel(m_db)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+    }
+    PQfinish(m_db);
+    m_db = nullptr;
+    fail(QStringLiteral("the server did not answer within %1 ms").arg(m_deadlineMs));
+}
+
+PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param> &params)
+{
+    if (!m_db)
+        fail(QStringLiteral("the connection was given up after a missed deadline"));
+    const QDeadlineTimer deadline(m_deadlineMs);
+    QList<const char *> values;
+    QList<int> lengths;
+    QList<int> formats;
+    for (const Param &param : params) {
+        values.append(param.bytes.constData());
+        lengths.append(int(param.bytes.size()));
+        formats.append(param.binary ? 1 : 0);
+    }
+    if (!PQsendQueryParams(m_db, sql, int(params.size()), nullptr, values.constData(),
+                           lengths.constData(), formats.constData(), 1))
+        fail(serverWords(PQerrorMessage(m_db)));
+    for (int pending = PQflush(m_db); pending != 0; pending = PQflush(m_db)) {
+        if (pending < 0)
+            fail(serverWords(PQerrorMessage(m_db)));
+        waitFor(true, deadline);
+    }
+    // the last result counts, but the first error
+    pg_result *kept = nullptr;
+    for (;;) {
+        while (PQisBusy(m_db)) {
+            waitFor(false, deadline);
+            if (!PQconsumeInput(m_db))
+                break;
+        }
+        pg_result *next = PQgetResult(m_db);
+        if (!next)
+            break;
+        const bool keptIsError = kept && PQresultStatus(kept) == PGRES_FATAL_ERROR;
+        if (keptIsError) {
+            PQclear(next);
+            continue;
+        }
+        PQclear(kept);
+        kept = next;
+        if (PQstatus(m_db) == CONNECTION_BAD)
+            break;
+    }
+    Result result(kept);
+    const ExecStatusType status = kept ? PQresultStatus(kept) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return result;
+    const QString detail = serverWords(kept ? PQresultErrorMessage(kept) : PQerrorMessage(m_db));
+    const char *state = kept ? PQresultErrorField(kept, PG_DIAG_SQLSTATE) : nullptr;
+    if (state && undefinedTable == state)
+        throw IndexError(IndexError::Problem::Missing, detail);
+    fail(detail.isEmpty() ? serverWords(PQerrorMessage(m_db)) : detail);
+}
+
+QList<IndexedFolder> PostgresStore::folders()
+{
+    const Result query =
+        execute("SELECT path, updated, complete, files, bytes FROM spurwerk_folders ORDER BY path");
+    QList<IndexedFolder> found;
+    for (int row = 0; row < query.rows(); ++row) {
+        found.append({query.bytes(row, 0), query.integer(row, 1), query.boolean(row, 2),
+                      query.integer(row, 3), query.integer(row, 4)});
+    }
+    return found;
+}
+
+FolderRecord PostgresStore::filesIn(const QByteArray &folder)
+{
+    const Result query =
+        execute("SELECT files FROM spurwerk_records WHERE folder = $1", {{folder}});
+    if (query.rows() == 0)
+        return {};
+    return FolderRecord(query.bytes(0, 0));
+}
+
+QByteArrayList PostgresStore::foldersUnder(const QByteArray &root)
+{
+    const Result query = execute("SELECT folder FROM spurwerk_records WHERE folder = $1 OR "
+                                 "(folder >= $2 AND folder < $3) ORDER BY folder",
+                                 {{root}, {prefixOf(root)}, {prefixEnd(root)}});
+    QByteArrayList found;
+    for (int row = 0; row < query.rows(); ++row)
+        found.append(query.bytes(row, 0));
+    return found;
+}
+
+qint64 PostgresStore::sizeOnDisk()
+{
+    const Result query = execute("SELECT pg_total_relation_size('spurwerk_records') + "
+                                 "pg_total_relation_size('spurwerk_folders')");
+    return query.rows() > 0 ? query.integer(0, 0) : 0;
+}
+
+void PostgresStore::beginBatch()
+{
+    execute("BEGIN");
+    m_inBatch = true;
+}
+
+void PostgresStore::commitBatch()
+{
+    execute("COMMIT");
+    m_inBatch = false;
+}
+
+void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)
+{
+    if (files.isEmpty()) {
+        execute("DELETE FROM spurwerk_records WHERE folder = $1", {{folder}});
+        return;
+    }
+    execute("INSERT INTO spurwerk_records(folder, files) VALUES($1, $2) "
+            "ON CONFLICT (folder) DO UPDATE SET files = EXCLUDED.files",
+            {{folder}, {FolderRecord::encode(files)}});
+}
+
+void PostgresStore::putFolder(const IndexedFolder &folder)
+{
+    execute("INSERT INTO spurwerk_folders(path, updated, complete, files, bytes) "
+            "VALUES($1, $2, $3, $4, $5) ON CONFLICT (path) DO UPDATE SET "
+            "updated = EXCLUDED.updated, complete = EXCLUDED.complete, "
+            "files = EXCLUDED.files, bytes = EXCLUDED.bytes",
+            {{folder.path},
+             {number(folder.updatedMs), false},
+             {folder.complete ? "t" : "f", false},
+             {number(folder.files), false},
+             {number(folder.bytes), false}});
+}
+
+void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
+{
+    if (dropFiles) {
+        execute("DELETE FROM spurwerk_records WHERE folder = $1 OR "
+                "(folder >= $2 AND folder < $3)",
+                {{path}, {prefixOf(path)}, {prefixEnd(path)}});
+    }
+    execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
+    execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
+}
+
+QList<PostgresStore::Watch> PostgresStore::watches()
+{
+    const Result query = execute(
+        "SELECT folder, (extract(epoch FROM clock_timestamp() - heartbeat) * 1000)::bigint, "
+        "(extract(epoch FROM clock_timestamp() - caught_up) * 1000)::bigint "
+        "FROM spurwerk_watches");
+    QList<Watch> found;
+    for (int row = 0; row < query.rows(); ++row)
+        found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2)});
+    return found;
+}
+
+void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
+{
+    execute("INSERT INTO spurwerk_watches(folder, heartbeat, caught_up) "
+            "VALUES($1, clock_timestamp(), clock_timestamp()) ON CONFLICT (folder) DO UPDATE SET "
+            "heartbeat = EXCLUDED.heartbeat, caught_up = CASE WHEN $2::boolean THEN "
+            "EXCLUDED.caught_up ELSE spurwerk_watches.caught_up END",
+            {{folder}, {caughtUp ? "t" : "f", false}});
+}

@@ -1,0 +1,36 @@
+#include "settings/index_server_setting.h"
+
+#include "settings/ini_document.h"
+#include "settings/ini_syntax.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+namespace {
+
+// a settings file is far smaller; a larger one is no settings file of ours
+constexpr qint64 largestReadableFile = 128 * 1024 * 1024;
+
+} // namespace
+
+QByteArray indexServerSetting()
+{
+    QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+               QStringLiteral("/spurwerk/spurwerk.conf"));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > largestReadableFile)
+        return {};
+    const ini::ReadResult read = ini::read(file.readAll());
+    if (!read.problem.isEmpty())
+        return {};
+    const QString section = QStringLiteral("index");
+    const QString key = QStringLiteral("server");
+    for (auto sections = read.sections.cbegin(); sections != read.sections.cend(); ++sections) {
+        if (sections.key().toCaseFolded() != section)
+            continue;
+        for (auto value = sections->cbegin(); value != sections->cend(); ++value) {
+            if (value.key().toCaseFolded() == key)
+                return ini::valueText(value.value()).toUtf8();
+        }
+    }
+    return {};
+}

@@ -1,0 +1,262 @@
+#include "index/index_connection.h"
+#include "index/index_location.h"
+#include "index/index_update.h"
+#include "index/postgres_store.h"
+#include "index_fixture.h"
+#include "test_postgres.h"
+
+#include <QProcess>
+#include <QTest>
+#include <libpq-fe.h>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A connection of its own that holds a lock until it ends, as a long write of another program.
+class HeldLock
+{
+public:
+    HeldLock(const QByteArray &connection, const QByteArray &table)
+        : m_db(PQconnectdb(connection.constData()))
+    {
+        PQclear(PQexec(m_db, "BEGIN"));
+        PQclear(PQexec(m_db, "LOCK TABLE " + table + " IN ACCESS EXCLUSIVE MODE"));
+    }
+    ~HeldLock() { PQfinish(m_db); }
+
+private:
+    PGconn *m_db;
+};
+
+struct Finished
+{
+    QByteArrayList hits;
+    QByteArray err;
+};
+
+} // namespace
+
+class tst_OfficeIndex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void failingServerGivesTheScansAnswer_data();
+    void failingServerGivesTheScansAnswer();
+    void readOnlyRoleCannotWrite();
+    void indexerWritesEachChangeWithinTheDeadline_data();
+    void indexerWritesEachChangeWithinTheDeadline();
+    void indexerCatchesUpAfterTheServerWasAway();
+
+private:
+    Finished find(const QStringList &options, const QString &text) const;
+    void startIndexer();
+
+    TestPostgres m_server;
+    std::optional<IndexFixture> m_fixture;
+    std::unique_ptr<QProcess> m_indexer;
+};
+
+void tst_OfficeIndex::initTestCase()
+{
+    if (!m_server.start())
+        QSKIP(qPrintable(m_server.problem()));
+}
+
+void tst_OfficeIndex::init()
+{
+    m_fixture.emplace();
+    QVERIFY2(m_server.start(), qPrintable(m_server.problem()));
+    m_fixture->server = m_server.newDatabase();
+    QVERIFY2(!m_fixture->server.isEmpty(), qPrintable(m_server.problem()));
+    for (const char *folder : {"a", "b", "c"}) {
+        for (int i = 0; i < 4; ++i) {
+            m_fixture->tree.addFile(QByteArray(folder) + "/teil_" + QByteArray::number(i) +
+                                        ".asm.1",
+                                    "xx WELLE_0815" + QByteArray::number(i % 2) + " yy");
+        }
+    }
+}
+
+void tst_OfficeIndex::cleanup()
+{
+    if (!m_indexer)
+        return;
+    // it ends on SIGTERM, as systemd stops it
+    m_indexer->terminate();
+    QVERIFY(m_indexer->waitForFinished(10000));
+    QCOMPARE(m_indexer->exitCode(), 0);
+    m_indexer.reset();
+}
+
+void tst_OfficeIndex::failingServerGivesTheScansAnswer_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("officeUsed");
+    QTest::addColumn<IndexReport::Reason>("reason");
+    using Reason = IndexReport::Reason;
+    QTest::addRow("server down") << u"down"_s << false << Reason::Failed;
+    QTest::addRow("server stopped while the run has it open")
+        << u"stopped"_s << true << Reason::Failed;
+    QTest::addRow("records locked past the deadline") << u"locked"_s << true << Reason::Failed;
+    QTest::addRow("a database without the index") << u"empty"_s << false << Reason::NoIndex;
+    QTest::addRow("a newer layout") << u"newer"_s << false << Reason::Newer;
+    QTest::addRow("a role without rights") << u"no rights"_s << false << Reason::Failed;
+}
+
+// Whatever becomes of the server, a run answers as the scan does, and its report says why the
+// office index did not serve it.
+void tst_OfficeIndex::failingServerGivesTheScansAnswer()
+{
+    QFETCH(QString, failure);
+    QFETCH(bool, officeUsed);
+    QFETCH(IndexReport::Reason, reason);
+    IndexFixture &fixture = *m_fixture;
+    if (failure != u"empty")
+        fixture.update();
+    const QString text = u"WELLE_08151"_s;
+    const RunAnswer scanned = fixture.run(text, false);
+    QCOMPARE(scanned.hits.size(), 6);
+
+    std::optional<HeldLock> lock;
+    const QByteArray database =
+        fixture.server.mid(fixture.server.indexOf("dbname=") + 7).split(' ').constFirst();
+    if (failure == u"down") {
+        QVERIFY(m_server.stop());
+    } else if (failure == u"stopped") {
+        fixture.indexOpened = [this] { QVERIFY(m_server.stop()); };
+    } else if (failure == u"locked") {
+        // the run reads the list of folders, then waits for the first record
+        lock.emplace(fixture.server, "spurwerk_records");
+    } else if (failure == u"newer") {
+        QVERIFY(m_server.execute(database, "UPDATE spurwerk_layout SET version = version + 1"));
+    } else if (failure == u"no rights") {
+        QVERIFY(m_server.execute(database, "CREATE ROLE stranger LOGIN"));
+        fixture.server = m_server.connection(database, "stranger");
+    }
+    IndexReport report;
+    const RunAnswer indexed = fixture.run(text, true, &report);
+    QCOMPARE(indexed, scanned);
+    QCOMPARE(report.office.used, officeUsed);
+    QCOMPARE(officeUsed ? report.reason : report.office.reason, reason);
+    if (failure == u"no rights")
+        QVERIFY2(m_server.execute(database, "DROP ROLE stranger"), qPrintable(m_server.problem()));
+}
+
+// The desktops' role may read the index and nothing else: an update through it fails and
+// changes nothing, and it still answers a run.
+void tst_OfficeIndex::readOnlyRoleCannotWrite()
+{
+    IndexFixture &fixture = *m_fixture;
+    fixture.update();
+    const QByteArray database = fixture.server.mid(fixture.server.indexOf("dbname=") + 7);
+    QVERIFY2(m_server.execute(database, "CREATE ROLE desktop LOGIN; "
+                                        "GRANT SELECT ON ALL TABLES IN SCHEMA public TO desktop"),
+             qPrintable(m_server.problem()));
+    const QByteArray reader = m_server.connection(database, "desktop");
+    fixture.tree.addFile("a/neu.asm.1", "WELLE_08151");
+    {
+        PostgresStore store(reader, PostgresStore::Mode::Write);
+        QVERIFY_THROWS_EXCEPTION(
+            IndexError, IndexUpdate(store, {}).update(canonicalFolder(fixture.tree.root())));
+    }
+    PostgresStore check(fixture.server, PostgresStore::Mode::Read);
+    QCOMPARE(check.filesIn(canonicalFolder(fixture.tree.path("a"))).files().size(), 4);
+
+    fixture.server = reader;
+    IndexReport report;
+    QCOMPARE(fixture.run(u"WELLE_08151"_s, true, &report), fixture.run(u"WELLE_08151"_s, false));
+    QVERIFY(report.office.used);
+    QCOMPARE(report.reason, IndexReport::Reason::Answered);
+    m_server.execute(database, "DROP OWNED BY desktop; DROP ROLE desktop");
+}
+
+Finished tst_OfficeIndex::find(const QStringList &options, const QString &text) const
+{
+    QProcess process;
+    process.start(QStringLiteral(SPURWERK_FIND_PATH),
+                  options + QStringList{u"--index-db"_s, QString::fromUtf8(m_fixture->server), text,
+                                        QFile::decodeName(m_fixture->tree.root())});
+    process.waitForFinished(30000);
+    QByteArrayList hits = process.readAllStandardOutput().split('\n');
+    hits.removeAll(QByteArray());
+    for (QByteArray &hit : hits)
+        hit = hit.sliced(m_fixture->tree.root().size() + 1);
+    std::sort(hits.begin(), hits.end());
+    return {hits, process.readAllStandardError()};
+}
+
+void tst_OfficeIndex::startIndexer()
+{
+    m_indexer = std::make_unique<QProcess>();
+    m_indexer->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_indexer->start(QStringLiteral(SPURWERK_INDEXD_PATH),
+                     {u"--db"_s, QString::fromUtf8(m_fixture->server),
+                      QFile::decodeName(m_fixture->tree.root())});
+    QVERIFY(m_indexer->waitForStarted());
+    // current once it has swept the tree and says it runs
+    QTRY_VERIFY_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).err.contains("caught up"),
+                             20000);
+}
+
+void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline_data()
+{
+    QTest::addColumn<QByteArray>("change");
+    QTest::addColumn<QByteArrayList>("hits");
+    const QByteArrayList before = {"a/teil_1.asm.1", "a/teil_3.asm.1", "b/teil_1.asm.1",
+                                   "b/teil_3.asm.1", "c/teil_1.asm.1", "c/teil_3.asm.1"};
+    QByteArrayList added = before;
+    added.insert(2, "a/x/neu.asm.1");
+    QTest::addRow("a file saved in a new folder") << QByteArray("add a/x/neu.asm.1") << added;
+    QByteArrayList changed = before;
+    changed.insert(1, "a/teil_2.asm.1");
+    QTest::addRow("a file changed") << QByteArray("write a/teil_2.asm.1") << changed;
+    QByteArrayList removed = before;
+    removed.removeAll("b/teil_1.asm.1");
+    QTest::addRow("a file removed") << QByteArray("remove b/teil_1.asm.1") << removed;
+    QTest::addRow("a folder removed")
+        << QByteArray("remove c") << QByteArrayList(before.begin(), before.begin() + 4);
+}
+
+// A change on the server is in the office index's answer alone within 2 s.
+void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline()
+{
+    QFETCH(QByteArray, change);
+    QFETCH(QByteArrayList, hits);
+    startIndexer();
+    const QByteArray what = change.split(' ').at(0);
+    const QByteArray path = m_fixture->tree.path(change.split(' ').at(1));
+    if (what == "add" || what == "write")
+        m_fixture->tree.addFile(change.split(' ').at(1), "zz WELLE_08151 zz");
+    else
+        removeFolderTree(path);
+    QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 2000);
+    QCOMPARE(find({u"--no-index"_s}, u"WELLE_08151"_s).hits, hits);
+}
+
+// With the server away, a run answers as before and says why it walked; back, the indexer
+// catches up with what changed meanwhile.
+void tst_OfficeIndex::indexerCatchesUpAfterTheServerWasAway()
+{
+    startIndexer();
+    const Finished current = find({}, u"WELLE_08151"_s);
+    QVERIFY2(current.err.contains("answered with the office index"), current.err);
+    QVERIFY(m_server.stop());
+    const Finished away = find({}, u"WELLE_08151"_s);
+    QCOMPARE(away.hits, current.hits);
+    QVERIFY2(away.err.contains("office index not used"), away.err);
+
+    m_fixture->tree.addFile("b/spaet.asm.1", "WELLE_08151");
+    QVERIFY2(m_server.start(), qPrintable(m_server.problem()));
+    QByteArrayList hits = current.hits;
+    hits.insert(2, "b/spaet.asm.1");
+    QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 10000);
+}
+
+QTEST_GUILESS_MAIN(tst_OfficeIndex)
+#include "tst_office_index.moc"
