@@ -1,16 +1,11 @@
 #include "index/index_update.h"
 
 #include "index/index_location.h"
-#include "platform/file_lookup.h"
-#include "platform/folder_listing.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
 
 #include <QDateTime>
 #include <QSet>
-#include <algorithm>
-#include <fcntl.h>
-#include <memory>
 #include <optional>
 
 namespace {
@@ -31,9 +26,10 @@ public:
         if (m_failure)
             return;
         try {
-            if (folder != m_folder) {
+            if (!m_folder || folder != m_folderPath) {
                 finishFolder();
-                startFolder(folder);
+                m_folderPath = folder;
+                m_folder.emplace(m_store, folder, m_options);
             }
             if (!name.startsWith('.'))
                 record(name);
@@ -77,106 +73,43 @@ public:
     IndexStore::Totals totals;
 
 private:
-    void startFolder(const QByteArray &folder)
-    {
-        m_folder = folder;
-        m_key = folderKey(folder);
-        m_files.clear();
-        m_changed = false;
-        try {
-            m_recorded = m_store.filesIn(m_key);
-        } catch (const IndexError &error) {
-            if (error.problem != IndexError::Problem::Damaged)
-                throw;
-            // made anew from the files
-            m_recorded = {};
-            m_changed = true;
-        }
-        // its files are looked up by name, not along their paths
-        const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        m_open.reset(descriptor >= 0 ? new platform::OpenFolder(descriptor) : nullptr);
-    }
-
     void record(const QByteArray &name)
     {
-        const QByteArray path = platform::inFolder(m_folder, name);
-        const std::optional<FileSignature> signature = signatureOf(name, path);
-        // folders, FIFOs, links that lead nowhere: a search never reads them
-        if (!signature)
+        const FolderRecording::Added added = m_folder->add(name);
+        if (!added.signature)
             return;
         ++result.progress.files;
-        result.progress.bytesSeen += signature->size;
-        const FolderRecord::File *recorded = m_recorded.find(name);
-        if (recorded && recorded->signature == *signature &&
-            recorded->state != FileState::Unsettled) {
-            m_files.append(recorded->toRecordedFile());
-            report();
-            return;
+        result.progress.bytesSeen += added.signature->size;
+        if (added.read) {
+            ++result.progress.filesRead;
+            result.progress.bytesRead += added.bytesRead;
+            ++m_batchFiles;
+            m_batchBytes += added.bytesRead + added.runBytes;
         }
-        const qint64 start = fileClockNs();
-        FileRecord record = recordFile(path, m_options.runLimit, m_open.get());
-        if (signatureOf(name, path) != signature ||
-            isUnsettled(*signature, start, m_options.unsettledMarginNs))
-            record.state = FileState::Unsettled;
-        m_files.append({name, *signature, record.state, record.runs});
-        m_changed = true;
-        ++result.progress.filesRead;
-        result.progress.bytesRead += record.bytesRead;
-        ++m_batchFiles;
-        m_batchBytes += record.bytesRead + record.runs.size();
         report();
     }
 
-    // A recorded file the walk did not reach is gone, unless the walk ended before it (a stop,
-    // a listing cut short): then its record is kept, for searches to check.
     void finishFolder()
     {
-        if (m_folder.isNull())
+        if (!m_folder)
             return;
-        const auto byName = [](const RecordedFile &a, const RecordedFile &b) {
-            return a.name < b.name;
-        };
-        std::sort(m_files.begin(), m_files.end(), byName);
-        QList<RecordedFile> kept;
-        for (const FolderRecord::File &recorded : m_recorded.files()) {
-            if (findByName(m_files, recorded.name))
-                continue;
-            const QByteArray name = recorded.name.toByteArray();
-            if (signatureOf(name, platform::inFolder(m_folder, name)))
-                kept.append(recorded.toRecordedFile());
-            else
-                ++result.removed;
-            m_changed = true;
-        }
-        if (!kept.isEmpty()) {
-            m_files.append(kept);
-            std::sort(m_files.begin(), m_files.end(), byName);
-        }
-        if (!m_files.isEmpty())
-            seen.insert(m_key);
-        for (const RecordedFile &file : std::as_const(m_files)) {
+        if (!m_inBatch)
+            m_store.beginBatch();
+        m_inBatch = true;
+        result.removed += m_folder->finish();
+        if (!m_folder->files().isEmpty())
+            seen.insert(folderKey(m_folderPath));
+        for (const RecordedFile &file : m_folder->files()) {
             ++totals.files;
             totals.bytes += file.signature.size;
         }
-        if (m_changed) {
-            if (!m_inBatch)
-                m_store.beginBatch();
-            m_inBatch = true;
-            m_store.putFilesIn(m_key, m_files);
-        }
-        m_folder = QByteArray();
-        if (m_inBatch &&
-            (m_batchFiles >= m_options.batchFiles || m_batchBytes >= m_options.batchBytes)) {
+        m_folder.reset();
+        if (m_batchFiles >= m_options.batchFiles || m_batchBytes >= m_options.batchBytes) {
             m_store.commitBatch();
             m_inBatch = false;
             m_batchFiles = 0;
             m_batchBytes = 0;
         }
-    }
-
-    std::optional<FileSignature> signatureOf(const QByteArray &name, const QByteArray &path) const
-    {
-        return m_open ? ::signatureOf(*m_open, name.constData()) : ::signatureOf(path);
     }
 
     void report()
@@ -189,13 +122,9 @@ private:
     const IndexUpdate::Options &m_options;
     SearchRun &m_run;
     std::optional<IndexError> m_failure;
-    // the folder the walk is in (with its trailing "/"), its key, its record and its files now
-    QByteArray m_folder;
-    QByteArray m_key;
-    std::unique_ptr<platform::OpenFolder> m_open;
-    FolderRecord m_recorded;
-    QList<RecordedFile> m_files;
-    bool m_changed = false;
+    // the folder the walk is in (with its trailing "/") and its record under way
+    QByteArray m_folderPath;
+    std::optional<FolderRecording> m_folder;
     bool m_inBatch = false;
     qint64 m_batchFiles = 0;
     qint64 m_batchBytes = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "index/folder_recording.h"
 #include "index/index_store.h"
 
 #include <QByteArray>
@@ -34,13 +35,8 @@ struct UpdateResult
 class IndexUpdate
 {
 public:
-    struct Options
+    struct Options : FolderRecording::Options
     {
-        // a file changed within this span before its record began is read again next time:
-        // file systems stamp in ticks, shares with clocks of their own
-        qint64 unsettledMarginNs = 2'000'000'000;
-        // the bytes of runs beyond which a file is always read
-        qsizetype runLimit = 8 * 1024 * 1024;
         qint64 batchFiles = 2000;
         qint64 batchBytes = 64 * 1024 * 1024;
         std::function<void(const UpdateProgress &)> progress;

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "index/folder_record.h"
+#include "index/index_store.h"
+#include "platform/folder_listing.h"
+
+#include <QByteArray>
+#include <QList>
+#include <memory>
+#include <optional>
+
+// Brings one folder's record up to date from the files it holds now, file by file: a file whose
+// signature is the recorded one keeps its record, any other is read.
+class FolderRecording
+{
+public:
+    struct Options
+    {
+        // a file changed within this span before its record began is read again next time:
+        // file systems stamp in ticks, shares with clocks of their own
+        qint64 unsettledMarginNs = 2'000'000'000;
+        // the bytes of runs beyond which a file is always read
+        qsizetype runLimit = 8 * 1024 * 1024;
+    };
+
+    // What one file came to.
+    struct Added
+    {
+        std::optional<FileSignature> signature; // none: no regular file, not recorded
+        bool read = false;
+        qint64 bytesRead = 0;
+        qsizetype runBytes = 0;
+        FileState state = FileState::AlwaysRead;
+    };
+
+    // folder: with or without its trailing "/". Throws IndexError when the store fails; a
+    // record it cannot read is made anew.
+    FolderRecording(IndexStore &store, const QByteArray &folder, const Options &options);
+
+    Added add(const QByteArray &name);
+    // Writes the record when it changed. A recorded file not added is gone, unless it is still
+    // there (the walk ended before it, a listing was cut short): then its record is kept, for
+    // searches to check. Returns the records of files that are gone.
+    qint64 finish();
+    // the files recorded now
+    const QList<RecordedFile> &files() const { return m_files; }
+
+private:
+    std::optional<FileSignature> signatureOf(const QByteArray &name) const;
+
+    IndexStore &m_store;
+    const Options &m_options;
+    QByteArray m_folder; // with its trailing "/"
+    QByteArray m_key;
+    // its files are looked up by name, not along their paths
+    std::unique_ptr<platform::OpenFolder> m_open;
+    FolderRecord m_recorded;
+    QList<RecordedFile> m_files;
+    bool m_changed = false;
+};
