@@ -64,24 +64,34 @@ void FolderListing::close()
     m_name = {};
 }
 
+void FolderListing::readAhead()
+{
+    if (isOpen() && m_position >= m_filled && !m_atEnd)
+        fill();
+}
+
+bool FolderListing::fill()
+{
+    if (!m_buffer)
+        m_buffer.reset(new char[listingBufferSize]);
+    const int fault = listingFault() ? listingFault()() : 0;
+    const ssize_t got =
+        fault ? -1 : ::getdents64(m_folder->descriptor(), m_buffer.get(), listingBufferSize);
+    if (got < 0)
+        m_listError = fault ? fault : errno;
+    m_filled = got > 0 ? got : 0;
+    m_position = 0;
+    m_atEnd = m_filled == 0;
+    return !m_atEnd;
+}
+
 bool FolderListing::next()
 {
-    if (!isOpen())
+    if (!isOpen() || m_atEnd)
         return false;
-    if (m_position >= m_filled) {
-        if (!m_buffer)
-            m_buffer.reset(new char[listingBufferSize]);
-        const int fault = listingFault() ? listingFault()() : 0;
-        const ssize_t got =
-            fault ? -1 : ::getdents64(m_folder->descriptor(), m_buffer.get(), listingBufferSize);
-        if (got < 0)
-            m_listError = fault ? fault : errno;
-        m_filled = got > 0 ? got : 0;
-        m_position = 0;
-        if (m_filled == 0) {
-            m_name = {};
-            return false;
-        }
+    if (m_position >= m_filled && !fill()) {
+        m_name = {};
+        return false;
     }
     const auto *entry = reinterpret_cast<const dirent64 *>(m_buffer.get() + m_position);
     m_position += entry->d_reclen;
@@ -96,6 +106,7 @@ void FolderListing::rewind()
         ::lseek(m_folder->descriptor(), 0, SEEK_SET);
     m_filled = 0;
     m_position = 0;
+    m_atEnd = false;
     m_name = {};
 }
 

@@ -59,6 +59,8 @@ public:
     // Asked when the folder is opened; none when it could not be opened.
     std::optional<FolderIdentity> identity() const { return m_identity; }
 
+    // Reads the first entries now, on whatever thread, so that next need not wait for them.
+    void readAhead();
     // Moves to the next entry (the first one, the first time); false at the end of the listing,
     // on a read error or when closed.
     bool next();
@@ -75,6 +77,8 @@ public:
 
 private:
     void opened(int descriptor);
+    // Reads the next entries into the buffer; false at the end of the listing or on an error.
+    bool fill();
 
     int m_openError = 0;
     int m_listError = 0;
@@ -84,6 +88,8 @@ private:
     std::unique_ptr<char[]> m_buffer;
     qsizetype m_filled = 0;
     qsizetype m_position = 0;
+    // the last read delivered nothing: no read follows until a rewind
+    bool m_atEnd = false;
     QByteArrayView m_name;
     unsigned char m_type = 0;
 };

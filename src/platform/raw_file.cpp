@@ -115,14 +115,6 @@ RawFile::Stretch RawFile::stretchAt(qint64 offset) const
     return {false, hole > offset ? std::min<qint64>(hole, m_size) : m_size};
 }
 
-Residence RawFile::firstByteResidence() const
-{
-    char byte;
-    if (readCached(m_descriptor, &byte, 1, 0) >= 0)
-        return Residence::InMemory;
-    return errno == EAGAIN ? Residence::OnDisk : Residence::Unknown;
-}
-
 void RawFile::readAhead(qint64 length) const
 {
     ::posix_fadvise(m_descriptor, 0, off_t(length), POSIX_FADV_WILLNEED);

@@ -49,8 +49,6 @@ public:
     // The stretch that holds offset, which must lie before the end of the file.
     Stretch stretchAt(qint64 offset) const;
 
-    // Whether the file's first byte is in memory; the kernel starts reading it when it is not.
-    Residence firstByteResidence() const;
     // Asks the kernel to read the first length bytes into memory, without waiting for them.
     void readAhead(qint64 length) const;
 

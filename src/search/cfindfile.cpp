@@ -137,38 +137,97 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
 {
     QByteArray path = platform::inFolder(m_searchpath, "");
     std::vector<Level> levels;
+    // the listings still in flight are let go on every way out
+    struct Ending
+    {
+        cFindFile *finder;
+        std::vector<Level> &levels;
+        ~Ending()
+        {
+            while (!levels.empty())
+                finder->dropLevel(levels);
+        }
+    } ending{this, levels};
     {
         platform::FolderListing listing(path);
         if (walkedBefore(listing, walked))
             return;
         listLevel(listing, path, walked, levels);
+        if (!levels.empty())
+            listAhead(levels.back(), path);
     }
     while (!levels.empty()) {
         Level &level = levels.back();
         if (level.next == level.subfolders.size()) {
-            levels.pop_back();
+            dropLevel(levels);
             continue;
         }
+        const std::unique_ptr<platform::FolderListing> listing = nextListing(level, path);
         const QByteArray &name = level.subfolders.at(level.next++);
         path.truncate(level.pathLength);
         path.append(name).append('/');
-        // near the bottom of the way down the folder is still open: no path to follow again
-        platform::FolderListing listing = level.folder
-                                              ? platform::FolderListing(*level.folder, name)
-                                              : platform::FolderListing(path);
-        if (walkedBefore(listing, walked))
+        listAhead(level, path);
+        if (walkedBefore(*listing, walked))
             continue;
         Q_EMIT StopSearch(level.stopAnswer);
         // the answer ends the asking level: its parent goes on with its next sub-folder
         if (level.stopAnswer) {
-            levels.pop_back();
+            dropLevel(levels);
             continue;
         }
         // the folder the walk is in, as a recursive walk would have left it
         m_searchpath.truncate(level.pathLength - 1);
         m_searchpath.append('/').append(name);
-        listLevel(listing, path, walked, levels);
+        const size_t depth = levels.size();
+        listLevel(*listing, path, walked, levels);
+        if (levels.size() > depth)
+            listAhead(levels.back(), path);
     }
+}
+
+// On a share each listing waits several round trips (the folder's lookup, its opening, its
+// entries): the next few sub-folders of a level are opened and read while the walk is elsewhere,
+// bounded on each level and in all, since each holds a descriptor and a buffer.
+void cFindFile::listAhead(Level &level, const QByteArray &path)
+{
+    constexpr size_t aheadPerLevel = 4;
+    constexpr size_t aheadInAll = 16;
+    while (level.ahead.size() < aheadPerLevel && m_listingsAhead < aheadInAll &&
+           level.next + qsizetype(level.ahead.size()) < level.subfolders.size()) {
+        const QByteArray name = level.subfolders.at(level.next + qsizetype(level.ahead.size()));
+        const std::shared_ptr<const platform::OpenFolder> folder = level.folder;
+        const QByteArray subfolder =
+            folder ? QByteArray() : path.left(level.pathLength) + name + '/';
+        level.ahead.emplace_back([folder, name, subfolder] {
+            auto listing = folder ? std::make_unique<platform::FolderListing>(*folder, name)
+                                  : std::make_unique<platform::FolderListing>(subfolder);
+            listing->readAhead();
+            return listing;
+        });
+        ++m_listingsAhead;
+    }
+}
+
+std::unique_ptr<platform::FolderListing> cFindFile::nextListing(Level &level,
+                                                                const QByteArray &path)
+{
+    if (!level.ahead.empty()) {
+        ListingInFlight ahead = std::move(level.ahead.front());
+        level.ahead.erase(level.ahead.begin());
+        --m_listingsAhead;
+        return ahead.take();
+    }
+    // near the bottom of the way down the folder is still open: no path to follow again
+    const QByteArray &name = level.subfolders.at(level.next);
+    if (level.folder)
+        return std::make_unique<platform::FolderListing>(*level.folder, name);
+    return std::make_unique<platform::FolderListing>(path.left(level.pathLength) + name + '/');
+}
+
+void cFindFile::dropLevel(std::vector<Level> &levels)
+{
+    m_listingsAhead -= levels.back().ahead.size();
+    levels.pop_back();
 }
 
 // One listing serves both passes: pass 1 keeps the sub-folders and the matches, pass 2 reports

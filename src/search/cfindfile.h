@@ -2,6 +2,7 @@
 
 #include "platform/file_lookup.h"
 #include "platform/folder_listing.h"
+#include "platform/requests_in_flight.h"
 #include "platform/wildcard_pattern.h"
 
 #include <QByteArray>
@@ -76,6 +77,8 @@ private:
     [[noreturn]] static void RaiseError(Member member);
     template<typename Action> static auto trapped(Member member, Action action);
 
+    using ListingInFlight = platform::InFlight<std::unique_ptr<platform::FolderListing>>;
+
     // A folder on the way down whose sub-folders are still to be walked.
     struct Level
     {
@@ -85,11 +88,19 @@ private:
         bool stopAnswer = false;
         // open while the level is among the deepest openLevels
         std::shared_ptr<const platform::OpenFolder> folder;
+        // the listings of the sub-folders from next on, opened and read ahead
+        std::vector<ListingInFlight> ahead = {};
     };
     static constexpr size_t openLevels = 16;
 
     // walked: the folders of the run walked so far
     void walk(QSet<platform::FolderIdentity> &walked);
+    // Opens the listings of the level's coming sub-folders ahead, as far as the bounds allow.
+    // path: the walk's path, up to the level's folder at least
+    void listAhead(Level &level, const QByteArray &path);
+    // The listing of the level's next sub-folder, read ahead or opened now.
+    std::unique_ptr<platform::FolderListing> nextListing(Level &level, const QByteArray &path);
+    void dropLevel(std::vector<Level> &levels);
     // Reports the folder's matches and, when it has sub-folders to walk, puts it on the levels.
     void listLevel(platform::FolderListing &listing, const QByteArray &folder,
                    QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels);
@@ -104,4 +115,6 @@ private:
     // the pattern of the level walked last, made from that sFileToFind
     std::optional<std::pair<QByteArray, platform::WildcardPattern>> m_pattern;
     QList<UnlistedFolder> m_unlistedFolders;
+    // the listings in flight on all levels
+    size_t m_listingsAhead = 0;
 };

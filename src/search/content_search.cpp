@@ -17,6 +17,9 @@ constexpr qint64 blockSize = 4096;
 constexpr qint64 chunkSize = 16 * blockSize;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
+// Asked for ahead when a file's first chunk was not in memory: most CAD files whole, and the first
+// chunks of a large one; the kernel's own read-ahead takes over when it is read on.
+constexpr qint64 readAheadBytes = 512 * 1024;
 
 qint64 alignUp(qint64 value)
 {
@@ -102,7 +105,51 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
                                       const StopRequest &stopRequested)
 {
     return ContentSearch({textForms(text)})
-        .search({path, {}}, startPosition, status, stopRequested);
+        .search(openCandidate({path, {}}, startPosition), status, stopRequested);
+}
+
+OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition)
+{
+    OpenedCandidate opened;
+    const platform::FileLookup lookup = candidate.lookup();
+    if (lookup.kind == platform::FileKind::Inaccessible) {
+        opened.ended = unreadable(platform::systemErrorText(lookup.error));
+        return opened;
+    }
+    if (lookup.kind != platform::FileKind::Ordinary) {
+        opened.ended = ContentSearchResult{};
+        return opened;
+    }
+    opened.file = std::make_unique<platform::RawFile>();
+    platform::RawFile &file = *opened.file;
+    if (!candidate.open(file)) {
+        opened.ended = openFailure(candidate, file);
+        return opened;
+    }
+    opened.start = std::max<qint64>(startPosition - 1, 0);
+    if (opened.start >= file.size()) {
+        opened.ended = ContentSearchResult{};
+        return opened;
+    }
+    opened.stretch = file.stretchAt(opened.start);
+    if (opened.stretch.hole)
+        return opened;
+    const qint64 wanted = std::min(chunkSize, opened.stretch.end - opened.start);
+    opened.first.reset(
+        static_cast<char *>(std::aligned_alloc(readAlignment, size_t(alignUp(wanted)))));
+    if (!opened.first)
+        throw std::bad_alloc();
+    platform::Residence residence = platform::Residence::InMemory;
+    const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &residence);
+    if (got < 0)
+        opened.ended = unreadable(file.errorText());
+    else if (got < wanted)
+        opened.ended = unreadable(QStringLiteral("the file became shorter while it was read"));
+    opened.firstLength = got;
+    // the disk (or the share) fetches the rest while the search is busy with other files
+    if (residence != platform::Residence::InMemory && file.size() > opened.start + got)
+        file.readAhead(readAheadBytes);
+    return opened;
 }
 
 platform::FileLookup Candidate::lookup() const
@@ -151,26 +198,16 @@ ContentSearch::ContentSearch(const QList<QList<QByteArray>> &texts, Goal goal)
         throw std::bad_alloc();
 }
 
-ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 startPosition,
-                                          const StatusSink &status,
-                                          const StopRequest &stopRequested,
-                                          platform::Residence *residence)
+ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSink &status,
+                                          const StopRequest &stopRequested)
 {
     if (m_needles.isEmpty())
         return {};
-    const platform::FileLookup lookup = candidate.lookup();
-    if (lookup.kind == platform::FileKind::Inaccessible)
-        return unreadable(platform::systemErrorText(lookup.error));
-    if (lookup.kind != platform::FileKind::Ordinary)
-        return {};
-
-    platform::RawFile file;
-    if (!candidate.open(file))
-        return openFailure(candidate, file);
+    if (opened.ended)
+        return *opened.ended;
+    platform::RawFile &file = *opened.file;
     const qint64 size = file.size();
-    const qint64 start = std::max<qint64>(startPosition - 1, 0);
-    if (start >= size)
-        return {};
+    const qint64 start = opened.start;
 
     const qint64 length = m_longest;
     const qint64 carryCapacity = length - 1;
@@ -180,17 +217,22 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
     char *const target = m_buffer.get() + m_carryRoom;
     BlockProgress progress(start, size, status, stopRequested);
     qint64 carried = 0;
-    platform::RawFile::Stretch stretch; // looked up at the first step
+    platform::RawFile::Stretch stretch = opened.stretch;
     qint64 stretchStart = start;
     for (qint64 offset = start; offset < size;) {
         if (offset >= stretch.end) {
             stretch = file.stretchAt(offset);
             stretchStart = offset;
         }
+        const char *window = target - carried;
         qint64 got;
-        if (!stretch.hole) {
+        if (offset == start && opened.first) {
+            // nothing is carried over yet: the first chunk is searched where it was read
+            window = opened.first.get();
+            got = opened.firstLength;
+        } else if (!stretch.hole) {
             const qint64 wanted = std::min(chunkSize, stretch.end - offset);
-            got = file.readAt(offset, target, wanted, offset == start ? residence : nullptr);
+            got = file.readAt(offset, target, wanted);
             if (got < 0)
                 return unreadable(file.errorText());
             if (got < wanted)
@@ -209,7 +251,6 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
             continue;
         }
 
-        const char *window = target - carried;
         const qint64 windowSize = carried + got;
         const qint64 end = scan(window, windowSize, offset - carried, findings);
         if (end >= 0) {

@@ -1,0 +1,129 @@
+#include "platform/requests_in_flight.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// Enough threads for the requests the run keeps in flight (32 candidates and 16 folder listings,
+// see ContentPass and cFindFile): each waits out one round trip at a time. Started as requests
+// find no idle one, so a warm local search starts few.
+constexpr size_t maxThreads = 48;
+
+class RequestThreads
+{
+public:
+    static RequestThreads &instance()
+    {
+        static RequestThreads threads;
+        return threads;
+    }
+
+    void post(std::shared_ptr<Request> request)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(request));
+        if (m_idle < m_queue.size() && m_threads.size() < maxThreads)
+            m_threads.emplace_back([this] { serve(); });
+        else
+            m_wake.notify_one();
+    }
+
+    ~RequestThreads()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_quitting = true;
+            m_queue.clear();
+        }
+        m_wake.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+
+private:
+    void serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            while (m_queue.empty() && !m_quitting) {
+                ++m_idle;
+                m_wake.wait(lock);
+                --m_idle;
+            }
+            if (m_quitting)
+                return;
+            const std::shared_ptr<Request> request = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            request->runUnlessBegun();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::shared_ptr<Request>> m_queue;
+    std::vector<std::thread> m_threads;
+    size_t m_idle = 0;
+    bool m_quitting = false;
+};
+
+} // namespace
+
+Request::Request(std::function<void()> work)
+    : m_work(std::move(work))
+{}
+
+void Request::post(const std::shared_ptr<Request> &request)
+{
+    RequestThreads::instance().post(request);
+}
+
+void Request::runUnlessBegun()
+{
+    int waiting = Waiting;
+    if (!m_state.compare_exchange_strong(waiting, Running, std::memory_order_acquire))
+        return;
+    try {
+        m_work();
+    } catch (...) {
+        m_failure = std::current_exception();
+    }
+    // what the work holds (a folder's descriptor) is let go here, not when the queue drops it
+    m_work = {};
+    m_state.store(Ended, std::memory_order_release);
+    m_state.notify_all();
+}
+
+void Request::finish()
+{
+    runUnlessBegun();
+    waitForEnd();
+    if (m_failure)
+        std::rethrow_exception(m_failure);
+}
+
+void Request::cancel()
+{
+    int waiting = Waiting;
+    if (m_state.compare_exchange_strong(waiting, Ended, std::memory_order_acquire)) {
+        m_work = {};
+        return;
+    }
+    waitForEnd();
+}
+
+void Request::waitForEnd()
+{
+    for (int state = m_state.load(std::memory_order_acquire); state != Ended;
+         state = m_state.load(std::memory_order_acquire))
+        m_state.wait(state, std::memory_order_acquire);
+}
+
+} // namespace platform
