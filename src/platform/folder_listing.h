@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <functional>
 #include <memory>
+#include <sys/types.h>
 
 namespace platform {
 
@@ -79,6 +80,8 @@ private:
     void opened(int descriptor);
     // Reads the next entries into the buffer; false at the end of the listing or on an error.
     bool fill();
+    // One read of the listing into target; as getdents64, noting why it failed.
+    ssize_t read(char *target, qsizetype size);
 
     int m_openError = 0;
     int m_listError = 0;
@@ -90,6 +93,8 @@ private:
     qsizetype m_position = 0;
     // the last read delivered nothing: no read follows until a rewind
     bool m_atEnd = false;
+    // a read ahead found the end (or failed) after the entries in the buffer
+    bool m_endRead = false;
     QByteArrayView m_name;
     unsigned char m_type = 0;
 };

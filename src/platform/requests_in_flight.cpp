@@ -1,6 +1,7 @@
 #include "platform/requests_in_flight.h"
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -24,10 +25,13 @@ public:
         return threads;
     }
 
-    void post(std::shared_ptr<Request> request)
+    void post(std::shared_ptr<Request> request, Request::Urgency urgency)
     {
         const std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(request));
+        if (urgency == Request::Urgent)
+            m_queue.insert(m_queue.begin() + std::ptrdiff_t(m_urgent++), std::move(request));
+        else
+            m_queue.push_back(std::move(request));
         if (m_idle < m_queue.size() && m_threads.size() < maxThreads)
             m_threads.emplace_back([this] { serve(); });
         else
@@ -40,6 +44,7 @@ public:
             const std::lock_guard lock(m_mutex);
             m_quitting = true;
             m_queue.clear();
+            m_urgent = 0;
         }
         m_wake.notify_all();
         for (std::thread &thread : m_threads)
@@ -60,6 +65,8 @@ private:
                 return;
             const std::shared_ptr<Request> request = std::move(m_queue.front());
             m_queue.pop_front();
+            if (m_urgent > 0)
+                --m_urgent;
             lock.unlock();
             request->runUnlessBegun();
             lock.lock();
@@ -68,7 +75,9 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    // the urgent requests first, each part in the order posted
     std::deque<std::shared_ptr<Request>> m_queue;
+    size_t m_urgent = 0;
     std::vector<std::thread> m_threads;
     size_t m_idle = 0;
     bool m_quitting = false;
@@ -80,9 +89,9 @@ Request::Request(std::function<void()> work)
     : m_work(std::move(work))
 {}
 
-void Request::post(const std::shared_ptr<Request> &request)
+void Request::post(const std::shared_ptr<Request> &request, Urgency urgency)
 {
-    RequestThreads::instance().post(request);
+    RequestThreads::instance().post(request, urgency);
 }
 
 void Request::runUnlessBegun()
@@ -90,11 +99,13 @@ void Request::runUnlessBegun()
     int waiting = Waiting;
     if (!m_state.compare_exchange_strong(waiting, Running, std::memory_order_acquire))
         return;
+    const auto start = std::chrono::steady_clock::now();
     try {
         m_work();
     } catch (...) {
         m_failure = std::current_exception();
     }
+    m_took = std::chrono::steady_clock::now() - start;
     // what the work holds (a folder's descriptor) is let go here, not when the queue drops it
     m_work = {};
     m_state.store(Ended, std::memory_order_release);
@@ -124,6 +135,22 @@ void Request::waitForEnd()
     for (int state = m_state.load(std::memory_order_acquire); state != Ended;
          state = m_state.load(std::memory_order_acquire))
         m_state.wait(state, std::memory_order_acquire);
+}
+
+void Lookahead::noteAnswer(bool waited)
+{
+    if (waited)
+        m_left = m_span;
+    else if (m_left > 0)
+        --m_left;
+}
+
+bool Lookahead::waitedFor(std::chrono::steady_clock::duration took)
+{
+    // Answers from memory take microseconds (an open, a read of 64 KiB, a folder of a few hundred
+    // entries), but a thread that loses the processor to another on a busy machine may take a
+    // millisecond; a share's listing (a lookup, an opening and a read, one round trip each) more.
+    return took >= std::chrono::milliseconds(1);
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/wildcard_pattern.h"
 #include "search/find_file_error.h"
 
+#include <chrono>
 #include <utility>
 
 enum class cFindFile::Member
@@ -153,8 +154,6 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
         if (walkedBefore(listing, walked))
             return;
         listLevel(listing, path, walked, levels);
-        if (!levels.empty())
-            listAhead(levels.back(), path);
     }
     while (!levels.empty()) {
         Level &level = levels.back();
@@ -178,50 +177,57 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
         // the folder the walk is in, as a recursive walk would have left it
         m_searchpath.truncate(level.pathLength - 1);
         m_searchpath.append('/').append(name);
-        const size_t depth = levels.size();
         listLevel(*listing, path, walked, levels);
-        if (levels.size() > depth)
-            listAhead(levels.back(), path);
     }
 }
 
 // On a share each listing waits several round trips (the folder's lookup, its opening, its
-// entries): the next few sub-folders of a level are opened and read while the walk is elsewhere,
-// bounded on each level and in all, since each holds a descriptor and a buffer.
+// entries): while listings wait, the next few sub-folders of a level are opened and read while the
+// walk is elsewhere.
 void cFindFile::listAhead(Level &level, const QByteArray &path)
 {
-    constexpr size_t aheadPerLevel = 4;
-    constexpr size_t aheadInAll = 16;
     while (level.ahead.size() < aheadPerLevel && m_listingsAhead < aheadInAll &&
            level.next + qsizetype(level.ahead.size()) < level.subfolders.size()) {
-        const QByteArray name = level.subfolders.at(level.next + qsizetype(level.ahead.size()));
-        const std::shared_ptr<const platform::OpenFolder> folder = level.folder;
-        const QByteArray subfolder =
-            folder ? QByteArray() : path.left(level.pathLength) + name + '/';
-        level.ahead.emplace_back([folder, name, subfolder] {
-            auto listing = folder ? std::make_unique<platform::FolderListing>(*folder, name)
-                                  : std::make_unique<platform::FolderListing>(subfolder);
-            listing->readAhead();
-            return listing;
-        });
+        level.ahead.push_back(listingOf(level, path, level.next + qsizetype(level.ahead.size())));
         ++m_listingsAhead;
     }
+    if (m_lookahead.inFlight()) {
+        for (ListingInFlight &ahead : level.ahead)
+            ahead.post();
+    }
+}
+
+cFindFile::ListingInFlight cFindFile::listingOf(const Level &level, const QByteArray &path,
+                                                qsizetype subfolder)
+{
+    const QByteArray name = level.subfolders.at(subfolder);
+    // near the bottom of the way down the folder is still open: no path to follow again
+    const std::shared_ptr<const platform::OpenFolder> folder = level.folder;
+    const QByteArray byPath = folder ? QByteArray() : path.left(level.pathLength) + name + '/';
+    // the walk waits for its listings: they go before the candidates' requests
+    return ListingInFlight(
+        [folder, name, byPath] {
+            auto listing = folder ? std::make_unique<platform::FolderListing>(*folder, name)
+                                  : std::make_unique<platform::FolderListing>(byPath);
+            listing->readAhead();
+            return listing;
+        },
+        platform::Request::Urgent);
 }
 
 std::unique_ptr<platform::FolderListing> cFindFile::nextListing(Level &level,
                                                                 const QByteArray &path)
 {
+    ListingInFlight next =
+        level.ahead.empty() ? listingOf(level, path, level.next) : std::move(level.ahead.front());
     if (!level.ahead.empty()) {
-        ListingInFlight ahead = std::move(level.ahead.front());
         level.ahead.erase(level.ahead.begin());
         --m_listingsAhead;
-        return ahead.take();
     }
-    // near the bottom of the way down the folder is still open: no path to follow again
-    const QByteArray &name = level.subfolders.at(level.next);
-    if (level.folder)
-        return std::make_unique<platform::FolderListing>(*level.folder, name);
-    return std::make_unique<platform::FolderListing>(path.left(level.pathLength) + name + '/');
+    std::chrono::steady_clock::duration took;
+    std::unique_ptr<platform::FolderListing> listing = next.take(&took);
+    m_lookahead.noteAnswer(platform::Lookahead::waitedFor(took));
+    return listing;
 }
 
 void cFindFile::dropLevel(std::vector<Level> &levels)
@@ -276,6 +282,16 @@ void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &fo
 
     // the folder stays open for the reports, so that their files can be opened by name
     const std::shared_ptr<const platform::OpenFolder> openFolder = listing.folder();
+    // The level is there before the reports, so that the listings of its sub-folders are under
+    // way while its matches are searched. The deepest few levels keep their folders open to open
+    // their sub-folders in; above them a sub-folder is opened by its path, so that no depth runs
+    // out of descriptors.
+    if (inclSubfolders && !subfolders.isEmpty()) {
+        if (levels.size() >= openLevels)
+            levels[levels.size() - openLevels].folder.reset();
+        levels.push_back({folder.size(), std::move(subfolders), 0, false, openFolder});
+        listAhead(levels.back(), folder);
+    }
     const auto report = [&](QByteArrayView name, platform::FileLookup kind) {
         if (!isDotOrDotDot(name)) {
             m_matchEntry = {openFolder, kind};
@@ -294,13 +310,6 @@ void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &fo
         matches.forEach(report);
     }
     listing.close();
-    if (!inclSubfolders || subfolders.isEmpty())
-        return;
-    // The deepest few levels keep their folders open to open their sub-folders in; above them a
-    // sub-folder is opened by its path, so that no depth runs out of descriptors.
-    if (levels.size() >= openLevels)
-        levels[levels.size() - openLevels].folder.reset();
-    levels.push_back({folder.size(), std::move(subfolders), 0, false, openFolder});
 }
 
 void cFindFile::setSFileFlag(qint32 flag)

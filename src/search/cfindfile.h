@@ -92,12 +92,18 @@ private:
         std::vector<ListingInFlight> ahead = {};
     };
     static constexpr size_t openLevels = 16;
+    // listings kept in flight on each level, and in all: each holds a descriptor and a buffer
+    static constexpr size_t aheadPerLevel = 4;
+    static constexpr size_t aheadInAll = 16;
 
     // walked: the folders of the run walked so far
     void walk(QSet<platform::FolderIdentity> &walked);
     // Opens the listings of the level's coming sub-folders ahead, as far as the bounds allow.
     // path: the walk's path, up to the level's folder at least
     void listAhead(Level &level, const QByteArray &path);
+    // The listing of the level's sub-folder of that index, to be opened and read.
+    static ListingInFlight listingOf(const Level &level, const QByteArray &path,
+                                     qsizetype subfolder);
     // The listing of the level's next sub-folder, read ahead or opened now.
     std::unique_ptr<platform::FolderListing> nextListing(Level &level, const QByteArray &path);
     void dropLevel(std::vector<Level> &levels);
@@ -117,4 +123,5 @@ private:
     QList<UnlistedFolder> m_unlistedFolders;
     // the listings in flight on all levels
     size_t m_listingsAhead = 0;
+    platform::Lookahead m_lookahead{int(aheadInAll)};
 };

@@ -1,5 +1,6 @@
 #include "search/content_pass.h"
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -14,6 +15,7 @@ constexpr size_t candidatesInFlight = 32;
 ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
     : m_status(std::move(status))
     , m_stopRequested(std::move(stopRequested))
+    , m_lookahead(2 * int(candidatesInFlight))
 {}
 
 void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed,
@@ -23,6 +25,8 @@ void ContentPass::add(const QByteArray &path, const std::optional<platform::List
     if (!pending.answer) {
         pending.opened.emplace(
             [candidate = pending.candidate] { return openCandidate(candidate); });
+        if (m_lookahead.inFlight())
+            pending.opened->post();
     }
 }
 
@@ -40,5 +44,17 @@ ContentSearchResult ContentPass::searchNext(ContentSearch &search)
             m_status(contentSearchStatus.toString() + QStringLiteral("100%"));
         return pending.answer->result;
     }
-    return search.search(pending.opened->take(), m_status, m_stopRequested);
+    std::chrono::steady_clock::duration took;
+    OpenedCandidate opened = pending.opened->take(&took);
+    // whether the bytes came from memory tells best; a file not read, only by the time it took
+    m_lookahead.noteAnswer(opened.first ? opened.residence != platform::Residence::InMemory
+                                        : platform::Lookahead::waitedFor(took));
+    // the candidates added while the files came from memory
+    if (m_lookahead.inFlight()) {
+        for (Pending &waiting : m_pending) {
+            if (waiting.opened)
+                waiting.opened->post();
+        }
+    }
+    return search.search(std::move(opened), m_status, m_stopRequested);
 }

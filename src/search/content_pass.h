@@ -10,11 +10,12 @@
 #include <deque>
 #include <optional>
 
-// The content pass of a run: searches candidates in the order they are added. Each candidate, as
-// it is added, is looked up, opened and its first chunk read by a request in flight, so that on a
-// share the round trips of the coming candidates overlap, and on a local disk the other core does
-// the system calls while this thread searches. What it holds is bounded: the pending candidates,
-// their files and first chunks, and the folders of those that came from a walk.
+// The content pass of a run: searches candidates in the order they are added. While the files come
+// from a disk or a share rather than from memory, each candidate, as it is added, is looked up,
+// opened and its first chunk read by a request in flight, so that the waits of the coming
+// candidates overlap; from memory each is opened when its turn comes. What it holds is bounded:
+// the pending candidates, their files and first chunks, and the folders of those that came from
+// a walk.
 class ContentPass
 {
 public:
@@ -46,4 +47,5 @@ private:
     StatusSink m_status;
     StopRequest m_stopRequested;
     std::deque<Pending> m_pending;
+    platform::Lookahead m_lookahead;
 };

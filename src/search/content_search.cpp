@@ -19,7 +19,7 @@ constexpr qint64 chunkSize = 16 * blockSize;
 constexpr qint64 readAlignment = 64;
 // Asked for ahead when a file's first chunk was not in memory: most CAD files whole, and the first
 // chunks of a large one; the kernel's own read-ahead takes over when it is read on.
-constexpr qint64 readAheadBytes = 512 * 1024;
+constexpr qint64 readAheadBytes = 8 * 1024 * 1024;
 
 qint64 alignUp(qint64 value)
 {
@@ -139,15 +139,14 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition)
         static_cast<char *>(std::aligned_alloc(readAlignment, size_t(alignUp(wanted)))));
     if (!opened.first)
         throw std::bad_alloc();
-    platform::Residence residence = platform::Residence::InMemory;
-    const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &residence);
+    const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &opened.residence);
     if (got < 0)
         opened.ended = unreadable(file.errorText());
     else if (got < wanted)
         opened.ended = unreadable(QStringLiteral("the file became shorter while it was read"));
     opened.firstLength = got;
     // the disk (or the share) fetches the rest while the search is busy with other files
-    if (residence != platform::Residence::InMemory && file.size() > opened.start + got)
+    if (opened.residence != platform::Residence::InMemory && file.size() > opened.start + got)
         file.readAhead(readAheadBytes);
     return opened;
 }

@@ -77,6 +77,8 @@ struct OpenedCandidate
     // the stretch's first bytes, up to a chunk, unless it is a hole
     std::unique_ptr<char, Free> first;
     qint64 firstLength = 0;
+    // whether the first chunk was in memory
+    platform::Residence residence = platform::Residence::InMemory;
 };
 
 // startPosition: 1-based, as ContentSearch::search takes it
