@@ -16,6 +16,8 @@ namespace {
 // find no idle one, so a warm local search starts few.
 constexpr size_t maxThreads = 48;
 
+std::atomic<bool> alwaysInFlight{false};
+
 class RequestThreads
 {
 public:
@@ -36,6 +38,12 @@ public:
             m_threads.emplace_back([this] { serve(); });
         else
             m_wake.notify_one();
+    }
+
+    void setHook(std::function<void(bool)> hook)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_hook = std::move(hook);
     }
 
     ~RequestThreads()
@@ -67,8 +75,13 @@ private:
             m_queue.pop_front();
             if (m_urgent > 0)
                 --m_urgent;
+            const std::function<void(bool)> hook = m_hook;
             lock.unlock();
+            if (hook)
+                hook(true);
             request->runUnlessBegun();
+            if (hook)
+                hook(false);
             lock.lock();
         }
     }
@@ -81,6 +94,7 @@ private:
     std::vector<std::thread> m_threads;
     size_t m_idle = 0;
     bool m_quitting = false;
+    std::function<void(bool)> m_hook;
 };
 
 } // namespace
@@ -137,6 +151,11 @@ void Request::waitForEnd()
         m_state.wait(state, std::memory_order_acquire);
 }
 
+bool Lookahead::inFlight() const
+{
+    return m_left > 0 || alwaysInFlight.load(std::memory_order_relaxed);
+}
+
 void Lookahead::noteAnswer(bool waited)
 {
     if (waited)
@@ -151,6 +170,16 @@ bool Lookahead::waitedFor(std::chrono::steady_clock::duration took)
     // entries), but a thread that loses the processor to another on a busy machine may take a
     // millisecond; a share's listing (a lookup, an opening and a read, one round trip each) more.
     return took >= std::chrono::milliseconds(1);
+}
+
+void setAlwaysInFlight(bool always)
+{
+    alwaysInFlight = always;
+}
+
+void setRequestHook(std::function<void(bool before)> hook)
+{
+    RequestThreads::instance().setHook(std::move(hook));
 }
 
 } // namespace platform

@@ -134,7 +134,7 @@ public:
         : m_span(span)
     {}
 
-    bool inFlight() const { return m_left > 0; }
+    bool inFlight() const;
     // waited: the request waited for the disk or the network
     void noteAnswer(bool waited);
     // An answer that took this long waited for something.
@@ -144,5 +144,11 @@ private:
     int m_span;
     int m_left = 0;
 };
+
+// For tests: every stream of requests in flight, whatever the file system; and a hook that each
+// of the threads runs before (true) and after (false) each request it takes, to let requests end
+// in another order.
+void setAlwaysInFlight(bool always);
+void setRequestHook(std::function<void(bool before)> hook);
 
 } // namespace platform

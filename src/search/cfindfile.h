@@ -93,8 +93,8 @@ private:
     };
     static constexpr size_t openLevels = 16;
     // listings kept in flight on each level, and in all: each holds a descriptor and a buffer
-    static constexpr size_t aheadPerLevel = 4;
-    static constexpr size_t aheadInAll = 16;
+    static constexpr size_t aheadPerLevel = 8;
+    static constexpr size_t aheadInAll = 32;
 
     // walked: the folders of the run walked so far
     void walk(QSet<platform::FolderIdentity> &walked);

@@ -7,7 +7,7 @@ namespace {
 
 // Candidates in flight. On a share each waits about three round trips (its lookup, its opening,
 // its first read); 32 at once keep the file server as busy as eight threads of a parallel grep,
-// with at most 32 first chunks (2 MiB) held.
+// with 32 first chunks (512 KiB) held.
 constexpr size_t candidatesInFlight = 32;
 
 } // namespace
@@ -24,7 +24,10 @@ void ContentPass::add(const QByteArray &path, const std::optional<platform::List
     Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}});
     if (!pending.answer) {
         pending.opened.emplace(
-            [candidate = pending.candidate] { return openCandidate(candidate); });
+            [candidate = pending.candidate,
+             buffer = std::make_shared<OpenedCandidate::Buffer>(firstChunkBuffer())] {
+                return openCandidate(candidate, 1, std::move(*buffer));
+            });
         if (m_lookahead.inFlight())
             pending.opened->post();
     }

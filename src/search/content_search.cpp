@@ -17,9 +17,12 @@ constexpr qint64 blockSize = 4096;
 constexpr qint64 chunkSize = 16 * blockSize;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
-// Asked for ahead when a file's first chunk was not in memory: most CAD files whole, and the first
-// chunks of a large one; the kernel's own read-ahead takes over when it is read on.
-constexpr qint64 readAheadBytes = 8 * 1024 * 1024;
+// Read by a request in flight: the small files whole, and enough of a large one to find the
+// text early, with little held per request.
+constexpr qint64 firstChunkSize = 16 * 1024;
+// Asked for ahead of the search while a file is not in memory: on a share the kernel's own
+// read-ahead keeps one request in flight, and each waits a round trip.
+constexpr qint64 readAheadBytes = 1024 * 1024;
 
 qint64 alignUp(qint64 value)
 {
@@ -108,7 +111,17 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
         .search(openCandidate({path, {}}, startPosition), status, stopRequested);
 }
 
-OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition)
+OpenedCandidate::Buffer firstChunkBuffer()
+{
+    OpenedCandidate::Buffer buffer(
+        static_cast<char *>(std::aligned_alloc(readAlignment, firstChunkSize)));
+    if (!buffer)
+        throw std::bad_alloc();
+    return buffer;
+}
+
+OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
+                              OpenedCandidate::Buffer buffer)
 {
     OpenedCandidate opened;
     const platform::FileLookup lookup = candidate.lookup();
@@ -134,11 +147,8 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition)
     opened.stretch = file.stretchAt(opened.start);
     if (opened.stretch.hole)
         return opened;
-    const qint64 wanted = std::min(chunkSize, opened.stretch.end - opened.start);
-    opened.first.reset(
-        static_cast<char *>(std::aligned_alloc(readAlignment, size_t(alignUp(wanted)))));
-    if (!opened.first)
-        throw std::bad_alloc();
+    const qint64 wanted = std::min(firstChunkSize, opened.stretch.end - opened.start);
+    opened.first = buffer ? std::move(buffer) : firstChunkBuffer();
     const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &opened.residence);
     if (got < 0)
         opened.ended = unreadable(file.errorText());
@@ -146,8 +156,8 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition)
         opened.ended = unreadable(QStringLiteral("the file became shorter while it was read"));
     opened.firstLength = got;
     // the disk (or the share) fetches the rest while the search is busy with other files
-    if (opened.residence != platform::Residence::InMemory && file.size() > opened.start + got)
-        file.readAhead(readAheadBytes);
+    if (opened.residence != platform::Residence::InMemory)
+        file.readAhead(opened.start + got, readAheadBytes);
     return opened;
 }
 
@@ -218,7 +228,13 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
     qint64 carried = 0;
     platform::RawFile::Stretch stretch = opened.stretch;
     qint64 stretchStart = start;
+    const bool readingAhead = opened.first && opened.residence != platform::Residence::InMemory;
+    qint64 readAheadEnd = start + opened.firstLength + readAheadBytes;
     for (qint64 offset = start; offset < size;) {
+        if (readingAhead && readAheadEnd < offset + readAheadBytes && readAheadEnd < size) {
+            file.readAhead(readAheadEnd, readAheadBytes / 2);
+            readAheadEnd += readAheadBytes / 2;
+        }
         if (offset >= stretch.end) {
             stretch = file.stretchAt(offset);
             stretchStart = offset;

@@ -68,21 +68,27 @@ struct OpenedCandidate
     {
         void operator()(char *memory) const { std::free(memory); }
     };
+    using Buffer = std::unique_ptr<char, Free>;
 
     // how the search ends before it compares any bytes: not searched by design, or unreadable
     std::optional<ContentSearchResult> ended;
     std::unique_ptr<platform::RawFile> file;
     qint64 start = 0;                   // the file offset the search begins at
     platform::RawFile::Stretch stretch; // the stretch that holds start
-    // the stretch's first bytes, up to a chunk, unless it is a hole
-    std::unique_ptr<char, Free> first;
+    // the stretch's first bytes, up to firstChunkBuffer's size, unless it is a hole
+    Buffer first;
     qint64 firstLength = 0;
     // whether the first chunk was in memory
     platform::Residence residence = platform::Residence::InMemory;
 };
 
-// startPosition: 1-based, as ContentSearch::search takes it
-OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition = 1);
+// Room for the first chunk that openCandidate reads, best made on the thread that lets it go: the
+// memory then stays in that thread's heap instead of spreading over the heaps of other threads.
+OpenedCandidate::Buffer firstChunkBuffer();
+// startPosition: 1-based, as ContentSearch::search takes it; buffer: from firstChunkBuffer, made
+// here when none is given
+OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition = 1,
+                              OpenedCandidate::Buffer buffer = {});
 
 // Searches one file after another for the same texts, with one read buffer for all of them.
 class ContentSearch
