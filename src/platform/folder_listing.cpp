@@ -82,6 +82,19 @@ void FolderListing::readAhead()
     }
 }
 
+QList<QByteArray> FolderListing::foldersReadAhead(qsizetype most) const
+{
+    QList<QByteArray> folders;
+    for (qsizetype position = m_position; position < m_filled && folders.size() < most;) {
+        const auto *entry = reinterpret_cast<const dirent64 *>(m_buffer.get() + position);
+        position += entry->d_reclen;
+        const QByteArrayView name(entry->d_name);
+        if (entry->d_type == DT_DIR && name != "." && name != "..")
+            folders.append(name.toByteArray());
+    }
+    return folders;
+}
+
 bool FolderListing::fill()
 {
     if (!m_buffer)

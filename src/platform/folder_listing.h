@@ -62,6 +62,9 @@ public:
 
     // Reads the first entries now, on whatever thread, so that next need not wait for them.
     void readAhead();
+    // The names of the first sub-folders among the entries read ahead and not walked yet, as far
+    // as the listing tells their kinds, up to most of them; "." and ".." never.
+    QList<QByteArray> foldersReadAhead(qsizetype most) const;
     // Moves to the next entry (the first one, the first time); false at the end of the listing,
     // on a read error or when closed.
     bool next();

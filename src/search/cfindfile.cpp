@@ -138,17 +138,6 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
 {
     QByteArray path = platform::inFolder(m_searchpath, "");
     std::vector<Level> levels;
-    // the listings still in flight are let go on every way out
-    struct Ending
-    {
-        cFindFile *finder;
-        std::vector<Level> &levels;
-        ~Ending()
-        {
-            while (!levels.empty())
-                finder->dropLevel(levels);
-        }
-    } ending{this, levels};
     {
         platform::FolderListing listing(path);
         if (walkedBefore(listing, walked))
@@ -158,26 +147,27 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
     while (!levels.empty()) {
         Level &level = levels.back();
         if (level.next == level.subfolders.size()) {
-            dropLevel(levels);
+            levels.pop_back();
             continue;
         }
-        const std::unique_ptr<platform::FolderListing> listing = nextListing(level, path);
+        ListingAhead ahead = nextListing(level, path);
+        platform::FolderListing &listing = *ahead.listing;
         const QByteArray &name = level.subfolders.at(level.next++);
         path.truncate(level.pathLength);
         path.append(name).append('/');
         listAhead(level, path);
-        if (walkedBefore(*listing, walked))
+        if (walkedBefore(listing, walked))
             continue;
         Q_EMIT StopSearch(level.stopAnswer);
         // the answer ends the asking level: its parent goes on with its next sub-folder
         if (level.stopAnswer) {
-            dropLevel(levels);
+            levels.pop_back();
             continue;
         }
         // the folder the walk is in, as a recursive walk would have left it
         m_searchpath.truncate(level.pathLength - 1);
         m_searchpath.append('/').append(name);
-        listLevel(*listing, path, walked, levels);
+        listLevel(listing, path, walked, levels, std::move(ahead.subfolders));
     }
 }
 
@@ -186,10 +176,13 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
 // walk is elsewhere.
 void cFindFile::listAhead(Level &level, const QByteArray &path)
 {
-    while (level.ahead.size() < aheadPerLevel && m_listingsAhead < aheadInAll &&
+    while (level.ahead.size() < aheadPerLevel &&
            level.next + qsizetype(level.ahead.size()) < level.subfolders.size()) {
-        level.ahead.push_back(listingOf(level, path, level.next + qsizetype(level.ahead.size())));
-        ++m_listingsAhead;
+        std::shared_ptr<AheadSlot> slot = AheadSlot::take(m_aheadLeft);
+        if (!slot)
+            break;
+        level.ahead.push_back(
+            listingOf(level, path, level.next + qsizetype(level.ahead.size()), std::move(slot)));
     }
     if (m_lookahead.inFlight()) {
         for (ListingInFlight &ahead : level.ahead)
@@ -197,8 +190,17 @@ void cFindFile::listAhead(Level &level, const QByteArray &path)
     }
 }
 
+std::shared_ptr<cFindFile::AheadSlot> cFindFile::AheadSlot::take(std::atomic<int> &left)
+{
+    if (left.fetch_sub(1) > 0)
+        return std::make_shared<AheadSlot>(left);
+    left.fetch_add(1);
+    return nullptr;
+}
+
 cFindFile::ListingInFlight cFindFile::listingOf(const Level &level, const QByteArray &path,
-                                                qsizetype subfolder)
+                                                qsizetype subfolder,
+                                                std::shared_ptr<AheadSlot> slot)
 {
     const QByteArray name = level.subfolders.at(subfolder);
     // near the bottom of the way down the folder is still open: no path to follow again
@@ -206,40 +208,58 @@ cFindFile::ListingInFlight cFindFile::listingOf(const Level &level, const QByteA
     const QByteArray byPath = folder ? QByteArray() : path.left(level.pathLength) + name + '/';
     // the walk waits for its listings: they go before the candidates' requests
     return ListingInFlight(
-        [folder, name, byPath] {
-            auto listing = folder ? std::make_unique<platform::FolderListing>(*folder, name)
-                                  : std::make_unique<platform::FolderListing>(byPath);
-            listing->readAhead();
-            return listing;
+        [folder, name, byPath, slot = std::move(slot), left = &m_aheadLeft,
+         speculate = m_lookahead.inFlight()] {
+            return readListing(folder, name, byPath, slot, *left, speculate);
         },
         platform::Request::Urgent);
 }
 
-std::unique_ptr<platform::FolderListing> cFindFile::nextListing(Level &level,
-                                                                const QByteArray &path)
+cFindFile::ListingAhead
+cFindFile::readListing(const std::shared_ptr<const platform::OpenFolder> &parent,
+                       const QByteArray &name, const QByteArray &path,
+                       std::shared_ptr<AheadSlot> slot, std::atomic<int> &left, bool speculate)
 {
-    ListingInFlight next =
-        level.ahead.empty() ? listingOf(level, path, level.next) : std::move(level.ahead.front());
-    if (!level.ahead.empty()) {
-        level.ahead.erase(level.ahead.begin());
-        --m_listingsAhead;
+    ListingAhead ahead{parent ? std::make_unique<platform::FolderListing>(*parent, name)
+                              : std::make_unique<platform::FolderListing>(path),
+                       {},
+                       std::move(slot)};
+    ahead.listing->readAhead();
+    if (!speculate || !ahead.listing->isOpen())
+        return ahead;
+    const std::shared_ptr<const platform::OpenFolder> folder = ahead.listing->folder();
+    for (const QByteArray &subfolder : ahead.listing->foldersReadAhead(aheadPerLevel)) {
+        std::shared_ptr<AheadSlot> subfolderSlot = AheadSlot::take(left);
+        if (!subfolderSlot)
+            break;
+        ListingInFlight listing(
+            [folder, subfolder, subfolderSlot, left = &left] {
+                return readListing(folder, subfolder, {}, subfolderSlot, *left, true);
+            },
+            platform::Request::Urgent);
+        listing.post();
+        ahead.subfolders.emplace_back(subfolder, std::move(listing));
     }
-    std::chrono::steady_clock::duration took;
-    std::unique_ptr<platform::FolderListing> listing = next.take(&took);
-    m_lookahead.noteAnswer(platform::Lookahead::waitedFor(took));
-    return listing;
+    return ahead;
 }
 
-void cFindFile::dropLevel(std::vector<Level> &levels)
+cFindFile::ListingAhead cFindFile::nextListing(Level &level, const QByteArray &path)
 {
-    m_listingsAhead -= levels.back().ahead.size();
-    levels.pop_back();
+    ListingInFlight next = level.ahead.empty() ? listingOf(level, path, level.next, nullptr)
+                                               : std::move(level.ahead.front());
+    if (!level.ahead.empty())
+        level.ahead.erase(level.ahead.begin());
+    std::chrono::steady_clock::duration took;
+    ListingAhead listing = next.take(&took);
+    m_lookahead.noteAnswer(platform::Lookahead::waitedFor(took));
+    return listing;
 }
 
 // One listing serves both passes: pass 1 keeps the sub-folders and the matches, pass 2 reports
 // the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
 void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &folder,
-                          QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels)
+                          QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels,
+                          decltype(ListingAhead::subfolders) ahead)
 {
     if (!listing.isOpen()) {
         m_unlistedFolders.append({folder, platform::systemErrorText(listing.openError())});
@@ -290,7 +310,15 @@ void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &fo
         if (levels.size() >= openLevels)
             levels[levels.size() - openLevels].folder.reset();
         levels.push_back({folder.size(), std::move(subfolders), 0, false, openFolder});
-        listAhead(levels.back(), folder);
+        Level &level = levels.back();
+        // those begun while the folder was read ahead serve as long as they are its first ones
+        for (auto &[name, listing] : ahead) {
+            if (level.ahead.size() == size_t(level.subfolders.size()) ||
+                level.subfolders.at(qsizetype(level.ahead.size())) != name)
+                break;
+            level.ahead.push_back(std::move(listing));
+        }
+        listAhead(level, folder);
     }
     const auto report = [&](QByteArrayView name, platform::FileLookup kind) {
         if (!isDotOrDotDot(name)) {
