@@ -36,8 +36,8 @@ public:
     void finish();
     // A request not begun never runs; one under way is waited for.
     void cancel();
-    // Runs the request on the calling thread, unless it was begun or cancelled.
-    void runUnlessBegun();
+    // Runs the request on the calling thread, unless it was begun or cancelled; true when it ran.
+    bool runUnlessBegun();
     // Once it has ended: how long its work took, wherever it ran.
     std::chrono::steady_clock::duration took() const { return m_took; }
 
