@@ -175,7 +175,11 @@ bool Lookahead::inFlight() const
 
 void Lookahead::noteAnswer(bool waited)
 {
-    if (waited)
+    // One answer that waited may be a thread that lost the processor on a busy machine, or a file
+    // the kernel hands over only after starting its own read-ahead: going in flight starts
+    // threads, so it takes two in a row.
+    m_waitedInARow = waited ? m_waitedInARow + 1 : 0;
+    if (m_waitedInARow >= 2)
         m_left = m_span;
     else if (m_left > 0)
         --m_left;

@@ -129,7 +129,8 @@ private:
 class Lookahead
 {
 public:
-    // span: the answers after the last one that waited for which the stream stays in flight
+    // span: the answers after the last two that waited in a row for which the stream stays in
+    // flight
     explicit Lookahead(int span)
         : m_span(span)
     {}
@@ -143,6 +144,7 @@ public:
 private:
     int m_span;
     int m_left = 0;
+    int m_waitedInARow = 0;
 };
 
 // For tests: every stream of requests in flight, whatever the file system; and a hook that each
