@@ -21,16 +21,22 @@ ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
 void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed,
                       std::optional<CandidateFilter::Answer> answer)
 {
-    Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}});
+    Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}, {}});
     if (!pending.answer) {
-        pending.opened.emplace(
-            [candidate = pending.candidate,
-             buffer = std::make_shared<OpenedCandidate::Buffer>(firstChunkBuffer())] {
-                return openCandidate(candidate, 1, std::move(*buffer));
-            });
+        pending.buffer = std::make_shared<OpenedCandidate::Buffer>();
+        pending.opened.emplace([candidate = pending.candidate, buffer = pending.buffer] {
+            return openCandidate(candidate, 1, std::move(*buffer));
+        });
         if (m_lookahead.inFlight())
-            pending.opened->post();
+            post(pending);
     }
+}
+
+void ContentPass::post(Pending &pending)
+{
+    if (!*pending.buffer)
+        *pending.buffer = firstChunkBuffer();
+    pending.opened->post();
 }
 
 bool ContentPass::isFull() const
@@ -56,7 +62,7 @@ ContentSearchResult ContentPass::searchNext(ContentSearch &search)
     if (m_lookahead.inFlight()) {
         for (Pending &waiting : m_pending) {
             if (waiting.opened)
-                waiting.opened->post();
+                post(waiting);
         }
     }
     return search.search(std::move(opened), m_status, m_stopRequested);

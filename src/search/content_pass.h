@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <deque>
+#include <memory>
 #include <optional>
 
 // The content pass of a run: searches candidates in the order they are added. While the files come
@@ -42,7 +43,11 @@ private:
         std::optional<CandidateFilter::Answer> answer;
         // none for an answered candidate
         std::optional<platform::InFlight<OpenedCandidate>> opened;
+        // the request's first chunk, made here when it is handed to the threads
+        std::shared_ptr<OpenedCandidate::Buffer> buffer;
     };
+
+    void post(Pending &pending);
 
     StatusSink m_status;
     StopRequest m_stopRequested;

@@ -18,8 +18,8 @@ constexpr qint64 chunkSize = 16 * blockSize;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
 // Read by a request in flight: the small files whole, and enough of a large one to find the
-// text early, with little held per request.
-constexpr qint64 firstChunkSize = 16 * 1024;
+// text early, with little held per request. Read in its turn, the first chunk is a whole one.
+constexpr qint64 firstChunkInFlight = 16 * 1024;
 // Asked for ahead of the search while a file is not in memory: on a share the kernel's own
 // read-ahead keeps one request in flight, and each waits a round trip.
 constexpr qint64 readAheadBytes = 1024 * 1024;
@@ -111,13 +111,21 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
         .search(openCandidate({path, {}}, startPosition), status, stopRequested);
 }
 
-OpenedCandidate::Buffer firstChunkBuffer()
+namespace {
+
+OpenedCandidate::Buffer readBuffer(qint64 size)
 {
-    OpenedCandidate::Buffer buffer(
-        static_cast<char *>(std::aligned_alloc(readAlignment, firstChunkSize)));
+    OpenedCandidate::Buffer buffer(static_cast<char *>(std::aligned_alloc(readAlignment, size)));
     if (!buffer)
         throw std::bad_alloc();
     return buffer;
+}
+
+} // namespace
+
+OpenedCandidate::Buffer firstChunkBuffer()
+{
+    return readBuffer(firstChunkInFlight);
 }
 
 OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
@@ -147,8 +155,9 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
     opened.stretch = file.stretchAt(opened.start);
     if (opened.stretch.hole)
         return opened;
-    const qint64 wanted = std::min(firstChunkSize, opened.stretch.end - opened.start);
-    opened.first = buffer ? std::move(buffer) : firstChunkBuffer();
+    const qint64 wanted =
+        std::min(buffer ? firstChunkInFlight : chunkSize, opened.stretch.end - opened.start);
+    opened.first = buffer ? std::move(buffer) : readBuffer(chunkSize);
     const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &opened.residence);
     if (got < 0)
         opened.ended = unreadable(file.errorText());

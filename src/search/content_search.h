@@ -75,18 +75,20 @@ struct OpenedCandidate
     std::unique_ptr<platform::RawFile> file;
     qint64 start = 0;                   // the file offset the search begins at
     platform::RawFile::Stretch stretch; // the stretch that holds start
-    // the stretch's first bytes, up to firstChunkBuffer's size, unless it is a hole
+    // the stretch's first bytes, up to a chunk (firstChunkBuffer's size when given one), unless
+    // it is a hole
     Buffer first;
     qint64 firstLength = 0;
     // whether the first chunk was in memory
     platform::Residence residence = platform::Residence::InMemory;
 };
 
-// Room for the first chunk that openCandidate reads, best made on the thread that lets it go: the
-// memory then stays in that thread's heap instead of spreading over the heaps of other threads.
+// Room for the first chunk that openCandidate reads in a request in flight, best made on the
+// thread that lets it go: the memory then stays in that thread's heap instead of spreading over
+// the heaps of other threads.
 OpenedCandidate::Buffer firstChunkBuffer();
-// startPosition: 1-based, as ContentSearch::search takes it; buffer: from firstChunkBuffer, made
-// here when none is given
+// startPosition: 1-based, as ContentSearch::search takes it; buffer: from firstChunkBuffer; a
+// whole chunk is made here when none is given
 OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition = 1,
                               OpenedCandidate::Buffer buffer = {});
 
