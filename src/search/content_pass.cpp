@@ -21,21 +21,21 @@ ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
 void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed,
                       std::optional<CandidateFilter::Answer> answer)
 {
-    Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}, {}});
-    if (!pending.answer) {
-        pending.buffer = std::make_shared<OpenedCandidate::Buffer>();
-        pending.opened.emplace([candidate = pending.candidate, buffer = pending.buffer] {
-            return openCandidate(candidate, 1, std::move(*buffer));
-        });
-        if (m_lookahead.inFlight())
-            post(pending);
-    }
+    Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}});
+    if (m_lookahead.inFlight())
+        post(pending);
 }
 
 void ContentPass::post(Pending &pending)
 {
-    if (!*pending.buffer)
-        *pending.buffer = firstChunkBuffer();
+    // a candidate answered without reading is not opened
+    if (pending.answer || pending.opened)
+        return;
+    pending.opened.emplace(
+        [candidate = pending.candidate,
+         buffer = std::make_shared<OpenedCandidate::Buffer>(firstChunkBuffer())] {
+            return openCandidate(candidate, 1, std::move(*buffer));
+        });
     pending.opened->post();
 }
 
@@ -54,16 +54,24 @@ ContentSearchResult ContentPass::searchNext(ContentSearch &search)
         return pending.answer->result;
     }
     std::chrono::steady_clock::duration took;
-    OpenedCandidate opened = pending.opened->take(&took);
-    // whether the bytes came from memory tells best; a file not read, only by the time it took
-    m_lookahead.noteAnswer(opened.first ? opened.residence != platform::Residence::InMemory
-                                        : platform::Lookahead::waitedFor(took));
+    OpenedCandidate opened;
+    if (pending.opened) {
+        opened = pending.opened->take(&took);
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        opened = openCandidate(pending.candidate);
+        took = std::chrono::steady_clock::now() - start;
+    }
+    // a candidate that is not read costs the disk nothing either
+    platform::Residence residence = platform::Residence::InMemory;
+    const ContentSearchResult result =
+        search.search(std::move(opened), m_status, m_stopRequested, &residence);
+    m_lookahead.noteAnswer(residence != platform::Residence::InMemory ||
+                           platform::Lookahead::waitedFor(took));
     // the candidates added while the files came from memory
     if (m_lookahead.inFlight()) {
-        for (Pending &waiting : m_pending) {
-            if (waiting.opened)
-                post(waiting);
-        }
+        for (Pending &waiting : m_pending)
+            post(waiting);
     }
-    return search.search(std::move(opened), m_status, m_stopRequested);
+    return result;
 }

@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QString>
 #include <deque>
-#include <memory>
 #include <optional>
 
 // The content pass of a run: searches candidates in the order they are added. While the files come
@@ -41,12 +40,11 @@ private:
     {
         Candidate candidate;
         std::optional<CandidateFilter::Answer> answer;
-        // none for an answered candidate
+        // handed to the threads; none for a candidate opened in its turn or answered
         std::optional<platform::InFlight<OpenedCandidate>> opened;
-        // the request's first chunk, made here when it is handed to the threads
-        std::shared_ptr<OpenedCandidate::Buffer> buffer;
     };
 
+    // Hands the candidate's opening to the threads, with its first chunk made here.
     void post(Pending &pending);
 
     StatusSink m_status;

@@ -18,7 +18,7 @@ constexpr qint64 chunkSize = 16 * blockSize;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
 // Read by a request in flight: the small files whole, and enough of a large one to find the
-// text early, with little held per request. Read in its turn, the first chunk is a whole one.
+// text early, with little held per request.
 constexpr qint64 firstChunkInFlight = 16 * 1024;
 // Asked for ahead of the search while a file is not in memory: on a share the kernel's own
 // read-ahead keeps one request in flight, and each waits a round trip.
@@ -111,21 +111,13 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
         .search(openCandidate({path, {}}, startPosition), status, stopRequested);
 }
 
-namespace {
-
-OpenedCandidate::Buffer readBuffer(qint64 size)
+OpenedCandidate::Buffer firstChunkBuffer()
 {
-    OpenedCandidate::Buffer buffer(static_cast<char *>(std::aligned_alloc(readAlignment, size)));
+    OpenedCandidate::Buffer buffer(
+        static_cast<char *>(std::aligned_alloc(readAlignment, firstChunkInFlight)));
     if (!buffer)
         throw std::bad_alloc();
     return buffer;
-}
-
-} // namespace
-
-OpenedCandidate::Buffer firstChunkBuffer()
-{
-    return readBuffer(firstChunkInFlight);
 }
 
 OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
@@ -155,9 +147,11 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
     opened.stretch = file.stretchAt(opened.start);
     if (opened.stretch.hole)
         return opened;
-    const qint64 wanted =
-        std::min(buffer ? firstChunkInFlight : chunkSize, opened.stretch.end - opened.start);
-    opened.first = buffer ? std::move(buffer) : readBuffer(chunkSize);
+    // without a buffer the search reads the first chunk itself, into its own
+    if (!buffer)
+        return opened;
+    const qint64 wanted = std::min(firstChunkInFlight, opened.stretch.end - opened.start);
+    opened.first = std::move(buffer);
     const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &opened.residence);
     if (got < 0)
         opened.ended = unreadable(file.errorText());
@@ -217,12 +211,15 @@ ContentSearch::ContentSearch(const QList<QList<QByteArray>> &texts, Goal goal)
 }
 
 ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSink &status,
-                                          const StopRequest &stopRequested)
+                                          const StopRequest &stopRequested,
+                                          platform::Residence *residence)
 {
     if (m_needles.isEmpty())
         return {};
     if (opened.ended)
         return *opened.ended;
+    if (residence && opened.first)
+        *residence = opened.residence;
     platform::RawFile &file = *opened.file;
     const qint64 size = file.size();
     const qint64 start = opened.start;
@@ -256,7 +253,7 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
             got = opened.firstLength;
         } else if (!stretch.hole) {
             const qint64 wanted = std::min(chunkSize, stretch.end - offset);
-            got = file.readAt(offset, target, wanted);
+            got = file.readAt(offset, target, wanted, offset == start ? residence : nullptr);
             if (got < 0)
                 return unreadable(file.errorText());
             if (got < wanted)

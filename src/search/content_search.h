@@ -75,8 +75,7 @@ struct OpenedCandidate
     std::unique_ptr<platform::RawFile> file;
     qint64 start = 0;                   // the file offset the search begins at
     platform::RawFile::Stretch stretch; // the stretch that holds start
-    // the stretch's first bytes, up to a chunk (firstChunkBuffer's size when given one), unless
-    // it is a hole
+    // the stretch's first bytes, up to firstChunkBuffer's size, when given one and not a hole
     Buffer first;
     qint64 firstLength = 0;
     // whether the first chunk was in memory
@@ -87,8 +86,8 @@ struct OpenedCandidate
 // thread that lets it go: the memory then stays in that thread's heap instead of spreading over
 // the heaps of other threads.
 OpenedCandidate::Buffer firstChunkBuffer();
-// startPosition: 1-based, as ContentSearch::search takes it; buffer: from firstChunkBuffer; a
-// whole chunk is made here when none is given
+// startPosition: 1-based, as ContentSearch::search takes it; buffer: from firstChunkBuffer, for
+// the first chunk; without one the search reads it
 OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition = 1,
                               OpenedCandidate::Buffer buffer = {});
 
@@ -106,9 +105,11 @@ public:
     explicit ContentSearch(const QList<QList<QByteArray>> &texts,
                            Goal goal = Goal::FirstOccurrence);
 
-    // opened: by openCandidate, here or on another thread
+    // opened: by openCandidate, here or on another thread; residence: whether the file's first
+    // bytes were in memory (left as it is when none were read)
     ContentSearchResult search(OpenedCandidate opened, const StatusSink &status,
-                               const StopRequest &stopRequested = {});
+                               const StopRequest &stopRequested = {},
+                               platform::Residence *residence = nullptr);
 
 private:
     using Free = OpenedCandidate::Free;
