@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <functional>
 #include <memory>
+#include <sys/types.h>
 
 namespace platform {
 
@@ -59,6 +60,11 @@ public:
     // Asked when the folder is opened; none when it could not be opened.
     std::optional<FolderIdentity> identity() const { return m_identity; }
 
+    // Reads the first entries now, on whatever thread, so that next need not wait for them.
+    void readAhead();
+    // The names of the first sub-folders among the entries read ahead and not walked yet, as far
+    // as the listing tells their kinds, up to most of them; "." and ".." never.
+    QList<QByteArray> foldersReadAhead(qsizetype most) const;
     // Moves to the next entry (the first one, the first time); false at the end of the listing,
     // on a read error or when closed.
     bool next();
@@ -75,6 +81,10 @@ public:
 
 private:
     void opened(int descriptor);
+    // Reads the next entries into the buffer; false at the end of the listing or on an error.
+    bool fill();
+    // One read of the listing into target; as getdents64, noting why it failed.
+    ssize_t read(char *target, qsizetype size);
 
     int m_openError = 0;
     int m_listError = 0;
@@ -84,6 +94,10 @@ private:
     std::unique_ptr<char[]> m_buffer;
     qsizetype m_filled = 0;
     qsizetype m_position = 0;
+    // the last read delivered nothing: no read follows until a rewind
+    bool m_atEnd = false;
+    // a read ahead found the end (or failed) after the entries in the buffer
+    bool m_endRead = false;
     QByteArrayView m_name;
     unsigned char m_type = 0;
 };

@@ -115,17 +115,13 @@ RawFile::Stretch RawFile::stretchAt(qint64 offset) const
     return {false, hole > offset ? std::min<qint64>(hole, m_size) : m_size};
 }
 
-Residence RawFile::firstByteResidence() const
+void RawFile::readAhead(qint64 offset, qint64 length) const
 {
-    char byte;
-    if (readCached(m_descriptor, &byte, 1, 0) >= 0)
-        return Residence::InMemory;
-    return errno == EAGAIN ? Residence::OnDisk : Residence::Unknown;
-}
-
-void RawFile::readAhead(qint64 length) const
-{
-    ::posix_fadvise(m_descriptor, 0, off_t(length), POSIX_FADV_WILLNEED);
+    // the kernel reads at most its read-ahead window per call: ask for one at a time
+    constexpr qint64 window = 128 * 1024;
+    for (qint64 end = std::min(offset + length, m_size); offset < end; offset += window)
+        ::posix_fadvise(m_descriptor, off_t(offset), off_t(std::min(window, end - offset)),
+                        POSIX_FADV_WILLNEED);
 }
 
 bool RawFile::fail(const QString &why)

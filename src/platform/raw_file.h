@@ -49,10 +49,8 @@ public:
     // The stretch that holds offset, which must lie before the end of the file.
     Stretch stretchAt(qint64 offset) const;
 
-    // Whether the file's first byte is in memory; the kernel starts reading it when it is not.
-    Residence firstByteResidence() const;
-    // Asks the kernel to read the first length bytes into memory, without waiting for them.
-    void readAhead(qint64 length) const;
+    // Asks the kernel to read the bytes from offset on into memory, without waiting for them.
+    void readAhead(qint64 offset, qint64 length) const;
 
     // Why the last open or read failed.
     QString errorText() const { return m_errorText; }

@@ -6,6 +6,7 @@
 #include "platform/wildcard_pattern.h"
 #include "search/find_file_error.h"
 
+#include <chrono>
 #include <utility>
 
 enum class cFindFile::Member
@@ -149,13 +150,12 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
             levels.pop_back();
             continue;
         }
+        ListingAhead ahead = nextListing(level, path);
+        platform::FolderListing &listing = *ahead.listing;
         const QByteArray &name = level.subfolders.at(level.next++);
         path.truncate(level.pathLength);
         path.append(name).append('/');
-        // near the bottom of the way down the folder is still open: no path to follow again
-        platform::FolderListing listing = level.folder
-                                              ? platform::FolderListing(*level.folder, name)
-                                              : platform::FolderListing(path);
+        listAhead(level, path);
         if (walkedBefore(listing, walked))
             continue;
         Q_EMIT StopSearch(level.stopAnswer);
@@ -167,14 +167,99 @@ void cFindFile::walk(QSet<platform::FolderIdentity> &walked)
         // the folder the walk is in, as a recursive walk would have left it
         m_searchpath.truncate(level.pathLength - 1);
         m_searchpath.append('/').append(name);
-        listLevel(listing, path, walked, levels);
+        listLevel(listing, path, walked, levels, std::move(ahead.subfolders));
     }
+}
+
+// On a share each listing waits several round trips (the folder's lookup, its opening, its
+// entries): while listings wait, the next few sub-folders of a level are opened and read while the
+// walk is elsewhere.
+void cFindFile::listAhead(Level &level, const QByteArray &path)
+{
+    while (level.ahead.size() < aheadPerLevel &&
+           level.next + qsizetype(level.ahead.size()) < level.subfolders.size()) {
+        std::shared_ptr<AheadSlot> slot = AheadSlot::take(m_aheadLeft);
+        if (!slot)
+            break;
+        level.ahead.push_back(
+            listingOf(level, path, level.next + qsizetype(level.ahead.size()), std::move(slot)));
+    }
+    if (m_lookahead.inFlight()) {
+        for (ListingInFlight &ahead : level.ahead)
+            ahead.post();
+    }
+}
+
+std::shared_ptr<cFindFile::AheadSlot> cFindFile::AheadSlot::take(std::atomic<int> &left)
+{
+    if (left.fetch_sub(1) > 0)
+        return std::make_shared<AheadSlot>(left);
+    left.fetch_add(1);
+    return nullptr;
+}
+
+cFindFile::ListingInFlight cFindFile::listingOf(const Level &level, const QByteArray &path,
+                                                qsizetype subfolder,
+                                                std::shared_ptr<AheadSlot> slot)
+{
+    const QByteArray name = level.subfolders.at(subfolder);
+    // near the bottom of the way down the folder is still open: no path to follow again
+    const std::shared_ptr<const platform::OpenFolder> folder = level.folder;
+    const QByteArray byPath = folder ? QByteArray() : path.left(level.pathLength) + name + '/';
+    // the walk waits for its listings: they go before the candidates' requests
+    return ListingInFlight(
+        [folder, name, byPath, slot = std::move(slot), left = &m_aheadLeft,
+         speculate = m_lookahead.inFlight()] {
+            return readListing(folder, name, byPath, slot, *left, speculate);
+        },
+        platform::Request::Urgent);
+}
+
+cFindFile::ListingAhead
+cFindFile::readListing(const std::shared_ptr<const platform::OpenFolder> &parent,
+                       const QByteArray &name, const QByteArray &path,
+                       std::shared_ptr<AheadSlot> slot, std::atomic<int> &left, bool speculate)
+{
+    ListingAhead ahead{parent ? std::make_unique<platform::FolderListing>(*parent, name)
+                              : std::make_unique<platform::FolderListing>(path),
+                       {},
+                       std::move(slot)};
+    ahead.listing->readAhead();
+    if (!speculate || !ahead.listing->isOpen())
+        return ahead;
+    const std::shared_ptr<const platform::OpenFolder> folder = ahead.listing->folder();
+    for (const QByteArray &subfolder : ahead.listing->foldersReadAhead(aheadPerLevel)) {
+        std::shared_ptr<AheadSlot> subfolderSlot = AheadSlot::take(left);
+        if (!subfolderSlot)
+            break;
+        ListingInFlight listing(
+            [folder, subfolder, subfolderSlot, left = &left] {
+                return readListing(folder, subfolder, {}, subfolderSlot, *left, true);
+            },
+            platform::Request::Urgent);
+        listing.post();
+        ahead.subfolders.emplace_back(subfolder, std::move(listing));
+    }
+    return ahead;
+}
+
+cFindFile::ListingAhead cFindFile::nextListing(Level &level, const QByteArray &path)
+{
+    ListingInFlight next = level.ahead.empty() ? listingOf(level, path, level.next, nullptr)
+                                               : std::move(level.ahead.front());
+    if (!level.ahead.empty())
+        level.ahead.erase(level.ahead.begin());
+    std::chrono::steady_clock::duration took;
+    ListingAhead listing = next.take(&took);
+    m_lookahead.noteAnswer(platform::Lookahead::waitedFor(took));
+    return listing;
 }
 
 // One listing serves both passes: pass 1 keeps the sub-folders and the matches, pass 2 reports
 // the matches. Only a folder whose matches outgrow what is worth keeping is listed a second time.
 void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &folder,
-                          QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels)
+                          QSet<platform::FolderIdentity> &walked, std::vector<Level> &levels,
+                          decltype(ListingAhead::subfolders) ahead)
 {
     if (!listing.isOpen()) {
         m_unlistedFolders.append({folder, platform::systemErrorText(listing.openError())});
@@ -217,6 +302,24 @@ void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &fo
 
     // the folder stays open for the reports, so that their files can be opened by name
     const std::shared_ptr<const platform::OpenFolder> openFolder = listing.folder();
+    // The level is there before the reports, so that the listings of its sub-folders are under
+    // way while its matches are searched. The deepest few levels keep their folders open to open
+    // their sub-folders in; above them a sub-folder is opened by its path, so that no depth runs
+    // out of descriptors.
+    if (inclSubfolders && !subfolders.isEmpty()) {
+        if (levels.size() >= openLevels)
+            levels[levels.size() - openLevels].folder.reset();
+        levels.push_back({folder.size(), std::move(subfolders), 0, false, openFolder});
+        Level &level = levels.back();
+        // those begun while the folder was read ahead serve as long as they are its first ones
+        for (auto &[name, listing] : ahead) {
+            if (level.ahead.size() == size_t(level.subfolders.size()) ||
+                level.subfolders.at(qsizetype(level.ahead.size())) != name)
+                break;
+            level.ahead.push_back(std::move(listing));
+        }
+        listAhead(level, folder);
+    }
     const auto report = [&](QByteArrayView name, platform::FileLookup kind) {
         if (!isDotOrDotDot(name)) {
             m_matchEntry = {openFolder, kind};
@@ -235,13 +338,6 @@ void cFindFile::listLevel(platform::FolderListing &listing, const QByteArray &fo
         matches.forEach(report);
     }
     listing.close();
-    if (!inclSubfolders || subfolders.isEmpty())
-        return;
-    // The deepest few levels keep their folders open to open their sub-folders in; above them a
-    // sub-folder is opened by its path, so that no depth runs out of descriptors.
-    if (levels.size() >= openLevels)
-        levels[levels.size() - openLevels].folder.reset();
-    levels.push_back({folder.size(), std::move(subfolders), 0, false, openFolder});
 }
 
 void cFindFile::setSFileFlag(qint32 flag)

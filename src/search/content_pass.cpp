@@ -1,84 +1,77 @@
 #include "search/content_pass.h"
 
-#include "platform/raw_file.h"
-
+#include <chrono>
 #include <utility>
 
 namespace {
 
-// Candidates read ahead; the kernel reads several files at once far faster than one after another.
-constexpr size_t readAheadFiles = 16;
-// Bytes asked for per candidate: most CAD files whole, and the first chunks of a large one; the
-// kernel's own read-ahead takes over when it is read on.
-constexpr qint64 readAheadBytes = 512 * 1024;
-// A warm cache costs the read-ahead's system calls and gains nothing: after this many files found
-// in memory in a row, when searched or read ahead, the pass reads ahead no more until one is not.
-// A file in memory can look as if it were not, when the kernel would have to start its own
-// read-ahead to hand it over, so one such file must not keep the pass reading ahead for long.
-constexpr int readAheadSpan = 2 * int(readAheadFiles);
+// Candidates in flight. On a share each waits about three round trips (its lookup, its opening,
+// its first read); 32 at once keep the file server as busy as eight threads of a parallel grep,
+// with 32 first chunks (512 KiB) held.
+constexpr size_t candidatesInFlight = 32;
 
 } // namespace
 
 ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
     : m_status(std::move(status))
     , m_stopRequested(std::move(stopRequested))
+    , m_lookahead(2 * int(candidatesInFlight))
 {}
 
 void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed,
                       std::optional<CandidateFilter::Answer> answer)
 {
-    // a candidate answered without reading is not read ahead either
-    m_pending.push_back({{path, listed}, answer.has_value(), std::move(answer)});
-    if (m_readAheadSpan > 0 && m_pending.size() > 1)
-        readAhead(m_pending.back());
+    Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}});
+    if (m_lookahead.inFlight())
+        post(pending);
+}
+
+void ContentPass::post(Pending &pending)
+{
+    // a candidate answered without reading is not opened
+    if (pending.answer || pending.opened)
+        return;
+    pending.opened.emplace(
+        [candidate = pending.candidate,
+         buffer = std::make_shared<OpenedCandidate::Buffer>(firstChunkBuffer())] {
+            return openCandidate(candidate, 1, std::move(*buffer));
+        });
+    pending.opened->post();
 }
 
 bool ContentPass::isFull() const
 {
-    return m_pending.size() > readAheadFiles;
+    return m_pending.size() >= candidatesInFlight;
 }
 
 ContentSearchResult ContentPass::searchNext(ContentSearch &search)
 {
-    // the candidates added while the files were in memory
-    for (size_t i = 1; i < m_pending.size() && m_readAheadSpan > 0; ++i)
-        readAhead(m_pending[i]);
-    const Candidate candidate = std::move(m_pending.front().candidate);
-    const std::optional<CandidateFilter::Answer> answer = std::move(m_pending.front().answer);
+    Pending pending = std::move(m_pending.front());
     m_pending.pop_front();
-    if (answer) {
-        if (answer->size > 0 && m_status)
+    if (pending.answer) {
+        if (pending.answer->size > 0 && m_status)
             m_status(contentSearchStatus.toString() + QStringLiteral("100%"));
-        return answer->result;
+        return pending.answer->result;
+    }
+    std::chrono::steady_clock::duration took;
+    OpenedCandidate opened;
+    if (pending.opened) {
+        opened = pending.opened->take(&took);
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        opened = openCandidate(pending.candidate);
+        took = std::chrono::steady_clock::now() - start;
     }
     // a candidate that is not read costs the disk nothing either
     platform::Residence residence = platform::Residence::InMemory;
     const ContentSearchResult result =
-        search.search(candidate, 1, m_status, m_stopRequested, &residence);
-    noteResidence(residence);
+        search.search(std::move(opened), m_status, m_stopRequested, &residence);
+    m_lookahead.noteAnswer(residence != platform::Residence::InMemory ||
+                           platform::Lookahead::waitedFor(took));
+    // the candidates added while the files came from memory
+    if (m_lookahead.inFlight()) {
+        for (Pending &waiting : m_pending)
+            post(waiting);
+    }
     return result;
-}
-
-void ContentPass::readAhead(Pending &pending)
-{
-    if (std::exchange(pending.readAhead, true))
-        return;
-    // never open what is not a regular file: opening a device can have side effects
-    if (pending.candidate.lookup().kind != platform::FileKind::Ordinary)
-        return;
-    platform::RawFile file;
-    if (!pending.candidate.open(file))
-        return;
-    const platform::Residence residence = file.firstByteResidence();
-    if (residence != platform::Residence::InMemory)
-        file.readAhead(readAheadBytes);
-    noteResidence(residence);
-}
-
-void ContentPass::noteResidence(platform::Residence residence)
-{
-    if (residence != platform::Residence::InMemory)
-        m_readAheadSpan = readAheadSpan;
-    else if (m_readAheadSpan > 0)
-        --m_readAheadSpan;
 }

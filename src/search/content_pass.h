@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/folder_listing.h"
+#include "platform/requests_in_flight.h"
 #include "search/content_search.h"
 #include "search/search_run.h"
 
@@ -10,10 +11,11 @@
 #include <optional>
 
 // The content pass of a run: searches candidates in the order they are added. While the files come
-// from the disk rather than from memory, it asks the kernel to read the next few candidates' first
-// bytes ahead, so that the disk works on them while the current one is searched. What it holds is
-// bounded: between two calls no file is open, only the folders of pending candidates that came from
-// a walk, and it asks for the first bytes of the pending candidates only.
+// from a disk or a share rather than from memory, each candidate, as it is added, is looked up,
+// opened and its first chunk read by a request in flight, so that the waits of the coming
+// candidates overlap; from memory each is opened when its turn comes. What it holds is bounded:
+// the pending candidates, their files and first chunks, and the folders of those that came from
+// a walk.
 class ContentPass
 {
 public:
@@ -21,10 +23,11 @@ public:
 
     // listed: what the listing of the candidate's folder told of it, when known; its folder
     // stays open until the candidate has been searched. answer: what the candidate holds when
-    // that is known without reading it; then its turn shows the progress of a whole file.
+    // that is known without reading it; then it is not opened, and its turn shows the progress
+    // of a whole file.
     void add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed = {},
              std::optional<CandidateFilter::Answer> answer = {});
-    // Holds as many candidates as it reads ahead: search one before adding more.
+    // Holds as many candidates as it keeps in flight: search one before adding more.
     bool isFull() const;
     bool isEmpty() const { return m_pending.empty(); }
     // The candidate searchNext searches; there must be one.
@@ -36,16 +39,16 @@ private:
     struct Pending
     {
         Candidate candidate;
-        bool readAhead = false;
         std::optional<CandidateFilter::Answer> answer;
+        // handed to the threads; none for a candidate opened in its turn or answered
+        std::optional<platform::InFlight<OpenedCandidate>> opened;
     };
 
-    void readAhead(Pending &pending);
-    void noteResidence(platform::Residence residence);
+    // Hands the candidate's opening to the threads, with its first chunk made here.
+    void post(Pending &pending);
 
     StatusSink m_status;
     StopRequest m_stopRequested;
     std::deque<Pending> m_pending;
-    // how many more files found in memory the pass reads ahead for: reading ahead while above 0
-    int m_readAheadSpan = 0;
+    platform::Lookahead m_lookahead;
 };

@@ -17,6 +17,12 @@ constexpr qint64 blockSize = 4096;
 constexpr qint64 chunkSize = 16 * blockSize;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
+// Read by a request in flight: the small files whole, and enough of a large one to find the
+// text early, with little held per request.
+constexpr qint64 firstChunkInFlight = 16 * 1024;
+// Asked for ahead of the search while a file is not in memory: on a share the kernel's own
+// read-ahead keeps one request in flight, and each waits a round trip.
+constexpr qint64 readAheadBytes = 1024 * 1024;
 
 qint64 alignUp(qint64 value)
 {
@@ -102,7 +108,60 @@ ContentSearchResult SearchFileForText(const QByteArray &path, const QString &tex
                                       const StopRequest &stopRequested)
 {
     return ContentSearch({textForms(text)})
-        .search({path, {}}, startPosition, status, stopRequested);
+        .search(openCandidate({path, {}}, startPosition), status, stopRequested);
+}
+
+OpenedCandidate::Buffer firstChunkBuffer()
+{
+    OpenedCandidate::Buffer buffer(
+        static_cast<char *>(std::aligned_alloc(readAlignment, firstChunkInFlight)));
+    if (!buffer)
+        throw std::bad_alloc();
+    return buffer;
+}
+
+OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
+                              OpenedCandidate::Buffer buffer)
+{
+    OpenedCandidate opened;
+    const platform::FileLookup lookup = candidate.lookup();
+    if (lookup.kind == platform::FileKind::Inaccessible) {
+        opened.ended = unreadable(platform::systemErrorText(lookup.error));
+        return opened;
+    }
+    if (lookup.kind != platform::FileKind::Ordinary) {
+        opened.ended = ContentSearchResult{};
+        return opened;
+    }
+    opened.file = std::make_unique<platform::RawFile>();
+    platform::RawFile &file = *opened.file;
+    if (!candidate.open(file)) {
+        opened.ended = openFailure(candidate, file);
+        return opened;
+    }
+    opened.start = std::max<qint64>(startPosition - 1, 0);
+    if (opened.start >= file.size()) {
+        opened.ended = ContentSearchResult{};
+        return opened;
+    }
+    opened.stretch = file.stretchAt(opened.start);
+    if (opened.stretch.hole)
+        return opened;
+    // without a buffer the search reads the first chunk itself, into its own
+    if (!buffer)
+        return opened;
+    const qint64 wanted = std::min(firstChunkInFlight, opened.stretch.end - opened.start);
+    opened.first = std::move(buffer);
+    const qint64 got = file.readAt(opened.start, opened.first.get(), wanted, &opened.residence);
+    if (got < 0)
+        opened.ended = unreadable(file.errorText());
+    else if (got < wanted)
+        opened.ended = unreadable(QStringLiteral("the file became shorter while it was read"));
+    opened.firstLength = got;
+    // the disk (or the share) fetches the rest while the search is busy with other files
+    if (opened.residence != platform::Residence::InMemory)
+        file.readAhead(opened.start + got, readAheadBytes);
+    return opened;
 }
 
 platform::FileLookup Candidate::lookup() const
@@ -151,26 +210,19 @@ ContentSearch::ContentSearch(const QList<QList<QByteArray>> &texts, Goal goal)
         throw std::bad_alloc();
 }
 
-ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 startPosition,
-                                          const StatusSink &status,
+ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSink &status,
                                           const StopRequest &stopRequested,
                                           platform::Residence *residence)
 {
     if (m_needles.isEmpty())
         return {};
-    const platform::FileLookup lookup = candidate.lookup();
-    if (lookup.kind == platform::FileKind::Inaccessible)
-        return unreadable(platform::systemErrorText(lookup.error));
-    if (lookup.kind != platform::FileKind::Ordinary)
-        return {};
-
-    platform::RawFile file;
-    if (!candidate.open(file))
-        return openFailure(candidate, file);
+    if (opened.ended)
+        return *opened.ended;
+    if (residence && opened.first)
+        *residence = opened.residence;
+    platform::RawFile &file = *opened.file;
     const qint64 size = file.size();
-    const qint64 start = std::max<qint64>(startPosition - 1, 0);
-    if (start >= size)
-        return {};
+    const qint64 start = opened.start;
 
     const qint64 length = m_longest;
     const qint64 carryCapacity = length - 1;
@@ -180,15 +232,26 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
     char *const target = m_buffer.get() + m_carryRoom;
     BlockProgress progress(start, size, status, stopRequested);
     qint64 carried = 0;
-    platform::RawFile::Stretch stretch; // looked up at the first step
+    platform::RawFile::Stretch stretch = opened.stretch;
     qint64 stretchStart = start;
+    const bool readingAhead = opened.first && opened.residence != platform::Residence::InMemory;
+    qint64 readAheadEnd = start + opened.firstLength + readAheadBytes;
     for (qint64 offset = start; offset < size;) {
+        if (readingAhead && readAheadEnd < offset + readAheadBytes && readAheadEnd < size) {
+            file.readAhead(readAheadEnd, readAheadBytes / 2);
+            readAheadEnd += readAheadBytes / 2;
+        }
         if (offset >= stretch.end) {
             stretch = file.stretchAt(offset);
             stretchStart = offset;
         }
+        const char *window = target - carried;
         qint64 got;
-        if (!stretch.hole) {
+        if (offset == start && opened.first) {
+            // nothing is carried over yet: the first chunk is searched where it was read
+            window = opened.first.get();
+            got = opened.firstLength;
+        } else if (!stretch.hole) {
             const qint64 wanted = std::min(chunkSize, stretch.end - offset);
             got = file.readAt(offset, target, wanted, offset == start ? residence : nullptr);
             if (got < 0)
@@ -209,7 +272,6 @@ ContentSearchResult ContentSearch::search(const Candidate &candidate, qint64 sta
             continue;
         }
 
-        const char *window = target - carried;
         const qint64 windowSize = carried + got;
         const qint64 end = scan(window, windowSize, offset - carried, findings);
         if (end >= 0) {

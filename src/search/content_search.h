@@ -59,6 +59,38 @@ struct Candidate
     bool open(platform::RawFile &file) const;
 };
 
+// A candidate looked up, opened and the first chunk of its search read: all that search waits for
+// before it compares bytes. Made on any thread, so that many can be under way at once; closed
+// when it goes.
+struct OpenedCandidate
+{
+    struct Free
+    {
+        void operator()(char *memory) const { std::free(memory); }
+    };
+    using Buffer = std::unique_ptr<char, Free>;
+
+    // how the search ends before it compares any bytes: not searched by design, or unreadable
+    std::optional<ContentSearchResult> ended;
+    std::unique_ptr<platform::RawFile> file;
+    qint64 start = 0;                   // the file offset the search begins at
+    platform::RawFile::Stretch stretch; // the stretch that holds start
+    // the stretch's first bytes, up to firstChunkBuffer's size, when given one and not a hole
+    Buffer first;
+    qint64 firstLength = 0;
+    // whether the first chunk was in memory
+    platform::Residence residence = platform::Residence::InMemory;
+};
+
+// Room for the first chunk that openCandidate reads in a request in flight, best made on the
+// thread that lets it go: the memory then stays in that thread's heap instead of spreading over
+// the heaps of other threads.
+OpenedCandidate::Buffer firstChunkBuffer();
+// startPosition: 1-based, as ContentSearch::search takes it; buffer: from firstChunkBuffer, for
+// the first chunk; without one the search reads it
+OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition = 1,
+                              OpenedCandidate::Buffer buffer = {});
+
 // Searches one file after another for the same texts, with one read buffer for all of them.
 class ContentSearch
 {
@@ -73,17 +105,14 @@ public:
     explicit ContentSearch(const QList<QList<QByteArray>> &texts,
                            Goal goal = Goal::FirstOccurrence);
 
-    // residence: whether the file's first bytes were in memory (left as it is when none were
-    // read)
-    ContentSearchResult search(const Candidate &candidate, qint64 startPosition,
-                               const StatusSink &status, const StopRequest &stopRequested = {},
+    // opened: by openCandidate, here or on another thread; residence: whether the file's first
+    // bytes were in memory (left as it is when none were read)
+    ContentSearchResult search(OpenedCandidate opened, const StatusSink &status,
+                               const StopRequest &stopRequested = {},
                                platform::Residence *residence = nullptr);
 
 private:
-    struct Free
-    {
-        void operator()(char *memory) const { std::free(memory); }
-    };
+    using Free = OpenedCandidate::Free;
     struct Findings;
 
     // Looks through the window, which begins at the file offset start, for the texts not found

@@ -25,6 +25,9 @@ private Q_SLOTS:
     void folderThatCannotBeListed_data();
     void folderThatCannotBeListed();
     void identityFollowsLinks();
+    void readAheadDeliversWhatReadingDoes_data();
+    void readAheadDeliversWhatReadingDoes();
+    void foldersReadAheadAreTheFirstSubfolders();
 };
 
 void tst_FolderListing::deliversEveryEntryWithItsKind_data()
@@ -126,6 +129,67 @@ void tst_FolderListing::identityFollowsLinks()
     QCOMPARE(identity("c"), identity("a/b"));
     QCOMPARE(identity("a/b/../b/"), identity("a/b"));
     QVERIFY(identity("a/d") != identity("a/b"));
+}
+
+void tst_FolderListing::readAheadDeliversWhatReadingDoes_data()
+{
+    QTest::addColumn<int>("failingRead"); // 0: none
+
+    QTest::addRow("every read answers") << 0;
+    QTest::addRow("the first read fails") << 1;
+    QTest::addRow("the second read fails") << 2;
+    QTest::addRow("the third read fails") << 3;
+}
+
+// Read ahead (on another thread, for a share) or as it is walked, a listing delivers the same
+// entries in the same order, and a read that fails after some of them ends it with its error.
+void tst_FolderListing::readAheadDeliversWhatReadingDoes()
+{
+    QFETCH(int, failingRead);
+    TestTree tree;
+    for (int i = 0; i < 2000; ++i)
+        tree.addFile("top/part_with_a_long_name_" + QByteArray::number(i) + ".asm");
+    for (const char *name : {"top/a/", "top/b/", "top/c/"})
+        tree.add({name});
+    QList<QByteArrayList> names;
+    QList<int> errors;
+    for (const bool ahead : {false, true}) {
+        int reads = 0;
+        platform::setListingFault([&] { return ++reads == failingRead ? EIO : 0; });
+        FolderListing listing(tree.path("top"));
+        if (ahead)
+            listing.readAhead();
+        QByteArrayList listed;
+        for (int bound = 3000; listing.next() && bound > 0; --bound)
+            listed.append(listing.name().toByteArray());
+        platform::setListingFault({});
+        names.append(listed);
+        errors.append(listing.listError());
+    }
+
+    QCOMPARE(names.last(), names.first());
+    QCOMPARE(errors.last(), errors.first());
+    QCOMPARE(errors.first(), failingRead == 0 ? 0 : EIO);
+    QCOMPARE(names.first().size() == 2005, failingRead == 0);
+}
+
+// The first sub-folders among the entries read ahead, in the listing's order.
+void tst_FolderListing::foldersReadAheadAreTheFirstSubfolders()
+{
+    TestTree tree;
+    tree.add({"top/1.asm:x", "top/a/", "top/2.asm:x", "top/b/", "top/c/", "top/d->a"});
+    FolderListing listing(tree.path("top"));
+    QByteArrayList folders;
+    while (listing.next()) {
+        const QByteArray name = listing.name().toByteArray();
+        if (name != "." && name != ".." && listing.kind().kind == FileKind::Folder && name != "d")
+            folders.append(name);
+    }
+    listing.rewind();
+    listing.readAhead();
+
+    QCOMPARE(listing.foldersReadAhead(2), folders.first(2));
+    QCOMPARE(listing.foldersReadAhead(10), folders);
 }
 
 QTEST_GUILESS_MAIN(tst_FolderListing)

@@ -1,4 +1,5 @@
 #include "platform/folder_listing.h"
+#include "platform/requests_in_flight.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
 #include "search/text_forms.h"
@@ -9,8 +10,12 @@
 #include <QThread>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +94,55 @@ QByteArrayList sortedWithinFolders(QByteArrayList paths)
     return paths;
 }
 
+// Keeps every request of the run in flight, as on a share, and holds every period-th one (none for
+// 0) on its thread until a later one has ended, so that requests end in another order than the
+// run asks for them.
+class RequestsOutOfOrder
+{
+public:
+    explicit RequestsOutOfOrder(int period)
+    {
+        platform::setAlwaysInFlight(true);
+        if (period > 0) {
+            // shared with the threads, which may still hold a request when this goes
+            const auto order = std::make_shared<Order>();
+            platform::setRequestHook([order, period](bool before) { order->pass(before, period); });
+        }
+    }
+    ~RequestsOutOfOrder()
+    {
+        platform::setRequestHook({});
+        platform::setAlwaysInFlight(false);
+    }
+    RequestsOutOfOrder(const RequestsOutOfOrder &) = delete;
+    RequestsOutOfOrder &operator=(const RequestsOutOfOrder &) = delete;
+
+private:
+    struct Order
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int begun = 0;
+        int lastEnded = -1;
+
+        void pass(bool before, int period)
+        {
+            thread_local int number = 0;
+            std::unique_lock lock(mutex);
+            if (!before) {
+                lastEnded = std::max(lastEnded, number);
+                changed.notify_all();
+                return;
+            }
+            number = begun++;
+            // bounded: the run may end, or take the request itself, before a later one ends
+            if (number % period == 0)
+                changed.wait_for(lock, std::chrono::milliseconds(100),
+                                 [&] { return lastEnded > number; });
+        }
+    };
+};
+
 SearchRun::Request assembliesHolding(const TestTree &tree, const QByteArrayList &folders,
                                      const QString &text)
 {
@@ -113,6 +167,9 @@ private Q_SLOTS:
     void stopRequests();
     void listingThatFailsHalfwayIsReported();
     void treeDeeperThanAStackHolds();
+    void requestsEndingOutOfOrderChangeNoReport_data();
+    void requestsEndingOutOfOrderChangeNoReport();
+    void stopWhileRequestsAreInFlight();
 };
 
 void tst_SearchRun::reportsWhatTheWalkAndTheContentPassFind_data()
@@ -242,6 +299,85 @@ void tst_SearchRun::listingThatFailsHalfwayIsReported()
 
     QVERIFY(sink.hits.size() > 0 && sink.hits.size() < 3000);
     QCOMPARE(sink.notListed, QByteArrayList{"a/"});
+}
+
+void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
+{
+    QTest::addColumn<int>("period");
+
+    QTest::addRow("in flight, ending as they come") << 0;
+    QTest::addRow("every second held back") << 2;
+    QTest::addRow("every third held back") << 3;
+    QTest::addRow("every fifth held back") << 5;
+}
+
+// Whatever order the listings and the candidates' requests end in, a run reports what it reports
+// with the files in memory, each request worked out in its turn: the same candidates, hits,
+// unreadable files and unlisted folders, in the same order.
+void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
+{
+    QFETCH(int, period);
+    TestTree tree;
+    tree.add({"a/1.asm:HUB", "a/2.asm.3:hub", "a/sub/3.asm:..HUB", "a/sub/deep/4.asm:HUB",
+              "a/sub/deep/5.asm:", "a/.6.asm:HUB", "a/7.drw:HUB", "b/8.asm:HUB",
+              "b/x/y/z/9.asm:HUB", "c/gone.asm->nowhere", "link->a"});
+    for (int i = 0; i < 70; ++i) {
+        tree.addFile("d/" + QByteArray::number(i % 4) + "/" + QByteArray::number(i) + ".asm",
+                     i % 3 == 0 ? "HUB" : "NABE");
+    }
+    const QByteArrayList folders{"weg", "a", "b", "c", "d", "link"};
+    for (const bool whileWalking : {false, true}) {
+        SearchRun::Request request = assembliesHolding(tree, folders, u"HUB"_s);
+        request.searchWhileWalking = whileWalking;
+        cFindFile finder;
+        SearchRun run(finder);
+        RecordingSink inTurn(tree);
+        QCOMPARE(run.run(request, inTurn), RunOutcome::Done);
+        RecordingSink inFlight(tree);
+        {
+            const RequestsOutOfOrder outOfOrder(period);
+            QCOMPARE(run.run(request, inFlight), RunOutcome::Done);
+        }
+
+        QCOMPARE(inFlight.candidates, inTurn.candidates);
+        QCOMPARE(inFlight.searched, inTurn.searched);
+        QCOMPARE(inFlight.hits, inTurn.hits);
+        QCOMPARE(inFlight.notRead, inTurn.notRead);
+        QCOMPARE(inFlight.notListed, inTurn.notListed);
+        QCOMPARE(inFlight.blocks, inTurn.blocks);
+        QCOMPARE(inTurn.hits.size(), 29);
+        QCOMPARE(inTurn.notRead, QByteArrayList{"c/gone.asm"});
+    }
+}
+
+// A stop while many requests are in flight ends the run there: the hits are those of the
+// candidates searched before it, in order, and no file or folder is left open.
+void tst_SearchRun::stopWhileRequestsAreInFlight()
+{
+    TestTree tree;
+    for (int i = 0; i < 100; ++i)
+        tree.addFile("e/" + QByteArray::number(i % 5) + "/" + QByteArray::number(i) + ".asm",
+                     "HUB");
+    const int before = openDescriptorCount();
+    {
+        const RequestsOutOfOrder outOfOrder(2);
+        cFindFile finder;
+        SearchRun run(finder);
+        RecordingSink sink(tree);
+        sink.atCandidate = [&] {
+            if (sink.candidates.size() == 60)
+                run.requestStop(RunStop::Everything);
+        };
+        SearchRun::Request request = assembliesHolding(tree, {"e"}, u"HUB"_s);
+        request.searchWhileWalking = true;
+
+        QCOMPARE(run.run(request, sink), RunOutcome::Stopped);
+
+        QCOMPARE(sink.candidates.size(), 60);
+        QVERIFY(!sink.hits.isEmpty() && sink.hits.size() < 60);
+        QCOMPARE(sink.hits, sink.candidates.first(sink.hits.size()));
+    }
+    QCOMPARE(openDescriptorCount(), before);
 }
 
 // The walk keeps no stack frame per level: in a thread with a small stack, a tree that a walk
