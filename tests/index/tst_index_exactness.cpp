@@ -3,8 +3,11 @@
 
 #include "index/file_signature.h"
 
+#include "platform/requests_in_flight.h"
+
 #include <QDir>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -173,12 +176,16 @@ void tst_IndexExactness::indexedRunGivesTheScansAnswer_data()
     QTest::addColumn<bool>("office");
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("updateEvery");
+    // as on a share: the look-ups of a folder's files in flight together, and the reads
+    QTest::addColumn<bool>("inFlight");
     for (const bool office : {false, true}) {
         const char *store = office ? "office index" : "desktop index";
-        QTest::addRow("%s, seed 1, update after every third change", store) << office << 1u << 3;
-        QTest::addRow("%s, seed 2, update after every change", store) << office << 2u << 1;
-        QTest::addRow("%s, seed 3, the index grows stale", store) << office << 3u << 1000;
+        QTest::addRow("%s, seed 1, update after every third change", store)
+            << office << 1u << 3 << false;
+        QTest::addRow("%s, seed 2, update after every change", store) << office << 2u << 1 << false;
+        QTest::addRow("%s, seed 3, the index grows stale", store) << office << 3u << 1000 << false;
     }
+    QTest::addRow("desktop index, seed 4, requests in flight") << false << 4u << 2 << true;
 }
 
 // After every change of the tree, whether the index has seen it or not, an indexed run reports
@@ -188,6 +195,9 @@ void tst_IndexExactness::indexedRunGivesTheScansAnswer()
     QFETCH(bool, office);
     QFETCH(quint32, seed);
     QFETCH(int, updateEvery);
+    QFETCH(bool, inFlight);
+    platform::setAlwaysInFlight(inFlight);
+    const auto restore = qScopeGuard([] { platform::setAlwaysInFlight(false); });
     IndexFixture fixture;
     if (office) {
         if (!m_serverStarted)
