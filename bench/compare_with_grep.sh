@@ -33,6 +33,7 @@ share_delays_us=${SHARE_DELAYS_US:-500 1000 2000}
 source bench/common.sh
 text=WELLE_0815 # the part name make-cad-tree embeds
 out=bench/out
+index_cache=$PWD/bench/tree/index-cache # the share's index, kept beside the trees
 export LC_ALL=C # byte order for sort, byte semantics for grep, a dot in EPOCHREALTIME
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(warm cold small levels)
@@ -65,7 +66,13 @@ form1_run=$build_dir/bench/spurwerk-form1-run
 # a scenario; a command that times itself also writes own_seconds_<name>, which then replaces
 # the time taken from outside.
 run_grep() { grep -rlF --include='*.[aA][sS][mM]*' -- "$text" "$tree"; }
-run_spurwerk() { "$spurwerk_find" --type asm "$text" "$tree"; }
+run_spurwerk() { "$spurwerk_find" --no-index --type asm "$text" "$tree"; }
+# with an index of the tree made beforehand (make_index), untimed
+run_indexed() { XDG_CACHE_HOME=$index_cache "$spurwerk_find" --type asm "$text" "$tree"; }
+make_index() {
+    rm -rf "$index_cache"
+    XDG_CACHE_HOME=$index_cache "$build_dir/src/spurwerk-index" update --settle 0 "$tree" >/dev/null
+}
 # -a: without it ripgrep passes over files that hold NUL bytes, and so does less work
 run_rg() { rg -j8 -a -lF --iglob '*.asm*' -- "$text" "$tree"; }
 # A run through the main window, with criterion "asm"; the program's start-up is no part of it.
@@ -303,7 +310,7 @@ for scenario in "${scenarios[@]}"; do
     share)
         need fusermount3:fuse3 pkg-config:pkg-config mountpoint:util-linux
         pkg-config --exists fuse3 || install_packages libfuse3-dev
-        build_targets latency-share
+        build_targets latency-share spurwerk-index
         use_tree "cad-$files" "$files"
         source_tree=$tree
         local_runs=$runs
@@ -313,10 +320,10 @@ for scenario in "${scenarios[@]}"; do
             unmount_share
             mount_share
             before_each=remount_share
-            # The indexed run joins these commands once spurwerk-index is built: its index made
-            # untimed first, on the local disk, then spurwerk-find with the index, through the share.
-            commands=(grep spurwerk rg)
-            ratios=(spurwerk/rg spurwerk/grep)
+            # the index made through the share, untimed, as the user timer would
+            make_index
+            commands=(grep spurwerk rg indexed)
+            ratios=(spurwerk/rg spurwerk/grep indexed/spurwerk indexed/rg)
             compare
         done
         runs=$local_runs

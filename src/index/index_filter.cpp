@@ -3,12 +3,10 @@
 #include "index/file_record.h"
 #include "index/index_location.h"
 #include "index/sqlite_store.h"
-#include "platform/file_lookup.h"
 #include "platform/wildcard_pattern.h"
 
 #include <QFile>
 #include <algorithm>
-#include <chrono>
 
 namespace {
 
@@ -174,52 +172,6 @@ const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
         return nullptr;
     const qsizetype nameStart = key->lastIndexOf('/') + 1;
     return filesIn(folderKey(key->first(nameStart))).find(QByteArrayView(*key).sliced(nameStart));
-}
-
-void IndexFilter::askSignaturesOfFolder(const Candidate &candidate)
-{
-    const qsizetype nameStart = candidate.path.lastIndexOf('/') + 1;
-    const QByteArray folder = candidate.path.first(nameStart);
-    if (folder == m_askedFolder)
-        return;
-    m_asked.clear();
-    m_askedFolder = folder;
-    if (!m_lookahead.inFlight())
-        return;
-    const std::shared_ptr<const platform::OpenFolder> open =
-        candidate.listed ? candidate.listed->folder : nullptr;
-    for (const FolderRecord::File &file : m_record.files()) {
-        if (file.state != FileState::Recorded)
-            continue;
-        QByteArray path = folder + file.name.toByteArray();
-        auto [entry, added] = m_asked.try_emplace(
-            file.name.toByteArray().toStdString(), [open, path = std::move(path)] {
-                return open ? ::signatureOf(*open, path.constData() + platform::nameStart(path))
-                            : ::signatureOf(path);
-            });
-        entry->second.post();
-    }
-}
-
-std::optional<FileSignature> IndexFilter::signatureOf(const Candidate &candidate)
-{
-    askSignaturesOfFolder(candidate);
-    const qsizetype nameStart = candidate.path.lastIndexOf('/') + 1;
-    std::chrono::steady_clock::duration took{};
-    std::optional<FileSignature> signature;
-    const auto asked = m_asked.empty()
-                           ? m_asked.end()
-                           : m_asked.find(candidate.path.sliced(nameStart).toStdString());
-    if (asked != m_asked.end()) {
-        signature = asked->second.take(&took);
-        m_asked.erase(asked);
-    } else {
-        const auto start = std::chrono::steady_clock::now();
-        signature = ::signatureOf(candidate);
-        took = std::chrono::steady_clock::now() - start;
-    }
-    m_lookahead.noteAnswer(platform::Lookahead::waitedFor(took));
-    return signature;
 }
 
 std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &candidate)

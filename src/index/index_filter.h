@@ -2,7 +2,6 @@
 
 #include "index/index_store.h"
 #include "index/runs_matcher.h"
-#include "platform/requests_in_flight.h"
 #include "search/search_run.h"
 
 #include <QByteArray>
@@ -10,8 +9,6 @@
 #include <QList>
 #include <memory>
 #include <optional>
-#include <string>
-#include <unordered_map>
 
 // What the index did for a run, for the front end to tell.
 struct IndexReport
@@ -97,10 +94,6 @@ private:
     // The record of a folder, kept while the run's candidates come from it.
     const FolderRecord &filesIn(const QByteArray &folder);
     const FolderRecord::File *recordOf(const QByteArray &path);
-    // The candidate's signature, asked in flight with those of its folder's other recorded files
-    // while the file system makes each look-up wait (a share).
-    std::optional<FileSignature> signatureOf(const Candidate &candidate);
-    void askSignaturesOfFolder(const Candidate &candidate);
     void stopAnswering(IndexReport::Reason reason);
 
     std::unique_ptr<IndexStore> m_store;
@@ -111,10 +104,6 @@ private:
     std::optional<RunsMatcher> m_matcher;
     QByteArray m_recordFolder;
     FolderRecord m_record;
-    platform::Lookahead m_lookahead{64};
-    // the folder whose files' signatures are in flight, and those not taken yet, by name
-    QByteArray m_askedFolder;
-    std::unordered_map<std::string, platform::InFlight<std::optional<FileSignature>>> m_asked;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

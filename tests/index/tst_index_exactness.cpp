@@ -176,7 +176,7 @@ void tst_IndexExactness::indexedRunGivesTheScansAnswer_data()
     QTest::addColumn<bool>("office");
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("updateEvery");
-    // as on a share: the look-ups of a folder's files in flight together, and the reads
+    // as on a share: the reads in flight, the candidates the index answers among them
     QTest::addColumn<bool>("inFlight");
     for (const bool office : {false, true}) {
         const char *store = office ? "office index" : "desktop index";
