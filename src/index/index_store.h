@@ -57,11 +57,6 @@ public:
     virtual FolderRecord filesIn(const QByteArray &folder) = 0;
     // The folders at or under root that have a record, in the order of their paths.
     virtual QByteArrayList foldersUnder(const QByteArray &root) = 0;
-    struct Totals
-    {
-        qint64 files = 0;
-        qint64 bytes = 0;
-    };
     // Bytes the index takes on the disk.
     virtual qint64 sizeOnDisk() = 0;
 

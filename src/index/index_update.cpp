@@ -70,7 +70,9 @@ public:
     UpdateResult result;
     // the folders the walk reached that hold files
     QSet<QByteArray> seen;
-    IndexStore::Totals totals;
+    // the files recorded under the folder now, and their bytes
+    qint64 totalFiles = 0;
+    qint64 totalBytes = 0;
 
 private:
     void record(const QByteArray &name)
@@ -100,8 +102,8 @@ private:
         if (!m_folder->files().isEmpty())
             seen.insert(folderKey(m_folderPath));
         for (const RecordedFile &file : m_folder->files()) {
-            ++totals.files;
-            totals.bytes += file.signature.size;
+            ++totalFiles;
+            totalBytes += file.signature.size;
         }
         m_folder.reset();
         if (m_batchFiles >= m_options.batchFiles || m_batchBytes >= m_options.batchBytes) {
@@ -168,8 +170,8 @@ UpdateResult IndexUpdate::update(const QByteArray &folder)
     result.previousUnfinished = wasUnfinished;
     indexed.updatedMs = QDateTime::currentMSecsSinceEpoch();
     indexed.complete = result.complete;
-    indexed.files = sink.totals.files;
-    indexed.bytes = sink.totals.bytes;
+    indexed.files = sink.totalFiles;
+    indexed.bytes = sink.totalBytes;
     m_store.beginBatch();
     if (result.complete) {
         // folders gone, or left without files
