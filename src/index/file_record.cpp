@@ -4,8 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
+#include <string_view>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -19,6 +24,34 @@ constexpr std::array<bool, 256> nameBytes = [] {
     }
     return table;
 }();
+
+// Bit i tells whether bytes[i] is a name byte, for the first length (at most 64) bytes.
+quint64 nameByteMask(const char *bytes, qsizetype length)
+{
+    quint64 mask = 0;
+#if defined(__SSE2__)
+    if (length == 64) {
+        // letters by their lower case, digits: in range when shifted to the bottom of int8
+        const auto below = [](__m128i value, char first, char count) {
+            const __m128i shifted = _mm_add_epi8(value, _mm_set1_epi8(char(-128 - first)));
+            return _mm_cmplt_epi8(shifted, _mm_set1_epi8(char(-128 + count)));
+        };
+        for (int part = 0; part < 4; ++part) {
+            const __m128i value =
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + 16 * part));
+            __m128i names = _mm_or_si128(below(_mm_or_si128(value, _mm_set1_epi8(0x20)), 'a', 26),
+                                         below(value, '0', 10));
+            for (const char other : {'_', '-', '.'})
+                names = _mm_or_si128(names, _mm_cmpeq_epi8(value, _mm_set1_epi8(other)));
+            mask |= quint64(quint16(_mm_movemask_epi8(names))) << (16 * part);
+        }
+        return mask;
+    }
+#endif
+    for (qsizetype i = 0; i < length; ++i)
+        mask |= quint64(nameBytes[quint8(bytes[i])]) << i;
+    return mask;
+}
 
 } // namespace
 
@@ -55,28 +88,50 @@ void RunCollector::add(QByteArrayView chunk)
 {
     const char *bytes = chunk.data();
     const qsizetype size = chunk.size();
-    // Binary noise makes the kind of each byte unforeseeable: the length of the run so far is
-    // counted without a branch on it, and only a run long enough to keep branches off.
-    qsizetype run = m_current.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const qsizetype nameByte = nameBytes[quint8(bytes[i])];
-        const qsizetype runEnds = qsizetype(run >= shortestRun) & (nameByte ^ 1);
-        if (runEnds) [[unlikely]] {
-            if (run <= i) {
-                keepRun(QByteArrayView(bytes + i - run, run));
-            } else {
-                // begun in a chunk before
-                m_current.append(bytes, i);
-                keepRun(m_current);
-            }
+    // Binary noise makes the kind of each byte unforeseeable and its runs short: the bytes are
+    // classed 64 at a time, and only the runs long enough to be kept are looked at.
+    qsizetype run = m_current.size(); // name bytes just before the block
+    for (qsizetype block = 0; block < size; block += 64) {
+        const qsizetype length = std::min<qsizetype>(64, size - block);
+        const quint64 names = nameByteMask(bytes + block, length);
+        if (run > 0 && !(names & 1)) {
+            if (run >= shortestRun)
+                runEnds(bytes, block, run);
+            run = 0;
         }
-        run = (run + 1) * nameByte;
+        // Where runs end, the last byte's run aside (it may go on in the next block); only
+        // those with shortestRun name bytes up to their end are looked at, and near the
+        // block's start the run before it may make up the length.
+        static_assert(shortestRun == 4);
+        const quint64 ends = names & ~(names >> 1) & ~(quint64(1) << (length - 1));
+        quint64 longEnds = ends & ((names << 1) | 1) & ((names << 2) | 3) & ((names << 3) | 7);
+        for (; longEnds; longEnds &= longEnds - 1) {
+            const int last = std::countr_zero(longEnds);
+            qsizetype runLength = std::countl_one(names << (63 - last));
+            if (runLength == last + 1)
+                runLength += run;
+            if (runLength >= shortestRun)
+                runEnds(bytes, block + last + 1, runLength);
+        }
+        const qsizetype atEnd = names >> (length - 1) ? std::countl_one(names << (64 - length)) : 0;
+        run = atEnd == length ? run + length : atEnd;
     }
     // the run the chunk ends in may go on in the next one
     if (run > size)
         m_current.append(bytes, size);
     else
         m_current = QByteArray(bytes + size - run, run);
+}
+
+void RunCollector::runEnds(const char *chunk, qsizetype end, qsizetype length)
+{
+    if (length <= end) {
+        keepRun(QByteArrayView(chunk + end - length, length));
+    } else {
+        // begun in a chunk before
+        m_current.append(chunk, end);
+        keepRun(m_current);
+    }
 }
 
 void RunCollector::endRun()
@@ -102,7 +157,9 @@ void RunCollector::keepRun(QByteArrayView run)
 
 QByteArray RunCollector::distinct(const QByteArray &runs)
 {
-    std::vector<QByteArrayView> lines;
+    // std::string_view compares inline, which counts with the many short runs of binary files
+    std::vector<std::string_view> lines;
+    lines.reserve(runs.size() / (shortestRun + 1));
     for (qsizetype start = 0; start < runs.size();) {
         const qsizetype end = runs.indexOf('\n', start);
         lines.emplace_back(runs.constData() + start, end - start);
@@ -110,10 +167,13 @@ QByteArray RunCollector::distinct(const QByteArray &runs)
     }
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-    QByteArray kept;
-    kept.reserve(runs.size());
-    for (const QByteArrayView line : lines)
-        kept.append(line).append('\n');
+    QByteArray kept(runs.size(), Qt::Uninitialized);
+    char *out = kept.data();
+    for (const std::string_view line : lines) {
+        out = std::copy(line.begin(), line.end(), out);
+        *out++ = '\n';
+    }
+    kept.truncate(out - kept.constData());
     return kept;
 }
 
@@ -130,6 +190,7 @@ FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
     platform::RawFile file;
     if (!file.open(path, folder))
         return record;
+    record.signature = signatureOf(file.statusAtOpen());
     RunCollector collector(runLimit);
     const std::unique_ptr<char[]> buffer(new char[chunkSize]);
     qint64 offset = 0;
@@ -153,5 +214,8 @@ FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
     }
     record.runs = collector.runs();
     record.state = collector.isOverLimit() ? FileState::AlwaysRead : FileState::Recorded;
+    struct stat now;
+    if (!file.statusNow(now) || signatureOf(now) != record.signature)
+        record.state = FileState::Unsettled;
     return record;
 }

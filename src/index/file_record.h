@@ -1,8 +1,11 @@
 #pragma once
 
+#include "index/file_signature.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QByteArrayView>
+#include <optional>
 
 namespace platform {
 class OpenFolder;
@@ -43,6 +46,8 @@ public:
     QByteArray runs();
 
 private:
+    // A run of length bytes ends before offset end of the chunk; it may have begun in the last.
+    void runEnds(const char *chunk, qsizetype end, qsizetype length);
     void keepRun(QByteArrayView run);
     static QByteArray distinct(const QByteArray &runs);
 
@@ -62,12 +67,14 @@ enum class FileState
 
 struct FileRecord
 {
+    // of the file as it was opened; none when it could not be opened
+    std::optional<FileSignature> signature;
     FileState state = FileState::AlwaysRead;
     QByteArray runs;
     qint64 bytesRead = 0;
 };
 
 // Reads the regular file at path (by its name in folder, when given) and keeps its runs; a file
-// that cannot be read is AlwaysRead.
+// that cannot be read is AlwaysRead, one that changed while it was read Unsettled.
 FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
                       const platform::OpenFolder *folder = nullptr);

@@ -21,11 +21,16 @@ std::optional<FileSignature> signatureOf(int folder, const char *name)
     };
     if (fstatat(folder, name, &status, 0) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
-    return FileSignature{qint64(status.st_size), nanoseconds(status.st_mtim),
-                         nanoseconds(status.st_ctim), quint64(status.st_ino)};
+    return signatureOf(status);
 }
 
 } // namespace
+
+FileSignature signatureOf(const struct stat &status)
+{
+    return FileSignature{qint64(status.st_size), nanoseconds(status.st_mtim),
+                         nanoseconds(status.st_ctim), quint64(status.st_ino)};
+}
 
 std::optional<FileSignature> signatureOf(const QByteArray &path)
 {

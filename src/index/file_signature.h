@@ -5,6 +5,7 @@
 #include <optional>
 
 struct Candidate;
+struct stat;
 namespace platform {
 class OpenFolder;
 }
@@ -22,6 +23,8 @@ struct FileSignature
     bool operator==(const FileSignature &) const = default;
 };
 
+// Of what the file system told of a regular file.
+FileSignature signatureOf(const struct stat &status);
 // Following symbolic links, as a search does; none when the path cannot be looked up.
 std::optional<FileSignature> signatureOf(const QByteArray &path);
 // The same for a file by its name in an open folder.

@@ -36,22 +36,26 @@ std::optional<FileSignature> FolderRecording::signatureOf(const QByteArray &name
 FolderRecording::Added FolderRecording::add(const QByteArray &name)
 {
     Added added;
-    added.signature = signatureOf(name);
-    // folders, FIFOs, links that lead nowhere: a search never reads them
-    if (!added.signature)
-        return added;
     const FolderRecord::File *recorded = m_recorded.find(name);
-    if (recorded && recorded->signature == *added.signature &&
-        recorded->state != FileState::Unsettled) {
-        m_files.append(recorded->toRecordedFile());
-        added.state = recorded->state;
-        return added;
+    if (recorded) {
+        added.signature = signatureOf(name);
+        // folders, FIFOs, links that lead nowhere: a search never reads them
+        if (!added.signature)
+            return added;
+        if (recorded->signature == *added.signature && recorded->state != FileState::Unsettled) {
+            m_files.append(recorded->toRecordedFile());
+            added.state = recorded->state;
+            return added;
+        }
     }
     const qint64 start = fileClockNs();
     FileRecord record =
         recordFile(platform::inFolder(m_folder, name), m_options.runLimit, m_open.get());
-    if (signatureOf(name) != added.signature ||
-        isUnsettled(*added.signature, start, m_options.unsettledMarginNs))
+    // the signature is of the file read, which a rename may have put in the looked-up one's place
+    added.signature = record.signature ? record.signature : signatureOf(name);
+    if (!added.signature)
+        return added;
+    if (isUnsettled(*added.signature, start, m_options.unsettledMarginNs))
         record.state = FileState::Unsettled;
     added.read = true;
     added.bytesRead = record.bytesRead;

@@ -47,16 +47,20 @@ bool RawFile::open(const QByteArray &path, const OpenFolder *folder)
                        : openPath(path, flags);
     if (m_descriptor < 0)
         return fail(systemErrorText(errno));
-    struct stat status;
-    if (::fstat(m_descriptor, &status) != 0)
+    if (::fstat(m_descriptor, &m_status) != 0)
         return fail(systemErrorText(errno));
-    if (!S_ISREG(status.st_mode)) {
+    if (!S_ISREG(m_status.st_mode)) {
         m_wasNotRegular = true;
         return fail(QStringLiteral("not a regular file"));
     }
-    m_size = status.st_size;
-    m_mayHaveHoles = qint64(status.st_blocks) * statBlockSize < m_size;
+    m_size = m_status.st_size;
+    m_mayHaveHoles = qint64(m_status.st_blocks) * statBlockSize < m_size;
     return true;
+}
+
+bool RawFile::statusNow(struct stat &status) const
+{
+    return m_descriptor >= 0 && ::fstat(m_descriptor, &status) == 0;
 }
 
 void RawFile::close()

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -34,6 +35,10 @@ public:
 
     // The length in bytes when the file was opened.
     qint64 size() const { return m_size; }
+    // What the file system told of the file when it was opened, and what it tells now (false
+    // when it cannot be asked): the file as read, and whether it changed meanwhile.
+    const struct stat &statusAtOpen() const { return m_status; }
+    bool statusNow(struct stat &status) const;
 
     // Reads up to length bytes from the 0-based offset into target; fewer only at the end of the
     // file. Returns the number read, or -1 on error. With residence, tells whether the bytes
@@ -59,6 +64,7 @@ private:
     bool fail(const QString &why);
 
     int m_descriptor = -1;
+    struct stat m_status = {};
     qint64 m_size = 0;
     // fewer blocks than the size needs: the file may have holes
     bool m_mayHaveHoles = false;

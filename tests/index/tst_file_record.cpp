@@ -3,7 +3,9 @@
 #include "index/index_store.h"
 #include "index/runs_matcher.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 
 class tst_FileRecord : public QObject
 {
@@ -12,6 +14,7 @@ class tst_FileRecord : public QObject
 private slots:
     void runsAcrossChunks_data();
     void runsAcrossChunks();
+    void runsOfAnyChunkingAreThoseOfTheWhole();
     void piecesOfTexts_data();
     void piecesOfTexts();
     void runsTellWhichTextsAFileHolds_data();
@@ -60,6 +63,34 @@ void tst_FileRecord::runsAcrossChunks()
         collector.add(chunk);
     QCOMPARE(collector.runs(), runs);
     QCOMPARE(collector.isOverLimit(), overLimit);
+}
+
+// Runs are found 64 bytes at a time: whatever the chunks and wherever a run meets a block's
+// edge, they are the runs of the bytes read whole.
+void tst_FileRecord::runsOfAnyChunkingAreThoseOfTheWhole()
+{
+    QRandomGenerator random(815);
+    const QByteArray alphabet = QByteArrayLiteral("AZaz09_-.\x00\x7f\x80\xff /@[`{");
+    for (int file = 0; file < 200; ++file) {
+        QByteArray bytes(random.bounded(1, 600), Qt::Uninitialized);
+        // long stretches of one kind of byte, so runs cross blocks and chunks
+        const bool names = random.bounded(2);
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            bytes[i] = names && random.bounded(8) ? 'N' : alphabet[random.bounded(alphabet.size())];
+        }
+        QByteArrayList pieces = namePieces(bytes);
+        std::sort(pieces.begin(), pieces.end());
+        pieces.erase(std::unique(pieces.begin(), pieces.end()), pieces.end());
+        const QByteArray expected = pieces.isEmpty() ? QByteArray() : pieces.join('\n') + '\n';
+
+        RunCollector collector(1 << 20);
+        for (qsizetype at = 0; at < bytes.size();) {
+            const qsizetype length = std::min(bytes.size() - at, qsizetype(random.bounded(1, 200)));
+            collector.add(QByteArrayView(bytes).sliced(at, length));
+            at += length;
+        }
+        QCOMPARE(collector.runs(), expected);
+    }
 }
 
 void tst_FileRecord::piecesOfTexts_data()
