@@ -118,9 +118,14 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                 listed.insert(recorded);
                 const QByteArray given =
                     folder.given + withSeparator(recorded).sliced(folder.canonical.size());
-                for (const FolderRecord::File &file : filesIn(recorded).files()) {
-                    if (names.matches(file.name))
-                        candidates.append({given + file.name.toByteArray(), {}});
+                const FolderRecord record = m_store->filesIn(recorded);
+                for (const FolderRecord::File &file : record.files()) {
+                    if (!names.matches(file.name))
+                        continue;
+                    candidates.append({given + file.name.toByteArray(), {}});
+                    m_candidates.push_back({candidates.constLast().path, file.signature, file.state,
+                                            m_candidateRuns.size(), file.runs.size()});
+                    m_candidateRuns.append(file.runs);
                 }
             }
         }
@@ -129,6 +134,22 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
         return {};
     }
     return candidates;
+}
+
+const FolderRecord::File *IndexFilter::recordedCandidate(const QByteArray &path)
+{
+    while (m_nextCandidate < qsizetype(m_candidates.size())) {
+        const RecordedCandidate &candidate = m_candidates[m_nextCandidate++];
+        if (candidate.path == path) {
+            m_candidateFile = {
+                {},
+                candidate.signature,
+                candidate.state,
+                QByteArrayView(m_candidateRuns).sliced(candidate.runsStart, candidate.runsSize)};
+            return &m_candidateFile;
+        }
+    }
+    return recordOf(path);
 }
 
 void IndexFilter::stopAnswering(IndexReport::Reason reason)
@@ -141,6 +162,7 @@ void IndexFilter::stopAnswering(IndexReport::Reason reason)
 void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
     m_matcher.emplace(texts);
+    m_nextCandidate = 0;
     const bool answerable =
         m_use == Use::AnswerAlone ? m_matcher->isExact() : m_matcher->canRuleOut();
     if (!answerable)
@@ -183,7 +205,8 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {
-            recorded = recordOf(candidate.path);
+            recorded = m_use == Use::AnswerAlone ? recordedCandidate(candidate.path)
+                                                 : recordOf(candidate.path);
         } catch (const IndexError &error) {
             stopAnswering(reasonOf(error.problem));
         }

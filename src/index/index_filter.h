@@ -70,7 +70,8 @@ public:
 
     // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
     // with their paths as under the folders given: folder by folder in the order of the
-    // folders' paths, the files of each by name.
+    // folders' paths, the files of each by name. Their records are kept, so that the passes
+    // that follow (each level of a where-used search) answer them without asking the store.
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders);
 
     void begin(const QList<QList<QByteArray>> &texts) override;
@@ -94,6 +95,8 @@ private:
     // The record of a folder, kept while the run's candidates come from it.
     const FolderRecord &filesIn(const QByteArray &folder);
     const FolderRecord::File *recordOf(const QByteArray &path);
+    // Of the recorded candidates, which the passes ask for in their order, some left out.
+    const FolderRecord::File *recordedCandidate(const QByteArray &path);
     void stopAnswering(IndexReport::Reason reason);
 
     std::unique_ptr<IndexStore> m_store;
@@ -104,6 +107,20 @@ private:
     std::optional<RunsMatcher> m_matcher;
     QByteArray m_recordFolder;
     FolderRecord m_record;
+    // AnswerAlone: what the passes need of the recorded candidates (their runs in one piece of
+    // memory), and the one the pass under way comes to next
+    struct RecordedCandidate
+    {
+        QByteArray path;
+        FileSignature signature;
+        FileState state;
+        qsizetype runsStart;
+        qsizetype runsSize;
+    };
+    std::vector<RecordedCandidate> m_candidates;
+    QByteArray m_candidateRuns;
+    qsizetype m_nextCandidate = 0;
+    FolderRecord::File m_candidateFile;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);
