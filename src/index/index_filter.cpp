@@ -15,6 +15,10 @@ QByteArray withSeparator(const QByteArray &folder)
     return folder.endsWith('/') ? folder : folder + '/';
 }
 
+// Look-ups asked for ahead: those of the candidates a run tells of before it asks for their
+// answers.
+constexpr int lookUpsAhead = 64;
+
 const QString notRecorded = QStringLiteral("not recorded in the index");
 const QString notAnswerable = QStringLiteral("the index cannot answer this text without reading");
 
@@ -99,6 +103,7 @@ IndexFilter::IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folder
     , m_folders(std::move(folders))
     , m_use(use)
     , m_report(report)
+    , m_lookahead(lookUpsAhead)
 {}
 
 QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool inclSubfolders)
@@ -163,6 +168,8 @@ void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
     m_matcher.emplace(texts);
     m_nextCandidate = 0;
+    m_lookUps.clear();
+    m_lookUp.reset();
     const bool answerable =
         m_use == Use::AnswerAlone ? m_matcher->isExact() : m_matcher->canRuleOut();
     if (!answerable)
@@ -196,8 +203,40 @@ const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
     return filesIn(folderKey(key->first(nameStart))).find(QByteArrayView(*key).sliced(nameStart));
 }
 
+void IndexFilter::comingUp(const Candidate &candidate)
+{
+    if (m_use != Use::Search || !m_matcher || !m_lookahead.inFlight())
+        return;
+    LookUp &lookUp = m_lookUps.emplace_back(
+        LookUp{candidate.path, platform::InFlight<std::optional<FileSignature>>(
+                                   [candidate] { return ::signatureOf(candidate); })});
+    lookUp.signature.post();
+}
+
+std::optional<FileSignature> IndexFilter::signatureNow(const Candidate &candidate)
+{
+    std::chrono::steady_clock::duration took;
+    std::optional<FileSignature> signature;
+    if (m_lookUp) {
+        signature = m_lookUp->signature.take(&took);
+        m_lookUp.reset();
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        signature = ::signatureOf(candidate);
+        took = std::chrono::steady_clock::now() - start;
+    }
+    m_lookahead.noteAnswer(platform::Lookahead::waitedFor(took));
+    return signature;
+}
+
 std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &candidate)
 {
+    // the look-up asked for ahead, if this candidate's was; one not taken is let go
+    m_lookUp.reset();
+    if (!m_lookUps.empty() && m_lookUps.front().path == candidate.path) {
+        m_lookUp.emplace(std::move(m_lookUps.front()));
+        m_lookUps.pop_front();
+    }
     // folders and the like: the search passes over them as it always does, and so they count
     // as neither read nor answered
     if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
@@ -218,7 +257,7 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
                 0};
         }
     } else if (!recorded || recorded->state != FileState::Recorded ||
-               signatureOf(candidate) != recorded->signature) {
+               signatureNow(candidate) != recorded->signature) {
         ++m_report.read;
         return std::nullopt;
     }

@@ -2,11 +2,13 @@
 
 #include "index/index_store.h"
 #include "index/runs_matcher.h"
+#include "platform/requests_in_flight.h"
 #include "search/search_run.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -75,6 +77,7 @@ public:
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders);
 
     void begin(const QList<QList<QByteArray>> &texts) override;
+    void comingUp(const Candidate &candidate) override;
     std::optional<Answer> answer(const Candidate &candidate) override;
 
     // What it did so far; the reason of the first pass it could not answer, if any.
@@ -98,6 +101,8 @@ private:
     // Of the recorded candidates, which the passes ask for in their order, some left out.
     const FolderRecord::File *recordedCandidate(const QByteArray &path);
     void stopAnswering(IndexReport::Reason reason);
+    // The candidate's signature now: asked for ahead, or here.
+    std::optional<FileSignature> signatureNow(const Candidate &candidate);
 
     std::unique_ptr<IndexStore> m_store;
     QList<Folder> m_folders;
@@ -107,6 +112,16 @@ private:
     std::optional<RunsMatcher> m_matcher;
     QByteArray m_recordFolder;
     FolderRecord m_record;
+    // Search: the signatures of the coming candidates, in flight while the file system makes
+    // them wait (a share), and of the candidate whose answer is asked for
+    struct LookUp
+    {
+        QByteArray path;
+        platform::InFlight<std::optional<FileSignature>> signature;
+    };
+    std::deque<LookUp> m_lookUps;
+    std::optional<LookUp> m_lookUp;
+    platform::Lookahead m_lookahead;
     // AnswerAlone: what the passes need of the recorded candidates (their runs in one piece of
     // memory), and the one the pass under way comes to next
     struct RecordedCandidate

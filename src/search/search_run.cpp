@@ -6,6 +6,14 @@
 
 #include <utility>
 
+namespace {
+
+// Candidates the filter is told of before it is asked for their answers: as many as the content
+// pass keeps in flight, for the same reason.
+constexpr size_t awaitingAnswers = 32;
+
+} // namespace
+
 void SearchSink::walkFailed(const QByteArray &, const FindFileError &error)
 {
     throw error;
@@ -85,6 +93,7 @@ void SearchRun::begin(SearchSink &sink, const QList<QList<QByteArray>> &texts,
     m_searched = 0;
     m_count = -1;
     m_walked.clear();
+    m_awaitingAnswers.clear();
     m_search.reset();
     m_pass.reset();
     if (texts.isEmpty())
@@ -105,6 +114,7 @@ RunOutcome SearchRun::end()
         return RunOutcome::Done;
     m_sink = nullptr;
     m_searchingContents = false;
+    m_awaitingAnswers.clear();
     m_pass.reset();
     m_search.reset();
     m_walked.clear();
@@ -168,9 +178,25 @@ void SearchRun::stopQuestion(bool &answer)
 
 void SearchRun::add(const Candidate &candidate)
 {
-    std::optional<CandidateFilter::Answer> answer;
-    if (m_filter)
-        answer = m_filter->answer(candidate);
+    if (!m_filter) {
+        enter(candidate, std::nullopt);
+        return;
+    }
+    m_filter->comingUp(candidate);
+    m_awaitingAnswers.push_back(candidate);
+    if (m_awaitingAnswers.size() > awaitingAnswers)
+        answerNext();
+}
+
+void SearchRun::answerNext()
+{
+    const Candidate candidate = std::move(m_awaitingAnswers.front());
+    m_awaitingAnswers.pop_front();
+    enter(candidate, m_filter->answer(candidate));
+}
+
+void SearchRun::enter(const Candidate &candidate, std::optional<CandidateFilter::Answer> answer)
+{
     m_pass->add(candidate.path, candidate.listed, std::move(answer));
     while (m_pass->isFull() && !m_passEnded)
         searchNext();
@@ -178,6 +204,8 @@ void SearchRun::add(const Candidate &candidate)
 
 void SearchRun::searchRest()
 {
+    while (!m_awaitingAnswers.empty() && !m_passEnded)
+        answerNext();
     while (m_pass && !m_pass->isEmpty() && !m_passEnded)
         searchNext();
 }

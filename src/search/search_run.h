@@ -6,6 +6,7 @@
 #include <QByteArrayList>
 #include <QList>
 #include <QString>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -77,6 +78,9 @@ public:
     virtual ~CandidateFilter() = default;
     // A content pass begins, for these texts (see SearchRun::Request::texts).
     virtual void begin(const QList<QList<QByteArray>> &texts) = 0;
+    // The candidate's answer is asked for soon, in the order the candidates come: what it needs
+    // from the file system may be asked for ahead, so that the waits of many overlap.
+    virtual void comingUp(const Candidate &) {}
     // None: the candidate is read and searched.
     virtual std::optional<Answer> answer(const Candidate &candidate) = 0;
 };
@@ -128,8 +132,11 @@ private:
     void walk(const Request &request);
     void matchFound(const QByteArray &name, const QByteArray &folder);
     void stopQuestion(bool &answer);
-    // The one way from a candidate into the content pass.
+    // The one way from a candidate into the content pass: through the filter, when there is
+    // one, a few candidates behind.
     void add(const Candidate &candidate);
+    void answerNext();
+    void enter(const Candidate &candidate, std::optional<CandidateFilter::Answer> answer);
     void searchNext();
     void searchRest();
     void begin(SearchSink &sink, const QList<QList<QByteArray>> &texts, ContentSearch::Goal goal);
@@ -147,6 +154,8 @@ private:
     bool m_passEnded = false;
     // candidates kept for a content pass after the walk
     QList<Candidate> m_walked;
+    // candidates whose answers the filter is asked for ahead
+    std::deque<Candidate> m_awaitingAnswers;
     std::unique_ptr<ContentSearch> m_search;
     std::unique_ptr<ContentPass> m_pass;
     qint64 m_searched = 0;
