@@ -185,22 +185,20 @@ std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
     return std::nullopt;
 }
 
-const FolderRecord &IndexFilter::filesIn(const QByteArray &folder)
-{
-    if (folder != m_recordFolder || m_recordFolder.isNull()) {
-        m_record = m_store->filesIn(folder);
-        m_recordFolder = folder;
-    }
-    return m_record;
-}
-
 const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
 {
-    const std::optional<QByteArray> key = keyOf(path);
-    if (!key)
-        return nullptr;
-    const qsizetype nameStart = key->lastIndexOf('/') + 1;
-    return filesIn(folderKey(key->first(nameStart))).find(QByteArrayView(*key).sliced(nameStart));
+    const qsizetype nameStart = path.lastIndexOf('/') + 1;
+    const QByteArrayView folder = QByteArrayView(path).first(nameStart);
+    // the candidates of a folder come one after another
+    if (m_recordFolder.isNull() || folder != m_recordFolder) {
+        const std::optional<QByteArray> key = keyOf(folder.toByteArray());
+        if (!key)
+            return nullptr;
+        m_recordFolder.clear();
+        m_record = m_store->filesIn(folderKey(*key));
+        m_recordFolder = folder.toByteArray();
+    }
+    return m_record.find(QByteArrayView(path).sliced(nameStart));
 }
 
 void IndexFilter::comingUp(const Candidate &candidate)

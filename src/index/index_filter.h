@@ -95,8 +95,6 @@ private:
     IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folders, Use use,
                 const IndexReport &report);
     std::optional<QByteArray> keyOf(const QByteArray &path) const;
-    // The record of a folder, kept while the run's candidates come from it.
-    const FolderRecord &filesIn(const QByteArray &folder);
     const FolderRecord::File *recordOf(const QByteArray &path);
     // Of the recorded candidates, which the passes ask for in their order, some left out.
     const FolderRecord::File *recordedCandidate(const QByteArray &path);
@@ -110,6 +108,7 @@ private:
     IndexReport m_report;
     // the current pass's texts, when the runs can answer them
     std::optional<RunsMatcher> m_matcher;
+    // the record of the folder the candidates come from (as the run names it, with its "/")
     QByteArray m_recordFolder;
     FolderRecord m_record;
     // Search: the signatures of the coming candidates, in flight while the file system makes
