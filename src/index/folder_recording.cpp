@@ -5,14 +5,16 @@
 #include "platform/file_lookup.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 
 FolderRecording::FolderRecording(IndexStore &store, const QByteArray &folder,
-                                 const Options &options)
+                                 const Options &options, platform::Lookahead *lookahead)
     : m_store(store)
     , m_options(options)
     , m_folder(folder.endsWith('/') ? folder : folder + '/')
     , m_key(folderKey(folder))
+    , m_lookahead(lookahead)
 {
     try {
         m_recorded = m_store.filesIn(m_key);
@@ -33,12 +35,60 @@ std::optional<FileSignature> FolderRecording::signatureOf(const QByteArray &name
                   : ::signatureOf(platform::inFolder(m_folder, name));
 }
 
+FolderRecording::Reading FolderRecording::read(const QByteArray &name) const
+{
+    const qint64 start = fileClockNs();
+    return {start,
+            recordFile(platform::inFolder(m_folder, name), m_options.runLimit, m_open.get())};
+}
+
+void FolderRecording::comingUp(const QByteArray &name)
+{
+    if (!m_lookahead || !m_lookahead->inFlight())
+        return;
+    Ahead &ahead = m_ahead.emplace_back(Ahead{name, {}, {}});
+    // the folder stays open while this recording lives, and the requests end before it goes
+    if (m_recorded.find(name)) {
+        ahead.signature.emplace([this, name] { return signatureOf(name); });
+        ahead.signature->post();
+    } else {
+        ahead.reading.emplace([this, name] { return read(name); });
+        ahead.reading->post();
+    }
+}
+
+template<typename Result>
+Result FolderRecording::timed(std::optional<platform::InFlight<Result>> &ahead,
+                              const std::function<Result()> &here)
+{
+    std::chrono::steady_clock::duration took;
+    std::optional<Result> result;
+    if (ahead) {
+        result.emplace(ahead->take(&took));
+        ahead.reset();
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        result.emplace(here());
+        took = std::chrono::steady_clock::now() - start;
+    }
+    if (m_lookahead)
+        m_lookahead->noteAnswer(platform::Lookahead::waitedFor(took));
+    return std::move(*result);
+}
+
 FolderRecording::Added FolderRecording::add(const QByteArray &name)
 {
+    std::optional<Ahead> ahead;
+    if (!m_ahead.empty() && m_ahead.front().name == name) {
+        ahead.emplace(std::move(m_ahead.front()));
+        m_ahead.pop_front();
+    }
     Added added;
     const FolderRecord::File *recorded = m_recorded.find(name);
     if (recorded) {
-        added.signature = signatureOf(name);
+        std::optional<platform::InFlight<std::optional<FileSignature>>> noSignature;
+        added.signature = timed<std::optional<FileSignature>>(
+            ahead ? ahead->signature : noSignature, [&] { return signatureOf(name); });
         // folders, FIFOs, links that lead nowhere: a search never reads them
         if (!added.signature)
             return added;
@@ -48,14 +98,15 @@ FolderRecording::Added FolderRecording::add(const QByteArray &name)
             return added;
         }
     }
-    const qint64 start = fileClockNs();
-    FileRecord record =
-        recordFile(platform::inFolder(m_folder, name), m_options.runLimit, m_open.get());
+    std::optional<platform::InFlight<Reading>> noReading;
+    Reading reading =
+        timed<Reading>(ahead ? ahead->reading : noReading, [&] { return read(name); });
+    FileRecord &record = reading.record;
     // the signature is of the file read, which a rename may have put in the looked-up one's place
     added.signature = record.signature ? record.signature : signatureOf(name);
     if (!added.signature)
         return added;
-    if (isUnsettled(*added.signature, start, m_options.unsettledMarginNs))
+    if (isUnsettled(*added.signature, reading.startNs, m_options.unsettledMarginNs))
         record.state = FileState::Unsettled;
     added.read = true;
     added.bytesRead = record.bytesRead;

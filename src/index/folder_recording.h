@@ -3,9 +3,11 @@
 #include "index/folder_record.h"
 #include "index/index_store.h"
 #include "platform/folder_listing.h"
+#include "platform/requests_in_flight.h"
 
 #include <QByteArray>
 #include <QList>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -34,9 +36,14 @@ public:
     };
 
     // folder: with or without its trailing "/". Throws IndexError when the store fails; a
-    // record it cannot read is made anew.
-    FolderRecording(IndexStore &store, const QByteArray &folder, const Options &options);
+    // record it cannot read is made anew. lookahead: tells whether the files' look-ups and reads
+    // go in flight, as it learns from how long they take; none: they never do.
+    FolderRecording(IndexStore &store, const QByteArray &folder, const Options &options,
+                    platform::Lookahead *lookahead = nullptr);
 
+    // The file is added soon, in the order of these calls: while the file system makes them
+    // wait (a share), its look-up, or its reading, is asked for ahead.
+    void comingUp(const QByteArray &name);
     Added add(const QByteArray &name);
     // Writes the record when it changed. A recorded file not added is gone, unless it is still
     // there (the walk ended before it, a listing was cut short): then its record is kept, for
@@ -46,7 +53,25 @@ public:
     const QList<RecordedFile> &files() const { return m_files; }
 
 private:
+    struct Reading
+    {
+        qint64 startNs = 0; // by the file clock, before the file was opened
+        FileRecord record;
+    };
+    struct Ahead
+    {
+        QByteArray name;
+        std::optional<platform::InFlight<std::optional<FileSignature>>> signature;
+        std::optional<platform::InFlight<Reading>> reading;
+    };
+
     std::optional<FileSignature> signatureOf(const QByteArray &name) const;
+    Reading read(const QByteArray &name) const;
+    // Takes the answer asked for ahead, or works it out here, and tells the lookahead how long
+    // the file system took.
+    template<typename Result>
+    Result timed(std::optional<platform::InFlight<Result>> &ahead,
+                 const std::function<Result()> &here);
 
     IndexStore &m_store;
     const Options &m_options;
@@ -55,6 +80,8 @@ private:
     // its files are looked up by name, not along their paths
     std::unique_ptr<platform::OpenFolder> m_open;
     FolderRecord m_recorded;
+    platform::Lookahead *m_lookahead;
+    std::deque<Ahead> m_ahead;
     QList<RecordedFile> m_files;
     bool m_changed = false;
 };

@@ -6,9 +6,14 @@
 
 #include <QDateTime>
 #include <QSet>
+#include <deque>
 #include <optional>
 
 namespace {
+
+// Files whose look-ups or reads are asked for ahead, through a share: as many as a search keeps
+// in flight.
+constexpr size_t filesAhead = 32;
 
 // Records each file the walk reaches, folder by folder: the walk reports the files of one folder
 // one after another. A store error ends the walk and is thrown after it.
@@ -29,10 +34,14 @@ public:
             if (!m_folder || folder != m_folderPath) {
                 finishFolder();
                 m_folderPath = folder;
-                m_folder.emplace(m_store, folder, m_options);
+                m_folder.emplace(m_store, folder, m_options, &m_lookahead);
             }
-            if (!name.startsWith('.'))
-                record(name);
+            if (name.startsWith('.'))
+                return;
+            m_folder->comingUp(name);
+            m_coming.push_back(name);
+            if (m_coming.size() > filesAhead)
+                recordNext();
         } catch (const IndexError &error) {
             m_failure = error;
             m_run.requestStop(RunStop::Everything);
@@ -75,8 +84,10 @@ public:
     qint64 totalBytes = 0;
 
 private:
-    void record(const QByteArray &name)
+    void recordNext()
     {
+        const QByteArray name = m_coming.front();
+        m_coming.pop_front();
         const FolderRecording::Added added = m_folder->add(name);
         if (!added.signature)
             return;
@@ -95,6 +106,8 @@ private:
     {
         if (!m_folder)
             return;
+        while (!m_coming.empty())
+            recordNext();
         if (!m_inBatch)
             m_store.beginBatch();
         m_inBatch = true;
@@ -127,6 +140,10 @@ private:
     // the folder the walk is in (with its trailing "/") and its record under way
     QByteArray m_folderPath;
     std::optional<FolderRecording> m_folder;
+    // the folder's files the walk has told of and that are not recorded yet, whose look-ups or
+    // reads may be under way
+    std::deque<QByteArray> m_coming;
+    platform::Lookahead m_lookahead{2 * int(filesAhead)};
     bool m_inBatch = false;
     qint64 m_batchFiles = 0;
     qint64 m_batchBytes = 0;
