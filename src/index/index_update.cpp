@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QSet>
 #include <deque>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -31,16 +32,15 @@ public:
         if (m_failure)
             return;
         try {
-            if (!m_folder || folder != m_folderPath) {
-                finishFolder();
-                m_folderPath = folder;
-                m_folder.emplace(m_store, folder, m_options, &m_lookahead);
-            }
+            if (m_folders.empty() || folder != m_folders.back()->path)
+                m_folders.push_back(
+                    std::make_unique<Folder>(folder, m_store, m_options, m_lookahead));
             if (name.startsWith('.'))
                 return;
-            m_folder->comingUp(name);
-            m_coming.push_back(name);
-            if (m_coming.size() > filesAhead)
+            Folder &walked = *m_folders.back();
+            walked.recording.comingUp(name);
+            walked.coming.push_back(name);
+            if (++m_coming > filesAhead)
                 recordNext();
         } catch (const IndexError &error) {
             m_failure = error;
@@ -61,11 +61,12 @@ public:
             m_run.requestStop(RunStop::Everything);
     }
 
-    // Writes the folder the walk was in and the batch under way.
+    // Writes the folders the walk was in and the batch under way.
     void finish()
     {
         rethrow();
-        finishFolder();
+        while (!m_folders.empty())
+            finishOldest();
         if (m_inBatch)
             m_store.commitBatch();
         m_inBatch = false;
@@ -84,11 +85,31 @@ public:
     qint64 totalBytes = 0;
 
 private:
+    // A folder of the walk: its record under way, and the files the walk told of that are not
+    // recorded yet, whose look-ups or reads may be under way.
+    struct Folder
+    {
+        Folder(const QByteArray &path, IndexStore &store, const IndexUpdate::Options &options,
+               platform::Lookahead &lookahead)
+            : path(path)
+            , recording(store, path, options, &lookahead)
+        {}
+
+        QByteArray path; // with its trailing "/"
+        FolderRecording recording;
+        std::deque<QByteArray> coming;
+    };
+
     void recordNext()
     {
-        const QByteArray name = m_coming.front();
-        m_coming.pop_front();
-        const FolderRecording::Added added = m_folder->add(name);
+        // the folders before the one the next file is in are recorded whole
+        while (m_folders.front()->coming.empty())
+            finishOldest();
+        Folder &folder = *m_folders.front();
+        const QByteArray name = folder.coming.front();
+        folder.coming.pop_front();
+        --m_coming;
+        const FolderRecording::Added added = folder.recording.add(name);
         if (!added.signature)
             return;
         ++result.progress.files;
@@ -102,23 +123,22 @@ private:
         report();
     }
 
-    void finishFolder()
+    void finishOldest()
     {
-        if (!m_folder)
-            return;
-        while (!m_coming.empty())
+        Folder &folder = *m_folders.front();
+        while (!folder.coming.empty())
             recordNext();
         if (!m_inBatch)
             m_store.beginBatch();
         m_inBatch = true;
-        result.removed += m_folder->finish();
-        if (!m_folder->files().isEmpty())
-            seen.insert(folderKey(m_folderPath));
-        for (const RecordedFile &file : m_folder->files()) {
+        result.removed += folder.recording.finish();
+        if (!folder.recording.files().isEmpty())
+            seen.insert(folderKey(folder.path));
+        for (const RecordedFile &file : folder.recording.files()) {
             ++totalFiles;
             totalBytes += file.signature.size;
         }
-        m_folder.reset();
+        m_folders.pop_front();
         if (m_batchFiles >= m_options.batchFiles || m_batchBytes >= m_options.batchBytes) {
             m_store.commitBatch();
             m_inBatch = false;
@@ -137,13 +157,10 @@ private:
     const IndexUpdate::Options &m_options;
     SearchRun &m_run;
     std::optional<IndexError> m_failure;
-    // the folder the walk is in (with its trailing "/") and its record under way
-    QByteArray m_folderPath;
-    std::optional<FolderRecording> m_folder;
-    // the folder's files the walk has told of and that are not recorded yet, whose look-ups or
-    // reads may be under way
-    std::deque<QByteArray> m_coming;
     platform::Lookahead m_lookahead{2 * int(filesAhead)};
+    // the folders whose files the walk told of and that are not written yet, oldest first
+    std::deque<std::unique_ptr<Folder>> m_folders;
+    size_t m_coming = 0; // their files not recorded yet
     bool m_inBatch = false;
     qint64 m_batchFiles = 0;
     qint64 m_batchBytes = 0;
