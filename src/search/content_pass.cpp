@@ -15,6 +15,8 @@ namespace {
 // its first read); 32 at once keep the file server as busy as eight threads of a parallel grep,
 // with 32 first chunks (512 KiB) held. From memory as many are read whole with one system call.
 constexpr size_t candidatesInFlight = 32;
+// Candidates opened the usual way after those read together were mostly too large to read whole.
+constexpr int passOverAfterLargeFiles = 8 * int(candidatesInFlight);
 
 } // namespace
 
@@ -90,11 +92,17 @@ void ContentPass::readWhole()
     m_lookahead.noteAnswer(
         platform::Lookahead::waitedFor(std::chrono::steady_clock::now() - start));
     int notInMemory = 0;
+    size_t whole = 0;
     for (size_t i = 0; i < files.size(); ++i) {
         read[i]->read = files[i];
         if (files[i].outcome == platform::WholeFileReads::File::NotInMemory)
             ++notInMemory;
+        else if (files[i].outcome == platform::WholeFileReads::File::Whole)
+            ++whole;
     }
+    // Where most files are too large to read whole, each read is done twice: try again later.
+    if (2 * whole < files.size())
+        m_passedOver = passOverAfterLargeFiles;
     // The disk, not a thread that lost the processor, said so: the coming requests go in flight
     // at once.
     if (notInMemory >= 2) {
@@ -105,7 +113,10 @@ void ContentPass::readWhole()
 
 ContentSearchResult ContentPass::searchNext(ContentSearch &search)
 {
-    if (m_wholeReads.isAvailable() && !m_lookahead.inFlight() && mayReadWhole(m_pending.front()))
+    if (m_passedOver > 0)
+        --m_passedOver;
+    else if (m_wholeReads.isAvailable() && !m_lookahead.inFlight() &&
+             mayReadWhole(m_pending.front()))
         readWhole();
     Pending pending = std::move(m_pending.front());
     m_pending.pop_front();

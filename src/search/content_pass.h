@@ -67,4 +67,6 @@ private:
     platform::WholeFileReads m_wholeReads;
     // room for the files that m_wholeReads reads, each WholeFileReads::room
     OpenedCandidate::Buffer m_wholeRoom;
+    // candidates still to be opened the usual way before more are read whole
+    int m_passedOver = 0;
 };
