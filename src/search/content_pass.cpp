@@ -87,10 +87,7 @@ void ContentPass::readWhole()
              m_wholeRoom.get() + platform::WholeFileReads::room * qsizetype(read.size())});
         read.push_back(&pending);
     }
-    const auto start = std::chrono::steady_clock::now();
     m_wholeReads.read(files);
-    m_lookahead.noteAnswer(
-        platform::Lookahead::waitedFor(std::chrono::steady_clock::now() - start));
     int notInMemory = 0;
     size_t whole = 0;
     for (size_t i = 0; i < files.size(); ++i) {
