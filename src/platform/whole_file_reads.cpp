@@ -25,8 +25,13 @@ constexpr quint64 steps = 3;
 
 struct WholeFileReads::Ring
 {
-    io_uring ring;
-    ~Ring() { io_uring_queue_exit(&ring); }
+    io_uring ring{};
+    bool isSetUp = false;
+    ~Ring()
+    {
+        if (isSetUp)
+            io_uring_queue_exit(&ring);
+    }
 };
 
 WholeFileReads::WholeFileReads(int most)
@@ -36,16 +41,12 @@ WholeFileReads::WholeFileReads(int most)
         return;
     auto ring = std::make_unique<Ring>();
     // Run on the submitting thread when it next enters the kernel: no interrupt per answer.
-    unsigned flags = IORING_SETUP_SUBMIT_ALL | IORING_SETUP_COOP_TASKRUN;
-    if (io_uring_queue_init(unsigned(most) * steps, &ring->ring, flags) != 0)
-        return;
+    const unsigned flags = IORING_SETUP_SUBMIT_ALL | IORING_SETUP_COOP_TASKRUN;
+    ring->isSetUp = io_uring_queue_init(unsigned(most) * steps, &ring->ring, flags) == 0;
     // each file is opened into a slot of its own, so that its read and close can name it
     // before the open has answered
-    if (io_uring_register_files_sparse(&ring->ring, unsigned(most)) != 0) {
-        io_uring_queue_exit(&ring->ring);
-        return;
-    }
-    m_ring = std::move(ring);
+    if (ring->isSetUp && io_uring_register_files_sparse(&ring->ring, unsigned(most)) == 0)
+        m_ring = std::move(ring);
 }
 
 WholeFileReads::~WholeFileReads() = default;

@@ -66,6 +66,7 @@ void ContentPass::readWhole()
     // The first candidate that may be read whole was not among the first of those read before,
     // so all of them have been searched: the room is free.
     if (!m_wholeRoom) {
+        // on cache lines, as the kernel copies fastest (see ContentSearch)
         m_wholeRoom.reset(static_cast<char *>(
             std::aligned_alloc(64, size_t(platform::WholeFileReads::room) * candidatesInFlight)));
         if (!m_wholeRoom)

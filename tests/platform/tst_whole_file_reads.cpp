@@ -17,6 +17,7 @@ class tst_WholeFileReads : public QObject
 private Q_SLOTS:
     void takesOnlyWhatIsCertain_data();
     void takesOnlyWhatIsCertain();
+    void ringRefusedLeavesEveryFileToTheUsualWay();
 };
 
 void tst_WholeFileReads::takesOnlyWhatIsCertain_data()
@@ -88,6 +89,26 @@ void tst_WholeFileReads::takesOnlyWhatIsCertain()
     QCOMPARE(QByteArray(files[0].target, files[0].length), QByteArray("1"));
     QCOMPARE(int(files[2].outcome), int(File::Whole));
     QCOMPARE(QByteArray(files[2].target, files[2].length), QByteArray("22"));
+    QCOMPARE(openDescriptorCount(), before);
+}
+
+// As where a container forbids io_uring: the kernel refuses a ring of more entries than it allows.
+void tst_WholeFileReads::ringRefusedLeavesEveryFileToTheUsualWay()
+{
+    TestTree tree;
+    tree.addFile("a", "1");
+    const int before = openDescriptorCount();
+    {
+        WholeFileReads reads(1 << 20);
+        std::vector<char> room(WholeFileReads::room);
+        std::vector<File> files{{AT_FDCWD, tree.path("a").constData(), room.data()}};
+
+        reads.read(files);
+
+        QVERIFY(!reads.isAvailable());
+        QCOMPARE(int(files[0].outcome), int(File::Unknown));
+    }
+    // nothing of the refused ring is closed, standard input included
     QCOMPARE(openDescriptorCount(), before);
 }
 
