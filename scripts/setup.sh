@@ -9,6 +9,7 @@ packages=(
     libgl-dev fonts-dejavu-core fonts-liberation2
     pkg-config libgraphviz-dev
     libsqlite3-dev
+    liburing-dev  # small files opened, read and closed many at a time
     libpq-dev postgresql  # the office index; its tests start a server of their own
     xvfb xauth
     scdoc librsvg2-bin  # the manual pages and the icon sizes

@@ -2,6 +2,7 @@
 
 #include "platform/folder_listing.h"
 #include "platform/requests_in_flight.h"
+#include "platform/whole_file_reads.h"
 #include "search/content_search.h"
 #include "search/search_run.h"
 
@@ -13,9 +14,10 @@
 // The content pass of a run: searches candidates in the order they are added. While the files come
 // from a disk or a share rather than from memory, each candidate, as it is added, is looked up,
 // opened and its first chunk read by a request in flight, so that the waits of the coming
-// candidates overlap; from memory each is opened when its turn comes. What it holds is bounded:
-// the pending candidates, their files and first chunks, and the folders of those that came from
-// a walk.
+// candidates overlap; from memory the coming candidates are read whole together when the first
+// of them has its turn, where they are small, and each other one is opened when its turn comes.
+// What it holds is bounded: the pending candidates, their files and first chunks, and the folders
+// of those that came from a walk.
 class ContentPass
 {
 public:
@@ -42,13 +44,29 @@ private:
         std::optional<CandidateFilter::Answer> answer;
         // handed to the threads; none for a candidate opened in its turn or answered
         std::optional<platform::InFlight<OpenedCandidate>> opened;
+        // read whole along with the candidates after it: its bytes in m_wholeRoom
+        std::optional<platform::WholeFileReads::File> read;
+
+        bool isReadWhole() const
+        {
+            return read && read->outcome == platform::WholeFileReads::File::Whole;
+        }
     };
 
     // Hands the candidate's opening to the threads, with its first chunk made here.
     void post(Pending &pending);
+    static bool mayReadWhole(const Pending &pending);
+    // Reads the coming candidates that may be read whole, up to as many as are in flight.
+    void readWhole();
+    ContentSearchResult search(Pending &pending, ContentSearch &search);
 
     StatusSink m_status;
     StopRequest m_stopRequested;
     std::deque<Pending> m_pending;
     platform::Lookahead m_lookahead;
+    platform::WholeFileReads m_wholeReads;
+    // room for the files that m_wholeReads reads, each WholeFileReads::room
+    OpenedCandidate::Buffer m_wholeRoom;
+    // candidates still to be opened the usual way before more are read whole
+    int m_passedOver = 0;
 };

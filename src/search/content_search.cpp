@@ -226,9 +226,7 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
 
     const qint64 length = m_longest;
     const qint64 carryCapacity = length - 1;
-    Findings findings;
-    if (m_multiSearch && m_goal == Goal::EveryText)
-        findings.passedOver.resize(size_t(m_needles.size()));
+    Findings findings = noFindings();
     char *const target = m_buffer.get() + m_carryRoom;
     BlockProgress progress(start, size, status, stopRequested);
     qint64 carried = 0;
@@ -287,6 +285,32 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
         offset += got;
     }
     return findings.first >= 0 ? found(findings) : ContentSearchResult{};
+}
+
+ContentSearchResult ContentSearch::searchWhole(const char *bytes, qint64 size,
+                                               const StatusSink &status,
+                                               const StopRequest &stopRequested)
+{
+    if (m_needles.isEmpty())
+        return {};
+    Findings findings = noFindings();
+    BlockProgress progress(0, size, status, stopRequested);
+    const qint64 end = scan(bytes, size, 0, findings);
+    if (end >= 0) {
+        progress.reportUpTo(end);
+        return found(findings);
+    }
+    if (!progress.reportUpTo(size))
+        return stopped();
+    return findings.first >= 0 ? found(findings) : ContentSearchResult{};
+}
+
+ContentSearch::Findings ContentSearch::noFindings() const
+{
+    Findings findings;
+    if (m_multiSearch && m_goal == Goal::EveryText)
+        findings.passedOver.resize(size_t(m_needles.size()));
+    return findings;
 }
 
 qint64 ContentSearch::scan(const char *window, qint64 size, qint64 start, Findings &findings) const

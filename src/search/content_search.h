@@ -110,6 +110,9 @@ public:
     ContentSearchResult search(OpenedCandidate opened, const StatusSink &status,
                                const StopRequest &stopRequested = {},
                                platform::Residence *residence = nullptr);
+    // A file read whole into memory beforehand: bytes holds all of its size (> 0) bytes.
+    ContentSearchResult searchWhole(const char *bytes, qint64 size, const StatusSink &status,
+                                    const StopRequest &stopRequested = {});
 
 private:
     using Free = OpenedCandidate::Free;
@@ -120,6 +123,7 @@ private:
     // on.
     qint64 scan(const char *window, qint64 size, qint64 start, Findings &findings) const;
     ContentSearchResult found(const Findings &findings) const;
+    Findings noFindings() const;
 
     Goal m_goal;
     // every form of every text, and the text it stands for

@@ -146,13 +146,22 @@ void tst_ContentPass::fileChangedAfterItsListing_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<ContentSearchOutcome>("outcome");
+    QTest::addColumn<qsizetype>("size");
 
-    QTest::addRow("removed") << QStringLiteral("remove") << ContentSearchOutcome::Unreadable;
-    QTest::addRow("made unreadable") << QStringLiteral("lock") << ContentSearchOutcome::Unreadable;
-    QTest::addRow("replaced by a FIFO") << QStringLiteral("fifo") << ContentSearchOutcome::NotFound;
-    QTest::addRow("replaced by a folder")
-        << QStringLiteral("folder") << ContentSearchOutcome::NotFound;
-    QTest::addRow("written anew") << QStringLiteral("rewrite") << ContentSearchOutcome::Found;
+    // small files are read whole together with the ones after them, large ones one at a time
+    for (const qsizetype size : {qsizetype(3000), qsizetype(300000)}) {
+        const char *kind = size < 16384 ? "small" : "large";
+        QTest::addRow("%s, removed", kind)
+            << QStringLiteral("remove") << ContentSearchOutcome::Unreadable << size;
+        QTest::addRow("%s, made unreadable", kind)
+            << QStringLiteral("lock") << ContentSearchOutcome::Unreadable << size;
+        QTest::addRow("%s, replaced by a FIFO", kind)
+            << QStringLiteral("fifo") << ContentSearchOutcome::NotFound << size;
+        QTest::addRow("%s, replaced by a folder", kind)
+            << QStringLiteral("folder") << ContentSearchOutcome::NotFound << size;
+        QTest::addRow("%s, written anew", kind)
+            << QStringLiteral("rewrite") << ContentSearchOutcome::Found << size;
+    }
 }
 
 // The walk has listed the three candidates; the second is changed before the pass opens it, as
@@ -162,9 +171,10 @@ void tst_ContentPass::fileChangedAfterItsListing()
 {
     QFETCH(QString, change);
     QFETCH(ContentSearchOutcome, outcome);
+    QFETCH(qsizetype, size);
     TestTree tree;
     for (const char *name : {"a.asm", "b.asm", "c.asm"})
-        tree.addFile(QByteArray("top/") + name, filler(300000) + partName);
+        tree.addFile(QByteArray("top/") + name, filler(size) + partName);
     QList<Walked> walked = walk(tree.path("top"));
     QCOMPARE(walked.size(), 3);
     std::sort(walked.begin(), walked.end(),

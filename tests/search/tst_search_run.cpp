@@ -1,5 +1,6 @@
 #include "platform/folder_listing.h"
 #include "platform/requests_in_flight.h"
+#include "platform/whole_file_reads.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
 #include "search/text_forms.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -169,6 +171,7 @@ private Q_SLOTS:
     void treeDeeperThanAStackHolds();
     void requestsEndingOutOfOrderChangeNoReport_data();
     void requestsEndingOutOfOrderChangeNoReport();
+    void stopWhileRequestsAreInFlight_data();
     void stopWhileRequestsAreInFlight();
 };
 
@@ -312,15 +315,15 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 }
 
 // Whatever order the listings and the candidates' requests end in, a run reports what it reports
-// with the files in memory, each request worked out in its turn: the same candidates, hits,
-// unreadable files and unlisted folders, in the same order.
+// with the files in memory, each opened in its turn or read whole with the ones after it: the
+// same candidates, hits, unreadable files and unlisted folders, in the same order.
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 {
     QFETCH(int, period);
     TestTree tree;
     tree.add({"a/1.asm:HUB", "a/2.asm.3:hub", "a/sub/3.asm:..HUB", "a/sub/deep/4.asm:HUB",
               "a/sub/deep/5.asm:", "a/.6.asm:HUB", "a/7.drw:HUB", "b/8.asm:HUB",
-              "b/x/y/z/9.asm:HUB", "c/gone.asm->nowhere", "link->a"});
+              "b/x/y/z/9.asm:HUB", "c/gone.asm->nowhere", "link->a", "c/x.asm/"});
     for (int i = 0; i < 70; ++i) {
         tree.addFile("d/" + QByteArray::number(i % 4) + "/" + QByteArray::number(i) + ".asm",
                      i % 3 == 0 ? "HUB" : "NABE");
@@ -331,6 +334,10 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
         request.searchWhileWalking = whileWalking;
         cFindFile finder;
         SearchRun run(finder);
+        RecordingSink oneAtATime(tree);
+        platform::setWholeFileReadsAllowed(false);
+        QCOMPARE(run.run(request, oneAtATime), RunOutcome::Done);
+        platform::setWholeFileReadsAllowed(true);
         RecordingSink inTurn(tree);
         QCOMPARE(run.run(request, inTurn), RunOutcome::Done);
         RecordingSink inFlight(tree);
@@ -339,28 +346,42 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
             QCOMPARE(run.run(request, inFlight), RunOutcome::Done);
         }
 
-        QCOMPARE(inFlight.candidates, inTurn.candidates);
-        QCOMPARE(inFlight.searched, inTurn.searched);
-        QCOMPARE(inFlight.hits, inTurn.hits);
-        QCOMPARE(inFlight.notRead, inTurn.notRead);
-        QCOMPARE(inFlight.notListed, inTurn.notListed);
-        QCOMPARE(inFlight.blocks, inTurn.blocks);
-        QCOMPARE(inTurn.hits.size(), 29);
-        QCOMPARE(inTurn.notRead, QByteArrayList{"c/gone.asm"});
+        for (const RecordingSink *sink : {&inTurn, &inFlight}) {
+            QCOMPARE(sink->candidates, oneAtATime.candidates);
+            QCOMPARE(sink->searched, oneAtATime.searched);
+            QCOMPARE(sink->hits, oneAtATime.hits);
+            QCOMPARE(sink->notRead, oneAtATime.notRead);
+            QCOMPARE(sink->notListed, oneAtATime.notListed);
+            QCOMPARE(sink->blocks, oneAtATime.blocks);
+        }
+        QCOMPARE(oneAtATime.hits.size(), 29);
+        QCOMPARE(oneAtATime.notRead, QByteArrayList{"c/gone.asm"});
     }
 }
 
-// A stop while many requests are in flight ends the run there: the hits are those of the
-// candidates searched before it, in order, and no file or folder is left open.
+void tst_SearchRun::stopWhileRequestsAreInFlight_data()
+{
+    QTest::addColumn<bool>("onThreads");
+
+    QTest::addRow("on threads, every second held back") << true;
+    QTest::addRow("read whole from memory, many together") << false;
+}
+
+// A stop while many requests are in flight, or many candidates were read ahead, ends the run
+// there: the hits are those of the candidates searched before it, in order, and no file or
+// folder is left open.
 void tst_SearchRun::stopWhileRequestsAreInFlight()
 {
+    QFETCH(bool, onThreads);
     TestTree tree;
     for (int i = 0; i < 100; ++i)
         tree.addFile("e/" + QByteArray::number(i % 5) + "/" + QByteArray::number(i) + ".asm",
                      "HUB");
     const int before = openDescriptorCount();
     {
-        const RequestsOutOfOrder outOfOrder(2);
+        std::optional<RequestsOutOfOrder> outOfOrder;
+        if (onThreads)
+            outOfOrder.emplace(2);
         cFindFile finder;
         SearchRun run(finder);
         RecordingSink sink(tree);
