@@ -65,8 +65,10 @@ int main(int argc, char **argv)
     }
     run.setCandidateFilter(index.get());
     if (alone) {
-        run.searchAgain(index->recordedCandidates(search.pattern, search.inclSubfolders),
-                        search.texts, ContentSearch::Goal::FirstOccurrence, output);
+        run.searchAgain(
+            index->recordedCandidates(search.pattern, search.inclSubfolders,
+                                      byLevels ? QList<QList<QByteArray>>() : search.texts),
+            search.texts, ContentSearch::Goal::FirstOccurrence, output);
     } else {
         run.run(search, output);
     }

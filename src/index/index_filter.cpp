@@ -18,6 +18,13 @@ QByteArray withSeparator(const QByteArray &folder)
 const QString notRecorded = QStringLiteral("not recorded in the index");
 const QString notAnswerable = QStringLiteral("the index cannot answer this text without reading");
 
+// AnswerAlone: a file the index does not answer for is named, not read
+CandidateFilter::Answer notAnswered(bool textAnswerable)
+{
+    return {{ContentSearchOutcome::Unreadable, 0, textAnswerable ? notRecorded : notAnswerable, {}},
+            0};
+}
+
 } // namespace
 
 IndexReport::Reason reasonOf(IndexError::Problem problem)
@@ -99,10 +106,18 @@ IndexFilter::IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folder
     , m_folders(std::move(folders))
     , m_use(use)
     , m_report(report)
-{}
-
-QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool inclSubfolders)
 {
+    if (use == Use::AnswerAlone) {
+        if (auto *selection = dynamic_cast<StoreSelection *>(m_store.get()))
+            m_selected = std::make_unique<SelectedAnswers>(*selection);
+    }
+}
+
+QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                                 const QList<QList<QByteArray>> &texts)
+{
+    if (m_selected)
+        return selectedCandidates(pattern, inclSubfolders, texts);
     const platform::WildcardPattern names(pattern);
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
@@ -131,6 +146,39 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     return candidates;
 }
 
+QList<Candidate> IndexFilter::selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                                 const QList<QList<QByteArray>> &texts)
+{
+    const platform::WildcardPattern names(pattern);
+    std::optional<RunsMatcher> matcher;
+    if (!texts.isEmpty())
+        matcher.emplace(texts);
+    QList<Candidate> candidates;
+    QSet<QByteArray> listed;
+    try {
+        for (const Folder &folder : m_folders) {
+            const QList<StoreSelection::File> files = m_selected->listFiles(
+                folderKey(folder.canonical), inclSubfolders, matcher ? &*matcher : nullptr);
+            // a folder named twice, or inside another one named: its files once
+            QSet<QByteArray> listedHere;
+            for (const StoreSelection::File &file : files) {
+                if (listed.contains(file.folder) || !names.matches(file.name))
+                    continue;
+                listedHere.insert(file.folder);
+                candidates.append({folder.given +
+                                       withSeparator(file.folder).sliced(folder.canonical.size()) +
+                                       file.name,
+                                   {}});
+            }
+            listed.unite(listedHere);
+        }
+    } catch (const IndexError &error) {
+        stopAnswering(reasonOf(error.problem));
+        return {};
+    }
+    return candidates;
+}
+
 void IndexFilter::stopAnswering(IndexReport::Reason reason)
 {
     m_matcher.reset();
@@ -145,6 +193,13 @@ void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
         m_use == Use::AnswerAlone ? m_matcher->isExact() : m_matcher->canRuleOut();
     if (!answerable)
         stopAnswering(IndexReport::Reason::TextTooLoose);
+    if (m_selected && m_matcher) {
+        try {
+            m_selected->beginPass(*m_matcher);
+        } catch (const IndexError &error) {
+            stopAnswering(reasonOf(error.problem));
+        }
+    }
 }
 
 std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
@@ -180,6 +235,8 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     // as neither read nor answered
     if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
         return std::nullopt;
+    if (m_selected)
+        return answerSelected(candidate);
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {
@@ -189,26 +246,38 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
         }
     }
     if (m_use == Use::AnswerAlone) {
-        if (!recorded || recorded->state != FileState::Recorded) {
-            return Answer{
-                {ContentSearchOutcome::Unreadable, 0, m_matcher ? notRecorded : notAnswerable, {}},
-                0};
-        }
+        if (!recorded || recorded->state != FileState::Recorded)
+            return notAnswered(m_matcher.has_value());
     } else if (!recorded || recorded->state != FileState::Recorded ||
                signatureOf(candidate) != recorded->signature) {
         ++m_report.read;
         return std::nullopt;
     }
-    const RunsMatcher::Verdict verdict = m_matcher->match(recorded->runs);
+    return answerFrom(m_matcher->match(recorded->runs), recorded->signature.size);
+}
+
+std::optional<CandidateFilter::Answer> IndexFilter::answerSelected(const Candidate &candidate)
+{
+    const std::optional<QByteArray> key = keyOf(candidate.path);
+    const std::optional<SelectedAnswers::Known> known =
+        m_matcher && key ? m_selected->find(*key, *m_matcher) : std::nullopt;
+    if (!known || known->state != FileState::Recorded)
+        return notAnswered(m_matcher.has_value());
+    return answerFrom(known->verdict, known->size);
+}
+
+std::optional<CandidateFilter::Answer> IndexFilter::answerFrom(const RunsMatcher::Verdict &verdict,
+                                                               qint64 size)
+{
     if (verdict.undecided) {
         ++m_report.read;
         return std::nullopt;
     }
     ++m_report.answered;
     if (verdict.held.isEmpty())
-        return Answer{{}, recorded->signature.size};
+        return Answer{{}, size};
     // where in the file the text lies, the runs do not tell
-    return Answer{{ContentSearchOutcome::Found, 0, {}, verdict.held}, recorded->signature.size};
+    return Answer{{ContentSearchOutcome::Found, 0, {}, verdict.held}, size};
 }
 
 bool IndexFilter::answersExactly(const QList<QList<QByteArray>> &texts)

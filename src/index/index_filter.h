@@ -2,6 +2,7 @@
 
 #include "index/index_store.h"
 #include "index/runs_matcher.h"
+#include "index/selected_answers.h"
 #include "search/search_run.h"
 
 #include <QByteArray>
@@ -70,8 +71,11 @@ public:
 
     // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
     // with their paths as under the folders given: folder by folder in the order of the
-    // folders' paths, the files of each by name.
-    QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders);
+    // folders' paths, the files of each by name. With texts, a store that selects files itself
+    // may leave out those a pass for the texts would miss (not for the where-used levels,
+    // which search the missed again).
+    QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                        const QList<QList<QByteArray>> &texts = {});
 
     void begin(const QList<QList<QByteArray>> &texts) override;
     std::optional<Answer> answer(const Candidate &candidate) override;
@@ -94,6 +98,10 @@ private:
     // The record of a folder, kept while the run's candidates come from it.
     const FolderRecord &filesIn(const QByteArray &folder);
     const FolderRecord::File *recordOf(const QByteArray &path);
+    QList<Candidate> selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                        const QList<QList<QByteArray>> &texts);
+    std::optional<Answer> answerSelected(const Candidate &candidate);
+    std::optional<Answer> answerFrom(const RunsMatcher::Verdict &verdict, qint64 size);
     void stopAnswering(IndexReport::Reason reason);
 
     std::unique_ptr<IndexStore> m_store;
@@ -104,6 +112,8 @@ private:
     std::optional<RunsMatcher> m_matcher;
     QByteArray m_recordFolder;
     FolderRecord m_record;
+    // AnswerAlone on a store that selects files itself
+    std::unique_ptr<SelectedAnswers> m_selected;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

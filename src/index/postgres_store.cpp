@@ -17,7 +17,18 @@ const char *const schema[] = {
     "CREATE TABLE spurwerk_records(folder bytea PRIMARY KEY, files bytea NOT NULL)",
     "CREATE TABLE spurwerk_watches(folder bytea PRIMARY KEY, heartbeat timestamptz NOT NULL, "
     "caught_up timestamptz NOT NULL)",
+    // the files of the records again, one row each: runs hold name bytes and line ends only
+    "CREATE EXTENSION IF NOT EXISTS pg_trgm",
+    "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
+    "state smallint NOT NULL, size bigint NOT NULL, runs text NOT NULL, "
+    "PRIMARY KEY (folder, name))",
+    "CREATE INDEX spurwerk_files_runs ON spurwerk_files USING gin (runs gin_trgm_ops)",
+    // the few files every search reads, found without the trigrams
+    "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
 };
+
+const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
+                               "spurwerk_records, spurwerk_watches, spurwerk_files";
 
 // SQLSTATE of a table that does not exist: a database without the index
 const QByteArray undefinedTable = "42P01";
@@ -38,6 +49,68 @@ QByteArray prefixEnd(const QByteArray &folder)
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
+}
+
+// A text[] literal; quotes and backslashes escaped, although hex and runs hold neither.
+void appendElement(QByteArray &array, const QByteArray &element)
+{
+    array.append(array.size() > 1 ? ",\"" : "\"");
+    for (const char byte : element) {
+        if (byte == '"' || byte == '\\')
+            array.append('\\');
+        array.append(byte);
+    }
+    array.append('"');
+}
+
+// Which pattern finds the needle anywhere in the runs: "_" would stand for any character.
+QByteArray containing(const QByteArray &needle)
+{
+    QByteArray pattern = "%";
+    for (const char byte : needle) {
+        if (byte == '_' || byte == '%' || byte == '\\')
+            pattern.append('\\');
+        pattern.append(byte);
+    }
+    return pattern + '%';
+}
+
+// The files' states as the rows keep them.
+short stateNumber(FileState state)
+{
+    switch (state) {
+    case FileState::Recorded:
+        return 0;
+    case FileState::AlwaysRead:
+        return 1;
+    case FileState::Unsettled:
+        break;
+    }
+    return 2;
+}
+
+FileState stateOf(qint64 number)
+{
+    switch (number) {
+    case 0:
+        return FileState::Recorded;
+    case 1:
+        return FileState::AlwaysRead;
+    case 2:
+        return FileState::Unsettled;
+    }
+    throw IndexError(IndexError::Problem::Damaged, QStringLiteral("a file's state %1").arg(number));
+}
+
+// "0 3 7": the indexes of the needles held
+std::vector<qsizetype> needlesOf(const QByteArray &list)
+{
+    std::vector<qsizetype> needles;
+    for (const QByteArray &item : list.split(' ')) {
+        if (!item.isEmpty())
+            needles.push_back(item.toLongLong());
+    }
+    return needles;
 }
 
 // Whether the socket became ready for the events before the deadline; a signal does not end the
@@ -148,20 +221,26 @@ void PostgresStore::setUp(Mode mode)
     }
     if (found && *found > schemaVersion)
         throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(*found));
-    if (found && *found < schemaVersion) {
+    if (found && *found < schemaVersion && mode == Mode::Read) {
         throw IndexError(IndexError::Problem::Damaged,
                          QStringLiteral("layout %1 of an older version").arg(*found));
     }
     if (!found && mode == Mode::Read)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no layout recorded"));
-    if (!found) {
-        execute("BEGIN");
-        for (const char *statement : schema)
-            execute(statement);
-        execute("INSERT INTO spurwerk_layout(version) VALUES($1)",
-                {{number(schemaVersion), false}});
-        execute("COMMIT");
-    }
+    if (!found || *found < schemaVersion)
+        createTables(found.has_value());
+}
+
+// An older layout goes whole: the indexer's sweep records every folder again.
+void PostgresStore::createTables(bool dropOlder)
+{
+    execute("BEGIN");
+    if (dropOlder)
+        execute(dropTables);
+    for (const char *statement : schema)
+        execute(statement);
+    execute("INSERT INTO spurwerk_layout(version) VALUES($1)", {{number(schemaVersion), false}});
+    execute("COMMIT");
 }
 
 void PostgresStore::waitFor(bool writing, const QDeadlineTimer &deadline)
@@ -287,11 +366,35 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
 {
     if (files.isEmpty()) {
         execute("DELETE FROM spurwerk_records WHERE folder = $1", {{folder}});
+        execute("DELETE FROM spurwerk_files WHERE folder = $1", {{folder}});
         return;
     }
     execute("INSERT INTO spurwerk_records(folder, files) VALUES($1, $2) "
             "ON CONFLICT (folder) DO UPDATE SET files = EXCLUDED.files",
             {{folder}, {FolderRecord::encode(files)}});
+    QByteArray names = "{";
+    QByteArray states = "{";
+    QByteArray sizes = "{";
+    QByteArray runs = "{";
+    for (const RecordedFile &file : files) {
+        appendElement(names, file.name.toHex());
+        appendElement(states, number(stateNumber(file.state)));
+        appendElement(sizes, number(file.signature.size));
+        appendElement(runs, file.state == FileState::Recorded ? file.runs : QByteArray());
+    }
+    for (QByteArray *array : {&names, &states, &sizes, &runs})
+        array->append('}');
+    // Only the rows that changed are written: the trigrams of the others stay as they are.
+    execute("WITH given AS (SELECT decode(n, 'hex') AS name, s, z, r "
+            "FROM unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r)), "
+            "gone AS (DELETE FROM spurwerk_files AS old WHERE old.folder = $1 "
+            "AND NOT EXISTS (SELECT FROM given WHERE given.name = old.name)) "
+            "INSERT INTO spurwerk_files AS old(folder, name, state, size, runs) "
+            "SELECT $1, name, s, z, r FROM given ON CONFLICT (folder, name) DO UPDATE SET "
+            "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs "
+            "WHERE (old.state, old.size, old.runs) IS DISTINCT FROM "
+            "(EXCLUDED.state, EXCLUDED.size, EXCLUDED.runs)",
+            {{folder}, {names, false}, {states, false}, {sizes, false}, {runs, false}});
 }
 
 void PostgresStore::putFolder(const IndexedFolder &folder)
@@ -337,4 +440,54 @@ void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
             "heartbeat = EXCLUDED.heartbeat, caught_up = CASE WHEN $2::boolean THEN "
             "EXCLUDED.caught_up ELSE spurwerk_watches.caught_up END",
             {{folder}, {caughtUp ? "t" : "f", false}});
+}
+
+QList<StoreSelection::File> PostgresStore::filesHolding(const QByteArray &folder, bool subfolders,
+                                                        const QByteArrayList &needles)
+{
+    return selectFiles(folder, subfolders, &needles);
+}
+
+QList<StoreSelection::File> PostgresStore::everyFile(const QByteArray &folder, bool subfolders)
+{
+    return selectFiles(folder, subfolders, nullptr);
+}
+
+// One question for all needles: the trigram index finds the rows that may hold one, and each
+// is checked by LIKE, so a row's needles are exactly those its runs hold.
+QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder, bool subfolders,
+                                                       const QByteArrayList *needles)
+{
+    QList<Param> params{{folder}};
+    QByteArray where = "folder = $1";
+    if (subfolders) {
+        where = "(folder = $1 OR (folder >= $2 AND folder < $3))";
+        params.append({prefixOf(folder)});
+        params.append({prefixEnd(folder)});
+    }
+    QByteArray held = "''";
+    if (needles) {
+        QByteArrayList holds;
+        QByteArrayList found;
+        for (qsizetype needle = 0; needle < needles->size(); ++needle) {
+            params.append({containing(needles->at(needle)), false});
+            const QByteArray like = "runs LIKE $" + number(params.size());
+            holds.append(like);
+            found.append("CASE WHEN " + like + " THEN " + number(needle) + " END");
+        }
+        holds.prepend("state <> 0");
+        where += " AND (" + holds.join(" OR ") + ')';
+        if (!found.isEmpty())
+            held = "array_to_string(ARRAY[" + found.join(", ") + "]::bigint[], ' ')";
+    }
+    const QByteArray sql = "SELECT folder, name, state::bigint, size, " + held +
+                           " FROM spurwerk_files WHERE " + where + " ORDER BY folder, name";
+    const Result query = execute(sql.constData(), params);
+    QList<File> files;
+    files.reserve(query.rows());
+    for (int row = 0; row < query.rows(); ++row) {
+        files.append({query.bytes(row, 0), query.bytes(row, 1), stateOf(query.integer(row, 2)),
+                      query.integer(row, 3), needlesOf(query.bytes(row, 4))});
+    }
+    return files;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index/index_store.h"
+#include "index/store_selection.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -10,13 +11,16 @@ struct pg_conn;
 struct pg_result;
 
 // The office index: the same folder records in a PostgreSQL database that every desktop asks and
-// one indexer on the file server writes. Every call waits at most the deadline for the server;
-// past it, or when the server is gone, it throws IndexError (Failed) with the server's words.
-class PostgresStore : public IndexStore
+// one indexer on the file server writes, and beside them a row per file whose runs a trigram
+// index searches, so that a desktop answering from the index alone is sent only the files that
+// may hold its text. Every call waits at most the deadline for the server; past it, or when the
+// server is gone, it throws IndexError (Failed) with the server's words.
+class PostgresStore : public IndexStore, public StoreSelection
 {
 public:
-    // the layout this program writes; a database with another one is refused
-    static constexpr int schemaVersion = 1;
+    // the layout this program writes; a search refuses another one, the indexer rebuilds an
+    // older one
+    static constexpr int schemaVersion = 2;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode
@@ -44,6 +48,10 @@ public:
     void putFolder(const IndexedFolder &folder) override;
     void removeFolder(const QByteArray &path, bool dropFiles) override;
 
+    QList<File> filesHolding(const QByteArray &folder, bool subfolders,
+                             const QByteArrayList &needles) override;
+    QList<File> everyFile(const QByteArray &folder, bool subfolders) override;
+
     // How current the indexer that watches a folder keeps its records, by the server's clock.
     struct Watch
     {
@@ -66,6 +74,9 @@ private:
 
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
+    void createTables(bool dropOlder);
+    QList<File> selectFiles(const QByteArray &folder, bool subfolders,
+                            const QByteArrayList *needles);
     Result execute(const char *sql, const QList<Param> &params = {});
     // Waits for the socket until the query's deadline; past it, gives the connection up.
     void waitFor(bool writing, const QDeadlineTimer &deadline);

@@ -49,6 +49,8 @@ private slots:
     void failingServerGivesTheScansAnswer_data();
     void failingServerGivesTheScansAnswer();
     void readOnlyRoleCannotWrite();
+    void selectionHoldsExactlyTheRunsWithANeedle_data();
+    void selectionHoldsExactlyTheRunsWithANeedle();
     void indexerWritesEachChangeWithinTheDeadline_data();
     void indexerWritesEachChangeWithinTheDeadline();
     void indexerCatchesUpAfterTheServerWasAway();
@@ -106,6 +108,7 @@ void tst_OfficeIndex::failingServerGivesTheScansAnswer_data()
     QTest::addRow("records locked past the deadline") << u"locked"_s << true << Reason::Failed;
     QTest::addRow("a database without the index") << u"empty"_s << false << Reason::NoIndex;
     QTest::addRow("a newer layout") << u"newer"_s << false << Reason::Newer;
+    QTest::addRow("an older layout") << u"older"_s << false << Reason::Damaged;
     QTest::addRow("a role without rights") << u"no rights"_s << false << Reason::Failed;
 }
 
@@ -135,6 +138,9 @@ void tst_OfficeIndex::failingServerGivesTheScansAnswer()
         lock.emplace(fixture.server, "spurwerk_records");
     } else if (failure == u"newer") {
         QVERIFY(m_server.execute(database, "UPDATE spurwerk_layout SET version = version + 1"));
+    } else if (failure == u"older") {
+        QVERIFY(m_server.execute(database, "UPDATE spurwerk_layout SET version = 1; "
+                                           "DROP TABLE spurwerk_files"));
     } else if (failure == u"no rights") {
         QVERIFY(m_server.execute(database, "CREATE ROLE stranger LOGIN"));
         fixture.server = m_server.connection(database, "stranger");
@@ -146,6 +152,12 @@ void tst_OfficeIndex::failingServerGivesTheScansAnswer()
     QCOMPARE(officeUsed ? report.reason : report.office.reason, reason);
     if (failure == u"no rights")
         QVERIFY2(m_server.execute(database, "DROP ROLE stranger"), qPrintable(m_server.problem()));
+    if (failure == u"older") {
+        // the indexer writes the layout anew, and then the office index answers
+        fixture.update();
+        QCOMPARE(fixture.run(text, true, &report), scanned);
+        QVERIFY(report.office.used);
+    }
 }
 
 // The desktops' role may read the index and nothing else: an update through it fails and
@@ -174,6 +186,66 @@ void tst_OfficeIndex::readOnlyRoleCannotWrite()
     QVERIFY(report.office.used);
     QCOMPARE(report.reason, IndexReport::Reason::Answered);
     m_server.execute(database, "DROP OWNED BY desktop; DROP ROLE desktop");
+}
+
+void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle_data()
+{
+    QTest::addColumn<QByteArrayList>("needles"); // none: every file
+    QTest::addColumn<bool>("subfolders");
+    // "folder/name state needles"
+    QTest::addColumn<QByteArrayList>("selected");
+    const QByteArrayList always = {"/r/always.asm.1 1 ", "/r/new.asm.1 2 "};
+    QTest::addRow("a whole name, with subfolders")
+        << QByteArrayList{"WELLE_0815"} << true
+        << always + QByteArrayList{"/r/w.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
+    QTest::addRow("without subfolders")
+        << QByteArrayList{"WELLE_0815"} << false << always + QByteArrayList{"/r/w.asm.1 0 0"};
+    QTest::addRow("two needles, a name beyond UTF-8")
+        << QByteArrayList{"HUB_12", "WELLE"} << false
+        << always + QByteArrayList{"/r/split.asm.1 0 1", "/r/w.asm.1 0 1", "/r/x.asm.1 0 1",
+                                   "/r/\xe4.asm.1 0 0,1"};
+    QTest::addRow("a needle nobody holds") << QByteArrayList{"LAGER"} << true << always;
+    QTest::addRow("every file") << QByteArrayList{} << false
+                                << QByteArrayList{"/r/always.asm.1 1 ", "/r/lower.asm.1 0 ",
+                                                  "/r/new.asm.1 2 ",    "/r/split.asm.1 0 ",
+                                                  "/r/w.asm.1 0 ",      "/r/x.asm.1 0 ",
+                                                  "/r/\xe4.asm.1 0 "};
+}
+
+// The server selects a file by the needles its runs hold: each whole within one run, with its
+// letter case, "_" as itself; and every file that searches read, whatever it holds.
+void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
+{
+    QFETCH(QByteArrayList, needles);
+    QFETCH(bool, subfolders);
+    QFETCH(QByteArrayList, selected);
+    const auto file = [](const QByteArray &name, const QByteArray &runs,
+                         FileState state = FileState::Recorded) {
+        return RecordedFile{name, {}, state, runs};
+    };
+    PostgresStore store(m_fixture->server, PostgresStore::Mode::Write);
+    store.beginBatch();
+    store.putFilesIn(
+        "/r", {file("always.asm.1", {}, FileState::AlwaysRead), file("lower.asm.1", "welle_0815\n"),
+               file("new.asm.1", {}, FileState::Unsettled), file("split.asm.1", "WELLE\n0815\n"),
+               file("w.asm.1", "xx12\nWELLE_0815\n"), file("x.asm.1", "WELLEX0815\n"),
+               file("\xe4.asm.1", "HUB_12\nWELLE\n")});
+    store.putFilesIn("/r/sub", {file("s.asm.1", "WELLE_0815\n")});
+    // sorts between "/r" and "/r/": not under "/r"
+    store.putFilesIn("/r-2", {file("o.asm.1", "WELLE_0815\n")});
+    store.commitBatch();
+    const QList<StoreSelection::File> files = needles.isEmpty()
+                                                  ? store.everyFile("/r", subfolders)
+                                                  : store.filesHolding("/r", subfolders, needles);
+    QByteArrayList found;
+    for (const StoreSelection::File &each : files) {
+        QByteArrayList held;
+        for (const qsizetype needle : each.needles)
+            held.append(QByteArray::number(needle));
+        found.append(each.folder + '/' + each.name + ' ' + QByteArray::number(int(each.state)) +
+                     ' ' + held.join(','));
+    }
+    QCOMPARE(found, selected);
 }
 
 Finished tst_OfficeIndex::find(const QStringList &options, const QString &text) const
