@@ -1,11 +1,15 @@
 #include "index/postgres_store.h"
 
+#include "index/postgres_file_rows.h"
+
 #include <QDeadlineTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
 #include <libpq-fe.h>
 #include <optional>
 #include <poll.h>
+#include <tuple>
 
 namespace {
 
@@ -51,18 +55,6 @@ QByteArray number(qint64 value)
     return QByteArray::number(value);
 }
 
-// A text[] literal; quotes and backslashes escaped, although hex and runs hold neither.
-void appendElement(QByteArray &array, const QByteArray &element)
-{
-    array.append(array.size() > 1 ? ",\"" : "\"");
-    for (const char byte : element) {
-        if (byte == '"' || byte == '\\')
-            array.append('\\');
-        array.append(byte);
-    }
-    array.append('"');
-}
-
 // Which pattern finds the needle anywhere in the runs: "_" would stand for any character.
 QByteArray containing(const QByteArray &needle)
 {
@@ -73,33 +65,6 @@ QByteArray containing(const QByteArray &needle)
         pattern.append(byte);
     }
     return pattern + '%';
-}
-
-// The files' states as the rows keep them.
-short stateNumber(FileState state)
-{
-    switch (state) {
-    case FileState::Recorded:
-        return 0;
-    case FileState::AlwaysRead:
-        return 1;
-    case FileState::Unsettled:
-        break;
-    }
-    return 2;
-}
-
-FileState stateOf(qint64 number)
-{
-    switch (number) {
-    case 0:
-        return FileState::Recorded;
-    case 1:
-        return FileState::AlwaysRead;
-    case 2:
-        return FileState::Unsettled;
-    }
-    throw IndexError(IndexError::Problem::Damaged, QStringLiteral("a file's state %1").arg(number));
 }
 
 // "0 3 7": the indexes of the needles held
@@ -352,6 +317,8 @@ qint64 PostgresStore::sizeOnDisk()
 
 void PostgresStore::beginBatch()
 {
+    // what a batch that did not commit staged is not in the database
+    m_staged.clear();
     execute("BEGIN");
     m_inBatch = true;
 }
@@ -360,6 +327,35 @@ void PostgresStore::commitBatch()
 {
     execute("COMMIT");
     m_inBatch = false;
+    keepStaged();
+}
+
+void PostgresStore::keepStaged()
+{
+    for (const auto &[folder, record] : std::as_const(m_staged)) {
+        if (record.isNull())
+            m_written.remove(folder);
+        else
+            m_written.insert(folder, record);
+    }
+    m_staged.clear();
+}
+
+void PostgresStore::stage(const QByteArray &folder, const QByteArray &record)
+{
+    m_staged.append({folder, record});
+    // a write outside a batch is committed at once
+    if (!m_inBatch)
+        keepStaged();
+}
+
+QByteArray PostgresStore::writtenRecord(const QByteArray &folder) const
+{
+    for (auto staged = m_staged.crbegin(); staged != m_staged.crend(); ++staged) {
+        if (staged->first == folder)
+            return staged->second;
+    }
+    return m_written.value(folder);
 }
 
 void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)
@@ -367,34 +363,53 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
     if (files.isEmpty()) {
         execute("DELETE FROM spurwerk_records WHERE folder = $1", {{folder}});
         execute("DELETE FROM spurwerk_files WHERE folder = $1", {{folder}});
+        stage(folder, {});
         return;
     }
+    const QByteArray record = FolderRecord::encode(files);
     execute("INSERT INTO spurwerk_records(folder, files) VALUES($1, $2) "
             "ON CONFLICT (folder) DO UPDATE SET files = EXCLUDED.files",
-            {{folder}, {FolderRecord::encode(files)}});
-    QByteArray names = "{";
-    QByteArray states = "{";
-    QByteArray sizes = "{";
-    QByteArray runs = "{";
-    for (const RecordedFile &file : files) {
-        appendElement(names, file.name.toHex());
-        appendElement(states, number(stateNumber(file.state)));
-        appendElement(sizes, number(file.signature.size));
-        appendElement(runs, file.state == FileState::Recorded ? file.runs : QByteArray());
+            {{folder}, {record}});
+    const QByteArray before = writtenRecord(folder);
+    stage(folder, record);
+    if (before.isNull()) {
+        const FileRows rows = allFileRows(files);
+        // Rows that are as given stay untouched, and with them their trigrams.
+        execute("WITH given AS (SELECT decode(n, 'hex') AS name, s, z, r FROM "
+                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r)), "
+                "gone AS (DELETE FROM spurwerk_files AS old WHERE old.folder = $1 "
+                "AND NOT EXISTS (SELECT FROM given WHERE given.name = old.name)) "
+                "INSERT INTO spurwerk_files AS old(folder, name, state, size, runs) "
+                "SELECT $1, name, s, z, r FROM given ON CONFLICT (folder, name) DO UPDATE SET "
+                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs "
+                "WHERE (old.state, old.size, old.runs) IS DISTINCT FROM "
+                "(EXCLUDED.state, EXCLUDED.size, EXCLUDED.runs)",
+                {{folder},
+                 {rows.names, false},
+                 {rows.states, false},
+                 {rows.sizes, false},
+                 {rows.runs, false}});
+        return;
     }
-    for (QByteArray *array : {&names, &states, &sizes, &runs})
-        array->append('}');
-    // Only the rows that changed are written: the trigrams of the others stay as they are.
-    execute("WITH given AS (SELECT decode(n, 'hex') AS name, s, z, r "
-            "FROM unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r)), "
-            "gone AS (DELETE FROM spurwerk_files AS old WHERE old.folder = $1 "
-            "AND NOT EXISTS (SELECT FROM given WHERE given.name = old.name)) "
-            "INSERT INTO spurwerk_files AS old(folder, name, state, size, runs) "
-            "SELECT $1, name, s, z, r FROM given ON CONFLICT (folder, name) DO UPDATE SET "
-            "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs "
-            "WHERE (old.state, old.size, old.runs) IS DISTINCT FROM "
-            "(EXCLUDED.state, EXCLUDED.size, EXCLUDED.runs)",
-            {{folder}, {names, false}, {states, false}, {sizes, false}, {runs, false}});
+    // This connection wrote the folder's rows: only what changed since is sent.
+    const FileRows rows = changedFileRows(FolderRecord(before), files);
+    if (rows.goneCount > 0) {
+        execute("DELETE FROM spurwerk_files WHERE folder = $1 AND "
+                "name IN (SELECT decode(n, 'hex') FROM unnest($2::text[]) AS n)",
+                {{folder}, {rows.gone, false}});
+    }
+    if (rows.count > 0) {
+        execute("INSERT INTO spurwerk_files(folder, name, state, size, runs) "
+                "SELECT $1, decode(n, 'hex'), s, z, r FROM "
+                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r) "
+                "ON CONFLICT (folder, name) DO UPDATE SET "
+                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs",
+                {{folder},
+                 {rows.names, false},
+                 {rows.states, false},
+                 {rows.sizes, false},
+                 {rows.runs, false}});
+    }
 }
 
 void PostgresStore::putFolder(const IndexedFolder &folder)
@@ -413,9 +428,17 @@ void PostgresStore::putFolder(const IndexedFolder &folder)
 void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
 {
     if (dropFiles) {
-        execute("DELETE FROM spurwerk_records WHERE folder = $1 OR "
-                "(folder >= $2 AND folder < $3)",
-                {{path}, {prefixOf(path)}, {prefixEnd(path)}});
+        for (const char *table : {"spurwerk_records", "spurwerk_files"}) {
+            const QByteArray sql = QByteArray("DELETE FROM ") + table +
+                                   " WHERE folder = $1 OR (folder >= $2 AND folder < $3)";
+            execute(sql.constData(), {{path}, {prefixOf(path)}, {prefixEnd(path)}});
+        }
+        // the rows of the folders under it are unknown from now on
+        const QByteArray prefix = prefixOf(path);
+        for (const QByteArray &written : m_written.keys()) {
+            if (written == path || written.startsWith(prefix))
+                stage(written, {});
+        }
     }
     execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
     execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
@@ -431,6 +454,11 @@ QList<PostgresStore::Watch> PostgresStore::watches()
     for (int row = 0; row < query.rows(); ++row)
         found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2)});
     return found;
+}
+
+void PostgresStore::refreshStatistics()
+{
+    execute("ANALYZE spurwerk_files");
 }
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
@@ -480,8 +508,9 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
         if (!found.isEmpty())
             held = "array_to_string(ARRAY[" + found.join(", ") + "]::bigint[], ' ')";
     }
-    const QByteArray sql = "SELECT folder, name, state::bigint, size, " + held +
-                           " FROM spurwerk_files WHERE " + where + " ORDER BY folder, name";
+    // sorted here: the desktops have the processors to spare, the server has not
+    const QByteArray sql =
+        "SELECT folder, name, state::bigint, size, " + held + " FROM spurwerk_files WHERE " + where;
     const Result query = execute(sql.constData(), params);
     QList<File> files;
     files.reserve(query.rows());
@@ -489,5 +518,8 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
         files.append({query.bytes(row, 0), query.bytes(row, 1), stateOf(query.integer(row, 2)),
                       query.integer(row, 3), needlesOf(query.bytes(row, 4))});
     }
+    std::sort(files.begin(), files.end(), [](const File &one, const File &other) {
+        return std::tie(one.folder, one.name) < std::tie(other.folder, other.name);
+    });
     return files;
 }

@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QList>
+#include <utility>
 
 struct pg_conn;
 struct pg_result;
@@ -63,6 +65,8 @@ public:
     QList<Watch> watches();
     // The indexer: it runs, and (when caughtUp) every change it was told of is written.
     void putWatch(const QByteArray &folder, bool caughtUp);
+    // After a sweep: the planner learns how many rows there are, so that it asks the trigrams.
+    void refreshStatistics();
 
 private:
     struct Param
@@ -75,6 +79,11 @@ private:
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
     void createTables(bool dropOlder);
+    // the folder's record as last written by this connection (the open batch's included); none
+    // when not known
+    QByteArray writtenRecord(const QByteArray &folder) const;
+    void stage(const QByteArray &folder, const QByteArray &record);
+    void keepStaged();
     QList<File> selectFiles(const QByteArray &folder, bool subfolders,
                             const QByteArrayList *needles);
     Result execute(const char *sql, const QList<Param> &params = {});
@@ -85,4 +94,8 @@ private:
     pg_conn *m_db = nullptr;
     int m_deadlineMs;
     bool m_inBatch = false;
+    // Write: by folder, the records this connection committed, so that a folder written again
+    // sends only the files that changed; the open batch's, in order (none: not known any more)
+    QHash<QByteArray, QByteArray> m_written;
+    QList<std::pair<QByteArray, QByteArray>> m_staged;
 };

@@ -192,20 +192,29 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle_data()
 {
     QTest::addColumn<QByteArrayList>("needles"); // none: every file
     QTest::addColumn<bool>("subfolders");
+    // before the question: "forget" the subfolder, or "rewrite" the folder through the same
+    // connection, which then sends only what changed
+    QTest::addColumn<QString>("then");
     // "folder/name state needles"
     QTest::addColumn<QByteArrayList>("selected");
     const QByteArrayList always = {"/r/always.asm.1 1 ", "/r/new.asm.1 2 "};
     QTest::addRow("a whole name, with subfolders")
-        << QByteArrayList{"WELLE_0815"} << true
+        << QByteArrayList{"WELLE_0815"} << true << QString()
         << always + QByteArrayList{"/r/w.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
-    QTest::addRow("without subfolders")
-        << QByteArrayList{"WELLE_0815"} << false << always + QByteArrayList{"/r/w.asm.1 0 0"};
+    QTest::addRow("the subfolder taken out") << QByteArrayList{"WELLE_0815"} << true << u"forget"_s
+                                             << always + QByteArrayList{"/r/w.asm.1 0 0"};
+    QTest::addRow("the folder rewritten")
+        << QByteArrayList{"WELLE_0815"} << true << u"rewrite"_s
+        << QByteArrayList{"/r/always.asm.1 1 ", "/r/y.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
+    QTest::addRow("without subfolders") << QByteArrayList{"WELLE_0815"} << false << QString()
+                                        << always + QByteArrayList{"/r/w.asm.1 0 0"};
     QTest::addRow("two needles, a name beyond UTF-8")
-        << QByteArrayList{"HUB_12", "WELLE"} << false
+        << QByteArrayList{"HUB_12", "WELLE"} << false << QString()
         << always + QByteArrayList{"/r/split.asm.1 0 1", "/r/w.asm.1 0 1", "/r/x.asm.1 0 1",
                                    "/r/\xe4.asm.1 0 0,1"};
-    QTest::addRow("a needle nobody holds") << QByteArrayList{"LAGER"} << true << always;
-    QTest::addRow("every file") << QByteArrayList{} << false
+    QTest::addRow("a needle nobody holds")
+        << QByteArrayList{"LAGER"} << true << QString() << always;
+    QTest::addRow("every file") << QByteArrayList{} << false << QString()
                                 << QByteArrayList{"/r/always.asm.1 1 ", "/r/lower.asm.1 0 ",
                                                   "/r/new.asm.1 2 ",    "/r/split.asm.1 0 ",
                                                   "/r/w.asm.1 0 ",      "/r/x.asm.1 0 ",
@@ -218,6 +227,7 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
 {
     QFETCH(QByteArrayList, needles);
     QFETCH(bool, subfolders);
+    QFETCH(QString, then);
     QFETCH(QByteArrayList, selected);
     const auto file = [](const QByteArray &name, const QByteArray &runs,
                          FileState state = FileState::Recorded) {
@@ -234,6 +244,18 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
     // sorts between "/r" and "/r/": not under "/r"
     store.putFilesIn("/r-2", {file("o.asm.1", "WELLE_0815\n")});
     store.commitBatch();
+    if (then == u"forget")
+        store.removeFolder("/r/sub", true);
+    if (then == u"rewrite") {
+        // one removed, one changed to hold nothing, one settled, one added
+        store.beginBatch();
+        store.putFilesIn("/r",
+                         {file("always.asm.1", {}, FileState::AlwaysRead),
+                          file("lower.asm.1", "welle_0815\n"), file("new.asm.1", "xx12\n"),
+                          file("split.asm.1", "WELLE\n0815\n"), file("w.asm.1", "xx12\n"),
+                          file("y.asm.1", "WELLE_0815\n"), file("\xe4.asm.1", "HUB_12\nWELLE\n")});
+        store.commitBatch();
+    }
     const QList<StoreSelection::File> files = needles.isEmpty()
                                                   ? store.everyFile("/r", subfolders)
                                                   : store.filesHolding("/r", subfolders, needles);
