@@ -146,39 +146,6 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     return candidates;
 }
 
-QList<Candidate> IndexFilter::selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
-                                                 const QList<QList<QByteArray>> &texts)
-{
-    const platform::WildcardPattern names(pattern);
-    std::optional<RunsMatcher> matcher;
-    if (!texts.isEmpty())
-        matcher.emplace(texts);
-    QList<Candidate> candidates;
-    QSet<QByteArray> listed;
-    try {
-        for (const Folder &folder : m_folders) {
-            const QList<StoreSelection::File> files = m_selected->listFiles(
-                folderKey(folder.canonical), inclSubfolders, matcher ? &*matcher : nullptr);
-            // a folder named twice, or inside another one named: its files once
-            QSet<QByteArray> listedHere;
-            for (const StoreSelection::File &file : files) {
-                if (listed.contains(file.folder) || !names.matches(file.name))
-                    continue;
-                listedHere.insert(file.folder);
-                candidates.append({folder.given +
-                                       withSeparator(file.folder).sliced(folder.canonical.size()) +
-                                       file.name,
-                                   {}});
-            }
-            listed.unite(listedHere);
-        }
-    } catch (const IndexError &error) {
-        stopAnswering(reasonOf(error.problem));
-        return {};
-    }
-    return candidates;
-}
-
 void IndexFilter::stopAnswering(IndexReport::Reason reason)
 {
     m_matcher.reset();

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,6 +32,8 @@ struct IndexReport
     qint64 updatedMs = 0;
     qint64 read = 0;     // candidates read
     qint64 answered = 0; // candidates answered without reading
+    // the office index named the files to read: the folders were not walked
+    bool withoutWalk = false;
 
     // The office index, when the desktop has one set: whether it served the run, else why not
     // (before the desktop's own index was asked).
@@ -77,6 +80,14 @@ public:
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                         const QList<QList<QByteArray>> &texts = {});
 
+    // Search, on a store that selects files itself, kept current by its indexer: the files under
+    // the folders that the walk of a run would reach and that may hold one of the texts or are
+    // marked to be read, in the order of recordedCandidates, to be read without walking the
+    // folders. None: the run walks.
+    std::optional<QList<Candidate>> candidatesWithoutWalk(const QByteArray &pattern,
+                                                          bool inclSubfolders,
+                                                          const QList<QList<QByteArray>> &texts);
+
     void begin(const QList<QList<QByteArray>> &texts) override;
     std::optional<Answer> answer(const Candidate &candidate) override;
 
@@ -100,6 +111,11 @@ private:
     const FolderRecord::File *recordOf(const QByteArray &path);
     QList<Candidate> selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                         const QList<QList<QByteArray>> &texts);
+    // The files select gives for each folder of the run that keep holds, as candidates.
+    QList<Candidate>
+    candidatesOf(const QByteArray &pattern,
+                 const std::function<QList<StoreSelection::File>(const QByteArray &folder)> &select,
+                 const std::function<bool(const StoreSelection::File &)> &keep) const;
     std::optional<Answer> answerSelected(const Candidate &candidate);
     std::optional<Answer> answerFrom(const RunsMatcher::Verdict &verdict, qint64 size);
     void stopAnswering(IndexReport::Reason reason);

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <libpq-fe.h>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -54,6 +55,8 @@ private slots:
     void indexerWritesEachChangeWithinTheDeadline_data();
     void indexerWritesEachChangeWithinTheDeadline();
     void indexerCatchesUpAfterTheServerWasAway();
+    void currentIndexerSparesTheWalk_data();
+    void currentIndexerSparesTheWalk();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -331,6 +334,9 @@ void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline()
         removeFolderTree(path);
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 2000);
     QCOMPARE(find({u"--no-index"_s}, u"WELLE_08151"_s).hits, hits);
+    const Finished spared = find({}, u"WELLE_08151"_s);
+    QCOMPARE(spared.hits, hits);
+    QVERIFY2(spared.err.contains("without walking"), spared.err);
 }
 
 // With the server away, a run answers as before and says why it walked; back, the indexer
@@ -350,6 +356,49 @@ void tst_OfficeIndex::indexerCatchesUpAfterTheServerWasAway()
     QByteArrayList hits = current.hits;
     hits.insert(2, "b/spaet.asm.1");
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 10000);
+}
+
+void tst_OfficeIndex::currentIndexerSparesTheWalk_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("walked");
+    QTest::addRow("a whole name") << u"WELLE_08151"_s << false;
+    QTest::addRow("a part of names") << u"LLE_0815"_s << false;
+    QTest::addRow("a text the runs cannot answer exactly") << u"xx WELLE"_s << false;
+    QTest::addRow("a text too short for the index") << u"xx"_s << true;
+}
+
+// With its indexer current, a search reads only the files the office index names, and finds
+// what the scan finds: also a file that cannot be read, and files the runs cannot decide. With
+// the indexer behind or sweeping, it walks.
+void tst_OfficeIndex::currentIndexerSparesTheWalk()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, walked);
+    m_fixture->tree.addFile("b/verschlossen.asm.1", "xx WELLE_08151 yy");
+    ::chmod(m_fixture->tree.path("b/verschlossen.asm.1").constData(), 0);
+    startIndexer();
+    const Finished scanned = find({u"--no-index"_s}, text);
+    QVERIFY(!scanned.hits.isEmpty());
+    const Finished current = find({}, text);
+    QCOMPARE(current.hits, scanned.hits);
+    QCOMPARE(current.err.contains("without walking"), !walked);
+    QCOMPARE(current.err.contains("verschlossen"), scanned.err.contains("verschlossen"));
+
+    cleanup();
+    const QByteArray database =
+        m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
+    // a sweep under way: the records may not hold every file yet
+    QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = false"));
+    const Finished sweeping = find({}, text);
+    QCOMPARE(sweeping.hits, scanned.hits);
+    QVERIFY2(!sweeping.err.contains("without walking"), sweeping.err);
+    QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = true; "
+                                       "UPDATE spurwerk_watches SET "
+                                       "caught_up = caught_up - interval '1 minute'"));
+    const Finished behind = find({}, text);
+    QCOMPARE(behind.hits, scanned.hits);
+    QVERIFY2(!behind.err.contains("without walking"), behind.err);
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)
