@@ -97,7 +97,8 @@ int main(int argc, char **argv)
     if (!note.isEmpty())
         std::fprintf(stderr, "spurwerk-find: %s\n", note.toLocal8Bit().constData());
 
-    if (output.troubled())
+    // an index that failed while answering alone leaves files unanswered: no "nothing found"
+    if (output.troubled() || (alone && index->report().reason != IndexReport::Reason::Answered))
         exitStatus = exitTrouble;
     else if (output.found())
         exitStatus = exitFound;

@@ -35,6 +35,7 @@ struct Finished
 {
     QByteArrayList hits;
     QByteArray err;
+    int exitCode = 0;
 };
 
 } // namespace
@@ -57,6 +58,7 @@ private slots:
     void indexerCatchesUpAfterTheServerWasAway();
     void currentIndexerSparesTheWalk_data();
     void currentIndexerSparesTheWalk();
+    void answerAloneFailingIsTrouble();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -285,7 +287,7 @@ Finished tst_OfficeIndex::find(const QStringList &options, const QString &text) 
     for (QByteArray &hit : hits)
         hit = hit.sliced(m_fixture->tree.root().size() + 1);
     std::sort(hits.begin(), hits.end());
-    return {hits, process.readAllStandardError()};
+    return {hits, process.readAllStandardError(), process.exitCode()};
 }
 
 void tst_OfficeIndex::startIndexer()
@@ -399,6 +401,19 @@ void tst_OfficeIndex::currentIndexerSparesTheWalk()
     const Finished behind = find({}, text);
     QCOMPARE(behind.hits, scanned.hits);
     QVERIFY2(!behind.err.contains("without walking"), behind.err);
+}
+
+// A server that does not answer in time while --from-index asks which files hold the text: the
+// answer is not "nothing found".
+void tst_OfficeIndex::answerAloneFailingIsTrouble()
+{
+    m_fixture->update();
+    QCOMPARE(find({u"--from-index"_s}, u"WELLE_08151"_s).exitCode, 0);
+    const HeldLock lock(m_fixture->server, "spurwerk_files");
+    const Finished failed = find({u"--from-index"_s}, u"WELLE_08151"_s);
+    QVERIFY(failed.hits.isEmpty());
+    QCOMPARE(failed.exitCode, 2);
+    QVERIFY2(failed.err.contains("cannot answer from the index"), failed.err);
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)
