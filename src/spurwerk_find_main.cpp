@@ -63,10 +63,20 @@ int main(int argc, char **argv)
         output.complain("--from-index", indexNote(report, alone));
         return exitTrouble;
     }
-    run.setCandidateFilter(index.get());
-    if (alone) {
-        run.searchAgain(index->recordedCandidates(search.pattern, search.inclSubfolders),
-                        search.texts, ContentSearch::Goal::FirstOccurrence, output);
+    // with the office indexer current, its index names the files to read and the walk is spared
+    std::optional<QList<Candidate>> withoutWalk;
+    if (index && !alone && !byLevels) {
+        withoutWalk =
+            index->candidatesWithoutWalk(search.pattern, search.inclSubfolders, search.texts);
+    }
+    run.setCandidateFilter(withoutWalk ? nullptr : index.get());
+    if (withoutWalk) {
+        run.searchAgain(*withoutWalk, search.texts, search.goal, output);
+    } else if (alone) {
+        run.searchAgain(
+            index->recordedCandidates(search.pattern, search.inclSubfolders,
+                                      byLevels ? QList<QList<QByteArray>>() : search.texts),
+            search.texts, ContentSearch::Goal::FirstOccurrence, output);
     } else {
         run.run(search, output);
     }
@@ -87,7 +97,8 @@ int main(int argc, char **argv)
     if (!note.isEmpty())
         std::fprintf(stderr, "spurwerk-find: %s\n", note.toLocal8Bit().constData());
 
-    if (output.troubled())
+    // an index that failed while answering alone leaves files unanswered: no "nothing found"
+    if (output.troubled() || (alone && index->report().reason != IndexReport::Reason::Answered))
         exitStatus = exitTrouble;
     else if (output.found())
         exitStatus = exitFound;

@@ -72,6 +72,11 @@ QString localNote(const IndexReport &report, bool alone)
                    ? QStringLiteral("answered from %1 alone").arg(whichIndex(report))
                    : QStringLiteral("answered from the index alone, as of its update of ") +
                          updated(report.updatedMs);
+    if (report.withoutWalk) {
+        return QStringLiteral("answered with %1 without walking the folders: %2 files read")
+            .arg(whichIndex(report))
+            .arg(report.read);
+    }
     return QStringLiteral("answered with %1: %2 files read, %3 passed over")
         .arg(whichIndex(report))
         .arg(report.read)

@@ -22,6 +22,13 @@ constexpr int lookUpsAhead = 64;
 const QString notRecorded = QStringLiteral("not recorded in the index");
 const QString notAnswerable = QStringLiteral("the index cannot answer this text without reading");
 
+// AnswerAlone: a file the index does not answer for is named, not read
+CandidateFilter::Answer notAnswered(bool textAnswerable)
+{
+    return {{ContentSearchOutcome::Unreadable, 0, textAnswerable ? notRecorded : notAnswerable, {}},
+            0};
+}
+
 } // namespace
 
 IndexReport::Reason reasonOf(IndexError::Problem problem)
@@ -104,10 +111,18 @@ IndexFilter::IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folder
     , m_use(use)
     , m_report(report)
     , m_lookahead(lookUpsAhead)
-{}
-
-QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool inclSubfolders)
 {
+    if (use == Use::AnswerAlone) {
+        if (auto *selection = dynamic_cast<StoreSelection *>(m_store.get()))
+            m_selected = std::make_unique<SelectedAnswers>(*selection);
+    }
+}
+
+QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                                 const QList<QList<QByteArray>> &texts)
+{
+    if (m_selected)
+        return selectedCandidates(pattern, inclSubfolders, texts);
     const platform::WildcardPattern names(pattern);
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
@@ -174,6 +189,13 @@ void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
         m_use == Use::AnswerAlone ? m_matcher->isExact() : m_matcher->canRuleOut();
     if (!answerable)
         stopAnswering(IndexReport::Reason::TextTooLoose);
+    if (m_selected && m_matcher) {
+        try {
+            m_selected->beginPass(*m_matcher);
+        } catch (const IndexError &error) {
+            stopAnswering(reasonOf(error.problem));
+        }
+    }
 }
 
 std::optional<QByteArray> IndexFilter::keyOf(const QByteArray &path) const
@@ -239,6 +261,8 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     // as neither read nor answered
     if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
         return std::nullopt;
+    if (m_selected)
+        return answerSelected(candidate);
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {
@@ -249,26 +273,38 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
         }
     }
     if (m_use == Use::AnswerAlone) {
-        if (!recorded || recorded->state != FileState::Recorded) {
-            return Answer{
-                {ContentSearchOutcome::Unreadable, 0, m_matcher ? notRecorded : notAnswerable, {}},
-                0};
-        }
+        if (!recorded || recorded->state != FileState::Recorded)
+            return notAnswered(m_matcher.has_value());
     } else if (!recorded || recorded->state != FileState::Recorded ||
                signatureNow(candidate) != recorded->signature) {
         ++m_report.read;
         return std::nullopt;
     }
-    const RunsMatcher::Verdict verdict = m_matcher->match(recorded->runs);
+    return answerFrom(m_matcher->match(recorded->runs), recorded->signature.size);
+}
+
+std::optional<CandidateFilter::Answer> IndexFilter::answerSelected(const Candidate &candidate)
+{
+    const std::optional<QByteArray> key = keyOf(candidate.path);
+    const std::optional<SelectedAnswers::Known> known =
+        m_matcher && key ? m_selected->find(*key, *m_matcher) : std::nullopt;
+    if (!known || known->state != FileState::Recorded)
+        return notAnswered(m_matcher.has_value());
+    return answerFrom(known->verdict, known->size);
+}
+
+std::optional<CandidateFilter::Answer> IndexFilter::answerFrom(const RunsMatcher::Verdict &verdict,
+                                                               qint64 size)
+{
     if (verdict.undecided) {
         ++m_report.read;
         return std::nullopt;
     }
     ++m_report.answered;
     if (verdict.held.isEmpty())
-        return Answer{{}, recorded->signature.size};
+        return Answer{{}, size};
     // where in the file the text lies, the runs do not tell
-    return Answer{{ContentSearchOutcome::Found, 0, {}, verdict.held}, recorded->signature.size};
+    return Answer{{ContentSearchOutcome::Found, 0, {}, verdict.held}, size};
 }
 
 bool IndexFilter::answersExactly(const QList<QList<QByteArray>> &texts)

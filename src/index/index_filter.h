@@ -2,6 +2,7 @@
 
 #include "index/index_store.h"
 #include "index/runs_matcher.h"
+#include "index/selected_answers.h"
 #include "platform/requests_in_flight.h"
 #include "search/search_run.h"
 
@@ -9,6 +10,7 @@
 #include <QByteArrayList>
 #include <QList>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,6 +34,8 @@ struct IndexReport
     qint64 updatedMs = 0;
     qint64 read = 0;     // candidates read
     qint64 answered = 0; // candidates answered without reading
+    // the office index named the files to read: the folders were not walked
+    bool withoutWalk = false;
 
     // The office index, when the desktop has one set: whether it served the run, else why not
     // (before the desktop's own index was asked).
@@ -74,7 +78,18 @@ public:
     // with their paths as under the folders given: folder by folder in the order of the
     // folders' paths, the files of each by name. Their records are kept, so that the passes
     // that follow (each level of a where-used search) answer them without asking the store.
-    QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders);
+    // With texts, a store that selects files itself may leave out those a pass for the texts
+    // would miss (not for the where-used levels, which search the missed again).
+    QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                        const QList<QList<QByteArray>> &texts = {});
+
+    // Search, on a store that selects files itself, kept current by its indexer: the files under
+    // the folders that the walk of a run would reach and that may hold one of the texts or are
+    // marked to be read, in the order of recordedCandidates, to be read without walking the
+    // folders. None: the run walks.
+    std::optional<QList<Candidate>> candidatesWithoutWalk(const QByteArray &pattern,
+                                                          bool inclSubfolders,
+                                                          const QList<QList<QByteArray>> &texts);
 
     void begin(const QList<QList<QByteArray>> &texts) override;
     void comingUp(const Candidate &candidate) override;
@@ -98,6 +113,15 @@ private:
     const FolderRecord::File *recordOf(const QByteArray &path);
     // Of the recorded candidates, which the passes ask for in their order, some left out.
     const FolderRecord::File *recordedCandidate(const QByteArray &path);
+    QList<Candidate> selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
+                                        const QList<QList<QByteArray>> &texts);
+    // The files select gives for each folder of the run that keep holds, as candidates.
+    QList<Candidate>
+    candidatesOf(const QByteArray &pattern,
+                 const std::function<QList<StoreSelection::File>(const QByteArray &folder)> &select,
+                 const std::function<bool(const StoreSelection::File &)> &keep) const;
+    std::optional<Answer> answerSelected(const Candidate &candidate);
+    std::optional<Answer> answerFrom(const RunsMatcher::Verdict &verdict, qint64 size);
     void stopAnswering(IndexReport::Reason reason);
     // The candidate's signature now: asked for ahead, or here.
     std::optional<FileSignature> signatureNow(const Candidate &candidate);
@@ -135,6 +159,8 @@ private:
     QByteArray m_candidateRuns;
     qsizetype m_nextCandidate = 0;
     FolderRecord::File m_candidateFile;
+    // AnswerAlone on a store that selects files itself
+    std::unique_ptr<SelectedAnswers> m_selected;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

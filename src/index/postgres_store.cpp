@@ -1,11 +1,15 @@
 #include "index/postgres_store.h"
 
+#include "index/postgres_file_rows.h"
+
 #include <QDeadlineTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
 #include <libpq-fe.h>
 #include <optional>
 #include <poll.h>
+#include <tuple>
 
 namespace {
 
@@ -15,9 +19,22 @@ const char *const schema[] = {
     "CREATE TABLE spurwerk_folders(path bytea PRIMARY KEY, updated bigint NOT NULL, "
     "complete boolean NOT NULL, files bigint NOT NULL, bytes bigint NOT NULL)",
     "CREATE TABLE spurwerk_records(folder bytea PRIMARY KEY, files bytea NOT NULL)",
+    // compressing every record written took most of the server's time when files changed
+    "ALTER TABLE spurwerk_records ALTER COLUMN files SET STORAGE EXTERNAL",
     "CREATE TABLE spurwerk_watches(folder bytea PRIMARY KEY, heartbeat timestamptz NOT NULL, "
     "caught_up timestamptz NOT NULL)",
+    // the files of the records again, one row each: runs hold name bytes and line ends only
+    "CREATE EXTENSION IF NOT EXISTS pg_trgm",
+    "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
+    "state smallint NOT NULL, size bigint NOT NULL, runs text NOT NULL, "
+    "PRIMARY KEY (folder, name))",
+    "CREATE INDEX spurwerk_files_runs ON spurwerk_files USING gin (runs gin_trgm_ops)",
+    // the few files every search reads, found without the trigrams
+    "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
 };
+
+const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
+                               "spurwerk_records, spurwerk_watches, spurwerk_files";
 
 // SQLSTATE of a table that does not exist: a database without the index
 const QByteArray undefinedTable = "42P01";
@@ -38,6 +55,29 @@ QByteArray prefixEnd(const QByteArray &folder)
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
+}
+
+// Which pattern finds the needle anywhere in the runs: "_" would stand for any character.
+QByteArray containing(const QByteArray &needle)
+{
+    QByteArray pattern = "%";
+    for (const char byte : needle) {
+        if (byte == '_' || byte == '%' || byte == '\\')
+            pattern.append('\\');
+        pattern.append(byte);
+    }
+    return pattern + '%';
+}
+
+// "0 3 7": the indexes of the needles held
+std::vector<qsizetype> needlesOf(const QByteArray &list)
+{
+    std::vector<qsizetype> needles;
+    for (const QByteArray &item : list.split(' ')) {
+        if (!item.isEmpty())
+            needles.push_back(item.toLongLong());
+    }
+    return needles;
 }
 
 // Whether the socket became ready for the events before the deadline; a signal does not end the
@@ -148,20 +188,26 @@ void PostgresStore::setUp(Mode mode)
     }
     if (found && *found > schemaVersion)
         throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(*found));
-    if (found && *found < schemaVersion) {
+    if (found && *found < schemaVersion && mode == Mode::Read) {
         throw IndexError(IndexError::Problem::Damaged,
                          QStringLiteral("layout %1 of an older version").arg(*found));
     }
     if (!found && mode == Mode::Read)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no layout recorded"));
-    if (!found) {
-        execute("BEGIN");
-        for (const char *statement : schema)
-            execute(statement);
-        execute("INSERT INTO spurwerk_layout(version) VALUES($1)",
-                {{number(schemaVersion), false}});
-        execute("COMMIT");
-    }
+    if (!found || *found < schemaVersion)
+        createTables(found.has_value());
+}
+
+// An older layout goes whole: the indexer's sweep records every folder again.
+void PostgresStore::createTables(bool dropOlder)
+{
+    execute("BEGIN");
+    if (dropOlder)
+        execute(dropTables);
+    for (const char *statement : schema)
+        execute(statement);
+    execute("INSERT INTO spurwerk_layout(version) VALUES($1)", {{number(schemaVersion), false}});
+    execute("COMMIT");
 }
 
 void PostgresStore::waitFor(bool writing, const QDeadlineTimer &deadline)
@@ -273,6 +319,8 @@ qint64 PostgresStore::sizeOnDisk()
 
 void PostgresStore::beginBatch()
 {
+    // what a batch that did not commit staged is not in the database
+    m_staged.clear();
     execute("BEGIN");
     m_inBatch = true;
 }
@@ -281,17 +329,89 @@ void PostgresStore::commitBatch()
 {
     execute("COMMIT");
     m_inBatch = false;
+    keepStaged();
+}
+
+void PostgresStore::keepStaged()
+{
+    for (const auto &[folder, record] : std::as_const(m_staged)) {
+        if (record.isNull())
+            m_written.remove(folder);
+        else
+            m_written.insert(folder, record);
+    }
+    m_staged.clear();
+}
+
+void PostgresStore::stage(const QByteArray &folder, const QByteArray &record)
+{
+    m_staged.append({folder, record});
+    // a write outside a batch is committed at once
+    if (!m_inBatch)
+        keepStaged();
+}
+
+QByteArray PostgresStore::writtenRecord(const QByteArray &folder) const
+{
+    for (auto staged = m_staged.crbegin(); staged != m_staged.crend(); ++staged) {
+        if (staged->first == folder)
+            return staged->second;
+    }
+    return m_written.value(folder);
 }
 
 void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)
 {
     if (files.isEmpty()) {
         execute("DELETE FROM spurwerk_records WHERE folder = $1", {{folder}});
+        execute("DELETE FROM spurwerk_files WHERE folder = $1", {{folder}});
+        stage(folder, {});
         return;
     }
+    const QByteArray record = FolderRecord::encode(files);
     execute("INSERT INTO spurwerk_records(folder, files) VALUES($1, $2) "
             "ON CONFLICT (folder) DO UPDATE SET files = EXCLUDED.files",
-            {{folder}, {FolderRecord::encode(files)}});
+            {{folder}, {record}});
+    const QByteArray before = writtenRecord(folder);
+    stage(folder, record);
+    if (before.isNull()) {
+        const FileRows rows = allFileRows(files);
+        // Rows that are as given stay untouched, and with them their trigrams.
+        execute("WITH given AS (SELECT decode(n, 'hex') AS name, s, z, r FROM "
+                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r)), "
+                "gone AS (DELETE FROM spurwerk_files AS old WHERE old.folder = $1 "
+                "AND NOT EXISTS (SELECT FROM given WHERE given.name = old.name)) "
+                "INSERT INTO spurwerk_files AS old(folder, name, state, size, runs) "
+                "SELECT $1, name, s, z, r FROM given ON CONFLICT (folder, name) DO UPDATE SET "
+                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs "
+                "WHERE (old.state, old.size, old.runs) IS DISTINCT FROM "
+                "(EXCLUDED.state, EXCLUDED.size, EXCLUDED.runs)",
+                {{folder},
+                 {rows.names, false},
+                 {rows.states, false},
+                 {rows.sizes, false},
+                 {rows.runs, false}});
+        return;
+    }
+    // This connection wrote the folder's rows: only what changed since is sent.
+    const FileRows rows = changedFileRows(FolderRecord(before), files);
+    if (rows.goneCount > 0) {
+        execute("DELETE FROM spurwerk_files WHERE folder = $1 AND "
+                "name IN (SELECT decode(n, 'hex') FROM unnest($2::text[]) AS n)",
+                {{folder}, {rows.gone, false}});
+    }
+    if (rows.count > 0) {
+        execute("INSERT INTO spurwerk_files(folder, name, state, size, runs) "
+                "SELECT $1, decode(n, 'hex'), s, z, r FROM "
+                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r) "
+                "ON CONFLICT (folder, name) DO UPDATE SET "
+                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs",
+                {{folder},
+                 {rows.names, false},
+                 {rows.states, false},
+                 {rows.sizes, false},
+                 {rows.runs, false}});
+    }
 }
 
 void PostgresStore::putFolder(const IndexedFolder &folder)
@@ -310,9 +430,17 @@ void PostgresStore::putFolder(const IndexedFolder &folder)
 void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
 {
     if (dropFiles) {
-        execute("DELETE FROM spurwerk_records WHERE folder = $1 OR "
-                "(folder >= $2 AND folder < $3)",
-                {{path}, {prefixOf(path)}, {prefixEnd(path)}});
+        for (const char *table : {"spurwerk_records", "spurwerk_files"}) {
+            const QByteArray sql = QByteArray("DELETE FROM ") + table +
+                                   " WHERE folder = $1 OR (folder >= $2 AND folder < $3)";
+            execute(sql.constData(), {{path}, {prefixOf(path)}, {prefixEnd(path)}});
+        }
+        // the rows of the folders under it are unknown from now on
+        const QByteArray prefix = prefixOf(path);
+        for (const QByteArray &written : m_written.keys()) {
+            if (written == path || written.startsWith(prefix))
+                stage(written, {});
+        }
     }
     execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
     execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
@@ -330,6 +458,11 @@ QList<PostgresStore::Watch> PostgresStore::watches()
     return found;
 }
 
+void PostgresStore::refreshStatistics()
+{
+    execute("ANALYZE spurwerk_files");
+}
+
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
 {
     execute("INSERT INTO spurwerk_watches(folder, heartbeat, caught_up) "
@@ -337,4 +470,58 @@ void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
             "heartbeat = EXCLUDED.heartbeat, caught_up = CASE WHEN $2::boolean THEN "
             "EXCLUDED.caught_up ELSE spurwerk_watches.caught_up END",
             {{folder}, {caughtUp ? "t" : "f", false}});
+}
+
+QList<StoreSelection::File> PostgresStore::filesHolding(const QByteArray &folder, bool subfolders,
+                                                        const QByteArrayList &needles)
+{
+    return selectFiles(folder, subfolders, &needles);
+}
+
+QList<StoreSelection::File> PostgresStore::everyFile(const QByteArray &folder, bool subfolders)
+{
+    return selectFiles(folder, subfolders, nullptr);
+}
+
+// One question for all needles: the trigram index finds the rows that may hold one, and each
+// is checked by LIKE, so a row's needles are exactly those its runs hold.
+QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder, bool subfolders,
+                                                       const QByteArrayList *needles)
+{
+    QList<Param> params{{folder}};
+    QByteArray where = "folder = $1";
+    if (subfolders) {
+        where = "(folder = $1 OR (folder >= $2 AND folder < $3))";
+        params.append({prefixOf(folder)});
+        params.append({prefixEnd(folder)});
+    }
+    QByteArray held = "''";
+    if (needles) {
+        QByteArrayList holds;
+        QByteArrayList found;
+        for (qsizetype needle = 0; needle < needles->size(); ++needle) {
+            params.append({containing(needles->at(needle)), false});
+            const QByteArray like = "runs LIKE $" + number(params.size());
+            holds.append(like);
+            found.append("CASE WHEN " + like + " THEN " + number(needle) + " END");
+        }
+        holds.prepend("state <> 0");
+        where += " AND (" + holds.join(" OR ") + ')';
+        if (!found.isEmpty())
+            held = "array_to_string(ARRAY[" + found.join(", ") + "]::bigint[], ' ')";
+    }
+    // sorted here: the desktops have the processors to spare, the server has not
+    const QByteArray sql =
+        "SELECT folder, name, state::bigint, size, " + held + " FROM spurwerk_files WHERE " + where;
+    const Result query = execute(sql.constData(), params);
+    QList<File> files;
+    files.reserve(query.rows());
+    for (int row = 0; row < query.rows(); ++row) {
+        files.append({query.bytes(row, 0), query.bytes(row, 1), stateOf(query.integer(row, 2)),
+                      query.integer(row, 3), needlesOf(query.bytes(row, 4))});
+    }
+    std::sort(files.begin(), files.end(), [](const File &one, const File &other) {
+        return std::tie(one.folder, one.name) < std::tie(other.folder, other.name);
+    });
+    return files;
 }

@@ -1,22 +1,28 @@
 #pragma once
 
 #include "index/index_store.h"
+#include "index/store_selection.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QList>
+#include <utility>
 
 struct pg_conn;
 struct pg_result;
 
 // The office index: the same folder records in a PostgreSQL database that every desktop asks and
-// one indexer on the file server writes. Every call waits at most the deadline for the server;
-// past it, or when the server is gone, it throws IndexError (Failed) with the server's words.
-class PostgresStore : public IndexStore
+// one indexer on the file server writes, and beside them a row per file whose runs a trigram
+// index searches, so that a desktop answering from the index alone is sent only the files that
+// may hold its text. Every call waits at most the deadline for the server; past it, or when the
+// server is gone, it throws IndexError (Failed) with the server's words.
+class PostgresStore : public IndexStore, public StoreSelection
 {
 public:
-    // the layout this program writes; a database with another one is refused
-    static constexpr int schemaVersion = 1;
+    // the layout this program writes; a search refuses another one, the indexer rebuilds an
+    // older one
+    static constexpr int schemaVersion = 2;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode
@@ -44,6 +50,10 @@ public:
     void putFolder(const IndexedFolder &folder) override;
     void removeFolder(const QByteArray &path, bool dropFiles) override;
 
+    QList<File> filesHolding(const QByteArray &folder, bool subfolders,
+                             const QByteArrayList &needles) override;
+    QList<File> everyFile(const QByteArray &folder, bool subfolders) override;
+
     // How current the indexer that watches a folder keeps its records, by the server's clock.
     struct Watch
     {
@@ -55,6 +65,8 @@ public:
     QList<Watch> watches();
     // The indexer: it runs, and (when caughtUp) every change it was told of is written.
     void putWatch(const QByteArray &folder, bool caughtUp);
+    // After a sweep: the planner learns how many rows there are, so that it asks the trigrams.
+    void refreshStatistics();
 
 private:
     struct Param
@@ -66,6 +78,14 @@ private:
 
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
+    void createTables(bool dropOlder);
+    // the folder's record as last written by this connection (the open batch's included); none
+    // when not known
+    QByteArray writtenRecord(const QByteArray &folder) const;
+    void stage(const QByteArray &folder, const QByteArray &record);
+    void keepStaged();
+    QList<File> selectFiles(const QByteArray &folder, bool subfolders,
+                            const QByteArrayList *needles);
     Result execute(const char *sql, const QList<Param> &params = {});
     // Waits for the socket until the query's deadline; past it, gives the connection up.
     void waitFor(bool writing, const QDeadlineTimer &deadline);
@@ -74,4 +94,8 @@ private:
     pg_conn *m_db = nullptr;
     int m_deadlineMs;
     bool m_inBatch = false;
+    // Write: by folder, the records this connection committed, so that a folder written again
+    // sends only the files that changed; the open batch's, in order (none: not known any more)
+    QHash<QByteArray, QByteArray> m_written;
+    QList<std::pair<QByteArray, QByteArray>> m_staged;
 };

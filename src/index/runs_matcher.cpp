@@ -7,7 +7,7 @@
 
 RunsMatcher::RunsMatcher(const QList<QList<QByteArray>> &texts)
 {
-    QList<QByteArray> needles;
+    QByteArrayList &needles = m_needles;
     QHash<QByteArray, qsizetype> needleIndex;
     for (qsizetype text = 0; text < texts.size(); ++text) {
         for (const QByteArray &form : texts.at(text)) {
@@ -55,6 +55,13 @@ RunsMatcher::Verdict RunsMatcher::match(QByteArrayView runs) const
             from = hit.position;
         }
     }
+    return verdictOn(found);
+}
+
+RunsMatcher::Verdict RunsMatcher::verdictOn(const std::vector<qsizetype> &found) const
+{
+    for (const qsizetype needle : found)
+        m_found[needle] = true;
     Verdict verdict;
     std::vector<qsizetype> &maybe = m_maybe;
     maybe.assign(m_textsWithoutPieces.begin(), m_textsWithoutPieces.end());

@@ -3,6 +3,7 @@
 #include "search/multi_byte_search.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QList>
 #include <optional>
@@ -29,6 +30,12 @@ public:
     };
     Verdict match(QByteArrayView runs) const;
 
+    // The pieces a file's runs must hold, each once: a store that searches the runs itself
+    // tells which of them a file holds, by their indexes here.
+    const QByteArrayList &needles() const { return m_needles; }
+    // The verdict on a file whose runs hold exactly these needles (each once, in any order).
+    Verdict verdictOn(const std::vector<qsizetype> &found) const;
+
 private:
     struct Form
     {
@@ -38,6 +45,7 @@ private:
     };
 
     QList<Form> m_forms;
+    QByteArrayList m_needles;
     QList<QList<qsizetype>> m_formsOfNeedle;
     QList<qsizetype> m_textsWithoutPieces;
     bool m_exact = true;

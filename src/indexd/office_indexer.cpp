@@ -125,6 +125,7 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
                             .arg(result.complete ? QString()
                                                  : QStringLiteral(", not every folder listed")));
                 }
+                store->refreshStatistics();
                 nextSweep = clock.elapsed() + m_options.sweepIntervalMs;
                 // the first sweep may have read files written just before the watch began, of
                 // which no notice comes: every folder is looked at again once they settled

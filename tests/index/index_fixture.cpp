@@ -7,6 +7,7 @@
 #include "index/sqlite_store.h"
 #include "search/cfindfile.h"
 #include "search/text_forms.h"
+#include "search/where_used.h"
 
 #include <QTest>
 
@@ -37,19 +38,60 @@ public:
     void hit(const Candidate &candidate, const QList<qsizetype> &) override
     {
         m_answer.hits.append(relative(candidate.path));
+        if (whereUsed)
+            whereUsed->addReported(candidate.path);
+    }
+    void missed(const Candidate &candidate) override
+    {
+        if (whereUsed)
+            whereUsed->addCandidate(candidate);
     }
     void fileNotRead(const QByteArray &path, const QString &) override
     {
         m_answer.notRead.append(relative(path));
     }
-
-private:
     QByteArray relative(const QByteArray &path) const
     {
         return path.startsWith(m_root) ? path.sliced(m_root.size()) : path;
     }
+
+    // the levels after the first search what the first found and missed
+    WhereUsed *whereUsed = nullptr;
+
+private:
     QByteArray m_root;
     RunAnswer &m_answer;
+};
+
+// The office index as a store that cannot select files: the records alone answer.
+class RecordsOnly : public IndexStore
+{
+public:
+    explicit RecordsOnly(std::unique_ptr<IndexStore> store)
+        : m_store(std::move(store))
+    {}
+
+    QList<IndexedFolder> folders() override { return m_store->folders(); }
+    FolderRecord filesIn(const QByteArray &folder) override { return m_store->filesIn(folder); }
+    QByteArrayList foldersUnder(const QByteArray &root) override
+    {
+        return m_store->foldersUnder(root);
+    }
+    qint64 sizeOnDisk() override { return m_store->sizeOnDisk(); }
+    void beginBatch() override { m_store->beginBatch(); }
+    void commitBatch() override { m_store->commitBatch(); }
+    void putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files) override
+    {
+        m_store->putFilesIn(folder, files);
+    }
+    void putFolder(const IndexedFolder &folder) override { m_store->putFolder(folder); }
+    void removeFolder(const QByteArray &path, bool dropFiles) override
+    {
+        m_store->removeFolder(path, dropFiles);
+    }
+
+private:
+    std::unique_ptr<IndexStore> m_store;
 };
 
 } // namespace
@@ -97,5 +139,43 @@ RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *repo
     run.run(request, sink);
     if (report)
         *report = filter ? filter->report() : opened;
+    return answer;
+}
+
+RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool selecting) const
+{
+    std::unique_ptr<IndexStore> store =
+        server.isEmpty()
+            ? std::unique_ptr<IndexStore>(new SqliteStore(indexFile(), SqliteStore::Mode::Read))
+            : std::make_unique<PostgresStore>(server, PostgresStore::Mode::Read);
+    if (!selecting)
+        store = std::make_unique<RecordsOnly>(std::move(store));
+    IndexReport report;
+    const std::unique_ptr<IndexFilter> filter =
+        IndexFilter::openOn(std::move(store), {tree.root()}, IndexFilter::Use::AnswerAlone, report);
+    RunAnswer answer;
+    if (!filter) {
+        answer.notRead.append("the index was not opened");
+        return answer;
+    }
+    cFindFile finder;
+    SearchRun run(finder);
+    run.setCandidateFilter(filter.get());
+    RecordingSink sink(tree.root(), answer);
+    WhereUsed whereUsed(text);
+    if (levels > 1)
+        sink.whereUsed = &whereUsed;
+    const QList<QList<QByteArray>> texts{textForms(text)};
+    run.searchAgain(
+        filter->recordedCandidates("*", true, levels > 1 ? QList<QList<QByteArray>>() : texts),
+        texts, ContentSearch::Goal::FirstOccurrence, sink);
+    for (int level = 2; level <= levels; ++level) {
+        const auto found = [&](const QByteArray &path, const QStringList &names) {
+            answer.hits.append(QByteArray::number(level) + ' ' + sink.relative(path) + ' ' +
+                               names.join(u',').toUtf8());
+        };
+        if (whereUsed.searchNextLevel(run, sink, found) == 0)
+            break;
+    }
     return answer;
 }

@@ -41,6 +41,10 @@ public:
     void update();
     // A run over the tree's root for the text in all its forms, with the index or without.
     RunAnswer run(const QString &text, bool indexed, IndexReport *report = nullptr) const;
+    // As `spurwerk-find --from-index --levels LEVELS` over the tree's root; hits of the levels
+    // after the first as "LEVEL path NAMES". Not selecting: a store that selects files itself
+    // is asked only for its records.
+    RunAnswer answerAlone(const QString &text, int levels, bool selecting) const;
 
 private:
     QTemporaryDir m_cache;

@@ -34,6 +34,10 @@ public:
         , m_random(seed)
     {}
 
+    // Files then also hold the names of others, so that where-used goes up levels, and a name
+    // that "_" as a wildcard would match.
+    void referToOthers() { m_references = true; }
+
     QByteArray content()
     {
         QByteArray bytes;
@@ -42,6 +46,13 @@ public:
             bytes.append(char(m_random.bounded(256)));
         if (m_random.bounded(2) == 0) {
             const QByteArray name = heldNames.at(m_random.bounded(int(heldNames.size())));
+            bytes.insert(m_random.bounded(bytes.size()), ' ' + name + ' ');
+        }
+        if (m_references && m_random.bounded(2) == 0) {
+            const QByteArray name =
+                m_random.bounded(4) == 0
+                    ? QByteArray("WELLEX0815")
+                    : "TEIL_" + QByteArray::number(m_random.bounded(m_next + 1));
             bytes.insert(m_random.bounded(bytes.size()), ' ' + name + ' ');
         }
         return bytes;
@@ -146,7 +157,16 @@ private:
     TestTree &m_tree;
     QRandomGenerator m_random;
     int m_next = 0;
+    bool m_references = false;
 };
+
+// What --from-index tells: the candidates it went through may differ.
+RunAnswer told(RunAnswer answer)
+{
+    answer.searched.clear();
+    answer.status.clear();
+    return answer;
+}
 
 } // namespace
 
@@ -158,6 +178,8 @@ private slots:
     void initTestCase();
     void indexedRunGivesTheScansAnswer_data();
     void indexedRunGivesTheScansAnswer();
+    void selectedFilesGiveTheRecordsAnswer_data();
+    void selectedFilesGiveTheRecordsAnswer();
 
 private:
     TestPostgres m_server;
@@ -239,6 +261,49 @@ void tst_IndexExactness::indexedRunGivesTheScansAnswer()
     }
     // the index did pass over files: the comparison above is not between two scans
     QVERIFY(passedOver > 0);
+}
+
+void tst_IndexExactness::selectedFilesGiveTheRecordsAnswer_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("levels");
+    QTest::addRow("seed 5, one level") << 5u << 1;
+    QTest::addRow("seed 5, four levels") << 5u << 4;
+    QTest::addRow("seed 7, four levels") << 7u << 4;
+}
+
+// Answering from the office index alone, the files its server selects give the answer that
+// every record of the tree gives, level by level, after each change and update.
+void tst_IndexExactness::selectedFilesGiveTheRecordsAnswer()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, levels);
+    if (!m_serverStarted)
+        QSKIP("no PostgreSQL server");
+    IndexFixture fixture;
+    fixture.server = m_server.newDatabase();
+    QVERIFY2(!fixture.server.isEmpty(), qPrintable(m_server.problem()));
+    fixture.tree.addFolder("a/b");
+    fixture.tree.addFolder("c");
+    TreeChanger changer(fixture.tree, seed);
+    changer.referToOthers();
+    for (int i = 0; i < 24; ++i)
+        changer.change();
+    qsizetype hits = 0;
+    qsizetype upperHits = 0; // found at the second level
+    for (int step = 1; step <= 15; ++step) {
+        changer.change();
+        fixture.update();
+        for (const QString &text : searchTexts + QStringList{u"TEIL_3"_s}) {
+            const RunAnswer selected = told(fixture.answerAlone(text, levels, true));
+            QCOMPARE(selected, told(fixture.answerAlone(text, levels, false)));
+            hits += selected.hits.size();
+            upperHits += std::count_if(selected.hits.begin(), selected.hits.end(),
+                                       [](const QByteArray &hit) { return hit.startsWith("2 "); });
+        }
+    }
+    QVERIFY(hits > 0);
+    QCOMPARE(upperHits > 0, levels > 1);
 }
 
 QTEST_GUILESS_MAIN(tst_IndexExactness)

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <libpq-fe.h>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +35,7 @@ struct Finished
 {
     QByteArrayList hits;
     QByteArray err;
+    int exitCode = 0;
 };
 
 } // namespace
@@ -49,9 +51,14 @@ private slots:
     void failingServerGivesTheScansAnswer_data();
     void failingServerGivesTheScansAnswer();
     void readOnlyRoleCannotWrite();
+    void selectionHoldsExactlyTheRunsWithANeedle_data();
+    void selectionHoldsExactlyTheRunsWithANeedle();
     void indexerWritesEachChangeWithinTheDeadline_data();
     void indexerWritesEachChangeWithinTheDeadline();
     void indexerCatchesUpAfterTheServerWasAway();
+    void currentIndexerSparesTheWalk_data();
+    void currentIndexerSparesTheWalk();
+    void answerAloneFailingIsTrouble();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -106,6 +113,7 @@ void tst_OfficeIndex::failingServerGivesTheScansAnswer_data()
     QTest::addRow("records locked past the deadline") << u"locked"_s << true << Reason::Failed;
     QTest::addRow("a database without the index") << u"empty"_s << false << Reason::NoIndex;
     QTest::addRow("a newer layout") << u"newer"_s << false << Reason::Newer;
+    QTest::addRow("an older layout") << u"older"_s << false << Reason::Damaged;
     QTest::addRow("a role without rights") << u"no rights"_s << false << Reason::Failed;
 }
 
@@ -135,6 +143,9 @@ void tst_OfficeIndex::failingServerGivesTheScansAnswer()
         lock.emplace(fixture.server, "spurwerk_records");
     } else if (failure == u"newer") {
         QVERIFY(m_server.execute(database, "UPDATE spurwerk_layout SET version = version + 1"));
+    } else if (failure == u"older") {
+        QVERIFY(m_server.execute(database, "UPDATE spurwerk_layout SET version = 1; "
+                                           "DROP TABLE spurwerk_files"));
     } else if (failure == u"no rights") {
         QVERIFY(m_server.execute(database, "CREATE ROLE stranger LOGIN"));
         fixture.server = m_server.connection(database, "stranger");
@@ -146,6 +157,12 @@ void tst_OfficeIndex::failingServerGivesTheScansAnswer()
     QCOMPARE(officeUsed ? report.reason : report.office.reason, reason);
     if (failure == u"no rights")
         QVERIFY2(m_server.execute(database, "DROP ROLE stranger"), qPrintable(m_server.problem()));
+    if (failure == u"older") {
+        // the indexer writes the layout anew, and then the office index answers
+        fixture.update();
+        QCOMPARE(fixture.run(text, true, &report), scanned);
+        QVERIFY(report.office.used);
+    }
 }
 
 // The desktops' role may read the index and nothing else: an update through it fails and
@@ -176,6 +193,88 @@ void tst_OfficeIndex::readOnlyRoleCannotWrite()
     m_server.execute(database, "DROP OWNED BY desktop; DROP ROLE desktop");
 }
 
+void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle_data()
+{
+    QTest::addColumn<QByteArrayList>("needles"); // none: every file
+    QTest::addColumn<bool>("subfolders");
+    // before the question: "forget" the subfolder, or "rewrite" the folder through the same
+    // connection, which then sends only what changed
+    QTest::addColumn<QString>("then");
+    // "folder/name state needles"
+    QTest::addColumn<QByteArrayList>("selected");
+    const QByteArrayList always = {"/r/always.asm.1 1 ", "/r/new.asm.1 2 "};
+    QTest::addRow("a whole name, with subfolders")
+        << QByteArrayList{"WELLE_0815"} << true << QString()
+        << always + QByteArrayList{"/r/w.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
+    QTest::addRow("the subfolder taken out") << QByteArrayList{"WELLE_0815"} << true << u"forget"_s
+                                             << always + QByteArrayList{"/r/w.asm.1 0 0"};
+    QTest::addRow("the folder rewritten")
+        << QByteArrayList{"WELLE_0815"} << true << u"rewrite"_s
+        << QByteArrayList{"/r/always.asm.1 1 ", "/r/y.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
+    QTest::addRow("without subfolders") << QByteArrayList{"WELLE_0815"} << false << QString()
+                                        << always + QByteArrayList{"/r/w.asm.1 0 0"};
+    QTest::addRow("two needles, a name beyond UTF-8")
+        << QByteArrayList{"HUB_12", "WELLE"} << false << QString()
+        << always + QByteArrayList{"/r/split.asm.1 0 1", "/r/w.asm.1 0 1", "/r/x.asm.1 0 1",
+                                   "/r/\xe4.asm.1 0 0,1"};
+    QTest::addRow("a needle nobody holds")
+        << QByteArrayList{"LAGER"} << true << QString() << always;
+    QTest::addRow("every file") << QByteArrayList{} << false << QString()
+                                << QByteArrayList{"/r/always.asm.1 1 ", "/r/lower.asm.1 0 ",
+                                                  "/r/new.asm.1 2 ",    "/r/split.asm.1 0 ",
+                                                  "/r/w.asm.1 0 ",      "/r/x.asm.1 0 ",
+                                                  "/r/\xe4.asm.1 0 "};
+}
+
+// The server selects a file by the needles its runs hold: each whole within one run, with its
+// letter case, "_" as itself; and every file that searches read, whatever it holds.
+void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
+{
+    QFETCH(QByteArrayList, needles);
+    QFETCH(bool, subfolders);
+    QFETCH(QString, then);
+    QFETCH(QByteArrayList, selected);
+    const auto file = [](const QByteArray &name, const QByteArray &runs,
+                         FileState state = FileState::Recorded) {
+        return RecordedFile{name, {}, state, runs};
+    };
+    PostgresStore store(m_fixture->server, PostgresStore::Mode::Write);
+    store.beginBatch();
+    store.putFilesIn(
+        "/r", {file("always.asm.1", {}, FileState::AlwaysRead), file("lower.asm.1", "welle_0815\n"),
+               file("new.asm.1", {}, FileState::Unsettled), file("split.asm.1", "WELLE\n0815\n"),
+               file("w.asm.1", "xx12\nWELLE_0815\n"), file("x.asm.1", "WELLEX0815\n"),
+               file("\xe4.asm.1", "HUB_12\nWELLE\n")});
+    store.putFilesIn("/r/sub", {file("s.asm.1", "WELLE_0815\n")});
+    // sorts between "/r" and "/r/": not under "/r"
+    store.putFilesIn("/r-2", {file("o.asm.1", "WELLE_0815\n")});
+    store.commitBatch();
+    if (then == u"forget")
+        store.removeFolder("/r/sub", true);
+    if (then == u"rewrite") {
+        // one removed, one changed to hold nothing, one settled, one added
+        store.beginBatch();
+        store.putFilesIn("/r",
+                         {file("always.asm.1", {}, FileState::AlwaysRead),
+                          file("lower.asm.1", "welle_0815\n"), file("new.asm.1", "xx12\n"),
+                          file("split.asm.1", "WELLE\n0815\n"), file("w.asm.1", "xx12\n"),
+                          file("y.asm.1", "WELLE_0815\n"), file("\xe4.asm.1", "HUB_12\nWELLE\n")});
+        store.commitBatch();
+    }
+    const QList<StoreSelection::File> files = needles.isEmpty()
+                                                  ? store.everyFile("/r", subfolders)
+                                                  : store.filesHolding("/r", subfolders, needles);
+    QByteArrayList found;
+    for (const StoreSelection::File &each : files) {
+        QByteArrayList held;
+        for (const qsizetype needle : each.needles)
+            held.append(QByteArray::number(needle));
+        found.append(each.folder + '/' + each.name + ' ' + QByteArray::number(int(each.state)) +
+                     ' ' + held.join(','));
+    }
+    QCOMPARE(found, selected);
+}
+
 Finished tst_OfficeIndex::find(const QStringList &options, const QString &text) const
 {
     QProcess process;
@@ -188,7 +287,7 @@ Finished tst_OfficeIndex::find(const QStringList &options, const QString &text) 
     for (QByteArray &hit : hits)
         hit = hit.sliced(m_fixture->tree.root().size() + 1);
     std::sort(hits.begin(), hits.end());
-    return {hits, process.readAllStandardError()};
+    return {hits, process.readAllStandardError(), process.exitCode()};
 }
 
 void tst_OfficeIndex::startIndexer()
@@ -237,6 +336,9 @@ void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline()
         removeFolderTree(path);
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 2000);
     QCOMPARE(find({u"--no-index"_s}, u"WELLE_08151"_s).hits, hits);
+    const Finished spared = find({}, u"WELLE_08151"_s);
+    QCOMPARE(spared.hits, hits);
+    QVERIFY2(spared.err.contains("without walking"), spared.err);
 }
 
 // With the server away, a run answers as before and says why it walked; back, the indexer
@@ -256,6 +358,62 @@ void tst_OfficeIndex::indexerCatchesUpAfterTheServerWasAway()
     QByteArrayList hits = current.hits;
     hits.insert(2, "b/spaet.asm.1");
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 10000);
+}
+
+void tst_OfficeIndex::currentIndexerSparesTheWalk_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("walked");
+    QTest::addRow("a whole name") << u"WELLE_08151"_s << false;
+    QTest::addRow("a part of names") << u"LLE_0815"_s << false;
+    QTest::addRow("a text the runs cannot answer exactly") << u"xx WELLE"_s << false;
+    QTest::addRow("a text too short for the index") << u"xx"_s << true;
+}
+
+// With its indexer current, a search reads only the files the office index names, and finds
+// what the scan finds: also a file that cannot be read, and files the runs cannot decide. With
+// the indexer behind or sweeping, it walks.
+void tst_OfficeIndex::currentIndexerSparesTheWalk()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, walked);
+    m_fixture->tree.addFile("b/verschlossen.asm.1", "xx WELLE_08151 yy");
+    ::chmod(m_fixture->tree.path("b/verschlossen.asm.1").constData(), 0);
+    startIndexer();
+    const Finished scanned = find({u"--no-index"_s}, text);
+    QVERIFY(!scanned.hits.isEmpty());
+    const Finished current = find({}, text);
+    QCOMPARE(current.hits, scanned.hits);
+    QCOMPARE(current.err.contains("without walking"), !walked);
+    QCOMPARE(current.err.contains("verschlossen"), scanned.err.contains("verschlossen"));
+
+    cleanup();
+    const QByteArray database =
+        m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
+    // a sweep under way: the records may not hold every file yet
+    QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = false"));
+    const Finished sweeping = find({}, text);
+    QCOMPARE(sweeping.hits, scanned.hits);
+    QVERIFY2(!sweeping.err.contains("without walking"), sweeping.err);
+    QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = true; "
+                                       "UPDATE spurwerk_watches SET "
+                                       "caught_up = caught_up - interval '1 minute'"));
+    const Finished behind = find({}, text);
+    QCOMPARE(behind.hits, scanned.hits);
+    QVERIFY2(!behind.err.contains("without walking"), behind.err);
+}
+
+// A server that does not answer in time while --from-index asks which files hold the text: the
+// answer is not "nothing found".
+void tst_OfficeIndex::answerAloneFailingIsTrouble()
+{
+    m_fixture->update();
+    QCOMPARE(find({u"--from-index"_s}, u"WELLE_08151"_s).exitCode, 0);
+    const HeldLock lock(m_fixture->server, "spurwerk_files");
+    const Finished failed = find({u"--from-index"_s}, u"WELLE_08151"_s);
+    QVERIFY(failed.hits.isEmpty());
+    QCOMPARE(failed.exitCode, 2);
+    QVERIFY2(failed.err.contains("cannot answer from the index"), failed.err);
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)

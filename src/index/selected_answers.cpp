@@ -1,0 +1,69 @@
+#include "index/selected_answers.h"
+
+namespace {
+
+QByteArray keyOf(const StoreSelection::File &file)
+{
+    return (file.folder.endsWith('/') ? file.folder : file.folder + '/') + file.name;
+}
+
+} // namespace
+
+SelectedAnswers::SelectedAnswers(StoreSelection &store)
+    : m_store(store)
+{}
+
+QList<StoreSelection::File> SelectedAnswers::listFiles(const QByteArray &folder, bool subfolders,
+                                                       const RunsMatcher *matcher)
+{
+    m_folders.append({folder, subfolders});
+    QList<StoreSelection::File> files;
+    if (matcher && matcher->isExact()) {
+        select(folder, subfolders, matcher->needles(), &files);
+    } else {
+        files = m_store.everyFile(folder, subfolders);
+        // a pass over every file needs its own selection
+        m_needles.reset();
+    }
+    for (const StoreSelection::File &file : std::as_const(files))
+        m_listed.insert(keyOf(file), {file.state, file.size});
+    return files;
+}
+
+void SelectedAnswers::beginPass(const RunsMatcher &matcher)
+{
+    if (m_needles == matcher.needles())
+        return;
+    m_held.clear();
+    for (const auto &[folder, subfolders] : std::as_const(m_folders))
+        select(folder, subfolders, matcher.needles(), nullptr);
+}
+
+void SelectedAnswers::select(const QByteArray &folder, bool subfolders,
+                             const QByteArrayList &needles, QList<StoreSelection::File> *files)
+{
+    m_needles.reset();
+    QList<StoreSelection::File> selected = m_store.filesHolding(folder, subfolders, needles);
+    for (StoreSelection::File &file : selected) {
+        if (!file.needles.empty())
+            m_held.insert(keyOf(file), std::move(file.needles));
+    }
+    m_needles = needles;
+    if (files)
+        *files = std::move(selected);
+}
+
+std::optional<SelectedAnswers::Known> SelectedAnswers::find(const QByteArray &key,
+                                                            const RunsMatcher &matcher) const
+{
+    const auto listed = m_listed.constFind(key);
+    if (listed == m_listed.constEnd())
+        return std::nullopt;
+    Known known{listed->state, listed->size, {}};
+    if (known.state == FileState::Recorded) {
+        const auto held = m_held.constFind(key);
+        known.verdict =
+            matcher.verdictOn(held == m_held.constEnd() ? std::vector<qsizetype>() : *held);
+    }
+    return known;
+}
