@@ -13,7 +13,7 @@ constexpr char layout = 1;
 void putNumber(QByteArray &out, quint64 value)
 {
     while (value >= 0x80) {
-        out.append(char(value & 0x7f | 0x80));
+        out.append(char((value & 0x7f) | 0x80));
         value >>= 7;
     }
     out.append(char(value));

@@ -465,11 +465,16 @@ void PostgresStore::refreshStatistics()
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
 {
+    // a folder the indexer has not caught up with yet gets no watch: it would claim it had
+    if (!caughtUp) {
+        execute("UPDATE spurwerk_watches SET heartbeat = clock_timestamp() WHERE folder = $1",
+                {{folder}});
+        return;
+    }
     execute("INSERT INTO spurwerk_watches(folder, heartbeat, caught_up) "
             "VALUES($1, clock_timestamp(), clock_timestamp()) ON CONFLICT (folder) DO UPDATE SET "
-            "heartbeat = EXCLUDED.heartbeat, caught_up = CASE WHEN $2::boolean THEN "
-            "EXCLUDED.caught_up ELSE spurwerk_watches.caught_up END",
-            {{folder}, {caughtUp ? "t" : "f", false}});
+            "heartbeat = EXCLUDED.heartbeat, caught_up = EXCLUDED.caught_up",
+            {{folder}});
 }
 
 QList<StoreSelection::File> PostgresStore::filesHolding(const QByteArray &folder, bool subfolders,

@@ -59,6 +59,7 @@ private slots:
     void currentIndexerSparesTheWalk_data();
     void currentIndexerSparesTheWalk();
     void answerAloneFailingIsTrouble();
+    void watchTellsOnlyWhatTheIndexerCaughtUpWith();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -414,6 +415,22 @@ void tst_OfficeIndex::answerAloneFailingIsTrouble()
     QVERIFY(failed.hits.isEmpty());
     QCOMPARE(failed.exitCode, 2);
     QVERIFY2(failed.err.contains("cannot answer from the index"), failed.err);
+}
+
+// An indexer sweeping a folder for the first time has not caught up with it: desktops must not be
+// told it has. A later sweep keeps the time it last caught up.
+void tst_OfficeIndex::watchTellsOnlyWhatTheIndexerCaughtUpWith()
+{
+    PostgresStore store(m_fixture->server, PostgresStore::Mode::Write);
+    const QByteArray root = canonicalFolder(m_fixture->tree.root());
+    store.putWatch(root, false);
+    QVERIFY(store.watches().isEmpty());
+    store.putWatch(root, true);
+    QCOMPARE(store.watches().size(), 1);
+    const qint64 caughtUp = store.watches().constFirst().caughtUpAgeMs;
+    QTRY_VERIFY(store.watches().constFirst().caughtUpAgeMs > caughtUp);
+    store.putWatch(root, false);
+    QVERIFY(store.watches().constFirst().caughtUpAgeMs > caughtUp);
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)
