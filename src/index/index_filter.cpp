@@ -124,6 +124,10 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     if (m_selected)
         return selectedCandidates(pattern, inclSubfolders, texts);
     const platform::WildcardPattern names(pattern);
+    // files whose runs miss the texts are left out, as a store that selects files leaves them
+    std::optional<RunsMatcher> matcher;
+    if (!texts.isEmpty())
+        matcher.emplace(texts);
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
     try {
@@ -142,6 +146,11 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                 for (const FolderRecord::File &file : record.files()) {
                     if (!names.matches(file.name))
                         continue;
+                    if (matcher && file.state == FileState::Recorded) {
+                        const RunsMatcher::Verdict verdict = matcher->match(file.runs);
+                        if (verdict.held.isEmpty() && !verdict.undecided)
+                            continue;
+                    }
                     candidates.append({given + file.name.toByteArray(), {}});
                     m_candidates.push_back({candidates.constLast().path, file.signature, file.state,
                                             m_candidateRuns.size(), file.runs.size()});

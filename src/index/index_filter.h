@@ -78,8 +78,8 @@ public:
     // with their paths as under the folders given: folder by folder in the order of the
     // folders' paths, the files of each by name. Their records are kept, so that the passes
     // that follow (each level of a where-used search) answer them without asking the store.
-    // With texts, a store that selects files itself may leave out those a pass for the texts
-    // would miss (not for the where-used levels, which search the missed again).
+    // With texts, those a pass for the texts would miss may be left out (not for the where-used
+    // levels, which search the missed again).
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                         const QList<QList<QByteArray>> &texts = {});
 
