@@ -124,10 +124,13 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     if (m_selected)
         return selectedCandidates(pattern, inclSubfolders, texts);
     const platform::WildcardPattern names(pattern);
-    // files whose runs miss the texts are left out, as a store that selects files leaves them
+    // files whose runs miss the texts are left out, as a store that selects files leaves them;
+    // a text the runs cannot answer leaves every file unanswered, and so named
     std::optional<RunsMatcher> matcher;
     if (!texts.isEmpty())
         matcher.emplace(texts);
+    if (matcher && !matcher->isExact())
+        matcher.reset();
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
     try {
@@ -147,8 +150,7 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                     if (!names.matches(file.name))
                         continue;
                     if (matcher && file.state == FileState::Recorded) {
-                        const RunsMatcher::Verdict verdict = matcher->match(file.runs);
-                        if (verdict.held.isEmpty() && !verdict.undecided)
+                        if (matcher->match(file.runs).held.isEmpty())
                             continue;
                     }
                     candidates.append({given + file.name.toByteArray(), {}});
