@@ -214,8 +214,5 @@ FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
     }
     record.runs = collector.runs();
     record.state = collector.isOverLimit() ? FileState::AlwaysRead : FileState::Recorded;
-    struct stat now;
-    if (!file.statusNow(now) || signatureOf(now) != record.signature)
-        record.state = FileState::Unsettled;
     return record;
 }

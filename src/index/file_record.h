@@ -75,6 +75,7 @@ struct FileRecord
 };
 
 // Reads the regular file at path (by its name in folder, when given) and keeps its runs; a file
-// that cannot be read is AlwaysRead, one that changed while it was read Unsettled.
+// that cannot be read is AlwaysRead. Its signature is taken as it is opened: a change while it is
+// read moves its change time, which the next update and every search then see.
 FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
                       const platform::OpenFolder *folder = nullptr);

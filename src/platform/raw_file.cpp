@@ -58,11 +58,6 @@ bool RawFile::open(const QByteArray &path, const OpenFolder *folder)
     return true;
 }
 
-bool RawFile::statusNow(struct stat &status) const
-{
-    return m_descriptor >= 0 && ::fstat(m_descriptor, &status) == 0;
-}
-
 void RawFile::close()
 {
     if (m_descriptor >= 0)

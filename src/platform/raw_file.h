@@ -35,10 +35,8 @@ public:
 
     // The length in bytes when the file was opened.
     qint64 size() const { return m_size; }
-    // What the file system told of the file when it was opened, and what it tells now (false
-    // when it cannot be asked): the file as read, and whether it changed meanwhile.
+    // What the file system told of the file when it was opened.
     const struct stat &statusAtOpen() const { return m_status; }
-    bool statusNow(struct stat &status) const;
 
     // Reads up to length bytes from the 0-based offset into target; fewer only at the end of the
     // file. Returns the number read, or -1 on error. With residence, tells whether the bytes
