@@ -183,6 +183,17 @@ QByteArray RunCollector::runs()
     return m_overLimit ? QByteArray() : distinct(m_runs);
 }
 
+FileRecord recordBytes(QByteArrayView bytes, qsizetype runLimit)
+{
+    RunCollector collector(runLimit);
+    collector.add(bytes);
+    FileRecord record;
+    record.runs = collector.runs();
+    record.state = collector.isOverLimit() ? FileState::AlwaysRead : FileState::Recorded;
+    record.bytesRead = bytes.size();
+    return record;
+}
+
 FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
                       const platform::OpenFolder *folder)
 {

@@ -74,6 +74,9 @@ struct FileRecord
     qint64 bytesRead = 0;
 };
 
+// The record of a file from all its bytes.
+FileRecord recordBytes(QByteArrayView bytes, qsizetype runLimit);
+
 // Reads the regular file at path (by its name in folder, when given) and keeps its runs; a file
 // that cannot be read is AlwaysRead. Its signature is taken as it is opened: a change while it is
 // read moves its change time, which the next update and every search then see.

@@ -9,12 +9,14 @@
 #include <fcntl.h>
 
 FolderRecording::FolderRecording(IndexStore &store, const QByteArray &folder,
-                                 const Options &options, platform::Lookahead *lookahead)
+                                 const Options &options, platform::Lookahead *lookahead,
+                                 FilesReadTogether *together)
     : m_store(store)
     , m_options(options)
     , m_folder(folder.endsWith('/') ? folder : folder + '/')
     , m_key(folderKey(folder))
     , m_lookahead(lookahead)
+    , m_together(together)
 {
     try {
         m_recorded = m_store.filesIn(m_key);
@@ -44,6 +46,7 @@ FolderRecording::Reading FolderRecording::read(const QByteArray &name) const
 
 void FolderRecording::comingUp(const QByteArray &name)
 {
+    m_told.push_back(name);
     if (!m_lookahead || !m_lookahead->inFlight())
         return;
     Ahead &ahead = m_ahead.emplace_back(Ahead{name, {}, {}});
@@ -76,8 +79,31 @@ Result FolderRecording::timed(std::optional<platform::InFlight<Result>> &ahead,
     return std::move(*result);
 }
 
+std::optional<FilesReadTogether::File> FolderRecording::readTogether(const QByteArray &name)
+{
+    const auto taken =
+        std::find_if(m_readTogether.begin(), m_readTogether.end(),
+                     [&](const FilesReadTogether::File &file) { return file.name == name; });
+    if (taken != m_readTogether.end())
+        return *taken;
+    if (!m_together || !m_together->isAvailable() || !m_open ||
+        (m_lookahead && m_lookahead->inFlight()))
+        return std::nullopt;
+    QByteArrayList names{name};
+    for (const QByteArray &told : m_told) {
+        if (names.size() == m_together->most())
+            break;
+        if (told != name && !m_recorded.find(told))
+            names.append(told);
+    }
+    m_readTogether = m_together->read(*m_open, names);
+    return m_readTogether.constFirst();
+}
+
 FolderRecording::Added FolderRecording::add(const QByteArray &name)
 {
+    if (!m_told.empty() && m_told.front() == name)
+        m_told.pop_front();
     std::optional<Ahead> ahead;
     if (!m_ahead.empty() && m_ahead.front().name == name) {
         ahead.emplace(std::move(m_ahead.front()));
@@ -98,12 +124,27 @@ FolderRecording::Added FolderRecording::add(const QByteArray &name)
             return added;
         }
     }
+    if (!recorded) {
+        if (const std::optional<FilesReadTogether::File> together = readTogether(name);
+            together && together->bytes) {
+            added.signature = together->signature;
+            return recordRead(
+                name, added,
+                {together->startNs, recordBytes(*together->bytes, m_options.runLimit)});
+        }
+    }
     std::optional<platform::InFlight<Reading>> noReading;
     Reading reading =
         timed<Reading>(ahead ? ahead->reading : noReading, [&] { return read(name); });
-    FileRecord &record = reading.record;
     // the signature is of the file read, which a rename may have put in the looked-up one's place
-    added.signature = record.signature ? record.signature : signatureOf(name);
+    added.signature = reading.record.signature ? reading.record.signature : signatureOf(name);
+    return recordRead(name, added, std::move(reading));
+}
+
+FolderRecording::Added FolderRecording::recordRead(const QByteArray &name, Added added,
+                                                   Reading reading)
+{
+    FileRecord &record = reading.record;
     if (!added.signature)
         return added;
     if (isUnsettled(*added.signature, reading.startNs, m_options.unsettledMarginNs))

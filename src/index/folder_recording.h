@@ -1,5 +1,6 @@
 #pragma once
 
+#include "index/files_read_together.h"
 #include "index/folder_record.h"
 #include "index/index_store.h"
 #include "platform/folder_listing.h"
@@ -38,11 +39,15 @@ public:
     // folder: with or without its trailing "/". Throws IndexError when the store fails; a
     // record it cannot read is made anew. lookahead: tells whether the files' look-ups and reads
     // go in flight, as it learns from how long they take; none: they never do.
+    // together: reads the folder's small files without a record many at a time, while the
+    // files come from memory.
     FolderRecording(IndexStore &store, const QByteArray &folder, const Options &options,
-                    platform::Lookahead *lookahead = nullptr);
+                    platform::Lookahead *lookahead = nullptr,
+                    FilesReadTogether *together = nullptr);
 
     // The file is added soon, in the order of these calls: while the file system makes them
-    // wait (a share), its look-up, or its reading, is asked for ahead.
+    // wait (a share), its look-up, or its reading, is asked for ahead; from memory, a small file
+    // without a record is read together with the next ones.
     void comingUp(const QByteArray &name);
     Added add(const QByteArray &name);
     // Writes the record when it changed. A recorded file not added is gone, unless it is still
@@ -67,6 +72,10 @@ private:
 
     std::optional<FileSignature> signatureOf(const QByteArray &name) const;
     Reading read(const QByteArray &name) const;
+    // Records what was read of the file whose signature added holds.
+    Added recordRead(const QByteArray &name, Added added, Reading reading);
+    // The file read with the next ones told of, when it could be read so.
+    std::optional<FilesReadTogether::File> readTogether(const QByteArray &name);
     // Takes the answer asked for ahead, or works it out here, and tells the lookahead how long
     // the file system took.
     template<typename Result>
@@ -82,6 +91,10 @@ private:
     FolderRecord m_recorded;
     platform::Lookahead *m_lookahead;
     std::deque<Ahead> m_ahead;
+    FilesReadTogether *m_together;
+    // the files told of and not added yet, and those read together and not added yet
+    std::deque<QByteArray> m_told;
+    QList<FilesReadTogether::File> m_readTogether;
     QList<RecordedFile> m_files;
     bool m_changed = false;
 };

@@ -34,7 +34,7 @@ public:
         try {
             if (m_folders.empty() || folder != m_folders.back()->path)
                 m_folders.push_back(
-                    std::make_unique<Folder>(folder, m_store, m_options, m_lookahead));
+                    std::make_unique<Folder>(folder, m_store, m_options, m_lookahead, m_together));
             if (name.startsWith('.'))
                 return;
             Folder &walked = *m_folders.back();
@@ -90,9 +90,9 @@ private:
     struct Folder
     {
         Folder(const QByteArray &path, IndexStore &store, const IndexUpdate::Options &options,
-               platform::Lookahead &lookahead)
+               platform::Lookahead &lookahead, FilesReadTogether &together)
             : path(path)
-            , recording(store, path, options, &lookahead)
+            , recording(store, path, options, &lookahead, &together)
         {}
 
         QByteArray path; // with its trailing "/"
@@ -158,6 +158,7 @@ private:
     SearchRun &m_run;
     std::optional<IndexError> m_failure;
     platform::Lookahead m_lookahead{2 * int(filesAhead)};
+    FilesReadTogether m_together;
     // the folders whose files the walk told of and that are not written yet, oldest first
     std::deque<std::unique_ptr<Folder>> m_folders;
     size_t m_coming = 0; // their files not recorded yet
