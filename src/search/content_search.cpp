@@ -199,15 +199,21 @@ ContentSearch::ContentSearch(const QList<QList<QByteArray>> &texts, Goal goal)
         if (m_needles.size() > needlesBefore)
             ++m_textCount;
     }
-    if (m_needles.size() == 1)
-        m_byteSearch.emplace(m_needles.first());
-    else if (m_needles.size() > 1)
-        m_multiSearch.emplace(m_needles);
     // An occurrence that straddles two chunks begins within the last L - 1 bytes of the first.
     m_carryRoom = alignUp(std::max<qint64>(m_longest - 1, 0));
     m_buffer.reset(static_cast<char *>(std::aligned_alloc(readAlignment, m_carryRoom + chunkSize)));
     if (!m_buffer)
         throw std::bad_alloc();
+}
+
+void ContentSearch::prepareSearch()
+{
+    if (m_byteSearch || m_multiSearch)
+        return;
+    if (m_needles.size() == 1)
+        m_byteSearch.emplace(m_needles.first());
+    else if (m_needles.size() > 1)
+        m_multiSearch.emplace(m_needles);
 }
 
 ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSink &status,
@@ -216,6 +222,7 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
 {
     if (m_needles.isEmpty())
         return {};
+    prepareSearch();
     if (opened.ended)
         return *opened.ended;
     if (residence && opened.first)
@@ -293,6 +300,7 @@ ContentSearchResult ContentSearch::searchWhole(const char *bytes, qint64 size,
 {
     if (m_needles.isEmpty())
         return {};
+    prepareSearch();
     Findings findings = noFindings();
     BlockProgress progress(0, size, status, stopRequested);
     const qint64 end = scan(bytes, size, 0, findings);

@@ -124,6 +124,9 @@ private:
     qint64 scan(const char *window, qint64 size, qint64 start, Findings &findings) const;
     ContentSearchResult found(const Findings &findings) const;
     Findings noFindings() const;
+    // Built for the first file read: for the many names of a where-used level it takes a while,
+    // and a pass whose candidates the index answers reads none.
+    void prepareSearch();
 
     Goal m_goal;
     // every form of every text, and the text it stands for
