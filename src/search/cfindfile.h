@@ -119,8 +119,8 @@ private:
     };
     static constexpr size_t openLevels = 16;
     // listings kept in flight on each level, and in all: each holds a descriptor and a buffer
-    static constexpr size_t aheadPerLevel = 8;
-    static constexpr size_t aheadInAll = 32;
+    static constexpr size_t aheadPerLevel = 32;
+    static constexpr size_t aheadInAll = 128;
 
     // walked: the folders of the run walked so far
     void walk(QSet<platform::FolderIdentity> &walked);
