@@ -13,7 +13,7 @@ FolderRecording::FolderRecording(IndexStore &store, const QByteArray &folder,
                                  FilesReadTogether *together)
     : m_store(store)
     , m_options(options)
-    , m_folder(folder.endsWith('/') ? folder : folder + '/')
+    , m_folder(folderPrefix(folder))
     , m_key(folderKey(folder))
     , m_lookahead(lookahead)
     , m_together(together)

@@ -10,11 +10,6 @@
 
 namespace {
 
-QByteArray withSeparator(const QByteArray &folder)
-{
-    return folder.endsWith('/') ? folder : folder + '/';
-}
-
 // Look-ups asked for ahead: those of the candidates a run tells of before it asks for their
 // answers.
 constexpr int lookUpsAhead = 64;
@@ -92,7 +87,7 @@ std::unique_ptr<IndexFilter> IndexFilter::openOn(std::unique_ptr<IndexStore> sto
                 return nullptr;
             }
             oldest = std::min(oldest, covering->updatedMs);
-            runFolders.append({withSeparator(folder), withSeparator(canonical)});
+            runFolders.append({folderPrefix(folder), folderPrefix(canonical)});
         }
         report.reason = IndexReport::Reason::Answered;
         report.updatedMs = oldest;
@@ -144,7 +139,7 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                     continue;
                 listed.insert(recorded);
                 const QByteArray given =
-                    folder.given + withSeparator(recorded).sliced(folder.canonical.size());
+                    folder.given + folderPrefix(recorded).sliced(folder.canonical.size());
                 const FolderRecord record = m_store->filesIn(recorded);
                 for (const FolderRecord::File &file : record.files()) {
                     if (!names.matches(file.name))

@@ -23,7 +23,7 @@ QList<Candidate> IndexFilter::candidatesOf(
             if (listed.contains(file.folder) || !names.matches(file.name) || !keep(file))
                 continue;
             listedHere.insert(file.folder);
-            const QByteArray recorded = file.folder.endsWith('/') ? file.folder : file.folder + '/';
+            const QByteArray recorded = folderPrefix(file.folder);
             candidates.append(
                 {folder.given + recorded.sliced(folder.canonical.size()) + file.name, {}});
         }

@@ -30,6 +30,18 @@ QByteArray folderKey(const QByteArray &folder)
     return folder.size() > 1 && folder.endsWith('/') ? folder.chopped(1) : folder;
 }
 
+QByteArray folderPrefix(const QByteArray &folder)
+{
+    return folder.endsWith('/') ? folder : folder + '/';
+}
+
+QByteArray folderPrefixEnd(const QByteArray &folder)
+{
+    QByteArray end = folderPrefix(folder);
+    end.back() = char('/' + 1);
+    return end;
+}
+
 bool isInside(const QByteArray &path, const QByteArray &folder)
 {
     if (folder == "/")

@@ -12,6 +12,11 @@ QByteArray canonicalFolder(const QByteArray &folder);
 // The key of a folder's record: the folder without its trailing "/" (but "/").
 QByteArray folderKey(const QByteArray &folder);
 
+// The folder with its trailing "/": what the paths inside it begin with.
+QByteArray folderPrefix(const QByteArray &folder);
+// The first path after every path inside the folder: "/a/" + anything sorts below "/a0".
+QByteArray folderPrefixEnd(const QByteArray &folder);
+
 // Whether path is folder or lies inside it; both canonical.
 bool isInside(const QByteArray &path, const QByteArray &folder);
 

@@ -1,5 +1,6 @@
 #include "index/postgres_store.h"
 
+#include "index/index_location.h"
 #include "index/postgres_file_rows.h"
 
 #include <QDeadlineTimer>
@@ -38,19 +39,6 @@ const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_f
 
 // SQLSTATE of a table that does not exist: a database without the index
 const QByteArray undefinedTable = "42P01";
-
-QByteArray prefixOf(const QByteArray &folder)
-{
-    return folder.endsWith('/') ? folder : folder + '/';
-}
-
-// The first path after every path under the folder: "/a/" + anything sorts below "/a0".
-QByteArray prefixEnd(const QByteArray &folder)
-{
-    QByteArray end = prefixOf(folder);
-    end.back() = char('/' + 1);
-    return end;
-}
 
 QByteArray number(qint64 value)
 {
@@ -303,7 +291,7 @@ QByteArrayList PostgresStore::foldersUnder(const QByteArray &root)
 {
     const Result query = execute("SELECT folder FROM spurwerk_records WHERE folder = $1 OR "
                                  "(folder >= $2 AND folder < $3) ORDER BY folder",
-                                 {{root}, {prefixOf(root)}, {prefixEnd(root)}});
+                                 {{root}, {folderPrefix(root)}, {folderPrefixEnd(root)}});
     QByteArrayList found;
     for (int row = 0; row < query.rows(); ++row)
         found.append(query.bytes(row, 0));
@@ -433,10 +421,10 @@ void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
         for (const char *table : {"spurwerk_records", "spurwerk_files"}) {
             const QByteArray sql = QByteArray("DELETE FROM ") + table +
                                    " WHERE folder = $1 OR (folder >= $2 AND folder < $3)";
-            execute(sql.constData(), {{path}, {prefixOf(path)}, {prefixEnd(path)}});
+            execute(sql.constData(), {{path}, {folderPrefix(path)}, {folderPrefixEnd(path)}});
         }
         // the rows of the folders under it are unknown from now on
-        const QByteArray prefix = prefixOf(path);
+        const QByteArray prefix = folderPrefix(path);
         for (const QByteArray &written : m_written.keys()) {
             if (written == path || written.startsWith(prefix))
                 stage(written, {});
@@ -497,8 +485,8 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
     QByteArray where = "folder = $1";
     if (subfolders) {
         where = "(folder = $1 OR (folder >= $2 AND folder < $3))";
-        params.append({prefixOf(folder)});
-        params.append({prefixEnd(folder)});
+        params.append({folderPrefix(folder)});
+        params.append({folderPrefixEnd(folder)});
     }
     QByteArray held = "''";
     if (needles) {

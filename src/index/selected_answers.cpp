@@ -1,10 +1,12 @@
 #include "index/selected_answers.h"
 
+#include "index/index_location.h"
+
 namespace {
 
 QByteArray keyOf(const StoreSelection::File &file)
 {
-    return (file.folder.endsWith('/') ? file.folder : file.folder + '/') + file.name;
+    return folderPrefix(file.folder) + file.name;
 }
 
 } // namespace

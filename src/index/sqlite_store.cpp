@@ -1,5 +1,7 @@
 #include "index/sqlite_store.h"
 
+#include "index/index_location.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,19 +30,6 @@ IndexError::Problem problemOf(int code)
     default:
         return IndexError::Problem::Failed;
     }
-}
-
-// The first path after every path under the folder: "/a/" + anything sorts below "/a0".
-QByteArray prefixOf(const QByteArray &folder)
-{
-    return folder.endsWith('/') ? folder : folder + '/';
-}
-
-QByteArray prefixEnd(const QByteArray &folder)
-{
-    QByteArray end = prefixOf(folder);
-    end.back() = char('/' + 1);
-    return end;
 }
 
 } // namespace
@@ -233,7 +222,7 @@ QByteArrayList SqliteStore::foldersUnder(const QByteArray &root)
 {
     Statement query(*this, "SELECT folder FROM records WHERE folder = ?1 OR "
                            "(folder >= ?2 AND folder < ?3) ORDER BY folder");
-    query.bindBlob(1, root).bindBlob(2, prefixOf(root)).bindBlob(3, prefixEnd(root));
+    query.bindBlob(1, root).bindBlob(2, folderPrefix(root)).bindBlob(3, folderPrefixEnd(root));
     QByteArrayList found;
     while (query.step())
         found.append(query.blob(0));
@@ -287,7 +276,7 @@ void SqliteStore::removeFolder(const QByteArray &path, bool dropFiles)
     if (dropFiles) {
         Statement drop(*this, "DELETE FROM records WHERE folder = ?1 OR "
                               "(folder >= ?2 AND folder < ?3)");
-        drop.bindBlob(1, path).bindBlob(2, prefixOf(path)).bindBlob(3, prefixEnd(path));
+        drop.bindBlob(1, path).bindBlob(2, folderPrefix(path)).bindBlob(3, folderPrefixEnd(path));
         drop.run();
     }
     Statement drop(*this, "DELETE FROM folders WHERE path = ?1");
