@@ -64,15 +64,9 @@ int main(int argc, char **argv)
         return exitTrouble;
     }
     // with the office indexer current, its index names the files to read and the walk is spared
-    std::optional<QList<Candidate>> withoutWalk;
-    if (index && !alone && !byLevels) {
-        withoutWalk =
-            index->candidatesWithoutWalk(search.pattern, search.inclSubfolders, search.texts);
-    }
-    run.setCandidateFilter(withoutWalk ? nullptr : index.get());
-    if (withoutWalk) {
-        run.searchAgain(*withoutWalk, search.texts, search.goal, output);
-    } else if (alone) {
+    search.hitsAlone = !byLevels;
+    run.setCandidateFilter(index.get());
+    if (alone) {
         run.searchAgain(
             index->recordedCandidates(search.pattern, search.inclSubfolders,
                                       byLevels ? QList<QList<QByteArray>>() : search.texts),

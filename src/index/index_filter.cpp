@@ -231,7 +231,7 @@ const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
 
 void IndexFilter::comingUp(const Candidate &candidate)
 {
-    if (m_use != Use::Search || !m_matcher || !m_lookahead.inFlight())
+    if (m_use != Use::Search || !m_matcher || m_selected || !m_lookahead.inFlight())
         return;
     LookUp &lookUp = m_lookUps.emplace_back(
         LookUp{candidate.path, platform::InFlight<std::optional<FileSignature>>(
@@ -268,7 +268,7 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     if (candidate.listed && candidate.listed->kind.kind != platform::FileKind::Ordinary)
         return std::nullopt;
     if (m_selected)
-        return answerSelected(candidate);
+        return m_use == Use::AnswerAlone ? answerSelected(candidate) : answerWithoutWalk(candidate);
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {

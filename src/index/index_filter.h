@@ -84,12 +84,12 @@ public:
                                         const QList<QList<QByteArray>> &texts = {});
 
     // Search, on a store that selects files itself, kept current by its indexer: the files under
-    // the folders that the walk of a run would reach and that may hold one of the texts or are
-    // marked to be read, in the order of recordedCandidates, to be read without walking the
-    // folders. None: the run walks.
-    std::optional<QList<Candidate>> candidatesWithoutWalk(const QByteArray &pattern,
-                                                          bool inclSubfolders,
-                                                          const QList<QList<QByteArray>> &texts);
+    // the folders that the walk of a run would reach (with texts, only those that may hold one or
+    // are marked to be read), in the order of recordedCandidates. The passes then read the files
+    // that the index says may hold their texts, and pass over the rest.
+    std::optional<QList<QList<Candidate>>>
+    candidatesWithoutWalk(const QByteArrayList &folders, const QByteArray &pattern,
+                          bool inclSubfolders, const QList<QList<QByteArray>> &texts) override;
 
     void begin(const QList<QList<QByteArray>> &texts) override;
     void comingUp(const Candidate &candidate) override;
@@ -116,11 +116,12 @@ private:
     QList<Candidate> selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                         const QList<QList<QByteArray>> &texts);
     // The files select gives for each folder of the run that keep holds, as candidates.
-    QList<Candidate>
+    QList<QList<Candidate>>
     candidatesOf(const QByteArray &pattern,
                  const std::function<QList<StoreSelection::File>(const QByteArray &folder)> &select,
                  const std::function<bool(const StoreSelection::File &)> &keep) const;
     std::optional<Answer> answerSelected(const Candidate &candidate);
+    std::optional<Answer> answerWithoutWalk(const Candidate &candidate);
     std::optional<Answer> answerFrom(const RunsMatcher::Verdict &verdict, qint64 size);
     void stopAnswering(IndexReport::Reason reason);
     // The candidate's signature now: asked for ahead, or here.
@@ -159,7 +160,7 @@ private:
     QByteArray m_candidateRuns;
     qsizetype m_nextCandidate = 0;
     FolderRecord::File m_candidateFile;
-    // AnswerAlone on a store that selects files itself
+    // AnswerAlone on a store that selects files itself, and Search without the walk
     std::unique_ptr<SelectedAnswers> m_selected;
 };
 // Why a store could not be opened, as a report's reason.

@@ -8,15 +8,16 @@
 #include <QSet>
 #include <algorithm>
 
-QList<Candidate> IndexFilter::candidatesOf(
+QList<QList<Candidate>> IndexFilter::candidatesOf(
     const QByteArray &pattern,
     const std::function<QList<StoreSelection::File>(const QByteArray &folder)> &select,
     const std::function<bool(const StoreSelection::File &)> &keep) const
 {
     const platform::WildcardPattern names(pattern);
-    QList<Candidate> candidates;
+    QList<QList<Candidate>> candidates;
     QSet<QByteArray> listed;
     for (const Folder &folder : m_folders) {
+        QList<Candidate> &ofFolder = candidates.emplace_back();
         // a folder named twice, or inside another one named: its files once
         QSet<QByteArray> listedHere;
         for (const StoreSelection::File &file : select(folderKey(folder.canonical))) {
@@ -24,7 +25,7 @@ QList<Candidate> IndexFilter::candidatesOf(
                 continue;
             listedHere.insert(file.folder);
             const QByteArray recorded = folderPrefix(file.folder);
-            candidates.append(
+            ofFolder.append(
                 {folder.given + recorded.sliced(folder.canonical.size()) + file.name, {}});
         }
         listed.unite(listedHere);
@@ -35,59 +36,89 @@ QList<Candidate> IndexFilter::candidatesOf(
 QList<Candidate> IndexFilter::selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                                  const QList<QList<QByteArray>> &texts)
 {
+    // a pass over files left out would miss them all: only exact answers leave any out
     std::optional<RunsMatcher> matcher;
     if (!texts.isEmpty())
         matcher.emplace(texts);
+    if (matcher && !matcher->isExact())
+        matcher.reset();
     try {
-        return candidatesOf(
-            pattern,
-            [&](const QByteArray &folder) {
-                return m_selected->listFiles(folder, inclSubfolders, matcher ? &*matcher : nullptr);
-            },
-            [](const StoreSelection::File &) { return true; });
+        QList<Candidate> candidates;
+        for (const QList<Candidate> &ofFolder : candidatesOf(
+                 pattern,
+                 [&](const QByteArray &folder) {
+                     return m_selected->listFiles(folder, inclSubfolders,
+                                                  matcher ? &*matcher : nullptr);
+                 },
+                 [](const StoreSelection::File &) { return true; }))
+            candidates.append(ofFolder);
+        return candidates;
     } catch (const IndexError &error) {
         stopAnswering(reasonOf(error.problem));
         return {};
     }
 }
 
-std::optional<QList<Candidate>>
-IndexFilter::candidatesWithoutWalk(const QByteArray &pattern, bool inclSubfolders,
-                                   const QList<QList<QByteArray>> &texts)
+std::optional<QList<QList<Candidate>>>
+IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArray &pattern,
+                                   bool inclSubfolders, const QList<QList<QByteArray>> &texts)
 {
     auto *selection = dynamic_cast<StoreSelection *>(m_store.get());
     const qint64 lag = m_report.office.lagMs;
-    if (m_use != Use::Search || !selection || lag < 0 || lag > currentLagMs)
+    // not for a text the runs cannot rule out anywhere, nor after a failure
+    if (m_use != Use::Search || !selection || lag < 0 || lag > currentLagMs ||
+        m_report.reason != IndexReport::Reason::Answered || folders.size() != m_folders.size())
         return std::nullopt;
-    const RunsMatcher matcher(texts);
-    if (!matcher.canRuleOut())
-        return std::nullopt;
+    for (qsizetype folder = 0; folder < folders.size(); ++folder) {
+        if (folderPrefix(folders.at(folder)) != m_folders.at(folder).given)
+            return std::nullopt;
+    }
     try {
         // while the indexer sweeps, the records of a folder may not hold every file yet
         const QList<IndexedFolder> indexed = m_store->folders();
-        for (const Folder &folder : m_folders) {
+        for (const Folder &folder : std::as_const(m_folders)) {
             const QByteArray key = folderKey(folder.canonical);
             if (std::none_of(indexed.begin(), indexed.end(), [&](const IndexedFolder &entry) {
                     return entry.complete && isInside(key, entry.path);
                 }))
                 return std::nullopt;
         }
-        QList<Candidate> candidates = candidatesOf(
+        auto selected = std::make_unique<SelectedAnswers>(*selection);
+        const RunsMatcher *byNeedles = !texts.isEmpty() && m_matcher ? &*m_matcher : nullptr;
+        QList<QList<Candidate>> candidates = candidatesOf(
             pattern,
             [&](const QByteArray &folder) {
-                return selection->filesHolding(folder, inclSubfolders, matcher.needles());
+                return selected->listFiles(folder, inclSubfolders, byNeedles);
             },
             [&](const StoreSelection::File &file) {
-                if (file.state != FileState::Recorded)
+                if (!byNeedles || file.state != FileState::Recorded)
                     return true;
-                const RunsMatcher::Verdict verdict = matcher.verdictOn(file.needles);
+                const RunsMatcher::Verdict verdict = byNeedles->verdictOn(file.needles);
                 return !verdict.held.isEmpty() || verdict.undecided;
             });
+        if (m_matcher)
+            selected->beginPass(*m_matcher);
+        m_selected = std::move(selected);
         m_report.withoutWalk = true;
-        m_report.read = candidates.size();
         return candidates;
     } catch (const IndexError &) {
         // the walk asks the server again, and reads every file when it fails
         return std::nullopt;
     }
+}
+
+std::optional<CandidateFilter::Answer> IndexFilter::answerWithoutWalk(const Candidate &candidate)
+{
+    const std::optional<QByteArray> key = keyOf(candidate.path);
+    const std::optional<SelectedAnswers::Known> known =
+        m_matcher && key ? m_selected->find(*key, *m_matcher) : std::nullopt;
+    // what the index says a file holds, the file's bytes confirm: the indexer may be a moment
+    // behind
+    if (!known || known->state != FileState::Recorded || known->verdict.undecided ||
+        !known->verdict.held.isEmpty()) {
+        ++m_report.read;
+        return std::nullopt;
+    }
+    ++m_report.answered;
+    return Answer{{}, known->size};
 }

@@ -20,7 +20,7 @@ QList<StoreSelection::File> SelectedAnswers::listFiles(const QByteArray &folder,
 {
     m_folders.append({folder, subfolders});
     QList<StoreSelection::File> files;
-    if (matcher && matcher->isExact()) {
+    if (matcher) {
         select(folder, subfolders, matcher->needles(), &files);
     } else {
         files = m_store.everyFile(folder, subfolders);

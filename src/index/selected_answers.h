@@ -19,9 +19,8 @@ public:
     explicit SelectedAnswers(StoreSelection &store);
 
     // The recorded files of the folder (a key of the store), with subfolders also those under
-    // it, that the passes will ask about. With a matcher whose answers are exact, only those
-    // that may hold its texts or that are not Recorded, selected for its pass at once: a pass
-    // over the others would miss them all.
+    // it, that the passes will ask about. With a matcher, only those that may hold its texts or
+    // that are not Recorded, selected for its pass at once.
     QList<StoreSelection::File> listFiles(const QByteArray &folder, bool subfolders,
                                           const RunsMatcher *matcher);
     // A pass begins: selects the files that may hold the matcher's texts, unless they were

@@ -48,8 +48,10 @@ QString localNote(const IndexReport &report)
         return {};
     if (report.reason != IndexReport::Reason::Answered)
         return QStringLiteral("Index nicht verwendet: ") + whyNotUsed(report.reason);
-    return QStringLiteral("%1: %2 von %3 Dateien gelesen")
-        .arg(whichIndex(report))
+    // the file list came from the index: the folders were not gone through
+    return QStringLiteral("%1%2: %3 von %4 Dateien gelesen")
+        .arg(whichIndex(report),
+             report.withoutWalk ? QStringLiteral(", Dateiliste aus dem Index") : QString())
         .arg(report.read)
         .arg(report.read + report.answered);
 }

@@ -49,7 +49,15 @@ RunOutcome SearchRun::run(const Request &request, SearchSink &sink)
         ~Ending() { run->end(); }
     } ending{this};
 
-    walk(request);
+    const std::optional<QList<QList<Candidate>>> listed =
+        m_filter ? m_filter->candidatesWithoutWalk(
+                       request.folders, request.pattern, m_inclSubfolders,
+                       request.hitsAlone ? request.texts : QList<QList<QByteArray>>())
+                 : std::nullopt;
+    if (listed)
+        listWithoutWalk(request, *listed);
+    else
+        walk(request);
     if (m_pass && !m_searchWhileWalking) {
         m_count = m_walked.size();
         const QList<Candidate> walked = std::exchange(m_walked, {});
@@ -127,6 +135,12 @@ void SearchRun::walk(const Request &request)
 {
     // a folder inside another of the run's folders, or reached through links, is walked once
     const cFindFile::Run walkedOnce(m_finder);
+    m_walking = true;
+    struct WalkEnd
+    {
+        bool &walking;
+        ~WalkEnd() { walking = false; }
+    } walkEnd{m_walking};
     for (const QByteArray &folder : request.folders) {
         m_sink->folderStarted(folder);
         m_finder.setSFileToFind(request.pattern);
@@ -150,9 +164,37 @@ void SearchRun::walk(const Request &request)
     }
 }
 
+void SearchRun::listWithoutWalk(const Request &request, const QList<QList<Candidate>> &candidates)
+{
+    for (qsizetype folder = 0; folder < request.folders.size(); ++folder) {
+        m_sink->folderStarted(request.folders.at(folder));
+        for (const Candidate &candidate : candidates.at(folder)) {
+            // a stop ends the listing as it ends the walk
+            if (m_stop != RunStop::None) {
+                m_walkCutShort = true;
+                break;
+            }
+            const qsizetype nameStart = candidate.path.lastIndexOf('/') + 1;
+            found(candidate, candidate.path.sliced(nameStart), candidate.path.first(nameStart));
+        }
+        m_sink->folderFinished(request.folders.at(folder));
+    }
+}
+
+std::optional<platform::ListedEntry> SearchRun::candidateListing() const
+{
+    if (!m_walking)
+        return std::nullopt;
+    return m_finder.matchEntry();
+}
+
 void SearchRun::matchFound(const QByteArray &name, const QByteArray &folder)
 {
-    Candidate candidate{folder + name, m_finder.matchEntry()};
+    found({folder + name, m_finder.matchEntry()}, name, folder);
+}
+
+void SearchRun::found(Candidate candidate, const QByteArray &name, const QByteArray &folder)
+{
     m_sink->candidateFound(name, folder);
     m_sink->idle();
     if (!m_pass)
@@ -162,7 +204,8 @@ void SearchRun::matchFound(const QByteArray &name, const QByteArray &folder)
         return;
     }
     // Kept until the walk has ended: the folder is opened by its path then, not held open.
-    candidate.listed->folder.reset();
+    if (candidate.listed)
+        candidate.listed->folder.reset();
     m_walked.append(std::move(candidate));
 }
 

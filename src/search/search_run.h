@@ -83,6 +83,16 @@ public:
     virtual void comingUp(const Candidate &) {}
     // None: the candidate is read and searched.
     virtual std::optional<Answer> answer(const Candidate &candidate) = 0;
+
+    // The candidates that walking each of the folders would find, folder by folder, when the
+    // filter knows them without the walk (an index that its indexer keeps current); none: the
+    // run walks. With texts, those that cannot hold one may be left out.
+    virtual std::optional<QList<QList<Candidate>>>
+    candidatesWithoutWalk(const QByteArrayList & /*folders*/, const QByteArray & /*pattern*/,
+                          bool /*inclSubfolders*/, const QList<QList<QByteArray>> & /*texts*/)
+    {
+        return std::nullopt;
+    }
 };
 
 // One search run: walks each of its folders once, hands the candidates to the content pass,
@@ -104,6 +114,9 @@ public:
         // that memory stays flat; otherwise the content pass follows the whole walk, which then
         // knows how many candidates there are.
         bool searchWhileWalking = false;
+        // The sink takes hits and unread files alone, so the candidates that cannot hold a text
+        // need not be heard of.
+        bool hitsAlone = false;
     };
 
     explicit SearchRun(cFindFile &finder);
@@ -127,10 +140,16 @@ public:
     void setInclSubfolders(bool include) { m_inclSubfolders = include; }
     // Consulted for every candidate of the content passes that follow; none reads them all.
     void setCandidateFilter(CandidateFilter *filter) { m_filter = filter; }
+    // What the folder's listing told of the candidate just found; none when the filter named it
+    // without the walk.
+    std::optional<platform::ListedEntry> candidateListing() const;
 
 private:
     void walk(const Request &request);
+    // The filter's candidates instead of the walk's, the sink told as by a walk.
+    void listWithoutWalk(const Request &request, const QList<QList<Candidate>> &candidates);
     void matchFound(const QByteArray &name, const QByteArray &folder);
+    void found(Candidate candidate, const QByteArray &name, const QByteArray &folder);
     void stopQuestion(bool &answer);
     // The one way from a candidate into the content pass: through the filter, when there is
     // one, a few candidates behind.
@@ -148,6 +167,7 @@ private:
     RunStop m_stop = RunStop::None;
     bool m_inclSubfolders = true;
     bool m_walkCutShort = false;
+    bool m_walking = false;
     bool m_searchWhileWalking = false;
     bool m_searchingContents = false;
     // the content pass has ended before the last candidate: a stop

@@ -1,6 +1,5 @@
 #include "where_used/where_used_search.h"
 
-#include "search/cfindfile.h"
 #include "search/text_forms.h"
 #include "where_used/recorded_answers.h"
 #include "where_used/where_used_graph.h"
@@ -9,10 +8,9 @@
 #include <utility>
 
 WhereUsedSearch::WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd,
-                                 const cFindFile &finder, CandidateFilter *index)
+                                 CandidateFilter *index)
     : m_graph(graph)
     , m_frontEnd(frontEnd)
-    , m_finder(finder)
     , m_index(index)
 {}
 
@@ -28,6 +26,7 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     m_names.clear();
     m_named.clear();
     m_answers.reset();
+    m_run = &run;
     if (!question.name.isEmpty()) {
         m_names.append(question.name);
         m_named.insert(question.name);
@@ -109,7 +108,7 @@ void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &f
         WhereUsedGraph::isUseType(named.type)) {
         m_graph.noteCandidate(named);
         const bool drawing = WhereUsedGraph::isDrawing(named);
-        (drawing ? *m_drawings : *m_assemblies).addCandidate({path, m_finder.matchEntry()});
+        (drawing ? *m_drawings : *m_assemblies).addCandidate({path, m_run->candidateListing()});
         if (!drawing && !named.name.isEmpty() && !m_named.contains(named.name)) {
             m_named.insert(named.name);
             m_names.append(named.name);

@@ -11,7 +11,6 @@
 
 class RecordedAnswers;
 class WhereUsedGraph;
-class cFindFile;
 struct WhereUsedQuestion;
 
 // Asks the where-used levels of a run and writes what they find into the graph. The walk takes
@@ -32,10 +31,8 @@ public:
     // level: one for its name (0.7 times 100 names), one for the names of level 1.
     static constexpr qsizetype namesInOnePass = 5000;
 
-    // finder: the run's, which tells what the listing said of each candidate; index: the one
-    // that serves the folders, if any, consulted by every level
-    WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd, const cFindFile &finder,
-                    CandidateFilter *index = nullptr);
+    // index: the one that serves the folders, if any, consulted by every level
+    WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd, CandidateFilter *index = nullptr);
     ~WhereUsedSearch() override;
 
     // levelDone is called after each level that found files, with its number; the drawings come
@@ -62,7 +59,8 @@ private:
 
     WhereUsedGraph &m_graph;
     SearchSink &m_frontEnd;
-    const cFindFile &m_finder;
+    // the run under way, which tells what the listing said of each candidate
+    const SearchRun *m_run = nullptr;
     CandidateFilter *m_index;
     std::optional<WhereUsed> m_assemblies;
     std::optional<WhereUsed> m_drawings;

@@ -257,7 +257,7 @@ void WhereUsedWindow::runSearch()
     RunOutcome outcome = RunOutcome::Stopped;
     try {
         const BusyPointer busy;
-        WhereUsedSearch search(*m_graph, *this, *m_finder, index.get());
+        WhereUsedSearch search(*m_graph, *this, index.get());
         outcome = search.run(*m_run, m_question, [this](int level) { levelDone(level); });
     } catch (const FindFileError &error) {
         platform::showMessage(this, error.description);

@@ -94,6 +94,19 @@ private:
     std::unique_ptr<IndexStore> m_store;
 };
 
+void searchLevels(SearchRun &run, RecordingSink &sink, WhereUsed &whereUsed, int levels,
+                  RunAnswer &answer)
+{
+    for (int level = 2; level <= levels; ++level) {
+        const auto found = [&](const QByteArray &path, const QStringList &names) {
+            answer.hits.append(QByteArray::number(level) + ' ' + sink.relative(path) + ' ' +
+                               names.join(u',').toUtf8());
+        };
+        if (whereUsed.searchNextLevel(run, sink, found) == 0)
+            break;
+    }
+}
+
 } // namespace
 
 char *toString(const RunAnswer &answer)
@@ -117,12 +130,14 @@ void IndexFixture::update()
     IndexUpdate(*store, options).update(canonicalFolder(tree.root()));
 }
 
-RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *report) const
+RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *report,
+                            int levels) const
 {
     SearchRun::Request request;
     request.folders = {tree.root()};
     request.texts = {textForms(text)};
-    request.searchWhileWalking = true;
+    request.searchWhileWalking = levels == 1;
+    request.hitsAlone = levels == 1;
     IndexReport opened;
     std::unique_ptr<IndexFilter> filter;
     if (indexed && server.isEmpty())
@@ -136,7 +151,11 @@ RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *repo
     run.setCandidateFilter(filter.get());
     RunAnswer answer;
     RecordingSink sink(tree.root(), answer);
+    WhereUsed whereUsed(text);
+    if (levels > 1)
+        sink.whereUsed = &whereUsed;
     run.run(request, sink);
+    searchLevels(run, sink, whereUsed, levels, answer);
     if (report)
         *report = filter ? filter->report() : opened;
     return answer;
@@ -169,13 +188,6 @@ RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool select
     run.searchAgain(
         filter->recordedCandidates("*", true, levels > 1 ? QList<QList<QByteArray>>() : texts),
         texts, ContentSearch::Goal::FirstOccurrence, sink);
-    for (int level = 2; level <= levels; ++level) {
-        const auto found = [&](const QByteArray &path, const QStringList &names) {
-            answer.hits.append(QByteArray::number(level) + ' ' + sink.relative(path) + ' ' +
-                               names.join(u',').toUtf8());
-        };
-        if (whereUsed.searchNextLevel(run, sink, found) == 0)
-            break;
-    }
+    searchLevels(run, sink, whereUsed, levels, answer);
     return answer;
 }

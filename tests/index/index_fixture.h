@@ -39,8 +39,11 @@ public:
 
     // Brings the index of the tree's root up to date; a change after it shows in its signature.
     void update();
-    // A run over the tree's root for the text in all its forms, with the index or without.
-    RunAnswer run(const QString &text, bool indexed, IndexReport *report = nullptr) const;
+    // A run over the tree's root for the text in all its forms, with the index or without. One
+    // level runs as `spurwerk-find`; more run as the windows and `--levels` do: every candidate
+    // heard of, the levels after the first with their hits as in answerAlone.
+    RunAnswer run(const QString &text, bool indexed, IndexReport *report = nullptr,
+                  int levels = 1) const;
     // As `spurwerk-find --from-index --levels LEVELS` over the tree's root; hits of the levels
     // after the first as "LEVEL path NAMES". Not selecting: a store that selects files itself
     // is asked only for its records.

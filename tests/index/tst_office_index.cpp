@@ -58,6 +58,8 @@ private slots:
     void indexerCatchesUpAfterTheServerWasAway();
     void currentIndexerSparesTheWalk_data();
     void currentIndexerSparesTheWalk();
+    void currentIndexerSparesTheWalkOfEveryRun_data();
+    void currentIndexerSparesTheWalkOfEveryRun();
     void answerAloneFailingIsTrouble();
     void watchTellsOnlyWhatTheIndexerCaughtUpWith();
 
@@ -402,6 +404,40 @@ void tst_OfficeIndex::currentIndexerSparesTheWalk()
     const Finished behind = find({}, text);
     QCOMPARE(behind.hits, scanned.hits);
     QVERIFY2(!behind.err.contains("without walking"), behind.err);
+}
+
+void tst_OfficeIndex::currentIndexerSparesTheWalkOfEveryRun_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("levels");
+    QTest::addRow("one level") << u"WELLE_08151"_s << 1;
+    QTest::addRow("levels, as the windows run") << u"WELLE_08151"_s << 4;
+    QTest::addRow("levels of a text the runs cannot answer exactly") << u"xx WELLE"_s << 4;
+}
+
+// The windows and the levels, too, take their candidates from a current office index: the same
+// hits at every level and the same unread files as a walk, in the index's order.
+void tst_OfficeIndex::currentIndexerSparesTheWalkOfEveryRun()
+{
+    QFETCH(QString, text);
+    QFETCH(int, levels);
+    // level 2 uses teil_1, level 3 uses oben; one that cannot be read names teil_3
+    m_fixture->tree.addFile("a/x/oben.asm.1", "zz TEIL_1 zz");
+    m_fixture->tree.addFile("c/spitze.asm.2", "OBEN");
+    m_fixture->tree.addFile("b/zu.asm.1", "TEIL_3");
+    ::chmod(m_fixture->tree.path("b/zu.asm.1").constData(), 0);
+    startIndexer();
+    const auto sorted = [](RunAnswer answer) {
+        std::sort(answer.hits.begin(), answer.hits.end());
+        std::sort(answer.notRead.begin(), answer.notRead.end());
+        return std::pair(answer.hits, answer.notRead);
+    };
+    IndexReport report;
+    const RunAnswer current = m_fixture->run(text, true, &report, levels);
+    QVERIFY(report.withoutWalk);
+    const RunAnswer scanned = m_fixture->run(text, false, nullptr, levels);
+    QVERIFY(scanned.hits.size() > 3);
+    QCOMPARE(sorted(current), sorted(scanned));
 }
 
 // A server that does not answer in time while --from-index asks which files hold the text: the

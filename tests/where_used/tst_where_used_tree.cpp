@@ -138,7 +138,7 @@ void tst_WhereUsedTree::stopKeepsWhatWasFound()
     SearchRun run(finder);
     StopAtLastFile stopping(run);
     WhereUsedGraph graph(QStringLiteral("HUB"));
-    WhereUsedSearch search(graph, stopping, finder);
+    WhereUsedSearch search(graph, stopping);
     WhereUsedQuestion question;
     question.name = QStringLiteral("HUB");
     question.folders = {folder.root()};

@@ -16,7 +16,7 @@ std::unique_ptr<WhereUsedGraph> searchedGraph(const TestTree &tree, const QStrin
     cFindFile finder;
     SearchRun run(finder);
     SearchSink quiet;
-    WhereUsedSearch search(*graph, quiet, finder);
+    WhereUsedSearch search(*graph, quiet);
     WhereUsedQuestion question;
     question.name = part;
     question.folders = {tree.root()};
