@@ -9,29 +9,38 @@ RunsMatcher::RunsMatcher(const QList<QList<QByteArray>> &texts)
 {
     QByteArrayList &needles = m_needles;
     QHash<QByteArray, qsizetype> needleIndex;
+    // the forms of each needle, gathered as pairs and then laid out needle by needle: a level of
+    // the where-used search brings tens of thousands of names
+    std::vector<std::pair<qsizetype, qsizetype>> needleOfForm;
     for (qsizetype text = 0; text < texts.size(); ++text) {
         for (const QByteArray &form : texts.at(text)) {
-            Form entry{text, isAnsweredExactly(form), {}};
+            const qsizetype formIndex = qsizetype(m_forms.size());
+            Form entry{text, isAnsweredExactly(form), qsizetype(m_formNeedles.size()), 0};
             for (const QByteArray &piece : namePieces(form)) {
-                const auto known = needleIndex.constFind(piece);
-                if (known != needleIndex.constEnd()) {
-                    entry.needles.append(*known);
-                    continue;
+                auto known = needleIndex.constFind(piece);
+                if (known == needleIndex.constEnd()) {
+                    known = needleIndex.insert(piece, needles.size());
+                    needles.append(piece);
                 }
-                needleIndex.insert(piece, needles.size());
-                entry.needles.append(needles.size());
-                needles.append(piece);
+                m_formNeedles.push_back(*known);
+                needleOfForm.emplace_back(*known, formIndex);
             }
+            entry.needlesEnd = qsizetype(m_formNeedles.size());
             m_exact = m_exact && entry.exact;
-            if (entry.needles.isEmpty())
+            if (entry.needlesStart == entry.needlesEnd)
                 m_textsWithoutPieces.append(text);
-            for (const qsizetype needle : entry.needles) {
-                m_formsOfNeedle.resize(needles.size());
-                m_formsOfNeedle[needle].append(m_forms.size());
-            }
-            m_forms.append(entry);
+            m_forms.push_back(entry);
         }
     }
+    m_formsOfNeedleStart.assign(needles.size() + 1, 0);
+    for (const auto &[needle, form] : needleOfForm)
+        ++m_formsOfNeedleStart[needle + 1];
+    for (qsizetype needle = 0; needle < needles.size(); ++needle)
+        m_formsOfNeedleStart[needle + 1] += m_formsOfNeedleStart[needle];
+    m_formsOfNeedle.resize(needleOfForm.size());
+    std::vector<qsizetype> next(m_formsOfNeedleStart.begin(), m_formsOfNeedleStart.end() - 1);
+    for (const auto &[needle, form] : needleOfForm)
+        m_formsOfNeedle[next[needle]++] = form;
     if (!needles.isEmpty())
         m_search.emplace(needles);
     m_found.assign(needles.size(), false);
@@ -66,9 +75,11 @@ RunsMatcher::Verdict RunsMatcher::verdictOn(const std::vector<qsizetype> &found)
     std::vector<qsizetype> &maybe = m_maybe;
     maybe.assign(m_textsWithoutPieces.begin(), m_textsWithoutPieces.end());
     for (const qsizetype needle : found) {
-        for (const qsizetype index : m_formsOfNeedle.at(needle)) {
-            const Form &form = m_forms.at(index);
-            if (!std::all_of(form.needles.begin(), form.needles.end(),
+        for (qsizetype index = m_formsOfNeedleStart[needle];
+             index < m_formsOfNeedleStart[needle + 1]; ++index) {
+            const Form &form = m_forms[m_formsOfNeedle[index]];
+            if (!std::all_of(m_formNeedles.begin() + form.needlesStart,
+                             m_formNeedles.begin() + form.needlesEnd,
                              [this](qsizetype other) { return bool(m_found[other]); }))
                 continue;
             if (form.exact)

@@ -41,12 +41,17 @@ private:
     {
         qsizetype text = 0;
         bool exact = false;
-        QList<qsizetype> needles; // every one must be in the runs
+        // its needles in m_formNeedles: every one must be in the runs
+        qsizetype needlesStart = 0;
+        qsizetype needlesEnd = 0;
     };
 
-    QList<Form> m_forms;
+    std::vector<Form> m_forms;
+    std::vector<qsizetype> m_formNeedles;
     QByteArrayList m_needles;
-    QList<QList<qsizetype>> m_formsOfNeedle;
+    // the forms of needle n: m_formsOfNeedle from m_formsOfNeedleStart[n] to the start of n + 1
+    std::vector<qsizetype> m_formsOfNeedleStart;
+    std::vector<qsizetype> m_formsOfNeedle;
     QList<qsizetype> m_textsWithoutPieces;
     bool m_exact = true;
     std::optional<MultiByteSearch> m_search;
