@@ -72,6 +72,7 @@ std::unique_ptr<IndexFilter> IndexFilter::openOn(std::unique_ptr<IndexStore> sto
         const QList<IndexedFolder> indexed = store->folders();
         QList<Folder> runFolders;
         qint64 oldest = std::numeric_limits<qint64>::max();
+        qint64 filesCovered = 0;
         for (const QByteArray &folder : folders) {
             const QByteArray canonical = canonicalFolder(folder);
             const auto covering =
@@ -87,12 +88,15 @@ std::unique_ptr<IndexFilter> IndexFilter::openOn(std::unique_ptr<IndexStore> sto
                 return nullptr;
             }
             oldest = std::min(oldest, covering->updatedMs);
+            filesCovered += covering->files;
             runFolders.append({folderPrefix(folder), folderPrefix(canonical)});
         }
         report.reason = IndexReport::Reason::Answered;
         report.updatedMs = oldest;
-        return std::unique_ptr<IndexFilter>(
+        std::unique_ptr<IndexFilter> filter(
             new IndexFilter(std::move(store), std::move(runFolders), use, report));
+        filter->m_filesCovered = filesCovered;
+        return filter;
     } catch (const IndexError &error) {
         report.reason = reasonOf(error.problem);
         return nullptr;
@@ -129,6 +133,11 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
     try {
+        // room for the most the index can name, reserved, not touched: growing them step by
+        // step would touch their memory twice
+        candidates.reserve(m_filesCovered);
+        m_candidates.reserve(m_filesCovered);
+        m_candidateRuns.reserve(m_store->sizeOnDisk());
         for (const Folder &folder : m_folders) {
             const QByteArray root = folderKey(folder.canonical);
             for (const QByteArray &recorded : m_store->foldersUnder(root)) {
@@ -149,8 +158,8 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                             continue;
                     }
                     candidates.append({given + file.name.toByteArray(), {}});
-                    m_candidates.push_back({candidates.constLast().path, file.signature, file.state,
-                                            m_candidateRuns.size(), file.runs.size()});
+                    m_candidates.push_back({candidates.constLast().path, file.signature.size,
+                                            file.state, m_candidateRuns.size(), file.runs.size()});
                     m_candidateRuns.append(file.runs);
                 }
             }
@@ -169,7 +178,7 @@ const FolderRecord::File *IndexFilter::recordedCandidate(const QByteArray &path)
         if (candidate.path == path) {
             m_candidateFile = {
                 {},
-                candidate.signature,
+                {candidate.size},
                 candidate.state,
                 QByteArrayView(m_candidateRuns).sliced(candidate.runsStart, candidate.runsSize)};
             return &m_candidateFile;

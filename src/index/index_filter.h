@@ -151,12 +151,14 @@ private:
     struct RecordedCandidate
     {
         QByteArray path;
-        FileSignature signature;
+        qint64 size; // all a pass asks of its signature
         FileState state;
         qsizetype runsStart;
         qsizetype runsSize;
     };
     std::vector<RecordedCandidate> m_candidates;
+    // the files the index recorded in the folders that cover the run's
+    qint64 m_filesCovered = 0;
     QByteArray m_candidateRuns;
     qsizetype m_nextCandidate = 0;
     FolderRecord::File m_candidateFile;

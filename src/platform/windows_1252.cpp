@@ -53,6 +53,9 @@ std::optional<QByteArray> toWindows1252(QStringView text)
 
 QString fileNameText(QByteArrayView name)
 {
+    // nearly every name is ASCII, which reads alike in every encoding a folder may use
+    if (std::all_of(name.begin(), name.end(), [](char byte) { return quint8(byte) < 0x80; }))
+        return QString::fromLatin1(name);
     const QString text = QString::fromLocal8Bit(name);
     return text.toLocal8Bit() == name ? text : fromWindows1252(name);
 }
