@@ -30,16 +30,26 @@ ContentPass::ContentPass(StatusSink status, StopRequest stopRequested)
 void ContentPass::add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed,
                       std::optional<CandidateFilter::Answer> answer)
 {
-    Pending &pending = m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}, {}});
+    Pending &pending =
+        m_pending.emplace_back(Pending{{path, listed}, std::move(answer), {}, {}, {}});
     if (m_lookahead.inFlight())
-        post(pending);
+        prepare(pending);
 }
 
-void ContentPass::post(Pending &pending)
+void ContentPass::prepare(Pending &pending)
 {
     // a candidate answered without reading, or read already, is not opened
-    if (pending.answer || pending.opened || pending.isReadWhole())
+    if (pending.answer || pending.opened || pending.readingAhead || pending.isReadWhole())
         return;
+    if (m_lookahead.onAskingThread()) {
+        const auto start = std::chrono::steady_clock::now();
+        pending.readingAhead = openAndReadAhead(pending.candidate);
+        // opens that wait a round trip each (a network file system that tells what is in
+        // memory) are better waited out by the threads
+        if (platform::Lookahead::waitedFor(std::chrono::steady_clock::now() - start))
+            m_lookahead.noteAnswer(true);
+        return;
+    }
     pending.opened.emplace(
         [candidate = pending.candidate,
          buffer = std::make_shared<OpenedCandidate::Buffer>(firstChunkBuffer())] {
@@ -57,7 +67,8 @@ bool ContentPass::mayReadWhole(const Pending &pending)
 {
     // Only an ordinary file that its listing named: anything else is looked up, and then the
     // usual way tells all.
-    return !pending.answer && !pending.opened && !pending.read && pending.candidate.listed &&
+    return !pending.answer && !pending.opened && !pending.readingAhead && !pending.read &&
+           pending.candidate.listed &&
            pending.candidate.lookup().kind == platform::FileKind::Ordinary;
 }
 
@@ -103,10 +114,8 @@ void ContentPass::readWhole()
         m_passedOver = passOverAfterLargeFiles;
     // The disk, not a thread that lost the processor, said so: the coming requests go in flight
     // at once.
-    if (notInMemory >= 2) {
-        m_lookahead.noteAnswer(true);
-        m_lookahead.noteAnswer(true);
-    }
+    if (notInMemory >= 2)
+        m_lookahead.noteNotInMemory();
 }
 
 ContentSearchResult ContentPass::searchNext(ContentSearch &search)
@@ -122,7 +131,7 @@ ContentSearchResult ContentPass::searchNext(ContentSearch &search)
     // the candidates added while the files came from memory
     if (m_lookahead.inFlight()) {
         for (Pending &waiting : m_pending)
-            post(waiting);
+            prepare(waiting);
     }
     return result;
 }
@@ -141,7 +150,11 @@ ContentSearchResult ContentPass::search(Pending &pending, ContentSearch &search)
     }
     std::chrono::steady_clock::duration took;
     OpenedCandidate opened;
-    if (pending.opened) {
+    if (pending.readingAhead) {
+        // what its opening took counted when it was made
+        opened = std::move(*pending.readingAhead);
+        took = {};
+    } else if (pending.opened) {
         opened = pending.opened->take(&took);
     } else {
         const auto start = std::chrono::steady_clock::now();
@@ -152,7 +165,10 @@ ContentSearchResult ContentPass::search(Pending &pending, ContentSearch &search)
     platform::Residence residence = platform::Residence::InMemory;
     const ContentSearchResult result =
         search.search(std::move(opened), m_status, m_stopRequested, &residence);
-    m_lookahead.noteAnswer(residence != platform::Residence::InMemory ||
-                           platform::Lookahead::waitedFor(took));
+    if (residence == platform::Residence::OnDisk)
+        m_lookahead.noteNotInMemory();
+    else
+        m_lookahead.noteAnswer(residence == platform::Residence::Unknown ||
+                               platform::Lookahead::waitedFor(took));
     return result;
 }
