@@ -145,6 +145,25 @@ private:
     };
 };
 
+// Keeps every candidate that goes in flight on the run's thread, as on a local disk: opened
+// there, its bytes asked for from the kernel ahead of its turn.
+class OpenedOnAskingThread
+{
+public:
+    OpenedOnAskingThread()
+    {
+        platform::setAlwaysInFlight(true);
+        platform::setAlwaysOnAskingThread(true);
+    }
+    ~OpenedOnAskingThread()
+    {
+        platform::setAlwaysOnAskingThread(false);
+        platform::setAlwaysInFlight(false);
+    }
+    OpenedOnAskingThread(const OpenedOnAskingThread &) = delete;
+    OpenedOnAskingThread &operator=(const OpenedOnAskingThread &) = delete;
+};
+
 SearchRun::Request assembliesHolding(const TestTree &tree, const QByteArrayList &folders,
                                      const QString &text)
 {
@@ -307,11 +326,13 @@ void tst_SearchRun::listingThatFailsHalfwayIsReported()
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 {
     QTest::addColumn<int>("period");
+    QTest::addColumn<bool>("onAskingThread");
 
-    QTest::addRow("in flight, ending as they come") << 0;
-    QTest::addRow("every second held back") << 2;
-    QTest::addRow("every third held back") << 3;
-    QTest::addRow("every fifth held back") << 5;
+    QTest::addRow("in flight, ending as they come") << 0 << false;
+    QTest::addRow("every second held back") << 2 << false;
+    QTest::addRow("every third held back") << 3 << false;
+    QTest::addRow("every fifth held back") << 5 << false;
+    QTest::addRow("candidates opened ahead on the run's thread, listings held back") << 2 << true;
 }
 
 // Whatever order the listings and the candidates' requests end in, a run reports what it reports
@@ -320,6 +341,7 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 {
     QFETCH(int, period);
+    QFETCH(bool, onAskingThread);
     TestTree tree;
     tree.add({"a/1.asm:HUB", "a/2.asm.3:hub", "a/sub/3.asm:..HUB", "a/sub/deep/4.asm:HUB",
               "a/sub/deep/5.asm:", "a/.6.asm:HUB", "a/7.drw:HUB", "b/8.asm:HUB",
@@ -343,6 +365,9 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
         RecordingSink inFlight(tree);
         {
             const RequestsOutOfOrder outOfOrder(period);
+            std::optional<OpenedOnAskingThread> onRunThread;
+            if (onAskingThread)
+                onRunThread.emplace();
             QCOMPARE(run.run(request, inFlight), RunOutcome::Done);
         }
 
@@ -362,9 +387,11 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 void tst_SearchRun::stopWhileRequestsAreInFlight_data()
 {
     QTest::addColumn<bool>("onThreads");
+    QTest::addColumn<bool>("onAskingThread");
 
-    QTest::addRow("on threads, every second held back") << true;
-    QTest::addRow("read whole from memory, many together") << false;
+    QTest::addRow("on threads, every second held back") << true << false;
+    QTest::addRow("read whole from memory, many together") << false << false;
+    QTest::addRow("opened ahead on the run's thread, bytes asked for") << false << true;
 }
 
 // A stop while many requests are in flight, or many candidates were read ahead, ends the run
@@ -373,6 +400,7 @@ void tst_SearchRun::stopWhileRequestsAreInFlight_data()
 void tst_SearchRun::stopWhileRequestsAreInFlight()
 {
     QFETCH(bool, onThreads);
+    QFETCH(bool, onAskingThread);
     TestTree tree;
     for (int i = 0; i < 100; ++i)
         tree.addFile("e/" + QByteArray::number(i % 5) + "/" + QByteArray::number(i) + ".asm",
@@ -382,6 +410,9 @@ void tst_SearchRun::stopWhileRequestsAreInFlight()
         std::optional<RequestsOutOfOrder> outOfOrder;
         if (onThreads)
             outOfOrder.emplace(2);
+        std::optional<OpenedOnAskingThread> onRunThread;
+        if (onAskingThread)
+            onRunThread.emplace();
         cFindFile finder;
         SearchRun run(finder);
         RecordingSink sink(tree);
