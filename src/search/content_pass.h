@@ -30,7 +30,8 @@ public:
     // of a whole file.
     void add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed = {},
              std::optional<CandidateFilter::Answer> answer = {});
-    // Holds as many candidates as it keeps in flight: search one before adding more.
+    // Holds as many candidates as it keeps in flight (more on a share's threads): search one
+    // before adding more.
     bool isFull() const;
     bool isEmpty() const { return m_pending.empty(); }
     // The candidate searchNext searches; there must be one.

@@ -417,7 +417,7 @@ void tst_SearchRun::stopWhileRequestsAreInFlight()
         SearchRun run(finder);
         RecordingSink sink(tree);
         sink.atCandidate = [&] {
-            if (sink.candidates.size() == 60)
+            if (sink.candidates.size() == 80)
                 run.requestStop(RunStop::Everything);
         };
         SearchRun::Request request = assembliesHolding(tree, {"e"}, u"HUB"_s);
@@ -425,8 +425,8 @@ void tst_SearchRun::stopWhileRequestsAreInFlight()
 
         QCOMPARE(run.run(request, sink), RunOutcome::Stopped);
 
-        QCOMPARE(sink.candidates.size(), 60);
-        QVERIFY(!sink.hits.isEmpty() && sink.hits.size() < 60);
+        QCOMPARE(sink.candidates.size(), 80);
+        QVERIFY(!sink.hits.isEmpty() && sink.hits.size() < 80);
         QCOMPARE(sink.hits, sink.candidates.first(sink.hits.size()));
     }
     QCOMPARE(openDescriptorCount(), before);
