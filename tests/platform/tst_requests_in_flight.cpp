@@ -85,12 +85,8 @@ void tst_RequestsInFlight::lookaheadFollowsTheAnswers_data()
 
     // w: an answer that waited by the clock; q: one that did not; d: the file system said that
     // its data was not in memory. The span is 3.
-    QTest::addRow("none") << "" << false << false;
     QTest::addRow("one wait alone") << "qwq" << false << false;
     QTest::addRow("two waits in a row") << "ww" << true << false;
-    QTest::addRow("two waits, then the span from memory") << "wwqqq" << false << false;
-    QTest::addRow("two waits, then less than the span") << "wwqq" << true << false;
-    QTest::addRow("the disk said so once") << "d" << true << true;
     QTest::addRow("the disk, then less than the span") << "dqq" << true << true;
     QTest::addRow("the disk, then the span from memory") << "dqqq" << false << true;
     QTest::addRow("the disk, then two waits") << "dww" << true << false;

@@ -98,13 +98,15 @@ QByteArrayList sortedWithinFolders(QByteArrayList paths)
 
 // Keeps every request of the run in flight, as on a share, and holds every period-th one (none for
 // 0) on its thread until a later one has ended, so that requests end in another order than the
-// run asks for them.
+// run asks for them. With candidatesAhead, the candidates go in flight as on a local disk instead:
+// opened on the run's thread, their bytes asked for ahead of their turn.
 class RequestsOutOfOrder
 {
 public:
-    explicit RequestsOutOfOrder(int period)
+    explicit RequestsOutOfOrder(int period, bool candidatesAhead = false)
     {
         platform::setAlwaysInFlight(true);
+        platform::setAlwaysOnAskingThread(candidatesAhead);
         if (period > 0) {
             // shared with the threads, which may still hold a request when this goes
             const auto order = std::make_shared<Order>();
@@ -114,6 +116,7 @@ public:
     ~RequestsOutOfOrder()
     {
         platform::setRequestHook({});
+        platform::setAlwaysOnAskingThread(false);
         platform::setAlwaysInFlight(false);
     }
     RequestsOutOfOrder(const RequestsOutOfOrder &) = delete;
@@ -143,25 +146,6 @@ private:
                                  [&] { return lastEnded > number; });
         }
     };
-};
-
-// Keeps every candidate that goes in flight on the run's thread, as on a local disk: opened
-// there, its bytes asked for from the kernel ahead of its turn.
-class OpenedOnAskingThread
-{
-public:
-    OpenedOnAskingThread()
-    {
-        platform::setAlwaysInFlight(true);
-        platform::setAlwaysOnAskingThread(true);
-    }
-    ~OpenedOnAskingThread()
-    {
-        platform::setAlwaysOnAskingThread(false);
-        platform::setAlwaysInFlight(false);
-    }
-    OpenedOnAskingThread(const OpenedOnAskingThread &) = delete;
-    OpenedOnAskingThread &operator=(const OpenedOnAskingThread &) = delete;
 };
 
 SearchRun::Request assembliesHolding(const TestTree &tree, const QByteArrayList &folders,
@@ -326,7 +310,7 @@ void tst_SearchRun::listingThatFailsHalfwayIsReported()
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 {
     QTest::addColumn<int>("period");
-    QTest::addColumn<bool>("onAskingThread");
+    QTest::addColumn<bool>("candidatesAhead");
 
     QTest::addRow("in flight, ending as they come") << 0 << false;
     QTest::addRow("every second held back") << 2 << false;
@@ -341,7 +325,7 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 {
     QFETCH(int, period);
-    QFETCH(bool, onAskingThread);
+    QFETCH(bool, candidatesAhead);
     TestTree tree;
     tree.add({"a/1.asm:HUB", "a/2.asm.3:hub", "a/sub/3.asm:..HUB", "a/sub/deep/4.asm:HUB",
               "a/sub/deep/5.asm:", "a/.6.asm:HUB", "a/7.drw:HUB", "b/8.asm:HUB",
@@ -364,10 +348,7 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
         QCOMPARE(run.run(request, inTurn), RunOutcome::Done);
         RecordingSink inFlight(tree);
         {
-            const RequestsOutOfOrder outOfOrder(period);
-            std::optional<OpenedOnAskingThread> onRunThread;
-            if (onAskingThread)
-                onRunThread.emplace();
+            const RequestsOutOfOrder outOfOrder(period, candidatesAhead);
             QCOMPARE(run.run(request, inFlight), RunOutcome::Done);
         }
 
@@ -386,12 +367,12 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 
 void tst_SearchRun::stopWhileRequestsAreInFlight_data()
 {
-    QTest::addColumn<bool>("onThreads");
-    QTest::addColumn<bool>("onAskingThread");
+    QTest::addColumn<bool>("inFlight");
+    QTest::addColumn<bool>("candidatesAhead");
 
     QTest::addRow("on threads, every second held back") << true << false;
     QTest::addRow("read whole from memory, many together") << false << false;
-    QTest::addRow("opened ahead on the run's thread, bytes asked for") << false << true;
+    QTest::addRow("opened ahead on the run's thread, bytes asked for") << true << true;
 }
 
 // A stop while many requests are in flight, or many candidates were read ahead, ends the run
@@ -399,8 +380,8 @@ void tst_SearchRun::stopWhileRequestsAreInFlight_data()
 // folder is left open.
 void tst_SearchRun::stopWhileRequestsAreInFlight()
 {
-    QFETCH(bool, onThreads);
-    QFETCH(bool, onAskingThread);
+    QFETCH(bool, inFlight);
+    QFETCH(bool, candidatesAhead);
     TestTree tree;
     for (int i = 0; i < 100; ++i)
         tree.addFile("e/" + QByteArray::number(i % 5) + "/" + QByteArray::number(i) + ".asm",
@@ -408,11 +389,8 @@ void tst_SearchRun::stopWhileRequestsAreInFlight()
     const int before = openDescriptorCount();
     {
         std::optional<RequestsOutOfOrder> outOfOrder;
-        if (onThreads)
-            outOfOrder.emplace(2);
-        std::optional<OpenedOnAskingThread> onRunThread;
-        if (onAskingThread)
-            onRunThread.emplace();
+        if (inFlight)
+            outOfOrder.emplace(2, candidatesAhead);
         cFindFile finder;
         SearchRun run(finder);
         RecordingSink sink(tree);
