@@ -123,6 +123,14 @@ void RawFile::readAhead(qint64 offset, qint64 length) const
                         POSIX_FADV_WILLNEED);
 }
 
+Residence RawFile::residenceAt(qint64 offset) const
+{
+    char byte;
+    if (readCached(m_descriptor, &byte, 1, offset) >= 0)
+        return Residence::InMemory;
+    return errno == EAGAIN ? Residence::OnDisk : Residence::Unknown;
+}
+
 bool RawFile::fail(const QString &why)
 {
     close();

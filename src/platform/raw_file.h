@@ -54,6 +54,9 @@ public:
 
     // Asks the kernel to read the bytes from offset on into memory, without waiting for them.
     void readAhead(qint64 offset, qint64 length) const;
+    // Whether the byte at offset, which must lie before the end of the file, is in memory,
+    // without waiting for it.
+    Residence residenceAt(qint64 offset) const;
 
     // Why the last open or read failed.
     QString errorText() const { return m_errorText; }

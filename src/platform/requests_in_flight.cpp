@@ -19,6 +19,7 @@ constexpr size_t maxThreads = 48;
 constexpr std::chrono::microseconds quickAnswer(100);
 
 std::atomic<bool> alwaysInFlight{false};
+std::atomic<bool> alwaysOnAskingThread{false};
 
 class RequestThreads
 {
@@ -173,16 +174,30 @@ bool Lookahead::inFlight() const
     return m_left > 0 || alwaysInFlight.load(std::memory_order_relaxed);
 }
 
+bool Lookahead::onAskingThread() const
+{
+    return m_toldNotInMemory || alwaysOnAskingThread.load(std::memory_order_relaxed);
+}
+
 void Lookahead::noteAnswer(bool waited)
 {
     // One answer that waited may be a thread that lost the processor on a busy machine, or a file
     // the kernel hands over only after starting its own read-ahead: going in flight starts
     // threads, so it takes two in a row.
     m_waitedInARow = waited ? m_waitedInARow + 1 : 0;
-    if (m_waitedInARow >= 2)
+    if (m_waitedInARow >= 2) {
         m_left = m_span;
-    else if (m_left > 0)
+        m_toldNotInMemory = false;
+    } else if (m_left > 0) {
         --m_left;
+    }
+}
+
+void Lookahead::noteNotInMemory()
+{
+    m_waitedInARow = 0;
+    m_left = m_span;
+    m_toldNotInMemory = true;
 }
 
 bool Lookahead::waitedFor(std::chrono::steady_clock::duration took)
@@ -196,6 +211,11 @@ bool Lookahead::waitedFor(std::chrono::steady_clock::duration took)
 void setAlwaysInFlight(bool always)
 {
     alwaysInFlight = always;
+}
+
+void setAlwaysOnAskingThread(bool always)
+{
+    alwaysOnAskingThread = always;
 }
 
 void setRequestHook(std::function<void(bool before)> hook)

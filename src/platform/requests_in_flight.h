@@ -136,8 +136,16 @@ public:
     {}
 
     bool inFlight() const;
+    // Whether the requests in flight are made on the asking thread: the file system said that
+    // data was not in memory, as a local disk does, and a disk reads many files at once when
+    // asked ahead without a thread waiting for each; a share cannot say, and each of its
+    // requests waits a round trip that a thread of its own waits out.
+    bool onAskingThread() const;
     // waited: the request waited for the disk or the network
     void noteAnswer(bool waited);
+    // The file system said that an answer's data was not in memory: no thread that lost the
+    // processor, so the stream goes in flight at once, on the asking thread.
+    void noteNotInMemory();
     // An answer that took this long waited for something.
     static bool waitedFor(std::chrono::steady_clock::duration took);
 
@@ -145,12 +153,15 @@ private:
     int m_span;
     int m_left = 0;
     int m_waitedInARow = 0;
+    bool m_toldNotInMemory = false;
 };
 
 // For tests: every stream of requests in flight, whatever the file system; and a hook that each
 // of the threads runs before (true) and after (false) each request it takes, to let requests end
 // in another order.
 void setAlwaysInFlight(bool always);
+// For tests: the requests in flight are made on the asking thread, as on a local disk.
+void setAlwaysOnAskingThread(bool always);
 void setRequestHook(std::function<void(bool before)> hook);
 
 } // namespace platform

@@ -12,12 +12,13 @@
 #include <optional>
 
 // The content pass of a run: searches candidates in the order they are added. While the files come
-// from a disk or a share rather than from memory, each candidate, as it is added, is looked up,
-// opened and its first chunk read by a request in flight, so that the waits of the coming
-// candidates overlap; from memory the coming candidates are read whole together when the first
-// of them has its turn, where they are small, and each other one is opened when its turn comes.
-// What it holds is bounded: the pending candidates, their files and first chunks, and the folders
-// of those that came from a walk.
+// from a disk or a share rather than from memory, each candidate is made ready as it is added, so
+// that the waits of the coming candidates overlap: from a local disk the run's thread opens it and
+// asks the kernel for its bytes; on a share, which waits a round trip for each request, a request
+// in flight looks it up, opens it and reads its first chunk. From memory the coming candidates are
+// read whole together when the first of them has its turn, where they are small, and each other
+// one is opened when its turn comes. What it holds is bounded: the pending candidates, their files
+// and first chunks, and the folders of those that came from a walk.
 class ContentPass
 {
 public:
@@ -29,7 +30,8 @@ public:
     // of a whole file.
     void add(const QByteArray &path, const std::optional<platform::ListedEntry> &listed = {},
              std::optional<CandidateFilter::Answer> answer = {});
-    // Holds as many candidates as it keeps in flight: search one before adding more.
+    // Holds as many candidates as it keeps in flight (more on a share's threads): search one
+    // before adding more.
     bool isFull() const;
     bool isEmpty() const { return m_pending.empty(); }
     // The candidate searchNext searches; there must be one.
@@ -44,6 +46,8 @@ private:
         std::optional<CandidateFilter::Answer> answer;
         // handed to the threads; none for a candidate opened in its turn or answered
         std::optional<platform::InFlight<OpenedCandidate>> opened;
+        // opened here, its bytes asked for from a local disk
+        std::optional<OpenedCandidate> readingAhead;
         // read whole along with the candidates after it: its bytes in m_wholeRoom
         std::optional<platform::WholeFileReads::File> read;
 
@@ -53,8 +57,9 @@ private:
         }
     };
 
-    // Hands the candidate's opening to the threads, with its first chunk made here.
-    void post(Pending &pending);
+    // Makes the candidate ready before its turn: opened here with its bytes asked for from a
+    // local disk, or handed to the threads with its first chunk made here.
+    void prepare(Pending &pending);
     static bool mayReadWhole(const Pending &pending);
     // Reads the coming candidates that may be read whole, up to as many as are in flight.
     void readWhole();

@@ -78,8 +78,13 @@ struct OpenedCandidate
     // the stretch's first bytes, up to firstChunkBuffer's size, when given one and not a hole
     Buffer first;
     qint64 firstLength = 0;
-    // whether the first chunk was in memory
-    platform::Residence residence = platform::Residence::InMemory;
+    // whether the first bytes were in memory before they were asked for: known when the first
+    // chunk was read, or when the kernel was asked for the bytes ahead
+    std::optional<platform::Residence> residence;
+    // The end of what the kernel was asked to read ahead (0: nothing), and how far ahead of the
+    // search it goes on being asked as the search reads on.
+    qint64 readAheadEnd = 0;
+    qint64 readAheadWindow = 0;
 };
 
 // Room for the first chunk that openCandidate reads in a request in flight, best made on the
@@ -90,6 +95,10 @@ OpenedCandidate::Buffer firstChunkBuffer();
 // the first chunk; without one the search reads it
 OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition = 1,
                               OpenedCandidate::Buffer buffer = {});
+// Opens the candidate and asks the kernel for its first bytes, without waiting for them. On a
+// local disk the run's thread does this for the coming candidates: the disk then reads many
+// files at once, as for many threads, while no thread waits for any of them.
+OpenedCandidate openAndReadAhead(const Candidate &candidate);
 
 // Searches one file after another for the same texts, with one read buffer for all of them.
 class ContentSearch

@@ -18,6 +18,8 @@ private Q_SLOTS:
     void requestLetGoBeforeItBeganNeverRuns();
     void requestLetGoWhileItRunsIsWaitedFor();
     void failureReachesTheThreadThatAsks();
+    void lookaheadFollowsTheAnswers_data();
+    void lookaheadFollowsTheAnswers();
 };
 
 void tst_RequestsInFlight::cleanup()
@@ -73,6 +75,41 @@ void tst_RequestsInFlight::failureReachesTheThreadThatAsks()
             request.post();
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, request.take());
     }
+}
+
+void tst_RequestsInFlight::lookaheadFollowsTheAnswers_data()
+{
+    QTest::addColumn<QString>("answers");
+    QTest::addColumn<bool>("inFlight");
+    QTest::addColumn<bool>("onAskingThread");
+
+    // w: an answer that waited by the clock; q: one that did not; d: the file system said that
+    // its data was not in memory. The span is 3.
+    QTest::addRow("one wait alone") << "qwq" << false << false;
+    QTest::addRow("two waits in a row") << "ww" << true << false;
+    QTest::addRow("the disk, then less than the span") << "dqq" << true << true;
+    QTest::addRow("the disk, then the span from memory") << "dqqq" << false << true;
+    QTest::addRow("the disk, then two waits") << "dww" << true << false;
+    QTest::addRow("two waits, then the disk") << "wwd" << true << true;
+}
+
+// Requests go in flight after two answers in a row that waited, or at once when the file system
+// said that the data was not in memory; only then on the asking thread.
+void tst_RequestsInFlight::lookaheadFollowsTheAnswers()
+{
+    QFETCH(QString, answers);
+    QFETCH(bool, inFlight);
+    QFETCH(bool, onAskingThread);
+    platform::Lookahead lookahead(3);
+    for (const QChar answer : answers) {
+        if (answer == u'd')
+            lookahead.noteNotInMemory();
+        else
+            lookahead.noteAnswer(answer == u'w');
+    }
+    QCOMPARE(lookahead.inFlight(), inFlight);
+    if (inFlight)
+        QCOMPARE(lookahead.onAskingThread(), onAskingThread);
 }
 
 QTEST_GUILESS_MAIN(tst_RequestsInFlight)

@@ -11,6 +11,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// How the pass opens its candidates.
+enum class Opening
+{
+    InTurn,   // as the files come from memory
+    InFlight, // by requests on other threads, as on a share
+    Ahead,    // ahead of their turn on the pass's thread, as on a disk
+};
+Q_DECLARE_METATYPE(Opening)
+
 namespace {
 
 const QByteArray partName("PART_0042");
@@ -91,6 +100,8 @@ private Q_SLOTS:
 void tst_ContentPass::cleanup()
 {
     platform::setPendingEventsHandler({});
+    platform::setAlwaysInFlight(false);
+    platform::setAlwaysOnAskingThread(false);
 }
 
 // Whether its kinds come from the walk's listing or are looked up: every candidate ends as
@@ -147,31 +158,48 @@ void tst_ContentPass::fileChangedAfterItsListing_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<ContentSearchOutcome>("outcome");
     QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<Opening>("opening");
 
-    // small files are read whole together with the ones after them, large ones one at a time
-    for (const qsizetype size : {qsizetype(3000), qsizetype(300000)}) {
-        const char *kind = size < 16384 ? "small" : "large";
-        QTest::addRow("%s, removed", kind)
-            << QStringLiteral("remove") << ContentSearchOutcome::Unreadable << size;
-        QTest::addRow("%s, made unreadable", kind)
-            << QStringLiteral("lock") << ContentSearchOutcome::Unreadable << size;
-        QTest::addRow("%s, replaced by a FIFO", kind)
-            << QStringLiteral("fifo") << ContentSearchOutcome::NotFound << size;
-        QTest::addRow("%s, replaced by a folder", kind)
-            << QStringLiteral("folder") << ContentSearchOutcome::NotFound << size;
-        QTest::addRow("%s, written anew", kind)
-            << QStringLiteral("rewrite") << ContentSearchOutcome::Found << size;
+    // From memory small files are read whole together with the ones after them, large ones one
+    // at a time; from a share each is opened by a request in flight, from a disk ahead of its
+    // turn on the pass's thread.
+    const struct
+    {
+        const char *name;
+        qsizetype size;
+        Opening opening;
+    } ways[] = {{"small", 3000, Opening::InTurn},
+                {"large", 300000, Opening::InTurn},
+                {"in flight", 300000, Opening::InFlight},
+                {"opened ahead", 300000, Opening::Ahead}};
+    for (const auto &way : ways) {
+        QTest::addRow("%s, removed", way.name)
+            << QStringLiteral("remove") << ContentSearchOutcome::Unreadable << way.size
+            << way.opening;
+        QTest::addRow("%s, made unreadable", way.name)
+            << QStringLiteral("lock") << ContentSearchOutcome::Unreadable << way.size
+            << way.opening;
+        QTest::addRow("%s, replaced by a FIFO", way.name)
+            << QStringLiteral("fifo") << ContentSearchOutcome::NotFound << way.size << way.opening;
+        QTest::addRow("%s, replaced by a folder", way.name)
+            << QStringLiteral("folder") << ContentSearchOutcome::NotFound << way.size
+            << way.opening;
+        QTest::addRow("%s, written anew", way.name)
+            << QStringLiteral("rewrite") << ContentSearchOutcome::Found << way.size << way.opening;
     }
 }
 
 // The walk has listed the three candidates; the second is changed before the pass opens it, as
 // when a file vanishes from a share between the listing of its folder and its open. The pass opens
-// it as it is then, and the candidates around it are searched as before.
+// it as it is then, however it opens it, and the candidates around it are searched as before.
 void tst_ContentPass::fileChangedAfterItsListing()
 {
     QFETCH(QString, change);
     QFETCH(ContentSearchOutcome, outcome);
     QFETCH(qsizetype, size);
+    QFETCH(Opening, opening);
+    platform::setAlwaysInFlight(opening != Opening::InTurn);
+    platform::setAlwaysOnAskingThread(opening == Opening::Ahead);
     TestTree tree;
     for (const char *name : {"a.asm", "b.asm", "c.asm"})
         tree.addFile(QByteArray("top/") + name, filler(size) + partName);

@@ -98,13 +98,15 @@ QByteArrayList sortedWithinFolders(QByteArrayList paths)
 
 // Keeps every request of the run in flight, as on a share, and holds every period-th one (none for
 // 0) on its thread until a later one has ended, so that requests end in another order than the
-// run asks for them.
+// run asks for them. With candidatesAhead, the candidates go in flight as on a local disk instead:
+// opened on the run's thread, their bytes asked for ahead of their turn.
 class RequestsOutOfOrder
 {
 public:
-    explicit RequestsOutOfOrder(int period)
+    explicit RequestsOutOfOrder(int period, bool candidatesAhead = false)
     {
         platform::setAlwaysInFlight(true);
+        platform::setAlwaysOnAskingThread(candidatesAhead);
         if (period > 0) {
             // shared with the threads, which may still hold a request when this goes
             const auto order = std::make_shared<Order>();
@@ -114,6 +116,7 @@ public:
     ~RequestsOutOfOrder()
     {
         platform::setRequestHook({});
+        platform::setAlwaysOnAskingThread(false);
         platform::setAlwaysInFlight(false);
     }
     RequestsOutOfOrder(const RequestsOutOfOrder &) = delete;
@@ -307,11 +310,13 @@ void tst_SearchRun::listingThatFailsHalfwayIsReported()
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 {
     QTest::addColumn<int>("period");
+    QTest::addColumn<bool>("candidatesAhead");
 
-    QTest::addRow("in flight, ending as they come") << 0;
-    QTest::addRow("every second held back") << 2;
-    QTest::addRow("every third held back") << 3;
-    QTest::addRow("every fifth held back") << 5;
+    QTest::addRow("in flight, ending as they come") << 0 << false;
+    QTest::addRow("every second held back") << 2 << false;
+    QTest::addRow("every third held back") << 3 << false;
+    QTest::addRow("every fifth held back") << 5 << false;
+    QTest::addRow("candidates opened ahead on the run's thread, listings held back") << 2 << true;
 }
 
 // Whatever order the listings and the candidates' requests end in, a run reports what it reports
@@ -320,6 +325,7 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport_data()
 void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 {
     QFETCH(int, period);
+    QFETCH(bool, candidatesAhead);
     TestTree tree;
     tree.add({"a/1.asm:HUB", "a/2.asm.3:hub", "a/sub/3.asm:..HUB", "a/sub/deep/4.asm:HUB",
               "a/sub/deep/5.asm:", "a/.6.asm:HUB", "a/7.drw:HUB", "b/8.asm:HUB",
@@ -342,7 +348,7 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
         QCOMPARE(run.run(request, inTurn), RunOutcome::Done);
         RecordingSink inFlight(tree);
         {
-            const RequestsOutOfOrder outOfOrder(period);
+            const RequestsOutOfOrder outOfOrder(period, candidatesAhead);
             QCOMPARE(run.run(request, inFlight), RunOutcome::Done);
         }
 
@@ -361,10 +367,12 @@ void tst_SearchRun::requestsEndingOutOfOrderChangeNoReport()
 
 void tst_SearchRun::stopWhileRequestsAreInFlight_data()
 {
-    QTest::addColumn<bool>("onThreads");
+    QTest::addColumn<bool>("inFlight");
+    QTest::addColumn<bool>("candidatesAhead");
 
-    QTest::addRow("on threads, every second held back") << true;
-    QTest::addRow("read whole from memory, many together") << false;
+    QTest::addRow("on threads, every second held back") << true << false;
+    QTest::addRow("read whole from memory, many together") << false << false;
+    QTest::addRow("opened ahead on the run's thread, bytes asked for") << true << true;
 }
 
 // A stop while many requests are in flight, or many candidates were read ahead, ends the run
@@ -372,7 +380,8 @@ void tst_SearchRun::stopWhileRequestsAreInFlight_data()
 // folder is left open.
 void tst_SearchRun::stopWhileRequestsAreInFlight()
 {
-    QFETCH(bool, onThreads);
+    QFETCH(bool, inFlight);
+    QFETCH(bool, candidatesAhead);
     TestTree tree;
     for (int i = 0; i < 100; ++i)
         tree.addFile("e/" + QByteArray::number(i % 5) + "/" + QByteArray::number(i) + ".asm",
@@ -380,13 +389,13 @@ void tst_SearchRun::stopWhileRequestsAreInFlight()
     const int before = openDescriptorCount();
     {
         std::optional<RequestsOutOfOrder> outOfOrder;
-        if (onThreads)
-            outOfOrder.emplace(2);
+        if (inFlight)
+            outOfOrder.emplace(2, candidatesAhead);
         cFindFile finder;
         SearchRun run(finder);
         RecordingSink sink(tree);
         sink.atCandidate = [&] {
-            if (sink.candidates.size() == 60)
+            if (sink.candidates.size() == 80)
                 run.requestStop(RunStop::Everything);
         };
         SearchRun::Request request = assembliesHolding(tree, {"e"}, u"HUB"_s);
@@ -394,8 +403,8 @@ void tst_SearchRun::stopWhileRequestsAreInFlight()
 
         QCOMPARE(run.run(request, sink), RunOutcome::Stopped);
 
-        QCOMPARE(sink.candidates.size(), 60);
-        QVERIFY(!sink.hits.isEmpty() && sink.hits.size() < 60);
+        QCOMPARE(sink.candidates.size(), 80);
+        QVERIFY(!sink.hits.isEmpty() && sink.hits.size() < 80);
         QCOMPARE(sink.hits, sink.candidates.first(sink.hits.size()));
     }
     QCOMPARE(openDescriptorCount(), before);
