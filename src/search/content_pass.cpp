@@ -145,7 +145,7 @@ ContentSearchResult ContentPass::search(Pending &pending, ContentSearch &search)
 {
     if (pending.answer) {
         if (pending.answer->size > 0 && m_status)
-            m_status(contentSearchStatus.toString() + QStringLiteral("100%"));
+            m_status(progressText(100));
         return pending.answer->result;
     }
     if (pending.isReadWhole()) {

@@ -38,18 +38,6 @@ ContentSearchResult unreadable(const QString &why)
     return {ContentSearchOutcome::Unreadable, 0, why, {}};
 }
 
-// The status texts for 0 to 100 percent, built once: a search reports every block.
-const QString &progressText(int percent)
-{
-    static const std::array<QString, 101> texts = [] {
-        std::array<QString, 101> built;
-        for (int i = 0; i < int(built.size()); ++i)
-            built[i] = contentSearchStatus.toString() + QString::number(i) + u'%';
-        return built;
-    }();
-    return texts[size_t(percent)];
-}
-
 class BlockProgress
 {
 public:
@@ -106,6 +94,18 @@ ContentSearchResult openFailure(const Candidate &candidate, const platform::RawF
 }
 
 } // namespace
+
+// Built once: a search reports every block.
+const QString &progressText(int percent)
+{
+    static const std::array<QString, 101> texts = [] {
+        std::array<QString, 101> built;
+        for (int i = 0; i < int(built.size()); ++i)
+            built[i] = contentSearchStatus.toString() + QString::number(i) + u'%';
+        return built;
+    }();
+    return texts[size_t(percent)];
+}
 
 ContentSearchResult SearchFileForText(const QByteArray &path, const QString &text,
                                       qint64 startPosition, const StatusSink &status,

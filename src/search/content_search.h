@@ -36,7 +36,10 @@ struct ContentSearchResult
 inline constexpr QStringView contentSearchStatus = u"Suche läuft... ";
 inline constexpr QStringView contentSearchStatusStart = contentSearchStatus.left(7);
 
-// Receives contentSearchStatus + percent + "%" after every 4096-byte block.
+// contentSearchStatus + percent (0 to 100) + "%", built once.
+const QString &progressText(int percent);
+
+// Receives progressText after every 4096-byte block.
 using StatusSink = std::function<void(const QString &status)>;
 // Asked after every 4096-byte block, once pending events have been processed: true ends the
 // search there, however much of the file is left.
