@@ -71,7 +71,9 @@ RunsMatcher::Verdict RunsMatcher::verdictOn(const std::vector<qsizetype> &found)
 {
     for (const qsizetype needle : found)
         m_found[needle] = true;
-    Verdict verdict;
+    // gathered in memory kept from file to file, and handed out in one piece
+    std::vector<qsizetype> &held = m_held;
+    held.clear();
     std::vector<qsizetype> &maybe = m_maybe;
     maybe.assign(m_textsWithoutPieces.begin(), m_textsWithoutPieces.end());
     for (const qsizetype needle : found) {
@@ -83,17 +85,19 @@ RunsMatcher::Verdict RunsMatcher::verdictOn(const std::vector<qsizetype> &found)
                              [this](qsizetype other) { return bool(m_found[other]); }))
                 continue;
             if (form.exact)
-                verdict.held.append(form.text);
+                held.push_back(form.text);
             else
                 maybe.push_back(form.text);
         }
     }
     for (const qsizetype needle : found)
         m_found[needle] = false;
-    std::sort(verdict.held.begin(), verdict.held.end());
-    verdict.held.erase(std::unique(verdict.held.begin(), verdict.held.end()), verdict.held.end());
+    std::sort(held.begin(), held.end());
+    held.erase(std::unique(held.begin(), held.end()), held.end());
+    Verdict verdict;
+    verdict.held = QList<qsizetype>(held.begin(), held.end());
     verdict.undecided = std::any_of(maybe.begin(), maybe.end(), [&](qsizetype text) {
-        return !std::binary_search(verdict.held.begin(), verdict.held.end(), text);
+        return !std::binary_search(held.begin(), held.end(), text);
     });
     return verdict;
 }

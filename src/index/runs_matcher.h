@@ -56,8 +56,9 @@ private:
     bool m_exact = true;
     std::optional<MultiByteSearch> m_search;
     // reused from file to file: per needle whether it was found, the needles found, the texts
-    // that may be held
+    // held and those that may be
     mutable std::vector<bool> m_found;
     mutable std::vector<qsizetype> m_foundList;
+    mutable std::vector<qsizetype> m_held;
     mutable std::vector<qsizetype> m_maybe;
 };

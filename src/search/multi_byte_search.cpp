@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #ifdef SPURWERK_HAS_AVX2_SEARCH
 #include <immintrin.h>
@@ -36,16 +38,21 @@ MultiByteSearch::MultiByteSearch(const QList<QByteArray> &needles, Method method
 
     // Sorted fingerprints cut into equal runs: neighbours differ least, so each group's half
     // bytes stay few and the filter lets few positions through.
-    QList<QByteArray> fingerprints;
+    // (views, which compare inline: a where-used level brings tens of thousands of names)
+    const auto fingerprintOf = [this](const QByteArray &needle) {
+        return std::string_view(needle.constData(), size_t(m_fingerprint));
+    };
+    std::vector<std::string_view> fingerprints;
+    fingerprints.reserve(size_t(needles.size()));
     for (const QByteArray &needle : needles)
-        fingerprints.append(needle.first(m_fingerprint));
+        fingerprints.push_back(fingerprintOf(needle));
     std::sort(fingerprints.begin(), fingerprints.end());
     fingerprints.erase(std::unique(fingerprints.begin(), fingerprints.end()), fingerprints.end());
     for (qsizetype i = 0; i < needles.size(); ++i) {
         const QByteArray &needle = needles.at(i);
-        const qsizetype rank = std::lower_bound(fingerprints.begin(), fingerprints.end(),
-                                                needle.first(m_fingerprint)) -
-                               fingerprints.begin();
+        const auto rank = qsizetype(
+            std::lower_bound(fingerprints.begin(), fingerprints.end(), fingerprintOf(needle)) -
+            fingerprints.begin());
         const auto group = uint8_t(1u << (rank * groupCount / fingerprints.size()));
         for (int j = 0; j < m_fingerprint; ++j) {
             const auto byte = uint8_t(needle.at(j));
