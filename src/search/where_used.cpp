@@ -87,7 +87,9 @@ qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, const Fou
     for (const QString &name : names)
         texts.append(textForms(name));
 
+    // most of them miss: room for all, taken once
     QList<Candidate> left;
+    left.reserve(m_candidates.size());
     qsizetype reported = 0;
     LevelSink levelSink(
         sink,
