@@ -30,7 +30,10 @@ const char *const schema[] = {
     "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
     "state smallint NOT NULL, size bigint NOT NULL, runs text NOT NULL, "
     "grams integer[] NOT NULL, PRIMARY KEY (folder, name))",
-    "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams)",
+    // every question reads the index's list of pending rows once per gram slot: kept short
+    // (the default 4 MB made a question for a rare name 20 times slower)
+    "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams) "
+    "WITH (gin_pending_list_limit = 256)",
     // the few files every search reads, found without the grams
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
 };
@@ -466,6 +469,7 @@ QList<PostgresStore::Watch> PostgresStore::watches()
 void PostgresStore::refreshStatistics()
 {
     execute("ANALYZE spurwerk_files");
+    execute("SELECT gin_clean_pending_list('spurwerk_files_grams')");
 }
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
