@@ -30,10 +30,7 @@ const char *const schema[] = {
     "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
     "state smallint NOT NULL, size bigint NOT NULL, runs text NOT NULL, "
     "grams integer[] NOT NULL, PRIMARY KEY (folder, name))",
-    // every question reads the index's list of pending rows once per gram slot: kept short
-    // (the default 4 MB made a question for a rare name 20 times slower)
-    "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams) "
-    "WITH (gin_pending_list_limit = 256)",
+    "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams)",
     // the few files every search reads, found without the grams
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
 };
@@ -469,7 +466,12 @@ QList<PostgresStore::Watch> PostgresStore::watches()
 void PostgresStore::refreshStatistics()
 {
     execute("ANALYZE spurwerk_files");
+    // Every question reads the gram index's list of rows not yet merged once per slot: 4 MB of
+    // it (the default, which a sweep's many rows are written fastest with) made a question for a
+    // rare name 20 times slower. After the sweep the list is merged, and the few rows of each
+    // change are merged soon.
     execute("SELECT gin_clean_pending_list('spurwerk_files_grams')");
+    execute("SET gin_pending_list_limit = '256kB'");
 }
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)

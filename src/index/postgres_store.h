@@ -66,7 +66,7 @@ public:
     // The indexer: it runs, and (when caughtUp) every change it was told of is written.
     void putWatch(const QByteArray &folder, bool caughtUp);
     // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
-    // the rows the sweep wrote go from the gram index's pending list into the index proper.
+    // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
     void refreshStatistics();
 
 private:
