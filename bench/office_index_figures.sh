@@ -61,26 +61,40 @@ echo "$rare: $("$find_tool" --no-index --type asm "$rare" "$tree" | wc -l) files
 # One desktop alone, then DESKTOPS at once ROUNDS times; last the same for a program that only
 # starts (--help): what twenty starts on this machine cost whatever the server answers.
 ask() {
-python3 - "$desktops" "$rounds" "$@" <<'PY'
-import subprocess, sys, time, threading, statistics
-desktops, rounds, command = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3:]
+python3 - "$work/data/postmaster.pid" "$desktops" "$rounds" "$@" <<'PY'
+import resource, subprocess, sys, time, threading, statistics
+server, desktops, rounds, command = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
+def processor_seconds():
+    # the server's ended processes (its connections, autovacuum) and the desktops'
+    with open(server) as pid, open(f"/proc/{int(pid.readline())}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    desktops = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (int(fields[13]) + int(fields[14])) / 100, desktops.ru_utime + desktops.ru_stime
 what = " ".join(command[1:-1]) if len(command) > 2 else command[1]
+failed = []  # a desktop that ran out of the server's deadline answers fast, and wrongly
 def run():
     start = time.monotonic()
-    subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode:
+        failed.append(command)
     return time.monotonic() - start
 alone = statistics.median(run() for _ in range(3))
+failed.clear()
 times = []
 def ask():
     times.append(run())
+before = processor_seconds()
 for _ in range(rounds):
     threads = [threading.Thread(target=ask) for _ in range(desktops)]
     for t in threads: t.start()
     for t in threads: t.join()
+after = processor_seconds()
+server_ms, desktop_ms = ((a - b) * 1000 / len(times) for a, b in zip(after, before))
 times.sort()
 p99 = times[min(len(times) - 1, int(round(0.99 * len(times))) - 1)]
 print(f"{what}: alone {alone*1000:.0f} ms; {desktops} at once, {len(times)} answers: median "
-      f"{statistics.median(times)*1000:.0f} ms (goal < 100), 99th percentile {p99*1000:.0f} ms (goal < 300)")
+      f"{statistics.median(times)*1000:.0f} ms (goal < 100), 99th percentile {p99*1000:.0f} ms (goal < 300)"
+      + (f"; {len(failed)} of them failed" if failed else "")
+      + f"; processor per answer: server {server_ms:.0f} ms, desktop {desktop_ms:.0f} ms")
 PY
 }
 for asked in "$text" "$rare"; do ask "$find_tool" --from-index --type asm "$asked" "$tree"; done
