@@ -2,7 +2,8 @@
 # The office index on one machine: a PostgreSQL server of the script's own (Unix socket only),
 # spurwerk-indexd on the share-like tree of SMALL_FILES (default 200,000) small files, and
 # DESKTOPS (default 20) spurwerk-find --from-index asking it at once, ROUNDS (default 10) times:
-# the median and 99th percentile of their answers; how long a file added, changed or removed
+# the median and 99th percentile of their answers, beside one asking alone and beside as many
+# runs that only start (--help); how long a file added, changed or removed
 # takes to be in the answer; and how long the indexer takes to catch up after 1 % of the files
 # changed, against reading those files.
 #
@@ -52,31 +53,52 @@ cmp <(from_index | sort) <("$find_tool" --no-index --type asm "$text" "$tree" | 
     { echo "the office index's answer differs from the scan's" >&2; exit 1; }
 echo "both find $(from_index | wc -l) files"
 
-# DESKTOPS at once, ROUNDS times: seconds of each answer; for the text, which a third of the
-# assemblies hold, and for a part name that few hold, as most where-used questions ask
+# For the text, which a third of the assemblies hold, and for a part name that few hold, as most
+# where-used questions ask
 rare=$( (find "$tree" -type f -name '*.asm*' | sort | head -200 |
     xargs grep -aoh 'LAGER_[0-9]\{4\}' || true) | awk 'NR == 1')
 echo "$rare: $("$find_tool" --no-index --type asm "$rare" "$tree" | wc -l) files"
-for asked in "$text" "$rare"; do
-python3 - "$find_tool" "$asked" "$tree" "$desktops" "$rounds" <<'PY'
-import subprocess, sys, time, threading, statistics
-tool, text, tree, desktops, rounds = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
+# One desktop alone, then DESKTOPS at once ROUNDS times; last the same for a program that only
+# starts (--help): what twenty starts on this machine cost whatever the server answers.
+ask() {
+python3 - "$work/data/postmaster.pid" "$desktops" "$rounds" "$@" <<'PY'
+import resource, subprocess, sys, time, threading, statistics
+server, desktops, rounds, command = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
+def processor_seconds():
+    # the server's ended processes (its connections, autovacuum) and the desktops'
+    with open(server) as pid, open(f"/proc/{int(pid.readline())}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    desktops = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (int(fields[13]) + int(fields[14])) / 100, desktops.ru_utime + desktops.ru_stime
+what = " ".join(command[1:-1]) if len(command) > 2 else command[1]
+failed = []  # a desktop that ran out of the server's deadline answers fast, and wrongly
+def run():
+    start = time.monotonic()
+    if subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode:
+        failed.append(command)
+    return time.monotonic() - start
+alone = statistics.median(run() for _ in range(3))
+failed.clear()
 times = []
 def ask():
-    start = time.monotonic()
-    subprocess.run([tool, "--from-index", "--type", "asm", text, tree],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    times.append(time.monotonic() - start)
+    times.append(run())
+before = processor_seconds()
 for _ in range(rounds):
     threads = [threading.Thread(target=ask) for _ in range(desktops)]
     for t in threads: t.start()
     for t in threads: t.join()
+after = processor_seconds()
+server_ms, desktop_ms = ((a - b) * 1000 / len(times) for a, b in zip(after, before))
 times.sort()
 p99 = times[min(len(times) - 1, int(round(0.99 * len(times))) - 1)]
-print(f"{text}: {desktops} desktops at once, {len(times)} answers: median {statistics.median(times)*1000:.0f} ms "
-      f"(goal < 100), 99th percentile {p99*1000:.0f} ms (goal < 300)")
+print(f"{what}: alone {alone*1000:.0f} ms; {desktops} at once, {len(times)} answers: median "
+      f"{statistics.median(times)*1000:.0f} ms (goal < 100), 99th percentile {p99*1000:.0f} ms (goal < 300)"
+      + (f"; {len(failed)} of them failed" if failed else "")
+      + f"; processor per answer: server {server_ms:.0f} ms, desktop {desktop_ms:.0f} ms")
 PY
-done
+}
+for asked in "$text" "$rare"; do ask "$find_tool" --from-index --type asm "$asked" "$tree"; done
+ask "$find_tool" --help
 
 # Seconds until the answer holds (or lacks) the file.
 until_seen() {

@@ -1,6 +1,7 @@
 #include "index/postgres_file_rows.h"
 
 #include "index/index_store.h"
+#include "index/run_grams.h"
 
 namespace {
 
@@ -21,13 +22,16 @@ void addRow(FileRows &rows, const RecordedFile &file)
     appendElement(rows.names, file.name.toHex());
     appendElement(rows.states, QByteArray::number(stateNumber(file.state)));
     appendElement(rows.sizes, QByteArray::number(file.signature.size));
-    appendElement(rows.runs, file.state == FileState::Recorded ? file.runs : QByteArray());
+    const QByteArray runs = file.state == FileState::Recorded ? file.runs : QByteArray();
+    appendElement(rows.runs, runs);
+    appendElement(rows.grams, arrayLiteral(runGramKeys(runs)));
     ++rows.count;
 }
 
 void close(FileRows &rows)
 {
-    for (QByteArray *array : {&rows.names, &rows.states, &rows.sizes, &rows.runs, &rows.gone})
+    for (QByteArray *array :
+         {&rows.names, &rows.states, &rows.sizes, &rows.runs, &rows.grams, &rows.gone})
         array->append('}');
 }
 

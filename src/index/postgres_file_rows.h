@@ -7,7 +7,7 @@
 
 // The rows of the office index's per-file table that a folder's new record writes, as the
 // array literals its statements take: names in hex, the runs as they are (name bytes and line
-// ends only).
+// ends only), their gram keys as integer array literals.
 struct FileRows
 {
     qsizetype count = 0; // rows to write
@@ -15,6 +15,7 @@ struct FileRows
     QByteArray states = "{";
     QByteArray sizes = "{";
     QByteArray runs = "{";
+    QByteArray grams = "{";
     QByteArray gone = "{"; // names of rows to delete
     qsizetype goneCount = 0;
 };
@@ -25,5 +26,5 @@ FileState stateOf(qint64 number); // throws IndexError (Damaged) for any other n
 
 // Every file of the folder; without before, the rows already written are unknown.
 FileRows allFileRows(const QList<RecordedFile> &files);
-// Only what changed since before (the record last written): the trigrams of the rest stay.
+// Only what changed since before (the record last written): the grams of the rest stay.
 FileRows changedFileRows(const FolderRecord &before, const QList<RecordedFile> &files);

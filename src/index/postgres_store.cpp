@@ -2,6 +2,7 @@
 
 #include "index/index_location.h"
 #include "index/postgres_file_rows.h"
+#include "index/run_grams.h"
 
 #include <QDeadlineTimer>
 #include <QtEndian>
@@ -24,13 +25,13 @@ const char *const schema[] = {
     "ALTER TABLE spurwerk_records ALTER COLUMN files SET STORAGE EXTERNAL",
     "CREATE TABLE spurwerk_watches(folder bytea PRIMARY KEY, heartbeat timestamptz NOT NULL, "
     "caught_up timestamptz NOT NULL)",
-    // the files of the records again, one row each: runs hold name bytes and line ends only
-    "CREATE EXTENSION IF NOT EXISTS pg_trgm",
+    // the files of the records again, one row each: runs hold name bytes and line ends only,
+    // grams their keys (run_grams.h), which the server's own array index answers
     "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
     "state smallint NOT NULL, size bigint NOT NULL, runs text NOT NULL, "
-    "PRIMARY KEY (folder, name))",
-    "CREATE INDEX spurwerk_files_runs ON spurwerk_files USING gin (runs gin_trgm_ops)",
-    // the few files every search reads, found without the trigrams
+    "grams integer[] NOT NULL, PRIMARY KEY (folder, name))",
+    "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams)",
+    // the few files every search reads, found without the grams
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
 };
 
@@ -55,6 +56,16 @@ QByteArray containing(const QByteArray &needle)
         pattern.append(byte);
     }
     return pattern + '%';
+}
+
+// What the rows whose runs hold the needle have: all its grams in one slot. None for a needle too
+// short for grams. The keys are our own numbers, written into the statement as they are.
+QByteArray gramsOf(const QByteArray &needle)
+{
+    QByteArrayList bySlot;
+    for (const QList<qint32> &keys : needleGramKeys(needle))
+        bySlot.append("grams @> '" + arrayLiteral(keys) + "'::integer[]");
+    return bySlot.join(" OR ");
 }
 
 // "0 3 7": the indexes of the needles held
@@ -141,9 +152,10 @@ void PostgresStore::fail(const QString &detail)
 
 void PostgresStore::connect(const QByteArray &connection)
 {
-    // the connection string's own words come after ours and win
-    const char *keys[] = {"application_name", "dbname", nullptr};
-    const char *values[] = {"spurwerk", connection.constData(), nullptr};
+    // The connection string's own words come after ours and win. Our questions are short:
+    // compiling one (the server's jit) took longer than answering it.
+    const char *keys[] = {"application_name", "options", "dbname", nullptr};
+    const char *values[] = {"spurwerk", "-c jit=off", connection.constData(), nullptr};
     m_db = PQconnectStartParams(keys, values, 1);
     if (!m_db)
         fail(QStringLiteral("out of memory"));
@@ -364,21 +376,24 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
     stage(folder, record);
     if (before.isNull()) {
         const FileRows rows = allFileRows(files);
-        // Rows that are as given stay untouched, and with them their trigrams.
-        execute("WITH given AS (SELECT decode(n, 'hex') AS name, s, z, r FROM "
-                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r)), "
+        // Rows that are as given stay untouched, and with them their grams.
+        execute("WITH given AS (SELECT decode(n, 'hex') AS name, s, z, r, g::integer[] AS g "
+                "FROM unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[], $6::text[]) "
+                "AS f(n, s, z, r, g)), "
                 "gone AS (DELETE FROM spurwerk_files AS old WHERE old.folder = $1 "
                 "AND NOT EXISTS (SELECT FROM given WHERE given.name = old.name)) "
-                "INSERT INTO spurwerk_files AS old(folder, name, state, size, runs) "
-                "SELECT $1, name, s, z, r FROM given ON CONFLICT (folder, name) DO UPDATE SET "
-                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs "
+                "INSERT INTO spurwerk_files AS old(folder, name, state, size, runs, grams) "
+                "SELECT $1, name, s, z, r, g FROM given ON CONFLICT (folder, name) DO UPDATE SET "
+                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs, "
+                "grams = EXCLUDED.grams "
                 "WHERE (old.state, old.size, old.runs) IS DISTINCT FROM "
                 "(EXCLUDED.state, EXCLUDED.size, EXCLUDED.runs)",
                 {{folder},
                  {rows.names, false},
                  {rows.states, false},
                  {rows.sizes, false},
-                 {rows.runs, false}});
+                 {rows.runs, false},
+                 {rows.grams, false}});
         return;
     }
     // This connection wrote the folder's rows: only what changed since is sent.
@@ -389,16 +404,18 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
                 {{folder}, {rows.gone, false}});
     }
     if (rows.count > 0) {
-        execute("INSERT INTO spurwerk_files(folder, name, state, size, runs) "
-                "SELECT $1, decode(n, 'hex'), s, z, r FROM "
-                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[]) AS f(n, s, z, r) "
-                "ON CONFLICT (folder, name) DO UPDATE SET "
-                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs",
+        execute("INSERT INTO spurwerk_files(folder, name, state, size, runs, grams) "
+                "SELECT $1, decode(n, 'hex'), s, z, r, g::integer[] FROM "
+                "unnest($2::text[], $3::smallint[], $4::bigint[], $5::text[], $6::text[]) "
+                "AS f(n, s, z, r, g) ON CONFLICT (folder, name) DO UPDATE SET "
+                "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs, "
+                "grams = EXCLUDED.grams",
                 {{folder},
                  {rows.names, false},
                  {rows.states, false},
                  {rows.sizes, false},
-                 {rows.runs, false}});
+                 {rows.runs, false},
+                 {rows.grams, false}});
     }
 }
 
@@ -449,6 +466,12 @@ QList<PostgresStore::Watch> PostgresStore::watches()
 void PostgresStore::refreshStatistics()
 {
     execute("ANALYZE spurwerk_files");
+    // Every question reads the gram index's list of rows not yet merged once per slot: 4 MB of
+    // it (the default, which a sweep's many rows are written fastest with) made a question for a
+    // rare name 20 times slower. After the sweep the list is merged, and the few rows of each
+    // change are merged soon.
+    execute("SELECT gin_clean_pending_list('spurwerk_files_grams')");
+    execute("SET gin_pending_list_limit = '256kB'");
 }
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
@@ -476,7 +499,7 @@ QList<StoreSelection::File> PostgresStore::everyFile(const QByteArray &folder, b
     return selectFiles(folder, subfolders, nullptr);
 }
 
-// One question for all needles: the trigram index finds the rows that may hold one, and each
+// One question for all needles: the gram index finds the rows whose runs may hold one, and each
 // is checked by LIKE, so a row's needles are exactly those its runs hold.
 QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder, bool subfolders,
                                                        const QByteArrayList *needles)
@@ -490,16 +513,24 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
     }
     QByteArray held = "''";
     if (needles) {
-        QByteArrayList holds;
+        QByteArrayList holds{"state <> 0"};
+        QByteArrayList mayHold{"state <> 0"};
+        bool everyRow = false;
         QByteArrayList found;
         for (qsizetype needle = 0; needle < needles->size(); ++needle) {
             params.append({containing(needles->at(needle)), false});
             const QByteArray like = "runs LIKE $" + number(params.size());
             holds.append(like);
+            const QByteArray grams = gramsOf(needles->at(needle));
+            everyRow = everyRow || grams.isEmpty();
+            mayHold.append(grams);
             found.append("CASE WHEN " + like + " THEN " + number(needle) + " END");
         }
-        holds.prepend("state <> 0");
         where += " AND (" + holds.join(" OR ") + ')';
+        // Implied by the LIKEs, as runs that hold a needle have its grams: it only lets the
+        // server ask its gram index, whose answer needs no check of its own.
+        if (!everyRow)
+            where += " AND (" + mayHold.join(" OR ") + ')';
         if (!found.isEmpty())
             held = "array_to_string(ARRAY[" + found.join(", ") + "]::bigint[], ' ')";
     }

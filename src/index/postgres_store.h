@@ -13,16 +13,16 @@ struct pg_conn;
 struct pg_result;
 
 // The office index: the same folder records in a PostgreSQL database that every desktop asks and
-// one indexer on the file server writes, and beside them a row per file whose runs a trigram
-// index searches, so that a desktop answering from the index alone is sent only the files that
-// may hold its text. Every call waits at most the deadline for the server; past it, or when the
-// server is gone, it throws IndexError (Failed) with the server's words.
+// one indexer on the file server writes, and beside them a row per file whose runs an index of
+// their grams searches, so that a desktop answering from the index alone is sent only the files
+// that may hold its text. Every call waits at most the deadline for the server; past it, or when
+// the server is gone, it throws IndexError (Failed) with the server's words.
 class PostgresStore : public IndexStore, public StoreSelection
 {
 public:
     // the layout this program writes; a search refuses another one, the indexer rebuilds an
     // older one
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode
@@ -65,7 +65,8 @@ public:
     QList<Watch> watches();
     // The indexer: it runs, and (when caughtUp) every change it was told of is written.
     void putWatch(const QByteArray &folder, bool caughtUp);
-    // After a sweep: the planner learns how many rows there are, so that it asks the trigrams.
+    // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
+    // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
     void refreshStatistics();
 
 private:

@@ -1,6 +1,7 @@
 #include "index/file_record.h"
 #include "index/folder_record.h"
 #include "index/index_store.h"
+#include "index/run_grams.h"
 #include "index/runs_matcher.h"
 
 #include <QRandomGenerator>
@@ -20,6 +21,8 @@ private slots:
     void runsTellWhichTextsAFileHolds_data();
     void runsTellWhichTextsAFileHolds();
     void folderRecordKeepsEverySignature();
+    void gramKeysPassEveryRunHoldingANeedle_data();
+    void gramKeysPassEveryRunHoldingANeedle();
 };
 
 void tst_FileRecord::runsAcrossChunks_data()
@@ -173,6 +176,52 @@ void tst_FileRecord::folderRecordKeepsEverySignature()
     QByteArray wrongState = bytes;
     wrongState[bytes.indexOf("HUB_4") - 2] = char(7);
     QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord{wrongState});
+}
+
+void tst_FileRecord::gramKeysPassEveryRunHoldingANeedle_data()
+{
+    QTest::addColumn<QByteArray>("runs");
+    QTest::addColumn<QByteArray>("needle");
+    QTest::addColumn<bool>("passed");
+    const QByteArray name = "WELLE_0815.prt";
+    // every length from a gram up, at a run's start, end and inside, so that the grams that
+    // cover the needle reach its last byte
+    for (qsizetype length = gramLength; length <= name.size(); ++length) {
+        QTest::addRow("%lld bytes, at the start", length)
+            << QByteArray("ab12\n" + name + '\n') << name.first(length) << true;
+        QTest::addRow("%lld bytes, at the end", length)
+            << QByteArray(name + "\nzz99\n") << name.last(length) << true;
+        QTest::addRow("%lld bytes, inside", length)
+            << QByteArray("x" + name + "x\n") << name.first(length) << true;
+    }
+    // the index only narrows: grams of runs 1 and 17 share a slot, and LIKE then rules it out
+    QByteArray apart = "WELLE_081\n";
+    for (int run = 1; run < gramSlots; ++run)
+        apart += "xx" + QByteArray::number(run + 10) + '\n';
+    QTest::addRow("every gram, in two runs of one slot")
+        << QByteArray(apart + "ELLE_0815\n") << QByteArray("WELLE_0815") << true;
+    QTest::addRow("letter case") << QByteArray("welle_0815\nWelle_0815\n")
+                                 << QByteArray("WELLE_0815") << false;
+    QTest::addRow("- for _") << QByteArray("WELLE-0815\n") << QByteArray("WELLE_0815") << false;
+    QTest::addRow("every gram, in two runs")
+        << QByteArray("WELLE_081\nELLE_0815\n") << QByteArray("WELLE_0815") << false;
+}
+
+// A run that holds a needle has the keys of all its grams in one slot, wherever the needle lies:
+// the server's index then never misses a file. Near misses do not.
+void tst_FileRecord::gramKeysPassEveryRunHoldingANeedle()
+{
+    QFETCH(QByteArray, runs);
+    QFETCH(QByteArray, needle);
+    QFETCH(bool, passed);
+    const QList<qint32> keys = runGramKeys(runs);
+    const QList<QList<qint32>> bySlot = needleGramKeys(needle);
+    QCOMPARE(bySlot.size(), gramSlots);
+    const bool inOneSlot =
+        std::any_of(bySlot.begin(), bySlot.end(), [&](const QList<qint32> &slot) {
+            return std::includes(keys.begin(), keys.end(), slot.begin(), slot.end());
+        });
+    QCOMPARE(inOneSlot, passed);
 }
 
 QTEST_GUILESS_MAIN(tst_FileRecord)

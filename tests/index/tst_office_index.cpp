@@ -2,6 +2,7 @@
 #include "index/index_location.h"
 #include "index/index_update.h"
 #include "index/postgres_store.h"
+#include "index/run_grams.h"
 #include "index_fixture.h"
 #include "test_postgres.h"
 
@@ -218,19 +219,27 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle_data()
                                         << always + QByteArrayList{"/r/w.asm.1 0 0"};
     QTest::addRow("two needles, a name beyond UTF-8")
         << QByteArrayList{"HUB_12", "WELLE"} << false << QString()
-        << always + QByteArrayList{"/r/split.asm.1 0 1", "/r/w.asm.1 0 1", "/r/x.asm.1 0 1",
-                                   "/r/\xe4.asm.1 0 0,1"};
+        << QByteArrayList{"/r/always.asm.1 1 ", "/r/dash.asm.1 0 1", "/r/near.asm.1 0 1",
+                          "/r/new.asm.1 2 ",    "/r/slot.asm.1 0 1", "/r/split.asm.1 0 1",
+                          "/r/w.asm.1 0 1",     "/r/x.asm.1 0 1",    "/r/\xe4.asm.1 0 0,1"};
+    QTest::addRow("needles a gram long, letter case")
+        << QByteArrayList{"0815", "elle"} << false << QString()
+        << QByteArrayList{"/r/always.asm.1 1 ", "/r/dash.asm.1 0 0", "/r/lower.asm.1 0 0,1",
+                          "/r/near.asm.1 0 0",  "/r/new.asm.1 2 ",   "/r/slot.asm.1 0 0",
+                          "/r/split.asm.1 0 0", "/r/w.asm.1 0 0",    "/r/x.asm.1 0 0"};
     QTest::addRow("a needle nobody holds")
         << QByteArrayList{"LAGER"} << true << QString() << always;
     QTest::addRow("every file") << QByteArrayList{} << false << QString()
-                                << QByteArrayList{"/r/always.asm.1 1 ", "/r/lower.asm.1 0 ",
-                                                  "/r/new.asm.1 2 ",    "/r/split.asm.1 0 ",
-                                                  "/r/w.asm.1 0 ",      "/r/x.asm.1 0 ",
-                                                  "/r/\xe4.asm.1 0 "};
+                                << QByteArrayList{"/r/always.asm.1 1 ", "/r/dash.asm.1 0 ",
+                                                  "/r/lower.asm.1 0 ",  "/r/near.asm.1 0 ",
+                                                  "/r/new.asm.1 2 ",    "/r/slot.asm.1 0 ",
+                                                  "/r/split.asm.1 0 ",  "/r/w.asm.1 0 ",
+                                                  "/r/x.asm.1 0 ",      "/r/\xe4.asm.1 0 "};
 }
 
 // The server selects a file by the needles its runs hold: each whole within one run, with its
-// letter case, "_" as itself; and every file that searches read, whatever it holds.
+// letter case, "_" as itself; and every file that searches read, whatever it holds. Near misses
+// of WELLE_0815 hold all its grams: "-" for "_", in two runs, in two runs of one gram slot.
 void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
 {
     QFETCH(QByteArrayList, needles);
@@ -241,13 +250,18 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
                          FileState state = FileState::Recorded) {
         return RecordedFile{name, {}, state, runs};
     };
+    QByteArray slotRuns = "WELLE_081\n";
+    for (int run = 1; run < gramSlots; ++run)
+        slotRuns += "xx" + QByteArray::number(run + 10) + '\n';
+    slotRuns += "ELLE_0815\n";
     PostgresStore store(m_fixture->server, PostgresStore::Mode::Write);
     store.beginBatch();
     store.putFilesIn(
-        "/r", {file("always.asm.1", {}, FileState::AlwaysRead), file("lower.asm.1", "welle_0815\n"),
-               file("new.asm.1", {}, FileState::Unsettled), file("split.asm.1", "WELLE\n0815\n"),
-               file("w.asm.1", "xx12\nWELLE_0815\n"), file("x.asm.1", "WELLEX0815\n"),
-               file("\xe4.asm.1", "HUB_12\nWELLE\n")});
+        "/r", {file("always.asm.1", {}, FileState::AlwaysRead), file("dash.asm.1", "WELLE-0815\n"),
+               file("lower.asm.1", "welle_0815\n"), file("near.asm.1", "WELLE_081\nELLE_0815\n"),
+               file("new.asm.1", {}, FileState::Unsettled), file("slot.asm.1", slotRuns),
+               file("split.asm.1", "WELLE\n0815\n"), file("w.asm.1", "xx12\nWELLE_0815\n"),
+               file("x.asm.1", "WELLEX0815\n"), file("\xe4.asm.1", "HUB_12\nWELLE\n")});
     store.putFilesIn("/r/sub", {file("s.asm.1", "WELLE_0815\n")});
     // sorts between "/r" and "/r/": not under "/r"
     store.putFilesIn("/r-2", {file("o.asm.1", "WELLE_0815\n")});
