@@ -379,12 +379,7 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
                 "grams = EXCLUDED.grams "
                 "WHERE (old.state, old.size, old.runs) IS DISTINCT FROM "
                 "(EXCLUDED.state, EXCLUDED.size, EXCLUDED.runs)",
-                {{folder},
-                 {rows.names, false},
-                 {rows.states, false},
-                 {rows.sizes, false},
-                 {rows.runs, false},
-                 {rows.grams, false}});
+                rowParams(folder, rows));
         return;
     }
     // This connection wrote the folder's rows: only what changed since is sent.
@@ -401,13 +396,15 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
                 "AS f(n, s, z, r, g) ON CONFLICT (folder, name) DO UPDATE SET "
                 "state = EXCLUDED.state, size = EXCLUDED.size, runs = EXCLUDED.runs, "
                 "grams = EXCLUDED.grams",
-                {{folder},
-                 {rows.names, false},
-                 {rows.states, false},
-                 {rows.sizes, false},
-                 {rows.runs, false},
-                 {rows.grams, false}});
+                rowParams(folder, rows));
     }
+}
+
+// The folder and the rows' columns, $1 to $6 of the statements that write them.
+QList<PostgresStore::Param> PostgresStore::rowParams(const QByteArray &folder, const FileRows &rows)
+{
+    return {{folder},           {rows.names, false}, {rows.states, false}, {rows.sizes, false},
+            {rows.runs, false}, {rows.grams, false}};
 }
 
 void PostgresStore::putFolder(const IndexedFolder &folder)

@@ -9,6 +9,7 @@
 #include <QList>
 #include <utility>
 
+struct FileRows;
 struct pg_conn;
 struct pg_result;
 
@@ -76,6 +77,7 @@ private:
         bool binary = true; // bytea as it is; numbers go as text
     };
     class Result;
+    static QList<Param> rowParams(const QByteArray &folder, const FileRows &rows);
 
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
