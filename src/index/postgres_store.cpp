@@ -283,6 +283,9 @@ QList<IndexedFolder> PostgresStore::folders()
 
 FolderRecord PostgresStore::filesIn(const QByteArray &folder)
 {
+    // the indexer is the only writer: what this connection wrote is what the server holds
+    if (const QByteArray written = writtenRecord(folder); !written.isNull())
+        return FolderRecord(written);
     const Result query =
         execute("SELECT files FROM spurwerk_records WHERE folder = $1", {{folder}});
     if (query.rows() == 0)
@@ -325,18 +328,18 @@ void PostgresStore::commitBatch()
 
 void PostgresStore::keepStaged()
 {
-    for (const auto &[folder, record] : std::as_const(m_staged)) {
-        if (record.isNull())
-            m_written.remove(folder);
+    for (auto staged = m_staged.cbegin(); staged != m_staged.cend(); ++staged) {
+        if (staged.value().isNull())
+            m_written.remove(staged.key());
         else
-            m_written.insert(folder, record);
+            m_written.insert(staged.key(), staged.value());
     }
     m_staged.clear();
 }
 
 void PostgresStore::stage(const QByteArray &folder, const QByteArray &record)
 {
-    m_staged.append({folder, record});
+    m_staged.insert(folder, record);
     // a write outside a batch is committed at once
     if (!m_inBatch)
         keepStaged();
@@ -344,11 +347,8 @@ void PostgresStore::stage(const QByteArray &folder, const QByteArray &record)
 
 QByteArray PostgresStore::writtenRecord(const QByteArray &folder) const
 {
-    for (auto staged = m_staged.crbegin(); staged != m_staged.crend(); ++staged) {
-        if (staged->first == folder)
-            return staged->second;
-    }
-    return m_written.value(folder);
+    const auto staged = m_staged.constFind(folder);
+    return staged != m_staged.cend() ? *staged : m_written.value(folder);
 }
 
 void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)

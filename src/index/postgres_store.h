@@ -98,7 +98,8 @@ private:
     int m_deadlineMs;
     bool m_inBatch = false;
     // Write: by folder, the records this connection committed, so that a folder written again
-    // sends only the files that changed; the open batch's, in order (none: not known any more)
+    // sends only the files that changed; the open batch's, the last by folder (none: not known
+    // any more)
     QHash<QByteArray, QByteArray> m_written;
-    QList<std::pair<QByteArray, QByteArray>> m_staged;
+    QHash<QByteArray, QByteArray> m_staged;
 };
