@@ -141,6 +141,14 @@ FolderRecording::Added FolderRecording::add(const QByteArray &name)
     return recordRead(name, added, std::move(reading));
 }
 
+void FolderRecording::keepAllBut(const QSet<QByteArray> &named)
+{
+    for (const FolderRecord::File &recorded : m_recorded.files()) {
+        if (!named.contains(recorded.name.toByteArray()))
+            m_files.append(recorded.toRecordedFile());
+    }
+}
+
 FolderRecording::Added FolderRecording::recordRead(const QByteArray &name, Added added,
                                                    Reading reading)
 {

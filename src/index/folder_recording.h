@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -50,6 +51,9 @@ public:
     // without a record is read together with the next ones.
     void comingUp(const QByteArray &name);
     Added add(const QByteArray &name);
+    // Every recorded file not named keeps its record without a look: nothing told of a change
+    // to it.
+    void keepAllBut(const QSet<QByteArray> &named);
     // Writes the record when it changed. A recorded file not added is gone, unless it is still
     // there (the walk ended before it, a listing was cut short): then its record is kept, for
     // searches to check. Returns the records of files that are gone.

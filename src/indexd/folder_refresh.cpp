@@ -2,8 +2,12 @@
 
 #include "index/folder_recording.h"
 #include "index/index_location.h"
+#include "platform/file_lookup.h"
 
+#include <algorithm>
 #include <dirent.h>
+#include <optional>
+#include <sys/stat.h>
 
 void dropFolderRecords(IndexStore &store, const QByteArray &folder)
 {
@@ -11,29 +15,81 @@ void dropFolderRecords(IndexStore &store, const QByteArray &folder)
         store.putFilesIn(recorded, {});
 }
 
+namespace {
+
+struct Listing
+{
+    QByteArrayList names; // not hidden
+    bool hasLinks = false;
+};
+
+// None when the folder cannot be listed; one that is gone, or no longer a folder, loses its
+// records, and one that cannot be listed keeps them for the searches to check, as an update
+// keeps them.
+std::optional<Listing> listFolder(IndexStore &store, const QByteArray &key)
+{
+    DIR *entries = ::opendir(key.constData());
+    if (!entries) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            dropFolderRecords(store, key);
+        return std::nullopt;
+    }
+    Listing listing;
+    while (const dirent *entry = ::readdir(entries)) {
+        // hidden files are never searched, and "." and ".." are hidden
+        if (entry->d_name[0] == '.')
+            continue;
+        listing.names.append(QByteArray(entry->d_name));
+        listing.hasLinks = listing.hasLinks || entry->d_type == DT_LNK;
+    }
+    ::closedir(entries);
+    return listing;
+}
+
+bool hasOtherNames(const QByteArray &key, const QByteArray &name)
+{
+    struct stat status;
+    return ::lstat(platform::inFolder(key, name).constData(), &status) == 0 &&
+           !S_ISDIR(status.st_mode) && status.st_nlink > 1;
+}
+
+bool record(IndexStore &store, const QByteArray &key, const QByteArrayList &names,
+            const IndexUpdate::Options &options, const QSet<QByteArray> *onlyNamed)
+{
+    FolderRecording recording(store, key, options);
+    bool unsettled = false;
+    for (const QByteArray &name : names)
+        unsettled = recording.add(name).state == FileState::Unsettled || unsettled;
+    if (onlyNamed)
+        recording.keepAllBut(*onlyNamed);
+    recording.finish();
+    return unsettled;
+}
+
+} // namespace
+
 bool refreshFolder(IndexStore &store, const QByteArray &folder, const IndexUpdate::Options &options)
 {
     const QByteArray key = folderKey(folder);
-    DIR *entries = ::opendir(key.constData());
-    if (!entries) {
-        // gone, or no longer a folder; one that cannot be listed keeps its records for the
-        // searches to check, as an update keeps them
-        if (errno == ENOENT || errno == ENOTDIR)
-            dropFolderRecords(store, key);
-        return false;
-    }
-    QByteArrayList names;
-    while (const dirent *entry = ::readdir(entries)) {
-        // hidden files are never searched, and "." and ".." are hidden
-        if (entry->d_name[0] != '.')
-            names.append(QByteArray(entry->d_name));
-    }
-    ::closedir(entries);
+    const std::optional<Listing> listing = listFolder(store, key);
+    return listing && record(store, key, listing->names, options, nullptr);
+}
 
-    FolderRecording recording(store, key, options);
-    bool unsettled = false;
-    for (const QByteArray &name : std::as_const(names))
-        unsettled = recording.add(name).state == FileState::Unsettled || unsettled;
-    recording.finish();
-    return unsettled;
+bool refreshFiles(IndexStore &store, const QByteArray &folder, const QSet<QByteArray> &names,
+                  const IndexUpdate::Options &options)
+{
+    const QByteArray key = folderKey(folder);
+    const std::optional<Listing> listing = listFolder(store, key);
+    if (!listing)
+        return false;
+    QByteArrayList named;
+    for (const QByteArray &name : names) {
+        if (!name.startsWith('.'))
+            named.append(name);
+    }
+    const auto linked = [&](const QByteArray &name) { return hasOtherNames(key, name); };
+    if (listing->hasLinks || std::any_of(named.cbegin(), named.cend(), linked))
+        return record(store, key, listing->names, options, nullptr);
+    std::sort(named.begin(), named.end());
+    return record(store, key, named, options, &names);
 }

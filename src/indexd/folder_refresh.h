@@ -4,6 +4,7 @@
 #include "index/index_update.h"
 
 #include <QByteArray>
+#include <QSet>
 
 // Brings the record of one folder up to date from its own entries, without its sub-folders: the
 // kernel names the folder a change happened in. A file whose signature is the recorded one keeps
@@ -12,6 +13,13 @@
 // another look once the margin has passed. Throws IndexError when the store fails.
 bool refreshFolder(IndexStore &store, const QByteArray &folder,
                    const IndexUpdate::Options &options);
+
+// The same for the files named in the folder, the kernel having named the files it told of:
+// the folder's other files keep their records without a look. A folder with a link in it is
+// brought up to date whole, since a change through one name of a file changes the others
+// unseen.
+bool refreshFiles(IndexStore &store, const QByteArray &folder, const QSet<QByteArray> &names,
+                  const IndexUpdate::Options &options);
 
 // Drops the records of the folder and of every folder under it.
 void dropFolderRecords(IndexStore &store, const QByteArray &folder);

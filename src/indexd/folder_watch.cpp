@@ -107,9 +107,14 @@ FolderWatch::Changes FolderWatch::read()
                 m_paths.remove(event->wd);
                 continue;
             }
-            changes.changed.insert(folder);
-            if (!(event->mask & IN_ISDIR) || event->len == 0)
+            if (event->len == 0 || !(event->mask & IN_ISDIR)) {
+                if (event->len == 0)
+                    changes.changed.insert(folder);
+                else
+                    changes.files[folder].insert(QByteArray(event->name));
                 continue;
+            }
+            changes.changed.insert(folder);
             const QByteArray sub = platform::inFolder(folder, QByteArray(event->name));
             if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
                 forget(sub);

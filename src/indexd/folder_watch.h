@@ -6,8 +6,8 @@
 #include <QSet>
 
 // The kernel's notice of changes (inotify) in every folder of the trees watched: which folders
-// changed since the last look. A folder made in or moved into a tree is watched from then on.
-// Links to folders are not followed: the indexer's sweeps cover what lies behind them.
+// and files changed since the last look. A folder made in or moved into a tree is watched from then
+// on. Links to folders are not followed: the indexer's sweeps cover what lies behind them.
 class FolderWatch
 {
 public:
@@ -26,9 +26,12 @@ public:
 
     struct Changes
     {
-        QSet<QByteArray> changed; // folders whose entries changed, new folders with all in them
-        QSet<QByteArray> gone;    // folders removed or moved away, with all under them
-        bool overflowed = false;  // the kernel's queue ran over: changes were lost
+        // folders to look at whole: new ones with all in them, those whose sub-folders or own
+        // attributes changed
+        QSet<QByteArray> changed;
+        QHash<QByteArray, QSet<QByteArray>> files; // by folder, the files a change was told of
+        QSet<QByteArray> gone;   // folders removed or moved away, with all under them
+        bool overflowed = false; // the kernel's queue ran over: changes were lost
     };
     // The events waiting now; does not block.
     Changes read();

@@ -9,10 +9,20 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <poll.h>
 
 namespace {
+
+// A folder's change to be written, once its folder has been quiet: the files told of, or the
+// whole folder.
+struct Due
+{
+    qint64 when = 0;
+    QSet<QByteArray> names;
+    bool whole = false;
+};
 
 // The server's deadline for the indexer: a batch of writes takes longer than a desktop's look-up.
 constexpr int writeDeadlineMs = 30000;
@@ -62,8 +72,8 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
     std::unique_ptr<PostgresStore> store;
     QElapsedTimer clock;
     clock.start();
-    // by folder, when its change is to be written
-    QHash<QByteArray, qint64> due;
+    // by folder, the change to be written
+    QHash<QByteArray, Due> due;
     // by folder, when a file read within its timestamp's tick is to be looked at again
     QHash<QByteArray, qint64> settling;
     QSet<QByteArray> gone;
@@ -74,11 +84,23 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
     qint64 lastTry = -m_options.reconnectMs;
 
     const auto take = [&](const FolderWatch::Changes &changes) {
+        // the first notice counts: a folder written to without pause is still written soon
         const qint64 when = clock.elapsed() + m_options.quietMs;
+        const auto dueFor = [&](const QByteArray &folder) -> Due * {
+            if (!isWatched(folder, m_options.folders))
+                return nullptr;
+            auto change = due.find(folder);
+            if (change == due.end())
+                change = due.insert(folder, Due{when, {}, false});
+            return &change.value();
+        };
         for (const QByteArray &folder : changes.changed) {
-            // the first notice counts: a folder written to without pause is still written soon
-            if (isWatched(folder, m_options.folders) && !due.contains(folder))
-                due.insert(folder, when);
+            if (Due *change = dueFor(folder))
+                change->whole = true;
+        }
+        for (auto files = changes.files.cbegin(); files != changes.files.cend(); ++files) {
+            if (Due *change = dueFor(files.key()))
+                change->names.unite(files.value());
         }
         for (const QByteArray &folder : changes.gone) {
             due.remove(folder);
@@ -91,10 +113,10 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
     while (!stop) {
         // how long to sleep: until the next folder is due, the next heartbeat, or a reconnect
         qint64 wake = lastBeat + m_options.heartbeatMs;
-        for (const auto *waiting : {&due, &settling}) {
-            for (const qint64 when : *waiting)
-                wake = std::min(wake, when);
-        }
+        for (const Due &change : std::as_const(due))
+            wake = std::min(wake, change.when);
+        for (const qint64 when : std::as_const(settling))
+            wake = std::min(wake, when);
         wake = std::min(wake, store ? nextSweep : lastTry + m_options.reconnectMs);
         pollfd wait{watch.descriptor(), POLLIN, 0};
         ::poll(&wait, 1, int(std::clamp<qint64>(wake - clock.elapsed(), 0, 1000)));
@@ -137,27 +159,32 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
             }
             take(watch.read());
             const qint64 now = clock.elapsed();
-            QByteArrayList ready;
-            for (auto *waiting : {&due, &settling}) {
-                for (auto entry = waiting->begin(); entry != waiting->end();) {
-                    if (entry.value() > now) {
-                        ++entry;
-                        continue;
-                    }
-                    if (!ready.contains(entry.key()))
-                        ready.append(entry.key());
-                    entry = waiting->erase(entry);
+            // a folder's parent first, so that a new tree is recorded from the top
+            std::map<QByteArray, Due> ready;
+            for (auto change = due.begin(); change != due.end();) {
+                if (change.value().when > now) {
+                    ++change;
+                    continue;
                 }
+                ready.insert_or_assign(change.key(), std::move(change.value()));
+                change = due.erase(change);
             }
-            if (!ready.isEmpty() || !gone.isEmpty()) {
-                // a folder's parent first, so that a new tree is recorded from the top
-                std::sort(ready.begin(), ready.end());
+            for (auto entry = settling.begin(); entry != settling.end();) {
+                if (entry.value() > now) {
+                    ++entry;
+                    continue;
+                }
+                ready[entry.key()].whole = true;
+                entry = settling.erase(entry);
+            }
+            if (!ready.empty() || !gone.isEmpty()) {
                 store->beginBatch();
                 for (const QByteArray &folder : std::as_const(gone))
                     dropFolderRecords(*store, folder);
                 QByteArrayList unsettled;
-                for (const QByteArray &folder : std::as_const(ready)) {
-                    if (refreshFolder(*store, folder, m_update))
+                for (const auto &[folder, change] : ready) {
+                    if (change.whole ? refreshFolder(*store, folder, m_update)
+                                     : refreshFiles(*store, folder, change.names, m_update))
                         unsettled.append(folder);
                 }
                 store->commitBatch();
@@ -166,7 +193,7 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
                 for (const QByteArray &folder : std::as_const(unsettled))
                     settling.insert(folder, settled);
             }
-            if (clock.elapsed() - lastBeat >= m_options.heartbeatMs || !ready.isEmpty()) {
+            if (clock.elapsed() - lastBeat >= m_options.heartbeatMs || !ready.empty()) {
                 take(watch.read());
                 // caught up: every change notified so far is written (a file waiting to settle
                 // is read by every search meanwhile)

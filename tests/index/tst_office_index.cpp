@@ -11,6 +11,7 @@
 #include <libpq-fe.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -67,6 +68,9 @@ private slots:
 private:
     Finished find(const QStringList &options, const QString &text) const;
     void startIndexer();
+    // "add", "write" or "remove" a path of the tree; "rename", "symlink" (a target) or
+    // "hardlink" to a second path
+    void change(const QByteArray &step);
 
     TestPostgres m_server;
     std::optional<IndexFixture> m_fixture;
@@ -322,35 +326,64 @@ void tst_OfficeIndex::startIndexer()
 
 void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline_data()
 {
+    QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("change");
     QTest::addColumn<QByteArrayList>("hits");
     const QByteArrayList before = {"a/teil_1.asm.1", "a/teil_3.asm.1", "b/teil_1.asm.1",
                                    "b/teil_3.asm.1", "c/teil_1.asm.1", "c/teil_3.asm.1"};
-    QByteArrayList added = before;
-    added.insert(2, "a/x/neu.asm.1");
-    QTest::addRow("a file saved in a new folder") << QByteArray("add a/x/neu.asm.1") << added;
-    QByteArrayList changed = before;
-    changed.insert(1, "a/teil_2.asm.1");
-    QTest::addRow("a file changed") << QByteArray("write a/teil_2.asm.1") << changed;
-    QByteArrayList removed = before;
-    removed.removeAll("b/teil_1.asm.1");
-    QTest::addRow("a file removed") << QByteArray("remove b/teil_1.asm.1") << removed;
+    const auto with = [&](QByteArrayList added, QByteArrayList removed = {}) {
+        added += before;
+        for (const QByteArray &file : removed)
+            added.removeAll(file);
+        std::sort(added.begin(), added.end());
+        return added;
+    };
+    QTest::addRow("a file saved in a new folder")
+        << QByteArray() << QByteArray("add a/x/neu.asm.1") << with({"a/x/neu.asm.1"});
+    QTest::addRow("a file changed")
+        << QByteArray() << QByteArray("write a/teil_2.asm.1") << with({"a/teil_2.asm.1"});
+    QTest::addRow("a file removed")
+        << QByteArray() << QByteArray("remove b/teil_1.asm.1") << with({}, {"b/teil_1.asm.1"});
     QTest::addRow("a folder removed")
-        << QByteArray("remove c") << QByteArrayList(before.begin(), before.begin() + 4);
+        << QByteArray() << QByteArray("remove c") << with({}, {"c/teil_1.asm.1", "c/teil_3.asm.1"});
+    QTest::addRow("a file moved over one in another folder")
+        << QByteArray() << QByteArray("rename a/teil_1.asm.1 b/teil_0.asm.1")
+        << with({"b/teil_0.asm.1"}, {"a/teil_1.asm.1"});
+    QTest::addRow("a file changed that a link beside it leads to")
+        << QByteArray("symlink teil_2.asm.1 a/verweis.asm.1") << QByteArray("write a/teil_2.asm.1")
+        << with({"a/teil_2.asm.1", "a/verweis.asm.1"});
+    QTest::addRow("a file changed that has another name beside it")
+        << QByteArray("hardlink a/teil_2.asm.1 a/zweit.asm.1") << QByteArray("write a/teil_2.asm.1")
+        << with({"a/teil_2.asm.1", "a/zweit.asm.1"});
+}
+
+void tst_OfficeIndex::change(const QByteArray &step)
+{
+    const QByteArrayList words = step.split(' ');
+    const QByteArray &what = words.at(0);
+    const QByteArray path = m_fixture->tree.path(words.at(1));
+    if (what == "add" || what == "write")
+        m_fixture->tree.addFile(words.at(1), "zz WELLE_08151 zz");
+    else if (what == "remove")
+        removeFolderTree(path);
+    else if (what == "rename")
+        QCOMPARE(::rename(path, m_fixture->tree.path(words.at(2))), 0);
+    else if (what == "symlink")
+        QCOMPARE(::symlink(words.at(1), m_fixture->tree.path(words.at(2))), 0);
+    else if (what == "hardlink")
+        QCOMPARE(::link(path, m_fixture->tree.path(words.at(2))), 0);
 }
 
 // A change on the server is in the office index's answer alone within 2 s.
 void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline()
 {
+    QFETCH(QByteArray, before);
     QFETCH(QByteArray, change);
     QFETCH(QByteArrayList, hits);
+    if (!before.isEmpty())
+        this->change(before);
     startIndexer();
-    const QByteArray what = change.split(' ').at(0);
-    const QByteArray path = m_fixture->tree.path(change.split(' ').at(1));
-    if (what == "add" || what == "write")
-        m_fixture->tree.addFile(change.split(' ').at(1), "zz WELLE_08151 zz");
-    else
-        removeFolderTree(path);
+    this->change(change);
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 2000);
     QCOMPARE(find({u"--no-index"_s}, u"WELLE_08151"_s).hits, hits);
     const Finished spared = find({}, u"WELLE_08151"_s);
