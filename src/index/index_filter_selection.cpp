@@ -47,7 +47,7 @@ QList<Candidate> IndexFilter::selectedCandidates(const QByteArray &pattern, bool
         for (const QList<Candidate> &ofFolder : candidatesOf(
                  pattern,
                  [&](const QByteArray &folder) {
-                     return m_selected->listFiles(folder, inclSubfolders,
+                     return m_selected->listFiles(folder, inclSubfolders, pattern,
                                                   matcher ? &*matcher : nullptr);
                  },
                  [](const StoreSelection::File &) { return true; }))
@@ -88,7 +88,7 @@ IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArr
         QList<QList<Candidate>> candidates = candidatesOf(
             pattern,
             [&](const QByteArray &folder) {
-                return selected->listFiles(folder, inclSubfolders, byNeedles);
+                return selected->listFiles(folder, inclSubfolders, pattern, byNeedles);
             },
             [&](const StoreSelection::File &file) {
                 if (!byNeedles || file.state != FileState::Recorded)

@@ -3,6 +3,7 @@
 #include "index/index_location.h"
 #include "index/postgres_file_rows.h"
 #include "index/run_grams.h"
+#include "platform/wildcard_pattern.h"
 
 #include <QDeadlineTimer>
 #include <QtEndian>
@@ -477,14 +478,16 @@ void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
 }
 
 QList<StoreSelection::File> PostgresStore::filesHolding(const QByteArray &folder, bool subfolders,
+                                                        const QByteArray &namePattern,
                                                         const QByteArrayList &needles)
 {
-    return selectFiles(folder, subfolders, &needles);
+    return selectFiles(folder, subfolders, namePattern, &needles);
 }
 
-QList<StoreSelection::File> PostgresStore::everyFile(const QByteArray &folder, bool subfolders)
+QList<StoreSelection::File> PostgresStore::everyFile(const QByteArray &folder, bool subfolders,
+                                                     const QByteArray &namePattern)
 {
-    return selectFiles(folder, subfolders, nullptr);
+    return selectFiles(folder, subfolders, namePattern, nullptr);
 }
 
 // Without needles every file. With them, one question per needle, all sent at once: its grams
@@ -492,6 +495,7 @@ QList<StoreSelection::File> PostgresStore::everyFile(const QByteArray &folder, b
 // those its runs hold. (Checking every row for every needle in one question took seconds for a
 // where-used level of hundreds of names.) The files every search reads come with them.
 QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder, bool subfolders,
+                                                       const QByteArray &namePattern,
                                                        const QByteArrayList *needles)
 {
     QList<Param> params{{folder}};
@@ -501,6 +505,18 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
         params.append({folderPrefix(folder)});
         params.append({folderPrefixEnd(folder)});
     }
+    // Names of another type stay on the server, which then checks fewer runs and sends fewer
+    // rows. A name beyond ASCII, which "escape" writes with a backslash, is the desktop's to
+    // match.
+    QByteArray named;
+    const QByteArray inside = platform::WildcardPattern(namePattern).foldedInside();
+    if (!inside.isEmpty() && !inside.contains('\\')) {
+        params.append({inside, false});
+        named = " AND (strpos(lower(encode(name, 'escape')), $" + number(params.size()) +
+                "::text) > 0 OR strpos(encode(name, 'escape'), '\\') > 0)";
+    }
+    const QByteArray folderWhere = where;
+    where += named;
     QByteArray sql =
         "SELECT folder, name, state::bigint, size, '' FROM spurwerk_files WHERE " + where;
     if (needles) {
@@ -539,12 +555,17 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
                              withGrams.join(", ") + ") AS n(i, pattern, " + columns.join(", ") +
                              ") CROSS JOIN LATERAL (SELECT folder, name, state, size, runs FROM "
                              "spurwerk_files WHERE state = 0 AND (" +
-                             mayHold.join(" OR ") + ") OFFSET 0) AS f WHERE " +
-                             QByteArray(where).replace("folder", "f.folder") +
+                             mayHold.join(" OR ") + ")" + named + " OFFSET 0) AS f WHERE " +
+                             QByteArray(folderWhere).replace("folder", "f.folder") +
                              " AND f.runs LIKE n.pattern");
         }
-        sql = "SELECT folder, name, state::bigint, size, string_agg(needle, ' ') FROM (" +
-              questions.join(" UNION ALL ") + ") AS held GROUP BY folder, name, state, size";
+        const QByteArray held = " FROM (" + questions.join(" UNION ALL ") + ") AS held";
+        // a file is in the answer to each needle it holds: to more than one, gathered
+        if (needles->size() > 1)
+            sql = "SELECT folder, name, state::bigint, size, string_agg(needle, ' ')" + held +
+                  " GROUP BY folder, name, state, size";
+        else
+            sql = "SELECT folder, name, state::bigint, size, needle" + held;
     }
     // The server takes a whole table as cheap to read where its rows are few, not knowing that
     // their runs and grams lie in pages of their own: 100 ms for each needle on 3,000 CAD files

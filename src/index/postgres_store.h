@@ -52,8 +52,9 @@ public:
     void removeFolder(const QByteArray &path, bool dropFiles) override;
 
     QList<File> filesHolding(const QByteArray &folder, bool subfolders,
-                             const QByteArrayList &needles) override;
-    QList<File> everyFile(const QByteArray &folder, bool subfolders) override;
+                             const QByteArray &namePattern, const QByteArrayList &needles) override;
+    QList<File> everyFile(const QByteArray &folder, bool subfolders,
+                          const QByteArray &namePattern) override;
 
     // How current the indexer that watches a folder keeps its records, by the server's clock.
     struct Watch
@@ -88,7 +89,7 @@ private:
     void stage(const QByteArray &folder, const QByteArray &record);
     void keepStaged();
     QList<File> selectFiles(const QByteArray &folder, bool subfolders,
-                            const QByteArrayList *needles);
+                            const QByteArray &namePattern, const QByteArrayList *needles);
     Result execute(const char *sql, const QList<Param> &params = {});
     // Waits for the socket until the query's deadline; past it, gives the connection up.
     void waitFor(bool writing, const QDeadlineTimer &deadline);

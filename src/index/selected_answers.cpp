@@ -16,14 +16,15 @@ SelectedAnswers::SelectedAnswers(StoreSelection &store)
 {}
 
 QList<StoreSelection::File> SelectedAnswers::listFiles(const QByteArray &folder, bool subfolders,
+                                                       const QByteArray &namePattern,
                                                        const RunsMatcher *matcher)
 {
-    m_folders.append({folder, subfolders});
+    m_listings.append({folder, subfolders, namePattern});
     QList<StoreSelection::File> files;
     if (matcher) {
-        select(folder, subfolders, matcher->needles(), &files);
+        select(m_listings.constLast(), matcher->needles(), &files);
     } else {
-        files = m_store.everyFile(folder, subfolders);
+        files = m_store.everyFile(folder, subfolders, namePattern);
         // a pass over every file needs its own selection
         m_needles.reset();
     }
@@ -37,15 +38,16 @@ void SelectedAnswers::beginPass(const RunsMatcher &matcher)
     if (m_needles == matcher.needles())
         return;
     m_held.clear();
-    for (const auto &[folder, subfolders] : std::as_const(m_folders))
-        select(folder, subfolders, matcher.needles(), nullptr);
+    for (const Listing &listing : std::as_const(m_listings))
+        select(listing, matcher.needles(), nullptr);
 }
 
-void SelectedAnswers::select(const QByteArray &folder, bool subfolders,
-                             const QByteArrayList &needles, QList<StoreSelection::File> *files)
+void SelectedAnswers::select(const Listing &listing, const QByteArrayList &needles,
+                             QList<StoreSelection::File> *files)
 {
     m_needles.reset();
-    QList<StoreSelection::File> selected = m_store.filesHolding(folder, subfolders, needles);
+    QList<StoreSelection::File> selected =
+        m_store.filesHolding(listing.folder, listing.subfolders, listing.namePattern, needles);
     for (StoreSelection::File &file : selected) {
         if (!file.needles.empty())
             m_held.insert(keyOf(file), std::move(file.needles));

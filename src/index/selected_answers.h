@@ -19,9 +19,11 @@ public:
     explicit SelectedAnswers(StoreSelection &store);
 
     // The recorded files of the folder (a key of the store), with subfolders also those under
-    // it, that the passes will ask about. With a matcher, only those that may hold its texts or
-    // that are not Recorded, selected for its pass at once.
+    // it, that the passes will ask about: those whose names match namePattern, and some that do
+    // not. With a matcher, only those that may hold its texts or that are not Recorded, selected
+    // for its pass at once.
     QList<StoreSelection::File> listFiles(const QByteArray &folder, bool subfolders,
+                                          const QByteArray &namePattern,
                                           const RunsMatcher *matcher);
     // A pass begins: selects the files that may hold the matcher's texts, unless they were
     // selected for the same needles already.
@@ -43,12 +45,17 @@ private:
         FileState state = FileState::AlwaysRead;
         qint64 size = 0;
     };
-    void select(const QByteArray &folder, bool subfolders, const QByteArrayList &needles,
+    struct Listing
+    {
+        QByteArray folder;
+        bool subfolders = false;
+        QByteArray namePattern;
+    };
+    void select(const Listing &listing, const QByteArrayList &needles,
                 QList<StoreSelection::File> *files);
 
     StoreSelection &m_store;
-    // each folder listed, with its subfolders or not
-    QList<std::pair<QByteArray, bool>> m_folders;
+    QList<Listing> m_listings;
     QHash<QByteArray, Listed> m_listed;
     // the needles of the files selected, and the needles each of them holds
     std::optional<QByteArrayList> m_needles;

@@ -26,8 +26,12 @@ public:
 
     // The files recorded in the folder (with subfolders: at or under it) that are not Recorded
     // or whose runs hold one of the needles (made of name bytes), by folder and then by name.
+    // Of those, the store may leave out files whose names do not match namePattern (a wildcard
+    // pattern), never one that does.
     virtual QList<File> filesHolding(const QByteArray &folder, bool subfolders,
+                                     const QByteArray &namePattern,
                                      const QByteArrayList &needles) = 0;
     // Every file recorded there, in the same order, without needles.
-    virtual QList<File> everyFile(const QByteArray &folder, bool subfolders) = 0;
+    virtual QList<File> everyFile(const QByteArray &folder, bool subfolders,
+                                  const QByteArray &namePattern) = 0;
 };

@@ -14,6 +14,10 @@ public:
     explicit WildcardPattern(const QByteArray &pattern);
 
     bool matches(QByteArrayView name) const;
+    // Of a pattern "*text*" with text in ASCII, the text with its letters in lower case, else
+    // empty: an ASCII name matches when it holds the text in either case; a name beyond ASCII
+    // is folded by characters, and may match although it does not hold it.
+    QByteArray foldedInside() const { return m_inside; }
 
 private:
     QByteArray m_pattern; // ASCII letters folded to lower case

@@ -210,35 +210,51 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle_data()
     QTest::addColumn<QString>("then");
     // "folder/name state needles"
     QTest::addColumn<QByteArrayList>("selected");
+    QTest::addColumn<QByteArray>("pattern"); // of the names
+    const QByteArray any = "*";
     const QByteArrayList always = {"/r/always.asm.1 1 ", "/r/new.asm.1 2 "};
     QTest::addRow("a whole name, with subfolders")
         << QByteArrayList{"WELLE_0815"} << true << QString()
-        << always + QByteArrayList{"/r/w.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
+        << always + QByteArrayList{"/r/w.asm.1 0 0", "/r/sub/s.asm.1 0 0"} << any;
     QTest::addRow("the subfolder taken out") << QByteArrayList{"WELLE_0815"} << true << u"forget"_s
-                                             << always + QByteArrayList{"/r/w.asm.1 0 0"};
+                                             << always + QByteArrayList{"/r/w.asm.1 0 0"} << any;
     QTest::addRow("the folder rewritten")
         << QByteArrayList{"WELLE_0815"} << true << u"rewrite"_s
-        << QByteArrayList{"/r/always.asm.1 1 ", "/r/y.asm.1 0 0", "/r/sub/s.asm.1 0 0"};
+        << QByteArrayList{"/r/always.asm.1 1 ", "/r/y.asm.1 0 0", "/r/sub/s.asm.1 0 0"} << any;
     QTest::addRow("without subfolders") << QByteArrayList{"WELLE_0815"} << false << QString()
-                                        << always + QByteArrayList{"/r/w.asm.1 0 0"};
+                                        << always + QByteArrayList{"/r/w.asm.1 0 0"} << any;
     QTest::addRow("two needles, a name beyond UTF-8")
         << QByteArrayList{"HUB_12", "WELLE"} << false << QString()
         << QByteArrayList{"/r/always.asm.1 1 ", "/r/dash.asm.1 0 1", "/r/near.asm.1 0 1",
                           "/r/new.asm.1 2 ",    "/r/slot.asm.1 0 1", "/r/split.asm.1 0 1",
-                          "/r/w.asm.1 0 1",     "/r/x.asm.1 0 1",    "/r/\xe4.asm.1 0 0,1"};
+                          "/r/w.asm.1 0 1",     "/r/x.asm.1 0 1",    "/r/\xe4.asm.1 0 0,1"}
+        << any;
     QTest::addRow("needles a gram long, letter case")
         << QByteArrayList{"0815", "elle"} << false << QString()
         << QByteArrayList{"/r/always.asm.1 1 ", "/r/dash.asm.1 0 0", "/r/lower.asm.1 0 0,1",
                           "/r/near.asm.1 0 0",  "/r/new.asm.1 2 ",   "/r/slot.asm.1 0 0",
-                          "/r/split.asm.1 0 0", "/r/w.asm.1 0 0",    "/r/x.asm.1 0 0"};
+                          "/r/split.asm.1 0 0", "/r/w.asm.1 0 0",    "/r/x.asm.1 0 0"}
+        << any;
     QTest::addRow("a needle nobody holds")
-        << QByteArrayList{"LAGER"} << true << QString() << always;
+        << QByteArrayList{"LAGER"} << true << QString() << always << any;
     QTest::addRow("every file") << QByteArrayList{} << false << QString()
                                 << QByteArrayList{"/r/always.asm.1 1 ", "/r/dash.asm.1 0 ",
                                                   "/r/lower.asm.1 0 ",  "/r/near.asm.1 0 ",
                                                   "/r/new.asm.1 2 ",    "/r/slot.asm.1 0 ",
                                                   "/r/split.asm.1 0 ",  "/r/w.asm.1 0 ",
-                                                  "/r/x.asm.1 0 ",      "/r/\xe4.asm.1 0 "};
+                                                  "/r/x.asm.1 0 ",      "/r/\xe4.asm.1 0 "}
+                                << any;
+    // of another type, only the names beyond ASCII, which the desktop matches by characters
+    QTest::addRow("a type the names lack")
+        << QByteArrayList{"WELLE"} << false << QString() << QByteArrayList{"/r/\xe4.asm.1 0 0"}
+        << QByteArray("*.prt*");
+    QTest::addRow("a part of names in capitals")
+        << QByteArrayList{} << false << QString()
+        << QByteArrayList{"/r/new.asm.1 2 ", "/r/w.asm.1 0 ", "/r/\xe4.asm.1 0 "}
+        << QByteArray("*W.ASM*");
+    QTest::addRow("a pattern not of the form *text*")
+        << QByteArrayList{"WELLE_0815"} << false << QString()
+        << always + QByteArrayList{"/r/w.asm.1 0 0"} << QByteArray("w.*");
 }
 
 // The server selects a file by the needles its runs hold: each whole within one run, with its
@@ -249,6 +265,7 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
     QFETCH(QByteArrayList, needles);
     QFETCH(bool, subfolders);
     QFETCH(QString, then);
+    QFETCH(QByteArray, pattern);
     QFETCH(QByteArrayList, selected);
     const auto file = [](const QByteArray &name, const QByteArray &runs,
                          FileState state = FileState::Recorded) {
@@ -282,9 +299,9 @@ void tst_OfficeIndex::selectionHoldsExactlyTheRunsWithANeedle()
                           file("y.asm.1", "WELLE_0815\n"), file("\xe4.asm.1", "HUB_12\nWELLE\n")});
         store.commitBatch();
     }
-    const QList<StoreSelection::File> files = needles.isEmpty()
-                                                  ? store.everyFile("/r", subfolders)
-                                                  : store.filesHolding("/r", subfolders, needles);
+    const QList<StoreSelection::File> files =
+        needles.isEmpty() ? store.everyFile("/r", subfolders, pattern)
+                          : store.filesHolding("/r", subfolders, pattern, needles);
     QByteArrayList found;
     for (const StoreSelection::File &each : files) {
         QByteArrayList held;
@@ -413,11 +430,13 @@ void tst_OfficeIndex::indexerCatchesUpAfterTheServerWasAway()
 void tst_OfficeIndex::currentIndexerSparesTheWalk_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("walked");
-    QTest::addRow("a whole name") << u"WELLE_08151"_s << false;
-    QTest::addRow("a part of names") << u"LLE_0815"_s << false;
-    QTest::addRow("a text the runs cannot answer exactly") << u"xx WELLE"_s << false;
-    QTest::addRow("a text too short for the index") << u"xx"_s << true;
+    QTest::addRow("a whole name") << u"WELLE_08151"_s << u"*"_s << false;
+    QTest::addRow("a whole name, in files of one type") << u"WELLE_08151"_s << u"asm"_s << false;
+    QTest::addRow("a part of names") << u"LLE_0815"_s << u"asm"_s << false;
+    QTest::addRow("a text the runs cannot answer exactly") << u"xx WELLE"_s << u"*"_s << false;
+    QTest::addRow("a text too short for the index") << u"xx"_s << u"asm"_s << true;
 }
 
 // With its indexer current, a search reads only the files the office index names, and finds
@@ -426,13 +445,19 @@ void tst_OfficeIndex::currentIndexerSparesTheWalk_data()
 void tst_OfficeIndex::currentIndexerSparesTheWalk()
 {
     QFETCH(QString, text);
+    QFETCH(QString, type);
     QFETCH(bool, walked);
     m_fixture->tree.addFile("b/verschlossen.asm.1", "xx WELLE_08151 yy");
     ::chmod(m_fixture->tree.path("b/verschlossen.asm.1").constData(), 0);
+    // the type in capitals, and another type
+    m_fixture->tree.addFile("c/GROSS.ASM.2", "xx WELLE_08151 yy");
+    m_fixture->tree.addFile("c/teil_1.drw.1", "xx WELLE_08151 yy");
     startIndexer();
-    const Finished scanned = find({u"--no-index"_s}, text);
-    QVERIFY(!scanned.hits.isEmpty());
-    const Finished current = find({}, text);
+    const QStringList typed{u"--type"_s, type};
+    const Finished scanned = find(typed + QStringList{u"--no-index"_s}, text);
+    QCOMPARE(scanned.hits.contains("c/teil_1.drw.1"), type == u"*");
+    QVERIFY(scanned.hits.contains("c/GROSS.ASM.2"));
+    const Finished current = find(typed, text);
     QCOMPARE(current.hits, scanned.hits);
     QCOMPARE(current.err.contains("without walking"), !walked);
     QCOMPARE(current.err.contains("verschlossen"), scanned.err.contains("verschlossen"));
@@ -442,13 +467,13 @@ void tst_OfficeIndex::currentIndexerSparesTheWalk()
         m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
     // a sweep under way: the records may not hold every file yet
     QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = false"));
-    const Finished sweeping = find({}, text);
+    const Finished sweeping = find(typed, text);
     QCOMPARE(sweeping.hits, scanned.hits);
     QVERIFY2(!sweeping.err.contains("without walking"), sweeping.err);
     QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = true; "
                                        "UPDATE spurwerk_watches SET "
                                        "caught_up = caught_up - interval '1 minute'"));
-    const Finished behind = find({}, text);
+    const Finished behind = find(typed, text);
     QCOMPARE(behind.hits, scanned.hits);
     QVERIFY2(!behind.err.contains("without walking"), behind.err);
 }
