@@ -40,7 +40,9 @@ std::optional<Listing> listFolder(IndexStore &store, const QByteArray &key)
         if (entry->d_name[0] == '.')
             continue;
         listing.names.append(QByteArray(entry->d_name));
-        listing.hasLinks = listing.hasLinks || entry->d_type == DT_LNK;
+        // a file system that does not tell an entry's kind may hide links among them
+        listing.hasLinks =
+            listing.hasLinks || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
     }
     ::closedir(entries);
     return listing;

@@ -107,14 +107,14 @@ FolderWatch::Changes FolderWatch::read()
                 m_paths.remove(event->wd);
                 continue;
             }
-            if (event->len == 0 || !(event->mask & IN_ISDIR)) {
-                if (event->len == 0)
-                    changes.changed.insert(folder);
-                else
-                    changes.files[folder].insert(QByteArray(event->name));
+            if (event->len > 0 && !(event->mask & IN_ISDIR)) {
+                changes.files[folder].insert(QByteArray(event->name));
                 continue;
             }
+            // the folder's own attributes, or a sub-folder
             changes.changed.insert(folder);
+            if (event->len == 0)
+                continue;
             const QByteArray sub = platform::inFolder(folder, QByteArray(event->name));
             if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
                 forget(sub);

@@ -6,8 +6,8 @@
 #include <QSet>
 
 // The kernel's notice of changes (inotify) in every folder of the trees watched: which folders
-// and files changed since the last look. A folder made in or moved into a tree is watched from then
-// on. Links to folders are not followed: the indexer's sweeps cover what lies behind them.
+// and files changed since the last look. A folder made in or moved into a tree is watched from
+// then on. Links to folders are not followed: the indexer's sweeps cover what lies behind them.
 class FolderWatch
 {
 public:
