@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -235,6 +236,19 @@ bool evictFromMemory(const QByteArray &path)
         ::fdatasync(descriptor) == 0 && ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED) == 0;
     ::close(descriptor);
     return dropped && !isInMemory(path);
+}
+
+bool refusesReadsThatMustNotWait(const QByteArray &path)
+{
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        qFatal("refusesReadsThatMustNotWait: %s: %s", path.constData(), std::strerror(errno));
+    char byte;
+    iovec vector{&byte, 1};
+    const bool refused =
+        ::preadv2(descriptor, &vector, 1, 0, RWF_NOWAIT) < 0 && errno == EOPNOTSUPP;
+    ::close(descriptor);
+    return refused;
 }
 
 bool isInMemory(const QByteArray &path)

@@ -52,5 +52,8 @@ int openDescriptorCount();
 // Drops a file's bytes from the page cache, as a restart would; false when the file system keeps
 // them in memory all the same.
 bool evictFromMemory(const QByteArray &path);
+// Whether the file system refuses reads that must not wait (tmpfs): it does not tell what is in
+// memory.
+bool refusesReadsThatMustNotWait(const QByteArray &path);
 // Whether the page cache holds the file's first bytes (or the kernel is reading them).
 bool isInMemory(const QByteArray &path);
