@@ -1,6 +1,7 @@
 #include "index/postgres_store.h"
 
 #include "index/index_location.h"
+#include "index/libpq_library.h"
 #include "index/postgres_file_rows.h"
 #include "index/run_grams.h"
 #include "platform/wildcard_pattern.h"
@@ -9,7 +10,6 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cerrno>
-#include <libpq-fe.h>
 #include <optional>
 #include <poll.h>
 #include <tuple>
@@ -93,40 +93,45 @@ QString serverWords(const char *message)
 class PostgresStore::Result
 {
 public:
-    explicit Result(pg_result *result)
-        : m_result(result)
+    Result(const LibPq &pq, pg_result *result)
+        : m_pq(pq)
+        , m_result(result)
     {}
-    ~Result() { PQclear(m_result); }
+    ~Result() { m_pq.clear(m_result); }
     Result(Result &&other) noexcept
-        : m_result(std::exchange(other.m_result, nullptr))
+        : m_pq(other.m_pq)
+        , m_result(std::exchange(other.m_result, nullptr))
     {}
     Result(const Result &) = delete;
     Result &operator=(const Result &) = delete;
 
-    int rows() const { return PQntuples(m_result); }
+    int rows() const { return m_pq.ntuples(m_result); }
     QByteArray bytes(int row, int column) const
     {
-        return QByteArray(PQgetvalue(m_result, row, column), PQgetlength(m_result, row, column));
+        return QByteArray(m_pq.getvalue(m_result, row, column),
+                          m_pq.getlength(m_result, row, column));
     }
     // results come in binary: bigint as 8 bytes in network order, boolean as one byte
     qint64 integer(int row, int column) const
     {
-        return qFromBigEndian<qint64>(PQgetvalue(m_result, row, column));
+        return qFromBigEndian<qint64>(m_pq.getvalue(m_result, row, column));
     }
-    bool boolean(int row, int column) const { return PQgetvalue(m_result, row, column)[0] != 0; }
+    bool boolean(int row, int column) const { return m_pq.getvalue(m_result, row, column)[0] != 0; }
 
 private:
+    const LibPq &m_pq;
     pg_result *m_result;
 };
 
 PostgresStore::PostgresStore(const QByteArray &connection, Mode mode, int deadlineMs)
-    : m_deadlineMs(deadlineMs)
+    : m_pq(libPq())
+    , m_deadlineMs(deadlineMs)
 {
     try {
         connect(connection);
         setUp(mode);
     } catch (const IndexError &) {
-        PQfinish(m_db);
+        m_pq.finish(m_db);
         throw;
     }
 }
@@ -134,7 +139,7 @@ PostgresStore::PostgresStore(const QByteArray &connection, Mode mode, int deadli
 PostgresStore::~PostgresStore()
 {
     // a read-only snapshot or an unfinished batch ends with the connection: nothing is kept
-    PQfinish(m_db);
+    m_pq.finish(m_db);
 }
 
 void PostgresStore::fail(const QString &detail)
@@ -148,18 +153,18 @@ void PostgresStore::connect(const QByteArray &connection)
     // compiling one (the server's jit) took longer than answering it.
     const char *keys[] = {"application_name", "options", "dbname", nullptr};
     const char *values[] = {"spurwerk", "-c jit=off", connection.constData(), nullptr};
-    m_db = PQconnectStartParams(keys, values, 1);
+    m_db = m_pq.connectStartParams(keys, values, 1);
     if (!m_db)
         fail(QStringLiteral("out of memory"));
     const QDeadlineTimer deadline(m_deadlineMs);
     PostgresPollingStatusType status = PGRES_POLLING_WRITING;
     while (status != PGRES_POLLING_OK) {
-        if (status == PGRES_POLLING_FAILED || PQstatus(m_db) == CONNECTION_BAD)
-            fail(serverWords(PQerrorMessage(m_db)));
-        if (!waitUntilReady(PQsocket(m_db), status == PGRES_POLLING_READING ? POLLIN : POLLOUT,
+        if (status == PGRES_POLLING_FAILED || m_pq.status(m_db) == CONNECTION_BAD)
+            fail(serverWords(m_pq.errorMessage(m_db)));
+        if (!waitUntilReady(m_pq.socket(m_db), status == PGRES_POLLING_READING ? POLLIN : POLLOUT,
                             deadline))
             fail(QStringLiteral("the server did not answer within %1 ms").arg(m_deadlineMs));
-        status = PQconnectPoll(m_db);
+        status = m_pq.connectPoll(m_db);
     }
 }
 
@@ -204,15 +209,15 @@ void PostgresStore::createTables(bool dropOlder)
 
 void PostgresStore::waitFor(bool writing, const QDeadlineTimer &deadline)
 {
-    if (waitUntilReady(PQsocket(m_db), writing ? POLLOUT : POLLIN, deadline))
+    if (waitUntilReady(m_pq.socket(m_db), writing ? POLLOUT : POLLIN, deadline))
         return;
     // The server may still be working on it: ask it to stop, and use this connection no more.
-    if (PGcancel *cancel = PQgetCancel(m_db)) {
+    if (PGcancel *cancel = m_pq.getCancel(m_db)) {
         char error[256];
-        PQcancel(cancel, error, sizeof error);
-        PQfreeCancel(cancel);
+        m_pq.cancel(cancel, error, sizeof error);
+        m_pq.freeCancel(cancel);
     }
-    PQfinish(m_db);
+    m_pq.finish(m_db);
     m_db = nullptr;
     fail(QStringLiteral("the server did not answer within %1 ms").arg(m_deadlineMs));
 }
@@ -230,44 +235,45 @@ PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param>
         lengths.append(int(param.bytes.size()));
         formats.append(param.binary ? 1 : 0);
     }
-    if (!PQsendQueryParams(m_db, sql, int(params.size()), nullptr, values.constData(),
-                           lengths.constData(), formats.constData(), 1))
-        fail(serverWords(PQerrorMessage(m_db)));
-    for (int pending = PQflush(m_db); pending != 0; pending = PQflush(m_db)) {
+    if (!m_pq.sendQueryParams(m_db, sql, int(params.size()), nullptr, values.constData(),
+                              lengths.constData(), formats.constData(), 1))
+        fail(serverWords(m_pq.errorMessage(m_db)));
+    for (int pending = m_pq.flush(m_db); pending != 0; pending = m_pq.flush(m_db)) {
         if (pending < 0)
-            fail(serverWords(PQerrorMessage(m_db)));
+            fail(serverWords(m_pq.errorMessage(m_db)));
         waitFor(true, deadline);
     }
     // the last result counts, but the first error
     pg_result *kept = nullptr;
     for (;;) {
-        while (PQisBusy(m_db)) {
+        while (m_pq.isBusy(m_db)) {
             waitFor(false, deadline);
-            if (!PQconsumeInput(m_db))
+            if (!m_pq.consumeInput(m_db))
                 break;
         }
-        pg_result *next = PQgetResult(m_db);
+        pg_result *next = m_pq.getResult(m_db);
         if (!next)
             break;
-        const bool keptIsError = kept && PQresultStatus(kept) == PGRES_FATAL_ERROR;
+        const bool keptIsError = kept && m_pq.resultStatus(kept) == PGRES_FATAL_ERROR;
         if (keptIsError) {
-            PQclear(next);
+            m_pq.clear(next);
             continue;
         }
-        PQclear(kept);
+        m_pq.clear(kept);
         kept = next;
-        if (PQstatus(m_db) == CONNECTION_BAD)
+        if (m_pq.status(m_db) == CONNECTION_BAD)
             break;
     }
-    Result result(kept);
-    const ExecStatusType status = kept ? PQresultStatus(kept) : PGRES_FATAL_ERROR;
+    Result result(m_pq, kept);
+    const ExecStatusType status = kept ? m_pq.resultStatus(kept) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
-    const QString detail = serverWords(kept ? PQresultErrorMessage(kept) : PQerrorMessage(m_db));
-    const char *state = kept ? PQresultErrorField(kept, PG_DIAG_SQLSTATE) : nullptr;
+    const QString detail =
+        serverWords(kept ? m_pq.resultErrorMessage(kept) : m_pq.errorMessage(m_db));
+    const char *state = kept ? m_pq.resultErrorField(kept, PG_DIAG_SQLSTATE) : nullptr;
     if (state && undefinedTable == state)
         throw IndexError(IndexError::Problem::Missing, detail);
-    fail(detail.isEmpty() ? serverWords(PQerrorMessage(m_db)) : detail);
+    fail(detail.isEmpty() ? serverWords(m_pq.errorMessage(m_db)) : detail);
 }
 
 QList<IndexedFolder> PostgresStore::folders()

@@ -10,6 +10,7 @@
 #include <utility>
 
 struct FileRows;
+struct LibPq;
 struct pg_conn;
 struct pg_result;
 
@@ -95,6 +96,7 @@ private:
     void waitFor(bool writing, const QDeadlineTimer &deadline);
     [[noreturn]] void fail(const QString &detail);
 
+    const LibPq &m_pq;
     pg_conn *m_db = nullptr;
     int m_deadlineMs;
     bool m_inBatch = false;
