@@ -4,6 +4,7 @@
 
 #include <QLibrary>
 #include <QStringList>
+#include <type_traits>
 
 namespace {
 
