@@ -3,9 +3,9 @@
 #include <libpq-fe.h>
 
 // The functions of PostgreSQL's client library that the office index calls. The library is
-// loaded when the first connection is made, not at every program's start: it and the libraries
-// it needs (TLS, Kerberos, LDAP) took about 7 ms of each start, also of every search that asks
-// no office index.
+// loaded when the first connection is made, not at every program's start: loading it and the
+// libraries it needs (TLS, Kerberos, LDAP) was most of each start, also of every search that
+// asks no office index.
 struct LibPq
 {
     decltype(&PQconnectStartParams) connectStartParams;

@@ -461,9 +461,9 @@ QList<PostgresStore::Watch> PostgresStore::watches()
 void PostgresStore::refreshStatistics()
 {
     execute("ANALYZE spurwerk_files");
-    // Every question reads the gram index's list of rows not yet merged once per slot: 4 MB of
-    // it (the default, which a sweep's many rows are written fastest with) made a question for a
-    // rare name 20 times slower. After the sweep the list is merged, and the few rows of each
+    // Every question reads the gram index's list of rows not yet merged once per slot: the
+    // default 4 MB (which a sweep's many rows are written fastest with) made a question for a
+    // rare name many times slower. After the sweep the list is merged, and the few rows of each
     // change are merged soon.
     execute("SELECT gin_clean_pending_list('spurwerk_files_grams')");
     execute("SET gin_pending_list_limit = '256kB'");
@@ -574,8 +574,8 @@ QList<StoreSelection::File> PostgresStore::selectFiles(const QByteArray &folder,
             sql = "SELECT folder, name, state::bigint, size, needle" + held;
     }
     // The server takes a whole table as cheap to read where its rows are few, not knowing that
-    // their runs and grams lie in pages of their own: 100 ms for each needle on 3,000 CAD files
-    // where the gram index takes 1 ms.
+    // their runs and grams lie in pages of their own, where the gram index names a needle's few
+    // rows at once.
     if (needles)
         execute("SET enable_seqscan = off");
     const Result query = execute(sql.constData(), params);

@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-// The notes are stored as one text with CR LF line breaks. A text field's document spends about
-// 3 µs and 500 bytes on every paragraph, so notes of many short lines would take seconds and
-// hundreds of megabytes to show; the pad therefore takes the stored lines as line separators
+// The notes are stored as one text with CR LF line breaks. A text field's document spends time
+// and memory on every paragraph, so notes of many short lines would take seconds and hundreds of
+// megabytes to show (bench/README.md); the pad therefore takes the stored lines as line separators
 // inside paragraphs of a few dozen lines, which it shows and edits as line breaks as well. Notes
 // that hold line separators of their own get a paragraph per line instead, so that those come
 // back as they were stored. Saving reads the document's raw text, whose plain text would turn

@@ -13,11 +13,11 @@ namespace {
 
 // Candidates held before their turn. From memory as many are read whole with one system call; from
 // a local disk as many have their bytes asked for, about as many large requests as the disk takes
-// at once (64 or 128 measured no better).
+// at once (more gained nothing, bench/README.md).
 constexpr size_t candidatesInFlight = 32;
 // On a share each candidate waits about three round trips on a thread (its lookup, its opening,
-// its first read): 64 at once keep the file server busier than eight threads of a parallel grep
-// (at 1 ms the CAD tree took 0.50 s instead of 0.56 s with 32), with 64 first chunks (1 MiB) held.
+// its first read): 64 at once keep the file server busier than eight threads of a parallel grep,
+// with 64 first chunks (1 MiB) held.
 constexpr size_t candidatesOnThreads = 64;
 // Candidates opened the usual way after those read together were mostly too large to read whole.
 constexpr int passOverAfterLargeFiles = 8 * int(candidatesInFlight);

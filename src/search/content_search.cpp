@@ -25,7 +25,7 @@ constexpr qint64 firstChunkInFlight = 16 * 1024;
 constexpr qint64 readAheadBytes = 1024 * 1024;
 // Asked for at once of a file on a local disk, and as far ahead of the search: most assemblies
 // whole, in few large requests, which a disk answers sooner than many small ones, though the
-// bytes after a hit are read for nothing (with 256 KiB or 1 MiB the cold search took longer).
+// bytes after a hit are read for nothing (less ahead made the search slower, bench/README.md).
 constexpr qint64 readAheadOnDisk = 4 * 1024 * 1024;
 
 qint64 alignUp(qint64 value)

@@ -24,11 +24,9 @@ struct WhereUsedQuestion;
 class WhereUsedSearch : private SearchSink
 {
 public:
-    // Up to this many names, the part's and the assemblies', one pass looks for all of them. Over
-    // the benchmark's assemblies, its 1,068 names cost 1.3 times what 100 of them do, 1,250 to
-    // 5,000 made-up names of ten families 1.5 to 1.7 times, 10,000 2.5 times. Up to here, one
-    // pass costs no more than the two reads of the assemblies that a part in use takes level by
-    // level: one for its name (0.7 times 100 names), one for the names of level 1.
+    // Up to this many names, the part's and the assemblies', one pass looks for all of them: up
+    // to here one pass costs no more than the two reads of the assemblies that a part in use
+    // takes level by level, one for its name and one for the names of level 1 (bench/README.md).
     static constexpr qsizetype namesInOnePass = 5000;
 
     // index: the one that serves the folders, if any, consulted by every level

@@ -43,8 +43,8 @@ constexpr int bottomRows = 1500;
 constexpr int startWidth = 16500;
 constexpr int startHeight = 9600;
 
-// The picture is drawn up to this many files, which Graphviz lays out in under a second (0.7 s
-// for 363 files of the benchmark's where-used tree, 2.4 s for 1,429), while the window waits.
+// The picture is drawn up to this many files, which Graphviz lays out in under a second while
+// the window waits (bench/README.md).
 constexpr qsizetype filesInPicture = 400;
 // A tree this small is shown expanded to the top at the end, up to this many rows; a larger one
 // is expanded by the user, node by node.
