@@ -30,10 +30,6 @@ QuestionCheck questionForName(const QString &typed, const QByteArrayList &folder
     check.question.folders = folders;
     check.question.inclSubfolders = inclSubfolders;
     check.problem = nameProblem(typed);
-    if (check.problem.isEmpty() && folders.isEmpty())
-        check.problem = QStringLiteral("Es ist kein Suchpfad angehakt: bitte haken Sie im "
-                                       "Suchpfad-Editor die Verzeichnisse an, in denen gesucht "
-                                       "werden soll.");
     return check;
 }
 
