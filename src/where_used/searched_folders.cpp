@@ -35,8 +35,7 @@ SearchedFolders foldersForPartFile(const QByteArray &partFolder, const QByteArra
             continue;
         if (isRoot(folder))
             searched.notes.append(
-                QStringLiteral("„%1“ aus der Verzeichnisliste ausgelassen: es würde den ganzen "
-                               "Rechner durchsuchen")
+                QStringLiteral("„%1“ ausgelassen: es würde den ganzen Rechner durchsuchen")
                     .arg(platform::displayText(folder)));
         else
             searched.folders.append(folder);

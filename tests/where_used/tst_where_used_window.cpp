@@ -333,8 +333,7 @@ void tst_WhereUsedWindow::foldersOfEachStart_data()
     QTest::addRow("--verwendung, the saved list without the root, the part's folder added")
         << u"file"_s << QByteArrayList{"/", "ROOT/cad/baugruppen", "ROOT/cad/alt"} << true
         << QByteArrayList{"cad/teile/", "cad/baugruppen"}
-        << QStringList{u"„/“ aus der Verzeichnisliste ausgelassen: es würde den ganzen Rechner "
-                       u"durchsuchen"_s,
+        << QStringList{u"„/“ ausgelassen: es würde den ganzen Rechner durchsuchen"_s,
                        u"„ROOT/cad/alt“ nicht gefunden"_s}
         << used;
     QTest::addRow("--verwendung, a saved folder that holds the part")
