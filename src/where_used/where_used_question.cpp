@@ -5,6 +5,7 @@
 #include "search/where_used.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -42,6 +43,12 @@ QuestionCheck questionForFile(const QByteArray &path)
     }
     const QString shown = platform::displayText(path);
     const platform::FileLookup lookup = platform::lookupFile(path);
+    if (lookup.kind == platform::FileKind::Inaccessible && lookup.error == EACCES) {
+        check.problem = QStringLiteral("Die Datei „%1“ ist nicht erreichbar: ein Verzeichnis auf "
+                                       "ihrem Weg darf nicht gelesen werden.")
+                            .arg(shown);
+        return check;
+    }
     if (lookup.kind == platform::FileKind::Inaccessible) {
         check.problem = QStringLiteral("Die Datei „%1“ gibt es nicht.").arg(shown);
         return check;

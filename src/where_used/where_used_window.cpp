@@ -269,11 +269,12 @@ void WhereUsedWindow::runSearch()
             &WhereUsedWindow::markPictureBoxes);
     filter->clear();
     tree->header()->setSectionResizeMode(QHeaderView::Interactive);
-    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2400));
-    tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(600));
+    // the date stays in sight at the window's first size; the folder is elided in its middle
+    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2100));
+    tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(500));
     tree->setColumnWidth(WhereUsedModel::RevisionColumn, twipsToPixels(900));
-    tree->setColumnWidth(WhereUsedModel::MarkColumn, twipsToPixels(1200));
-    tree->setColumnWidth(WhereUsedModel::FolderColumn, twipsToPixels(3000));
+    tree->setColumnWidth(WhereUsedModel::MarkColumn, twipsToPixels(1000));
+    tree->setColumnWidth(WhereUsedModel::FolderColumn, twipsToPixels(2000));
     pictureView->clear();
     for (QPushButton *pushButton :
          {toNotes, saveText, saveCsv, saveSvg, savePng, chooseFolders, expandAll, collapseAll})

@@ -4,6 +4,8 @@
 #include "path_editor/form2.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
+#include "unprivileged_user.h"
+#include "where_used/folder_choice_dialog.h"
 #include "where_used/where_used_export.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_window.h"
@@ -11,9 +13,11 @@
 #include "window_fixture.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -125,6 +129,7 @@ private slots:
     void contextMenuOnAHit();
     void foldersOfEachStart_data();
     void foldersOfEachStart();
+    void otherFoldersChosen();
     void workingWithTheTree();
     void openFailureIsTold();
     void expandArrowsBeforeOpening();
@@ -152,6 +157,10 @@ void tst_WhereUsedWindow::badFileArgument_data()
 
     QTest::addRow("missing") << QByteArray("teile/fehlt.prt")
                              << QStringLiteral("Die Datei „ROOT/teile/fehlt.prt“ gibt es nicht.");
+    QTest::addRow("in a folder that may not be entered")
+        << QByteArray("gesperrt/hub.prt")
+        << QStringLiteral("Die Datei „ROOT/gesperrt/hub.prt“ ist nicht erreichbar: ein "
+                          "Verzeichnis auf ihrem Weg darf nicht gelesen werden.");
     QTest::addRow("no file at all")
         << QByteArray() << QStringLiteral("Es wurde keine Datei angegeben.");
     QTest::addRow("a folder") << QByteArray("teile")
@@ -170,7 +179,9 @@ void tst_WhereUsedWindow::badFileArgument()
 
     WindowFixture fixture;
     fixture.tree.add(partFolder);
-    fixture.tree.add({"teile/--.prt:--"});
+    fixture.tree.add({"teile/--.prt:--", "gesperrt/hub.prt:HUB"});
+    QVERIFY(QFile::setPermissions(QString::fromLocal8Bit(fixture.tree.path("gesperrt")), {}));
+    const UnprivilegedUser user(fixture.tree);
     QVERIFY(!startedWith(file.isEmpty() ? file : fixture.tree.path(file), fixture.store()));
     QCOMPARE(fixture.boxes.texts,
              QStringList{message.replace(u"ROOT"_s, QString::fromLocal8Bit(fixture.tree.root()))});
@@ -399,6 +410,32 @@ void tst_WhereUsedWindow::foldersOfEachStart()
     else
         QCOMPARE(shownRows(window), rows);
     QVERIFY(fixture.boxes.texts.isEmpty());
+}
+
+// "Verzeichnisse wählen…", one level up from the part's folder: the answer is searched again
+// there and finds the assemblies beside it.
+void tst_WhereUsedWindow::otherFoldersChosen()
+{
+    WindowFixture fixture;
+    fixture.tree.add(officeTree);
+    fixture.tick({"cad/teile"});
+    pressWhereUsedKeys(fixture.shownForm(), u"welle_0815"_s);
+    WhereUsedWindow *window = searchedWindow();
+    QCOMPARE(shownRows(window), QStringList{u"WELLE_0815"_s});
+
+    press(window, "chooseFolders");
+    auto *dialog = window->findChild<FolderChoiceDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    auto *folders = control<QListWidget>(dialog, "folderChoice");
+    // the folder searched first, ticked, then the editor's list
+    QCOMPARE(folders->item(0)->text(), QString::fromLocal8Bit(fixture.tree.path("cad/teile")));
+    QCOMPARE(folders->item(0)->checkState(), Qt::Checked);
+    folders->setCurrentRow(0);
+    press(dialog, "levelUp");
+    press(dialog, "search");
+    QVERIFY(searchedWindow());
+    QCOMPARE(window->searchedFolders().folders, QByteArrayList{fixture.tree.path("cad/")});
+    QCOMPARE(shownRows(window), (QStringList{u"WELLE_0815"_s, u"getriebe"_s, u"pumpe"_s}));
 }
 
 // A file the desktop has no application for is named in a message, from the where-used window
