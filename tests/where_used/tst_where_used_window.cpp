@@ -1,3 +1,6 @@
+#include "index/index_location.h"
+#include "index/postgres_store.h"
+#include "index/test_postgres.h"
 #include "main_window/command_line.h"
 #include "main_window/form1.h"
 #include "main_window/where_used_start.h"
@@ -20,6 +23,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -350,6 +354,9 @@ void tst_WhereUsedWindow::foldersOfEachStart_data()
     QTest::addRow("--verwendung, a saved folder that holds the part")
         << u"file"_s << QByteArrayList{"ROOT/cad"} << true << QByteArrayList{"cad"} << QStringList()
         << used;
+    QTest::addRow("--verwendung, the office index watches the part's parent")
+        << u"office"_s << QByteArrayList() << true << QByteArrayList{"cad"} << QStringList()
+        << used;
     QTest::addRow("--verwendung, an empty list")
         << u"file"_s << QByteArrayList() << true << QByteArrayList{"cad/teile/"}
         << QStringList{u"Nur das Verzeichnis der Datei und seine Unterverzeichnisse wurden "
@@ -369,6 +376,17 @@ void tst_WhereUsedWindow::foldersOfEachStart()
     WindowFixture fixture;
     fixture.tree.add(officeTree);
     const QByteArray root = fixture.tree.root();
+    TestPostgres server;
+    if (start == u"office") {
+        if (!server.start())
+            QSKIP(qPrintable(server.problem()));
+        const QByteArray database = server.newDatabase();
+        PostgresStore(database, PostgresStore::Mode::Write)
+            .putWatch(canonicalFolder(fixture.tree.path("cad")), true);
+        qputenv("SPURWERK_INDEX_DB", database);
+        start = u"file"_s;
+    }
+    const auto noOfficeIndex = qScopeGuard([] { qunsetenv("SPURWERK_INDEX_DB"); });
     if (start == u"file") {
         SettingsStore &store = fixture.store();
         for (qsizetype entry = 0; entry < folders.size(); ++entry)
