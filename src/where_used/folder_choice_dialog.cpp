@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -46,6 +47,8 @@ FolderChoiceDialog::FolderChoiceDialog(const SearchedFolders &searched,
     setObjectName(QStringLiteral("FolderChoiceDialog"));
     setWindowTitle(QStringLiteral("Verzeichnisse wählen"));
     setAccessibleName(windowTitle());
+    // a window of its own takes the application's font, not its parent's
+    setFont(parent->font());
 
     folderChoice = new QListWidget(this);
     folderChoice->setObjectName(QStringLiteral("folderChoice"));
@@ -81,7 +84,12 @@ FolderChoiceDialog::FolderChoiceDialog(const SearchedFolders &searched,
     row->addWidget(addFolder);
     row->addWidget(levelUp);
     row->addStretch();
+    auto *caption =
+        new QLabel(QStringLiteral("Gesucht wird in den angehakten Verzeichnissen:"), this);
+    caption->setObjectName(QStringLiteral("caption"));
+    caption->setBuddy(folderChoice);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(caption);
     layout->addWidget(folderChoice);
     layout->addLayout(row);
     layout->addWidget(subfolders);

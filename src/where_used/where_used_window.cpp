@@ -270,11 +270,11 @@ void WhereUsedWindow::runSearch()
     filter->clear();
     tree->header()->setSectionResizeMode(QHeaderView::Interactive);
     // the date stays in sight at the window's first size; the folder is elided in its middle
-    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2100));
+    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2600));
     tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(500));
     tree->setColumnWidth(WhereUsedModel::RevisionColumn, twipsToPixels(900));
     tree->setColumnWidth(WhereUsedModel::MarkColumn, twipsToPixels(1000));
-    tree->setColumnWidth(WhereUsedModel::FolderColumn, twipsToPixels(2000));
+    tree->setColumnWidth(WhereUsedModel::FolderColumn, twipsToPixels(1600));
     pictureView->clear();
     for (QPushButton *pushButton :
          {toNotes, saveText, saveCsv, saveSvg, savePng, chooseFolders, expandAll, collapseAll})

@@ -305,6 +305,13 @@ void tst_WhereUsedWindow::workingWithTheTree()
                  QString::fromLocal8Bit(fixture.tree.path("teile/unter/motor.asm") + '\n' +
                                         fixture.tree.path("teile/rahmen.asm.3")));
 
+    // the filter leaves the rows whose name holds the text, with those above them
+    control<QLineEdit>(window, "filter")->setText(u"MOT"_s);
+    QVERIFY(!tree->isRowHidden(0, root));
+    QVERIFY(tree->isRowHidden(1, root));
+    control<QLineEdit>(window, "filter")->clear();
+    QVERIFY(!tree->isRowHidden(1, root));
+
     press(window, "saveText");
     const QByteArray saved = fixture.tree.path("teile/Verwendung_HUB.txt");
     QCOMPARE(fixture.boxes.texts,
