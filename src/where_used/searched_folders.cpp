@@ -4,6 +4,9 @@
 #include "platform/display_text.h"
 #include "platform/file_lookup.h"
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace {
 
 bool isRoot(const QByteArray &folder)
@@ -22,6 +25,19 @@ bool heldByAny(const QByteArray &folder, const QByteArrayList &folders)
             return true;
     }
     return false;
+}
+
+// Why the folder cannot be searched, with %1 for its name; empty when it can.
+QString folderProblem(const QByteArray &folder)
+{
+    const platform::FileLookup lookup = platform::lookupFile(folder);
+    if (lookup.kind == platform::FileKind::Folder)
+        return ::access(folder.constData(), R_OK | X_OK) == 0
+                   ? QString()
+                   : QStringLiteral("„%1“ darf nicht gelesen werden");
+    if (lookup.kind == platform::FileKind::Inaccessible && lookup.error == EACCES)
+        return QStringLiteral("„%1“ nicht erreichbar");
+    return QStringLiteral("„%1“ nicht gefunden");
 }
 
 } // namespace
@@ -62,9 +78,8 @@ SearchedFolders existingFolders(const SearchedFolders &chosen)
     QByteArrayList found;
     QByteArrayList canonical;
     for (const QByteArray &folder : chosen.folders) {
-        if (!platform::isFolder(folder)) {
-            existing.notes.append(
-                QStringLiteral("„%1“ nicht gefunden").arg(platform::displayText(folder)));
+        if (const QString problem = folderProblem(folder); !problem.isEmpty()) {
+            existing.notes.append(problem.arg(platform::displayText(folder)));
             continue;
         }
         found.append(folder);

@@ -20,7 +20,8 @@ struct SearchedFolders
 SearchedFolders foldersForPartFile(const QByteArray &partFolder, const QByteArrayList &saved,
                                    const QByteArrayList &watched);
 
-// The folders as a run takes them: one that is gone or no folder is left out with a note, and,
+// The folders as a run takes them: one that is gone, no folder or may not be read is left out
+// with a note, and,
 // with sub-folders, one that another holds is left out without one, so no file is read twice.
 SearchedFolders existingFolders(const SearchedFolders &chosen);
 

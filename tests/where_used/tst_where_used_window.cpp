@@ -358,6 +358,10 @@ void tst_WhereUsedWindow::foldersOfEachStart_data()
         << QStringList{u"„/“ ausgelassen: es würde den ganzen Rechner durchsuchen"_s,
                        u"„ROOT/cad/alt“ nicht gefunden"_s}
         << used;
+    QTest::addRow("--verwendung, a saved folder that may not be read")
+        << u"locked"_s << QByteArrayList{"ROOT/gesperrt", "ROOT/cad/baugruppen"} << true
+        << QByteArrayList{"cad/teile/", "cad/baugruppen"}
+        << QStringList{u"„ROOT/gesperrt“ darf nicht gelesen werden"_s} << used;
     QTest::addRow("--verwendung, a saved folder that holds the part")
         << u"file"_s << QByteArrayList{"ROOT/cad"} << true << QByteArrayList{"cad"} << QStringList()
         << used;
@@ -394,6 +398,13 @@ void tst_WhereUsedWindow::foldersOfEachStart()
         start = u"file"_s;
     }
     const auto noOfficeIndex = qScopeGuard([] { qunsetenv("SPURWERK_INDEX_DB"); });
+    std::optional<UnprivilegedUser> user;
+    if (start == u"locked") {
+        fixture.tree.add({"gesperrt/alt.asm:WELLE_0815"});
+        QVERIFY(QFile::setPermissions(QString::fromLocal8Bit(fixture.tree.path("gesperrt")), {}));
+        user.emplace(fixture.tree);
+        start = u"file"_s;
+    }
     if (start == u"file") {
         SettingsStore &store = fixture.store();
         for (qsizetype entry = 0; entry < folders.size(); ++entry)
@@ -419,6 +430,7 @@ void tst_WhereUsedWindow::foldersOfEachStart()
     }
     WhereUsedWindow *window = searchedWindow();
     QVERIFY(window);
+    user.reset();
     QByteArrayList expected;
     for (const QByteArray &folder : std::as_const(searched))
         expected.append(fixture.tree.path(folder));
