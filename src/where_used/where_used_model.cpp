@@ -148,7 +148,9 @@ bool WhereUsedModel::hasChildren(const QModelIndex &parent) const
     const Node &node = m_nodes[nodeOf(parent)];
     if (node.fetched)
         return !node.children.isEmpty();
-    return nodeOf(parent) == 0 || node.mark.hasRowsBelow(m_graph);
+    if (nodeOf(parent) == 0)
+        return !m_graph.holdersOf(m_graph.root().name).isEmpty();
+    return node.mark.hasRowsBelow(m_graph);
 }
 
 bool WhereUsedModel::canFetchMore(const QModelIndex &parent) const

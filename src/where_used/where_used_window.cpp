@@ -281,8 +281,7 @@ void WhereUsedWindow::runSearch()
         pushButton->setEnabled(false);
     lblStatus->setToolTip(QString());
     if (m_searched.folders.isEmpty()) {
-        lblStatus->setText(QStringLiteral("Es ist kein Suchpfad angehakt: bitte wählen Sie mit "
-                                          "„Verzeichnisse wählen…“, wo gesucht werden soll."));
+        lblStatus->setText(QStringLiteral("Es ist kein Suchpfad angehakt."));
         chooseFolders->setEnabled(true);
         emit searchFinished();
         return;
@@ -374,11 +373,14 @@ void WhereUsedWindow::showOutcome(RunOutcome outcome)
 // the tool tip.
 void WhereUsedWindow::showFolders()
 {
-    if (m_searched.folders.isEmpty() && m_searched.notes.isEmpty()) {
+    if (m_question.name.isEmpty()) {
         lblFolders->clear();
         return;
     }
-    QString line = QStringLiteral("Gesucht in: ") + foldersText(m_searched);
+    QString line = m_searched.folders.isEmpty()
+                       ? QStringLiteral("Kein Verzeichnis gewählt: bitte wählen Sie mit "
+                                        "„Verzeichnisse wählen…“, wo gesucht werden soll")
+                       : QStringLiteral("Gesucht in: ") + foldersText(m_searched);
     QStringList tip{m_searched.inclSubfolders
                         ? QStringLiteral("Gesucht in (mit Unterverzeichnissen):")
                         : QStringLiteral("Gesucht in (ohne Unterverzeichnisse):")};
