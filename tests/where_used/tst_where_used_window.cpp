@@ -11,6 +11,8 @@
 #include "where_used/folder_choice_dialog.h"
 #include "where_used/where_used_export.h"
 #include "where_used/where_used_graph.h"
+#include "where_used/where_used_model.h"
+#include "where_used/where_used_picture_view.h"
 #include "where_used/where_used_window.h"
 #include "where_used_tree.h"
 #include "window_fixture.h"
@@ -304,6 +306,17 @@ void tst_WhereUsedWindow::workingWithTheTree()
              u"Notizen\n"_s +
                  QString::fromLocal8Bit(fixture.tree.path("teile/unter/motor.asm") + '\n' +
                                         fixture.tree.path("teile/rahmen.asm.3")));
+
+    // a box clicked in the picture marks its file's row, opening the rows above it
+    tree->collapseAll();
+    qsizetype drawing = 0;
+    while (window->graph().file(drawing).fileName != u"rahmen.drw"_s)
+        ++drawing;
+    emit window->findChild<WhereUsedPictureView *>()->fileClicked(drawing);
+    QCOMPARE(tree->currentIndex().data(WhereUsedModel::PathBytesRole).toByteArray(),
+             fixture.tree.path("teile/rahmen.drw"));
+    QVERIFY(tree->isExpanded(tree->currentIndex().parent()));
+    tree->clearSelection();
 
     // the filter leaves the rows whose name holds the text, with those above them
     control<QLineEdit>(window, "filter")->setText(u"MOT"_s);
