@@ -13,8 +13,9 @@ int main(int argc, char *argv[])
 
     SettingsStore store;
     if (const std::optional<QByteArray> file = whereUsedFileArgument(argc, argv)) {
+        // the window cannot open at all: the message has said why
         if (!showWhereUsedAlone(*file, store))
-            return 1;
+            return 2;
         return QApplication::exec();
     }
     // argv as the application left it, without the options it took for itself

@@ -46,7 +46,10 @@ WindowFixture::WindowFixture()
     const QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
     if (!stateHome.isEmpty())
         QDir(stateHome + QStringLiteral("/spurwerk")).removeRecursively();
-    platform::setDesktopOpener([this](const QUrl &address) { opened.append(address); });
+    platform::setDesktopOpener([this](const QUrl &address) {
+        opened.append(address);
+        return !desktopFails;
+    });
 }
 
 WindowFixture::~WindowFixture()

@@ -66,6 +66,8 @@ public:
     ModalBoxCloser boxes;
     // what the windows handed to the desktop, in order
     QList<QUrl> opened;
+    // the desktop has no application for what it is handed
+    bool desktopFails = false;
 
 private:
     QByteArray m_startFolder;

@@ -171,6 +171,8 @@ private:
     PathListModel *m_candidates;
     PathListModel *m_results;
     PathListModel *m_searchedFolders;
+    // whether the last run searched the sub-folders of m_searchedFolders
+    bool m_searchedSubfolders = true;
     // lblStatus and lbl_aktpfad as the run changes them per entry and per block
     platform::DeferredLabelText *m_runStatus;
     platform::DeferredLabelText *m_runPath;

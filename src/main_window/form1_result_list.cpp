@@ -84,5 +84,5 @@ void Form1::rememberHit(const QModelIndex &index)
 void Form1::openRememberedHit()
 {
     if (!m_rememberedHit.isEmpty())
-        platform::openOnDesktop(platform::fileAddress(m_rememberedHit));
+        platform::openFile(this, m_rememberedHit);
 }

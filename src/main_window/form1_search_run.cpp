@@ -117,6 +117,7 @@ void Form1::RunSearch()
     SearchRun::Request request;
     request.pattern = patternForCriterion(com_krit->currentText());
     request.inclSubfolders = chk_under->isChecked();
+    m_searchedSubfolders = request.inclSubfolders;
     for (const QByteArray &folder : folderList().tickedPaths())
         m_searchedFolders->append(folder);
     request.folders = m_searchedFolders->paths();

@@ -4,6 +4,7 @@
 #include "path_editor/folder_list.h"
 #include "platform/windows/message_box.h"
 #include "search/where_used.h"
+#include "where_used/searched_folders.h"
 #include "where_used/where_used_question.h"
 #include "where_used/where_used_window.h"
 
@@ -71,13 +72,16 @@ void Form1::whereUsedShortcut_Activated()
         showWhereUsed(txt_textfind->text());
 }
 
-// Over the ticked folders, with the sub-folder box; refused while the main window searches.
+// Over the folders the last run searched, as it searched them; before any run, over the ticked
+// folders; refused while the main window searches.
 void Form1::showWhereUsed(const QString &name)
 {
     if (m_runInProgress)
         return;
-    const QuestionCheck check =
-        questionForName(name, folderList().tickedPaths(), chk_under->isChecked());
+    const bool afterRun = m_searchedFolders->count() > 0;
+    QuestionCheck check =
+        questionForName(name, afterRun ? m_searchedFolders->paths() : folderList().tickedPaths(),
+                        afterRun ? m_searchedSubfolders : chk_under->isChecked());
     if (!check.problem.isEmpty()) {
         platform::showMessage(this, check.problem);
         return;
@@ -85,6 +89,11 @@ void Form1::showWhereUsed(const QString &name)
     WhereUsedWindow *window =
         m_whereUsed.load([this](const QStringList &lines) { takeNotes(lines); });
     window->setExportFolder(m_workingFolder);
+    QList<OfferedFolder> offered;
+    const FolderList &folders = folderList();
+    for (int entry = 0; entry < folders.count(); ++entry)
+        offered.append({folders.entryPath(entry), folders.isTicked(entry)});
+    window->setOfferedFolders(offered);
     window->ask(check.question);
     showInFront(window);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/file_lookup.h"
 #include "platform/text_file.h"
+#include "where_used/searched_folders.h"
 #include "where_used/where_used_graph.h"
 
 #include <functional>
@@ -57,9 +58,15 @@ QByteArray csvField(const QByteArray &field)
 
 } // namespace
 
-QByteArray whereUsedText(const WhereUsedGraph &graph, bool newestOnly)
+QByteArray whereUsedText(const WhereUsedGraph &graph, bool newestOnly,
+                         const SearchedFolders &searched)
 {
     platform::CrLfText text;
+    // the folders' own bytes, as the rows' paths
+    text.addLine(
+        "Gesucht in: " + searched.folders.join(", ") +
+        (searched.inclSubfolders ? " – mit Unterverzeichnissen" : " – ohne Unterverzeichnisse"));
+    text.addLine(QByteArray());
     forEachRow(graph, newestOnly, [&](const Row &row) {
         QByteArray line(2 * row.level, ' ');
         if (row.file->path.isEmpty()) {
@@ -75,9 +82,16 @@ QByteArray whereUsedText(const WhereUsedGraph &graph, bool newestOnly)
     return text.bytes();
 }
 
-QByteArray whereUsedCsv(const WhereUsedGraph &graph, bool newestOnly)
+QByteArray whereUsedCsv(const WhereUsedGraph &graph, bool newestOnly,
+                        const SearchedFolders &searched)
 {
     platform::CrLfText text;
+    QByteArrayList folders{"Gesucht in"};
+    for (const QByteArray &folder : searched.folders)
+        folders.append(csvField(folder));
+    text.addLine(folders.join(';'));
+    text.addLine(QByteArrayLiteral("Unterverzeichnisse;") +
+                 (searched.inclSubfolders ? "ja" : "nein"));
     text.addLine(QStringLiteral("Ebene;Name;Typ;Revision;Pfad;Vermerk"));
     forEachRow(graph, newestOnly, [&](const Row &row) {
         const QByteArrayList fields{QByteArray::number(row.level),

@@ -2,8 +2,6 @@
 
 #include "platform/file_lookup.h"
 
-#include <QLocale>
-
 WhereUsedModel::WhereUsedModel(const WhereUsedGraph &graph, QObject *parent)
     : QAbstractItemModel(parent)
     , m_graph(graph)
@@ -37,12 +35,41 @@ void WhereUsedModel::levelAdded()
     // the names of a level's files are looked for at the next level only, so only nodes that had
     // no rows can gain some
     const std::size_t shown = m_nodes.size();
+    bool unmade = false;
     for (std::size_t node = 0; node < shown; ++node) {
         if (m_nodes[node].fetched && m_nodes[node].children.isEmpty()) {
             m_nodes[node].fetched = false;
             fetch(static_cast<int>(node), true);
         }
+        unmade = unmade || !m_nodes[node].fetched;
     }
+    // A view keeps whether a row has rows below from when it laid the row out: one shown before
+    // this level would show no expand arrow.
+    if (unmade) {
+        emit layoutAboutToBeChanged();
+        emit layoutChanged();
+    }
+}
+
+bool WhereUsedModel::fetchAll(int rowLimit)
+{
+    for (std::size_t node = 0; node < m_nodes.size(); ++node) {
+        if (m_nodes.size() >= std::size_t(rowLimit))
+            return false;
+        fetch(static_cast<int>(node), true);
+    }
+    return true;
+}
+
+QModelIndex WhereUsedModel::rowOf(qsizetype file)
+{
+    // breadth first: the row nearest the part
+    for (std::size_t node = 0; node < m_nodes.size(); ++node) {
+        if (m_nodes[node].file == file)
+            return createIndex(m_nodes[node].row, 0, quintptr(node));
+        fetch(static_cast<int>(node), true);
+    }
+    return {};
 }
 
 const WhereUsedGraph::File &WhereUsedModel::fileOf(const Node &node) const
@@ -121,7 +148,9 @@ bool WhereUsedModel::hasChildren(const QModelIndex &parent) const
     const Node &node = m_nodes[nodeOf(parent)];
     if (node.fetched)
         return !node.children.isEmpty();
-    return nodeOf(parent) == 0 || node.mark.hasRowsBelow(m_graph);
+    if (nodeOf(parent) == 0)
+        return !m_graph.holdersOf(m_graph.root().name).isEmpty();
+    return node.mark.hasRowsBelow(m_graph);
 }
 
 bool WhereUsedModel::canFetchMore(const QModelIndex &parent) const
@@ -143,15 +172,21 @@ QVariant WhereUsedModel::data(const QModelIndex &index, int role) const
     const WhereUsedGraph::File &file = fileOf(node);
     if (role == PathBytesRole)
         return file.path;
+    if (role == FileRole)
+        return node.file;
+    if (role == Qt::ToolTipRole && index.column() == FolderColumn)
+        return file.folder;
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
     switch (index.column()) {
     case NameColumn:
-        if (node.mark.cycle)
-            return file.baseName + QStringLiteral(" – Kreisbezug");
-        if (node.mark.stale)
-            return file.baseName + QStringLiteral(" – veraltet");
         return file.baseName;
+    case MarkColumn:
+        if (node.mark.cycle)
+            return QStringLiteral("Kreisbezug");
+        if (node.mark.stale)
+            return QStringLiteral("veraltet");
+        return QString();
     case TypeColumn:
         return file.type;
     case RevisionColumn:
@@ -161,7 +196,8 @@ QVariant WhereUsedModel::data(const QModelIndex &index, int role) const
     case DateColumn: {
         // asked as the row is shown, not for every file found: a large tree shows few of them
         const std::optional<QDateTime> modified = platform::modificationTime(file.path);
-        return modified ? QLocale().toString(*modified, QLocale::ShortFormat) : QString();
+        // as German users read it, whatever the machine's locale
+        return modified ? modified->toString(QStringLiteral("dd.MM.yyyy HH:mm")) : QString();
     }
     default:
         return {};
@@ -172,8 +208,8 @@ QVariant WhereUsedModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const QStringList headers{QStringLiteral("Name"), QStringLiteral("Typ"),
-                                     QStringLiteral("Revision"), QStringLiteral("Verzeichnis"),
-                                     QStringLiteral("Datum")};
+    static const QStringList headers{QStringLiteral("Name"),        QStringLiteral("Typ"),
+                                     QStringLiteral("Revision"),    QStringLiteral("Vermerk"),
+                                     QStringLiteral("Verzeichnis"), QStringLiteral("Datum")};
     return headers.value(section);
 }

@@ -19,11 +19,14 @@ public:
         NameColumn,
         TypeColumn,
         RevisionColumn,
+        MarkColumn,
         FolderColumn,
         DateColumn,
         ColumnCount
     };
     static constexpr int PathBytesRole = Qt::UserRole;
+    // the row's file in the graph, -1 for the part
+    static constexpr int FileRole = Qt::UserRole + 1;
 
     explicit WhereUsedModel(const WhereUsedGraph &graph, QObject *parent = nullptr);
 
@@ -34,6 +37,11 @@ public:
     void levelAdded();
     // The graph was made anew.
     void reset();
+    // Makes the rows below every node, breadth first, until the tree holds rowLimit rows; false
+    // when the limit left some unmade.
+    bool fetchAll(int rowLimit);
+    // A row of the file, made where none is yet; invalid when the file is in no row.
+    QModelIndex rowOf(qsizetype file);
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;

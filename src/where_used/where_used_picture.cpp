@@ -40,8 +40,12 @@ QByteArray sameRank(const QList<qsizetype> &files)
 
 } // namespace
 
-QByteArray whereUsedDot(const WhereUsedGraph &graph, bool newestOnly)
+QByteArray whereUsedDot(const WhereUsedGraph &graph, bool newestOnly, bool withBoxes)
 {
+    // Graphviz's image map names each box by its URL
+    const auto box = [withBoxes](qsizetype file) {
+        return withBoxes ? ", URL=\"" + nodeId(file) + '"' : QByteArray();
+    };
     QByteArray dot = "digraph Verwendung {\n"
                      "  rankdir=TB; nodesep=0.15; ranksep=0.35;\n"
                      "  node [shape=box, style=filled, fillcolor=\"#ffffc0\", "
@@ -49,14 +53,14 @@ QByteArray whereUsedDot(const WhereUsedGraph &graph, bool newestOnly)
                      "margin=\"0.06,0.03\"];\n"
                      "  edge [color=\"#404040\", arrowsize=0.6];\n";
     dot += "  part [label=" + quoted(graph.root().fileName) +
-           ", fillcolor=\"#ffff80\", style=\"filled,bold\"];\n";
+           ", fillcolor=\"#ffff80\", style=\"filled,bold\"" + box(-1) + "];\n";
     QMap<int, QList<qsizetype>> assemblyLevels;
     QList<qsizetype> drawings;
     for (qsizetype file = 0; file < graph.fileCount(); ++file) {
         if (newestOnly && !graph.isNewest(file))
             continue;
         const WhereUsedGraph::File &shown = graph.file(file);
-        dot += "  " + nodeId(file) + " [label=" + quoted(shown.fileName) + "];\n";
+        dot += "  " + nodeId(file) + " [label=" + quoted(shown.fileName) + box(file) + "];\n";
         if (shown.type.compare(u"drw", Qt::CaseInsensitive) == 0)
             drawings.append(file);
         else
@@ -91,19 +95,63 @@ QByteArray whereUsedDot(const WhereUsedGraph &graph, bool newestOnly)
     return dot + "}\n";
 }
 
-std::optional<QByteArray> renderGraph(const QByteArray &dot, const char *format)
+namespace {
+
+// Lays the graph out once and renders it in each format, in order.
+std::optional<QByteArrayList> rendered(const QByteArray &dot, const QList<const char *> &formats)
 {
     GVC_t *context = sharedContext();
     const std::unique_ptr<Agraph_t, int (*)(Agraph_t *)> graph(agmemread(dot.constData()), agclose);
     if (!context || !graph || gvLayout(context, graph.get(), "dot") != 0)
         return std::nullopt;
-    char *rendered = nullptr;
-    unsigned int length = 0;
-    const int failed = gvRenderData(context, graph.get(), format, &rendered, &length);
-    std::optional<QByteArray> result;
-    if (failed == 0 && rendered)
-        result = QByteArray(rendered, length);
-    gvFreeRenderData(rendered);
+    std::optional<QByteArrayList> result = QByteArrayList();
+    for (const char *format : formats) {
+        char *data = nullptr;
+        unsigned int length = 0;
+        const int failed = gvRenderData(context, graph.get(), format, &data, &length);
+        if (failed == 0 && data)
+            result->append(QByteArray(data, length));
+        else
+            result.reset();
+        gvFreeRenderData(data);
+        if (!result)
+            break;
+    }
     gvFreeLayout(context, graph.get());
     return result;
+}
+
+// "rect f12 10,20 80,40" for each box of Graphviz's image map
+QHash<qsizetype, QRect> boxesOfMap(const QByteArray &map)
+{
+    QHash<qsizetype, QRect> boxes;
+    for (const QByteArray &line : map.split('\n')) {
+        const QByteArrayList fields = line.simplified().split(' ');
+        if (fields.size() != 4 || fields.at(0) != "rect")
+            continue;
+        const QByteArrayList from = fields.at(2).split(',');
+        const QByteArrayList to = fields.at(3).split(',');
+        if (from.size() != 2 || to.size() != 2)
+            continue;
+        const qsizetype file = fields.at(1) == "part" ? -1 : fields.at(1).mid(1).toLongLong();
+        boxes.insert(file, QRect(QPoint(from.at(0).toInt(), from.at(1).toInt()),
+                                 QPoint(to.at(0).toInt(), to.at(1).toInt())));
+    }
+    return boxes;
+}
+
+} // namespace
+
+std::optional<QByteArray> renderGraph(const QByteArray &dot, const char *format)
+{
+    const std::optional<QByteArrayList> drawn = rendered(dot, {format});
+    return drawn ? std::optional<QByteArray>(drawn->constFirst()) : std::nullopt;
+}
+
+std::optional<BoxedPicture> renderBoxes(const QByteArray &dot)
+{
+    const std::optional<QByteArrayList> drawn = rendered(dot, {"png", "imap"});
+    if (!drawn)
+        return std::nullopt;
+    return BoxedPicture{drawn->at(0), boxesOfMap(drawn->at(1))};
 }

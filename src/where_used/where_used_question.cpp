@@ -5,6 +5,7 @@
 #include "search/where_used.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -30,10 +31,6 @@ QuestionCheck questionForName(const QString &typed, const QByteArrayList &folder
     check.question.folders = folders;
     check.question.inclSubfolders = inclSubfolders;
     check.problem = nameProblem(typed);
-    if (check.problem.isEmpty() && folders.isEmpty())
-        check.problem = QStringLiteral("Es ist kein Suchpfad angehakt: bitte haken Sie im "
-                                       "Suchpfad-Editor die Verzeichnisse an, in denen gesucht "
-                                       "werden soll.");
     return check;
 }
 
@@ -46,6 +43,12 @@ QuestionCheck questionForFile(const QByteArray &path)
     }
     const QString shown = platform::displayText(path);
     const platform::FileLookup lookup = platform::lookupFile(path);
+    if (lookup.kind == platform::FileKind::Inaccessible && lookup.error == EACCES) {
+        check.problem = QStringLiteral("Die Datei „%1“ ist nicht erreichbar: ein Verzeichnis auf "
+                                       "ihrem Weg darf nicht gelesen werden.")
+                            .arg(shown);
+        return check;
+    }
     if (lookup.kind == platform::FileKind::Inaccessible) {
         check.problem = QStringLiteral("Die Datei „%1“ gibt es nicht.").arg(shown);
         return check;

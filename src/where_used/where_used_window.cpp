@@ -17,20 +17,22 @@
 #include "platform/working_folder.h"
 #include "search/cfindfile.h"
 #include "search/find_file_error.h"
+#include "where_used/folder_choice_dialog.h"
 #include "where_used/where_used_export.h"
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_model.h"
 #include "where_used/where_used_picture.h"
+#include "where_used/where_used_picture_view.h"
 #include "where_used/where_used_search.h"
+#include "where_used/where_used_tree_view.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTimer>
-#include <QTreeView>
 
 using controls::place;
 
@@ -38,7 +40,10 @@ namespace {
 
 // The window's frame in twips: a margin, the rows above and below the tree and the picture.
 constexpr int margin = 120;
-constexpr int topRow = 540;
+constexpr int foldersRow = 510;
+constexpr int treeButtonsRow = 930;
+constexpr int topRow = 1350;
+constexpr int chooseWidth = 2500;
 constexpr int bottomRows = 1500;
 constexpr int startWidth = 16500;
 constexpr int startHeight = 9600;
@@ -62,6 +67,14 @@ QPushButton *button(const QString &caption, QWidget *parent)
 {
     auto *pushButton = new QPushButton(caption, parent);
     pushButton->setEnabled(false);
+    return pushButton;
+}
+
+QPushButton *namedButton(const QString &caption, const char *name, QWidget *parent)
+{
+    auto *pushButton = new QPushButton(caption, parent);
+    pushButton->setObjectName(QLatin1String(name));
+    pushButton->setAccessibleName(caption);
     return pushButton;
 }
 
@@ -97,25 +110,32 @@ void WhereUsedWindow::buildControls()
                        margin, 2500, 255);
     connect(newestOnly, &QCheckBox::toggled, this, &WhereUsedWindow::newestOnly_Toggled);
 
-    tree = new QTreeView(this);
-    tree->setObjectName(QStringLiteral("tree"));
-    tree->setAccessibleName(QStringLiteral("Verwendungsbaum"));
-    tree->setUniformRowHeights(true);
-    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(tree, &QAbstractItemView::doubleClicked, this, &WhereUsedWindow::tree_DblClick);
+    // a screen reader reads the folders from the label's text (an accessible name would hide it)
+    lblFolders = new QLabel(this);
+    lblFolders->setObjectName(QStringLiteral("lblFolders"));
+    lblFolders->setTextFormat(Qt::PlainText);
+    chooseFolders = namedButton(QStringLiteral("Verzeichnisse wählen…"), "chooseFolders", this);
+    connect(chooseFolders, &QPushButton::clicked, this, &WhereUsedWindow::chooseFolders_Click);
 
-    pictureArea = new QScrollArea(this);
-    pictureArea->setObjectName(QStringLiteral("pictureArea"));
-    pictureArea->setAccessibleName(QStringLiteral("Bild der Verwendung"));
-    controls::setBackground(pictureArea, Qt::white);
-    picture = new QLabel;
-    picture->setObjectName(QStringLiteral("picture"));
-    picture->setAccessibleName(pictureArea->accessibleName());
-    picture->setAlignment(Qt::AlignCenter);
-    pictureArea->setWidget(picture);
-    pictureArea->setWidgetResizable(true);
+    filter = new QLineEdit(this);
+    filter->setObjectName(QStringLiteral("filter"));
+    filter->setAccessibleName(QStringLiteral("Namen filtern"));
+    filter->setPlaceholderText(filter->accessibleName());
+    filter->setClearButtonEnabled(true);
+    expandAll = namedButton(QStringLiteral("alle aufklappen"), "expandAll", this);
+    connect(expandAll, &QPushButton::clicked, this, &WhereUsedWindow::expandAll_Click);
+    collapseAll = namedButton(QStringLiteral("alle zuklappen"), "collapseAll", this);
+    fitPicture = namedButton(QStringLiteral("Einpassen"), "fitPicture", this);
+    fitPicture->setToolTip(QStringLiteral("Das ganze Bild zeigen (Strg und Mausrad zoomen)"));
+
+    tree = new WhereUsedTreeView(this);
+    connect(tree, &QAbstractItemView::doubleClicked, this, &WhereUsedWindow::tree_DblClick);
+    connect(collapseAll, &QPushButton::clicked, tree, &WhereUsedTreeView::collapseToPart);
+    connect(filter, &QLineEdit::textChanged, tree, &WhereUsedTreeView::setNameFilter);
+
+    pictureView = new WhereUsedPictureView(this);
+    connect(fitPicture, &QPushButton::clicked, pictureView, &WhereUsedPictureView::fit);
+    connect(pictureView, &WhereUsedPictureView::fileClicked, tree, &WhereUsedTreeView::showFile);
 
     toNotes = button(QStringLiteral("in Notizblatt"), this);
     toNotes->setObjectName(QStringLiteral("toNotes"));
@@ -124,13 +144,13 @@ void WhereUsedWindow::buildControls()
     saveText->setObjectName(QStringLiteral("saveText"));
     connect(saveText, &QPushButton::clicked, this, [this] {
         saveExport(exportPath(m_exportFolder, m_question.name, "txt"),
-                   whereUsedText(*m_graph, newestOnly->isChecked()));
+                   whereUsedText(*m_graph, newestOnly->isChecked(), m_searched));
     });
     saveCsv = button(QStringLiteral("als CSV speichern"), this);
     saveCsv->setObjectName(QStringLiteral("saveCsv"));
     connect(saveCsv, &QPushButton::clicked, this, [this] {
         saveExport(exportPath(m_exportFolder, m_question.name, "csv"),
-                   whereUsedCsv(*m_graph, newestOnly->isChecked()));
+                   whereUsedCsv(*m_graph, newestOnly->isChecked(), m_searched));
     });
     saveSvg = button(QStringLiteral("Bild als SVG speichern"), this);
     saveSvg->setObjectName(QStringLiteral("saveSvg"));
@@ -171,9 +191,19 @@ void WhereUsedWindow::layoutControls()
     const int paneHeight = height - topRow - bottomRows;
     const int treeWidth = (width - 3 * margin) / 2;
     newestOnly->setGeometry(twipsRect(width - margin - 2500, margin, 2500, 255));
+    lblFolders->setGeometry(twipsRect(margin, foldersRow, width - 3 * margin - chooseWidth, 315));
+    chooseFolders->setGeometry(
+        twipsRect(width - margin - chooseWidth, foldersRow - 30, chooseWidth, 375));
+    const int filterWidth = std::max(1500, treeWidth - 2 * (1700 + margin));
+    filter->setGeometry(twipsRect(margin, treeButtonsRow, filterWidth, 345));
+    expandAll->setGeometry(twipsRect(2 * margin + filterWidth, treeButtonsRow - 15, 1700, 375));
+    collapseAll->setGeometry(
+        twipsRect(3 * margin + filterWidth + 1700, treeButtonsRow - 15, 1700, 375));
+    fitPicture->setGeometry(twipsRect(2 * margin + treeWidth, treeButtonsRow - 15, 1500, 375));
     tree->setGeometry(twipsRect(margin, topRow, treeWidth, paneHeight));
-    pictureArea->setGeometry(
+    pictureView->setGeometry(
         twipsRect(2 * margin + treeWidth, topRow, width - 3 * margin - treeWidth, paneHeight));
+    showFolders();
     int left = margin;
     const int buttonsTop = height - bottomRows + margin;
     for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng}) {
@@ -193,7 +223,6 @@ void WhereUsedWindow::resizeEvent(QResizeEvent *event)
 {
     Form::resizeEvent(event);
     layoutControls();
-    fitPicture();
 }
 
 bool WhereUsedWindow::ask(const WhereUsedQuestion &question)
@@ -224,25 +253,40 @@ void WhereUsedWindow::runSearch()
 
     lblPart->setText(QStringLiteral("Wo wird %1 verwendet?").arg(m_question.name));
     setWindowTitle(QStringLiteral("Verwendungsnachweis – ") + m_question.name);
+    m_searched =
+        existingFolders({m_question.folders, m_question.inclSubfolders, m_question.folderNotes});
+    showFolders();
     m_graph = std::make_unique<WhereUsedGraph>(m_question.name, m_question.rootFile);
     auto *model = new WhereUsedModel(*m_graph, this);
     model->setNewestOnly(newestOnly->isChecked());
     // the view leaves the old model's selection model to its owner
     QItemSelectionModel *oldSelection = tree->selectionModel();
-    tree->setModel(model);
+    tree->setWhereUsedModel(model);
     delete oldSelection;
     delete m_model;
     m_model = model;
+    connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &WhereUsedWindow::markPictureBoxes);
+    filter->clear();
     tree->header()->setSectionResizeMode(QHeaderView::Interactive);
-    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2400));
-    tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(600));
+    // the date stays in sight at the window's first size; the folder is elided in its middle
+    tree->setColumnWidth(WhereUsedModel::NameColumn, twipsToPixels(2600));
+    tree->setColumnWidth(WhereUsedModel::TypeColumn, twipsToPixels(500));
     tree->setColumnWidth(WhereUsedModel::RevisionColumn, twipsToPixels(900));
-    picture->clear();
-    m_drawing = QPixmap();
-    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+    tree->setColumnWidth(WhereUsedModel::MarkColumn, twipsToPixels(1000));
+    tree->setColumnWidth(WhereUsedModel::FolderColumn, twipsToPixels(1600));
+    pictureView->clear();
+    for (QPushButton *pushButton :
+         {toNotes, saveText, saveCsv, saveSvg, savePng, chooseFolders, expandAll, collapseAll})
         pushButton->setEnabled(false);
-    progressBar->setValue(0);
     lblStatus->setToolTip(QString());
+    if (m_searched.folders.isEmpty()) {
+        lblStatus->setText(QStringLiteral("Es ist kein Suchpfad angehakt."));
+        chooseFolders->setEnabled(true);
+        emit searchFinished();
+        return;
+    }
+    progressBar->setValue(0);
     m_notRead.clear();
     m_candidates = 0;
     m_level = 1;
@@ -251,14 +295,16 @@ void WhereUsedWindow::runSearch()
     // The index, where it covers the folders, spares each level the files that cannot hold its
     // names; the answer stays the scan's.
     IndexReport indexReport;
+    WhereUsedQuestion searched = m_question;
+    searched.folders = m_searched.folders;
     const std::unique_ptr<IndexFilter> index =
-        openIndex(m_question.folders, IndexFilter::Use::Search, indexReport);
+        openIndex(searched.folders, IndexFilter::Use::Search, indexReport);
 
     RunOutcome outcome = RunOutcome::Stopped;
     try {
         const BusyPointer busy;
         WhereUsedSearch search(*m_graph, *this, index.get());
-        outcome = search.run(*m_run, m_question, [this](int level) { levelDone(level); });
+        outcome = search.run(*m_run, searched, [this](int level) { levelDone(level); });
     } catch (const FindFileError &error) {
         platform::showMessage(this, error.description);
     } catch (const std::exception &error) {
@@ -318,8 +364,37 @@ void WhereUsedWindow::showOutcome(RunOutcome outcome)
     lblStatus->setText(status);
     lblPath->clear();
     drawPicture();
-    for (QPushButton *pushButton : {toNotes, saveText, saveCsv, saveSvg, savePng})
+    for (QPushButton *pushButton :
+         {toNotes, saveText, saveCsv, saveSvg, savePng, chooseFolders, expandAll, collapseAll})
         pushButton->setEnabled(true);
+}
+
+// "Gesucht in: …" elided in the middle, where folders' paths are alike; every folder and note in
+// the tool tip.
+void WhereUsedWindow::showFolders()
+{
+    if (m_question.name.isEmpty()) {
+        lblFolders->clear();
+        return;
+    }
+    QString line = m_searched.folders.isEmpty()
+                       ? QStringLiteral("Kein Verzeichnis gewählt: bitte wählen Sie mit "
+                                        "„Verzeichnisse wählen…“, wo gesucht werden soll")
+                       : QStringLiteral("Gesucht in: ") + foldersText(m_searched);
+    QStringList tip{m_searched.inclSubfolders
+                        ? QStringLiteral("Gesucht in (mit Unterverzeichnissen):")
+                        : QStringLiteral("Gesucht in (ohne Unterverzeichnisse):")};
+    for (const QByteArray &folder : std::as_const(m_searched.folders))
+        tip.append(platform::displayText(folder));
+    if (!m_searched.notes.isEmpty()) {
+        line += QStringLiteral(" – ") + m_searched.notes.join(QStringLiteral(" – "));
+        tip.append(QString());
+        tip.append(m_searched.notes);
+    }
+    lblFolders->setText(
+        lblFolders->fontMetrics().elidedText(line, Qt::ElideMiddle, lblFolders->width()));
+    lblFolders->setToolTip(tip.join(u'\n'));
+    lblFolders->setAccessibleDescription(line);
 }
 
 // The rows below are made as the node is expanded; rowsLeft keeps a file that is used in many
@@ -335,34 +410,53 @@ void WhereUsedWindow::expandRows(const QModelIndex &index, int &rowsLeft)
 
 void WhereUsedWindow::drawPicture()
 {
-    m_drawing = QPixmap();
     if (m_graph->fileCount() > filesInPicture) {
-        picture->setText(QStringLiteral("Das Bild zeigt bis zu %1 Dateien; hier sind es %2.\n"
-                                        "„Bild als SVG speichern“ zeichnet alle.")
-                             .arg(filesInPicture)
-                             .arg(m_graph->fileCount()));
+        pictureView->setText(QStringLiteral("Das Bild zeigt bis zu %1 Dateien; hier sind es %2.\n"
+                                            "„Bild als SVG speichern“ zeichnet alle.")
+                                 .arg(filesInPicture)
+                                 .arg(m_graph->fileCount()));
         return;
     }
-    const std::optional<QByteArray> png =
-        renderGraph(whereUsedDot(*m_graph, newestOnly->isChecked()), "png");
-    m_drawing = QPixmap();
-    if (png && m_drawing.loadFromData(*png, "PNG"))
-        fitPicture();
-    else
-        picture->setText(QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+    const std::optional<BoxedPicture> drawn =
+        renderBoxes(whereUsedDot(*m_graph, newestOnly->isChecked(), true));
+    QPixmap drawing;
+    if (drawn && drawing.loadFromData(drawn->png, "PNG")) {
+        pictureView->setDrawing(drawing, drawn->boxes);
+        markPictureBoxes();
+    } else {
+        pictureView->setText(QStringLiteral("Das Bild konnte nicht gezeichnet werden."));
+    }
 }
 
-// The whole graph at a glance: a drawing larger than the pane is shown smaller; the saved
-// pictures keep its full size.
-void WhereUsedWindow::fitPicture()
+void WhereUsedWindow::markPictureBoxes()
 {
-    if (m_drawing.isNull())
-        return;
-    const QSize room = pictureArea->viewport()->size();
-    if (m_drawing.width() <= room.width() && m_drawing.height() <= room.height())
-        picture->setPixmap(m_drawing);
-    else
-        picture->setPixmap(m_drawing.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    QSet<qsizetype> files;
+    for (const QModelIndex &row : tree->selectionModel()->selectedRows())
+        files.insert(row.data(WhereUsedModel::FileRole).value<qsizetype>());
+    pictureView->markFiles(files);
+}
+
+void WhereUsedWindow::chooseFolders_Click()
+{
+    auto *dialog = new FolderChoiceDialog(m_searched, m_offered, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const SearchedFolders chosen = dialog->chosen();
+        WhereUsedQuestion question = m_question;
+        question.folders = chosen.folders;
+        question.inclSubfolders = chosen.inclSubfolders;
+        question.folderNotes.clear();
+        ask(question);
+    });
+    dialog->open();
+}
+
+void WhereUsedWindow::expandAll_Click()
+{
+    const BusyPointer busy;
+    if (!tree->expandEverything())
+        lblStatus->setText(QStringLiteral("Nur die ersten %1 Zeilen wurden aufgeklappt.")
+                               .arg(WhereUsedTreeView::rowLimit));
 }
 
 void WhereUsedWindow::newestOnly_Toggled(bool on)
@@ -371,6 +465,7 @@ void WhereUsedWindow::newestOnly_Toggled(bool on)
         return;
     m_model->setNewestOnly(on);
     tree->expand(m_model->index(0, 0));
+    tree->setNameFilter(filter->text());
     drawPicture();
 }
 
@@ -378,21 +473,14 @@ void WhereUsedWindow::tree_DblClick(const QModelIndex &index)
 {
     const QByteArray path = index.data(WhereUsedModel::PathBytesRole).toByteArray();
     if (!path.isEmpty())
-        platform::openOnDesktop(platform::fileAddress(path));
+        platform::openFile(this, path);
 }
 
 void WhereUsedWindow::toNotes_Click()
 {
-    QModelIndexList marked = tree->selectionModel()->selectedRows();
-    std::sort(marked.begin(), marked.end(), [this](const QModelIndex &a, const QModelIndex &b) {
-        return tree->visualRect(a).top() < tree->visualRect(b).top();
-    });
     QStringList lines;
-    for (const QModelIndex &row : std::as_const(marked)) {
-        const QByteArray path = row.data(WhereUsedModel::PathBytesRole).toByteArray();
-        if (!path.isEmpty())
-            lines.append(platform::displayText(path));
-    }
+    for (const QByteArray &path : tree->markedPaths())
+        lines.append(platform::displayText(path));
     if (!lines.isEmpty())
         m_takeNotes(lines);
 }

@@ -2,10 +2,11 @@
 
 #include "platform/windows/form.h"
 #include "search/search_run.h"
+#include "where_used/searched_folders.h"
 #include "where_used/where_used_question.h"
 
 #include <QByteArrayList>
-#include <QPixmap>
+#include <QList>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -14,12 +15,13 @@ class cFindFile;
 class PictureButton;
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QScrollArea;
-class QTreeView;
 class WhereUsedGraph;
 class WhereUsedModel;
+class WhereUsedPictureView;
+class WhereUsedTreeView;
 namespace platform {
 class DeferredLabelText;
 }
@@ -36,8 +38,13 @@ public:
     explicit WhereUsedWindow(std::function<void(const QStringList &)> takeNotes);
     ~WhereUsedWindow() override;
 
-    // Shows the question's tree as it is searched; false while a search is under way.
+    // Shows the question's tree as it is searched; false while a search is under way. Without
+    // folders, the window says so and waits for the user to choose them.
     bool ask(const WhereUsedQuestion &question);
+    // The saved folder list, offered by "Verzeichnisse wählen…" beside the folders searched.
+    void setOfferedFolders(const QList<OfferedFolder> &offered) { m_offered = offered; }
+    // the folders the last search covered, and what the folder line says of them
+    const SearchedFolders &searchedFolders() const { return m_searched; }
     bool isSearching() const { return m_searching; }
     // what the last search found, once it has ended
     const WhereUsedGraph &graph() const { return *m_graph; }
@@ -61,9 +68,12 @@ private:
     void levelDone(int level);
     void showOutcome(RunOutcome outcome);
     void expandRows(const QModelIndex &index, int &rowsLeft);
+    void showFolders();
     void drawPicture();
-    void fitPicture();
+    void markPictureBoxes();
     void newestOnly_Toggled(bool on);
+    void chooseFolders_Click();
+    void expandAll_Click();
     void tree_DblClick(const QModelIndex &index);
     void toNotes_Click();
     void stop_Click();
@@ -79,6 +89,8 @@ private:
 
     std::function<void(const QStringList &)> m_takeNotes;
     WhereUsedQuestion m_question;
+    SearchedFolders m_searched;
+    QList<OfferedFolder> m_offered;
     QByteArray m_exportFolder;
     cFindFile *m_finder;
     std::unique_ptr<SearchRun> m_run;
@@ -91,11 +103,14 @@ private:
 
     QLabel *lblPart;
     QCheckBox *newestOnly;
-    QTreeView *tree;
-    QScrollArea *pictureArea;
-    QLabel *picture;
-    // the picture as Graphviz drew it, before it is fitted into the pane
-    QPixmap m_drawing;
+    QLabel *lblFolders;
+    QPushButton *chooseFolders;
+    QLineEdit *filter;
+    QPushButton *expandAll;
+    QPushButton *collapseAll;
+    QPushButton *fitPicture;
+    WhereUsedTreeView *tree;
+    WhereUsedPictureView *pictureView;
     QPushButton *toNotes;
     QPushButton *saveText;
     QPushButton *saveCsv;

@@ -1,3 +1,4 @@
+#include "where_used/searched_folders.h"
 #include "where_used/where_used_export.h"
 #include "where_used/where_used_graph.h"
 
@@ -6,8 +7,8 @@
 
 #include <QTest>
 
-// The exports of a tree with a stale parent, a cycle, a file used twice and a folder name that a
-// spreadsheet would split, byte for byte.
+// The exports of a tree, named the folders searched, with a stale parent, a cycle, a file used
+// twice and a folder name that a spreadsheet would split, byte for byte.
 class tst_WhereUsedExport : public QObject
 {
     Q_OBJECT
@@ -24,7 +25,10 @@ void tst_WhereUsedExport::exports_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::addRow("text") << false
-                          << QByteArray("HUB\r\n"
+                          << QByteArray("Gesucht in: ROOT, ROOT/fehlt;x – mit "
+                                        "Unterverzeichnissen\r\n"
+                                        "\r\n"
+                                        "HUB\r\n"
                                         "  getriebe.asm.1  ROOT/  (veraltet)\r\n"
                                         "    motor.asm  ROOT/\r\n"
                                         "      getriebe.asm.2  ROOT/  (Kreisbezug)\r\n"
@@ -36,7 +40,9 @@ void tst_WhereUsedExport::exports_data()
                                         "  welle2.asm  ROOT/\r\n"
                                         "    top.asm  ROOT/  (wie oben)\r\n");
     QTest::addRow("csv") << true
-                         << QByteArray("Ebene;Name;Typ;Revision;Pfad;Vermerk\r\n"
+                         << QByteArray("Gesucht in;ROOT;\"ROOT/fehlt;x\"\r\n"
+                                       "Unterverzeichnisse;ja\r\n"
+                                       "Ebene;Name;Typ;Revision;Pfad;Vermerk\r\n"
                                        "0;HUB;;;;\r\n"
                                        "1;getriebe;asm;1;ROOT/getriebe.asm.1;veraltet\r\n"
                                        "2;motor;asm;;ROOT/motor.asm;\r\n"
@@ -60,7 +66,9 @@ void tst_WhereUsedExport::exports()
                 "Teile \"alt\";x/rahmen.asm:HUB", "rahmen.drw:RAHMEN", "welle1.asm:HUB",
                 "welle2.asm:HUB", "top.asm:WELLE1 WELLE2", "top.drw:TOP"});
     const std::unique_ptr<WhereUsedGraph> graph = searchedGraph(folder, QStringLiteral("HUB"));
-    const QByteArray written = csv ? whereUsedCsv(*graph, false) : whereUsedText(*graph, false);
+    const SearchedFolders searched{{folder.root(), folder.root() + "/fehlt;x"}, true, {}};
+    const QByteArray written =
+        csv ? whereUsedCsv(*graph, false, searched) : whereUsedText(*graph, false, searched);
     QCOMPARE(written, expected.replace("ROOT", folder.root()));
 }
 

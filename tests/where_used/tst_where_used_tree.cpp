@@ -78,7 +78,7 @@ void tst_WhereUsedTree::tree_data()
         << QStringList{u"HUB"_s, u"  getriebe.asm.10"_s};
     QTest::addRow("the part taken out of the newest revision: the older one is stale")
         << QByteArrayList{"motor.asm.1:HUB", "motor.asm.2:WELLE", "pumpe.asm.3:MOTOR"} << false
-        << QStringList{u"HUB"_s, u"  motor – veraltet.asm.1"_s, u"    pumpe.asm.3"_s};
+        << QStringList{u"HUB"_s, u"  motor.asm.1 – veraltet"_s, u"    pumpe.asm.3"_s};
     QTest::addRow("a stale parent is hidden with newest only")
         << QByteArrayList{"motor.asm.1:HUB", "motor.asm.2:WELLE", "rahmen.asm:HUB"} << true
         << QStringList{u"HUB"_s, u"  rahmen.asm"_s};
@@ -90,11 +90,11 @@ void tst_WhereUsedTree::tree_data()
     QTest::addRow("a cycle ends where a name comes back")
         << QByteArrayList{"getriebe.asm.1:HUB", "motor.asm:GETRIEBE", "getriebe.asm.2:MOTOR"}
         << false
-        << QStringList{u"HUB"_s, u"  getriebe – veraltet.asm.1"_s, u"    motor.asm"_s,
-                       u"      getriebe – Kreisbezug.asm.2"_s};
+        << QStringList{u"HUB"_s, u"  getriebe.asm.1 – veraltet"_s, u"    motor.asm"_s,
+                       u"      getriebe.asm.2 – Kreisbezug"_s};
     QTest::addRow("an assembly named like the part")
         << QByteArrayList{"hub.asm:HUB", "x.asm:HUB"} << false
-        << QStringList{u"HUB"_s, u"  hub – Kreisbezug.asm"_s, u"  x.asm"_s};
+        << QStringList{u"HUB"_s, u"  hub.asm – Kreisbezug"_s, u"  x.asm"_s};
 }
 
 void tst_WhereUsedTree::tree()
@@ -166,7 +166,12 @@ void tst_WhereUsedTree::dateAsShown()
     QFile file(QString::fromLocal8Bit(folder.path("rahmen.asm")));
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(changed, QFileDevice::FileModificationTime));
-    QCOMPARE(row.data().toString(), QLocale().toString(changed, QLocale::ShortFormat));
+    // as German users read it, also where the machine's locale is another
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString shown = row.data().toString();
+    QLocale::setDefault(before);
+    QCOMPARE(shown, QStringLiteral("04.03.2019 05:06"));
 }
 
 void tst_WhereUsedTree::answersFromTheOnePass_data()

@@ -37,6 +37,10 @@ QStringList expandedRows(WhereUsedModel &model)
             if (!piece.isEmpty())
                 row += u'.' + piece;
         }
+        if (const QString mark =
+                index.siblingAtColumn(WhereUsedModel::MarkColumn).data().toString();
+            !mark.isEmpty())
+            row += QStringLiteral(" – ") + mark;
         rows.append(row);
         if (model.canFetchMore(index))
             model.fetchMore(index);

@@ -17,5 +17,5 @@ searchedGraph(const TestTree &tree, const QString &part, bool inclSubfolders = t
               qsizetype namesAtOnce = WhereUsedSearch::namesInOnePass);
 
 // Every row of the fully expanded model, one line each: two blanks per level, then
-// "name.type.revision" with the name column's mark.
+// "name.type.revision" and " – " with the row's mark.
 QStringList expandedRows(WhereUsedModel &model);
