@@ -34,10 +34,14 @@ const char *const schema[] = {
     "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams)",
     // the few files every search reads, found without the grams
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
+    // names end with "/" and paths with NUL, which neither holds
+    "CREATE TABLE spurwerk_roots(folder bytea PRIMARY KEY, top_names bytea NOT NULL, "
+    "swept bigint NOT NULL, sweep_ms bigint NOT NULL, refused bytea NOT NULL)",
 };
 
 const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
-                               "spurwerk_records, spurwerk_watches, spurwerk_files";
+                               "spurwerk_records, spurwerk_watches, spurwerk_files, "
+                               "spurwerk_roots";
 
 // SQLSTATE of a table that does not exist: a database without the index
 const QByteArray undefinedTable = "42P01";
@@ -444,6 +448,7 @@ void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
     }
     execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
     execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
+    execute("DELETE FROM spurwerk_roots WHERE folder = $1", {{path}});
 }
 
 QList<PostgresStore::Watch> PostgresStore::watches()
@@ -456,6 +461,42 @@ QList<PostgresStore::Watch> PostgresStore::watches()
     for (int row = 0; row < query.rows(); ++row)
         found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2)});
     return found;
+}
+
+QList<PostgresStore::Root> PostgresStore::roots()
+{
+    const Result query =
+        execute("SELECT folder, top_names, swept, sweep_ms, refused FROM spurwerk_roots");
+    const auto split = [](const QByteArray &joined, char end) {
+        QByteArrayList items = joined.split(end);
+        items.removeLast();
+        return items;
+    };
+    QList<Root> found;
+    for (int row = 0; row < query.rows(); ++row) {
+        found.append({query.bytes(row, 0), split(query.bytes(row, 1), '/'), query.integer(row, 2),
+                      query.integer(row, 3), split(query.bytes(row, 4), '\0')});
+    }
+    return found;
+}
+
+void PostgresStore::putRoot(const Root &root)
+{
+    const auto joined = [](const QByteArrayList &items, char end) {
+        QByteArray bytes;
+        for (const QByteArray &item : items)
+            bytes += item + end;
+        return bytes;
+    };
+    execute("INSERT INTO spurwerk_roots(folder, top_names, swept, sweep_ms, refused) "
+            "VALUES($1, $2, $3, $4, $5) ON CONFLICT (folder) DO UPDATE SET "
+            "top_names = EXCLUDED.top_names, swept = EXCLUDED.swept, "
+            "sweep_ms = EXCLUDED.sweep_ms, refused = EXCLUDED.refused",
+            {{root.folder},
+             {joined(root.topNames, '/')},
+             {number(root.sweptMs), false},
+             {number(root.sweepMs), false},
+             {joined(root.refused, '\0')}});
 }
 
 void PostgresStore::refreshStatistics()

@@ -24,7 +24,7 @@ class PostgresStore : public IndexStore, public StoreSelection
 public:
     // the layout this program writes; a search refuses another one, the indexer rebuilds an
     // older one
-    static constexpr int schemaVersion = 3;
+    static constexpr int schemaVersion = 4;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode
@@ -68,6 +68,17 @@ public:
     QList<Watch> watches();
     // The indexer: it runs, and (when caughtUp) every change it was told of is written.
     void putWatch(const QByteArray &folder, bool caughtUp);
+    // What the indexer last found of a folder it watches, for desktops and administrators.
+    struct Root
+    {
+        QByteArray folder;
+        QByteArrayList topNames; // a few names at its top, by which a desktop tells its own copy
+        qint64 sweptMs = 0;      // when its last sweep ended (since the epoch); 0: never
+        qint64 sweepMs = 0;      // how long that sweep took
+        QByteArrayList refused;  // folders the kernel refused to watch
+    };
+    QList<Root> roots();
+    void putRoot(const Root &root);
     // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
     // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
     void refreshStatistics();
