@@ -83,13 +83,13 @@ IndexMap parseIndexMap(const QByteArrayList &pairs, const QString &from)
         }
         map.pairs.append(pair);
     }
-    // A local folder at or inside a server folder (or around one) would be mapped again: a loop,
-    // or a path the desktop could mean two ways. A pair of one path twice maps nothing.
+    // A local folder at or inside a server folder would be mapped again: a loop, or a path the
+    // desktop could mean two ways. A pair of one path twice maps nothing.
     for (const IndexMap::Pair &one : std::as_const(map.pairs)) {
         for (const IndexMap::Pair &other : std::as_const(map.pairs)) {
             if (&one == &other && one.local == one.server)
                 continue;
-            if (isInside(one.local, other.server) || isInside(other.server, one.local)) {
+            if (isInside(one.local, other.server)) {
                 return bad(from, QStringLiteral("%1 and %2 map a folder again (a loop)")
                                      .arg(pairText(one), pairText(other)));
             }
@@ -135,11 +135,15 @@ MappedFolders mapFolders(const IndexMap &map, const QByteArrayList &folders,
     }
     for (const QByteArray &folder : folders) {
         const QByteArray canonical = canonicalFolder(folder);
-        const auto pair = std::find_if(resolved.begin(), resolved.end(), [&](const auto &entry) {
-            return !canonical.isEmpty() && isInside(canonical, entry.local);
-        });
-        mapped.keys.append(pair == resolved.end() ? canonical
-                                                  : rebased(canonical, pair->local, pair->server));
+        // the innermost local folder: a share may be mounted inside another one's folder
+        const IndexMap::Pair *mapping = nullptr;
+        for (const IndexMap::Pair &pair : std::as_const(resolved)) {
+            if (!canonical.isEmpty() && isInside(canonical, pair.local) &&
+                (!mapping || pair.local.size() > mapping->local.size()))
+                mapping = &pair;
+        }
+        mapped.keys.append(mapping ? rebased(canonical, mapping->local, mapping->server)
+                                   : canonical);
     }
     return mapped;
 }
