@@ -1,10 +1,10 @@
 #include "find_tool/find_request.h"
 
+#include "platform/help_output.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -79,17 +79,6 @@ const char helpText[] =
     "a file could not be read, or the office index's folder mapping is not valid (each\n"
     "is named once on standard error and the search goes on).\n";
 
-// The help, or why it could not be written: a script that asked for it would take an empty
-// answer for the whole text.
-int showHelp()
-{
-    if (std::fputs(helpText, stdout) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "spurwerk-find: write error: %s\n", std::strerror(errno));
-        return exitTrouble;
-    }
-    return exitFound;
-}
-
 int badUsage(const QByteArray &why)
 {
     std::fprintf(stderr, "spurwerk-find: %s\nTry 'spurwerk-find --help'.\n", why.constData());
@@ -124,7 +113,7 @@ std::optional<FindRequest> parseRequest(int argc, char **argv, int &exitStatus)
         } else if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
-            exitStatus = showHelp();
+            exitStatus = platform::showHelp("spurwerk-find", helpText);
             return std::nullopt;
         } else if (argument == "--no-subfolders") {
             request.inclSubfolders = false;

@@ -108,6 +108,17 @@ IndexMap officeIndexMap(const QByteArrayList &given)
     return parseIndexMap(listed(indexMapSetting()), QStringLiteral("the settings' [Index] Map"));
 }
 
+QByteArray localFolderOf(const IndexMap &map, const QByteArray &serverFolder)
+{
+    const IndexMap::Pair *mapping = nullptr;
+    for (const IndexMap::Pair &pair : map.pairs) {
+        if (isInside(serverFolder, pair.server) &&
+            (!mapping || pair.server.size() > mapping->server.size()))
+            mapping = &pair;
+    }
+    return mapping ? rebased(serverFolder, mapping->server, mapping->local) : QByteArray();
+}
+
 MappedFolders mapFolders(const IndexMap &map, const QByteArrayList &folders,
                          const QList<RootNames> &roots)
 {

@@ -27,6 +27,10 @@ IndexMap parseIndexMap(const QByteArrayList &pairs, const QString &from);
 // the settings' section "Index" (both with pairs separated by ";").
 IndexMap officeIndexMap(const QByteArrayList &given = {});
 
+// The desktop's path for a folder of the server (through the innermost pair that covers it);
+// empty when no pair does.
+QByteArray localFolderOf(const IndexMap &map, const QByteArray &serverFolder);
+
 // A few names at the top of a folder the indexer watches, by which a desktop tells its own
 // folder for it.
 struct RootNames

@@ -174,6 +174,10 @@ void PostgresStore::connect(const QByteArray &connection)
 
 void PostgresStore::setUp(Mode mode)
 {
+    if (mode == Mode::Check) {
+        execute("BEGIN READ ONLY");
+        return;
+    }
     if (mode == Mode::Read) {
         // one snapshot for the whole search, as the indexer commits batch by batch
         execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
@@ -497,6 +501,54 @@ void PostgresStore::putRoot(const Root &root)
              {number(root.sweptMs), false},
              {number(root.sweepMs), false},
              {joined(root.refused, '\0')}});
+}
+
+PostgresStore::Setup PostgresStore::setup()
+{
+    Setup found;
+    const auto textRows = [](const Result &query) {
+        QByteArrayList rows;
+        for (int row = 0; row < query.rows(); ++row)
+            rows.append(query.bytes(row, 0));
+        return rows;
+    };
+    const Result role = execute(
+        "SELECT current_user::text, coalesce(has_schema_privilege(current_schema(), 'CREATE'), "
+        "false), to_regclass('spurwerk_layout') IS NOT NULL, coalesce(bool_and("
+        "has_table_privilege(c.oid, 'SELECT') AND has_table_privilege(c.oid, 'INSERT') AND "
+        "has_table_privilege(c.oid, 'UPDATE') AND has_table_privilege(c.oid, 'DELETE')), true) "
+        "FROM pg_class c WHERE c.relkind = 'r' AND c.relname LIKE 'spurwerk\\_%' AND "
+        "pg_table_is_visible(c.oid)");
+    found.role = role.bytes(0, 0);
+    found.mayCreate = role.boolean(0, 1);
+    found.mayWrite = role.boolean(0, 3);
+    if (role.boolean(0, 2)) {
+        const Result layout =
+            execute("SELECT coalesce(max(version), 0)::bigint FROM spurwerk_layout");
+        found.layout = layout.rows() > 0 ? layout.integer(0, 0) : 0;
+    }
+    // roles that log in as desktops do: not the indexer's, not the superusers, who read anything
+    const char *const desktops =
+        "SELECT r.rolname::text FROM pg_roles r WHERE r.rolcanlogin AND NOT r.rolsuper AND "
+        "r.rolname <> current_user AND has_database_privilege(r.oid, current_database(), "
+        "'CONNECT') AND has_schema_privilege(r.oid, current_schema(), 'USAGE') AND ";
+    found.readers = textRows(execute(
+        (QByteArray(desktops) +
+         "CASE WHEN to_regclass('spurwerk_records') IS NOT NULL THEN "
+         "has_table_privilege(r.oid, 'spurwerk_records', 'SELECT') ELSE EXISTS (SELECT FROM "
+         "pg_default_acl d, aclexplode(d.defaclacl) a WHERE d.defaclrole = (SELECT oid FROM "
+         "pg_roles WHERE rolname = current_user) AND d.defaclobjtype = 'r' AND "
+         "a.privilege_type = 'SELECT' AND pg_has_role(r.oid, a.grantee, 'MEMBER')) END "
+         "ORDER BY 1")
+            .constData()));
+    found.writers = textRows(execute(
+        (QByteArray(desktops) +
+         "CASE WHEN to_regclass('spurwerk_records') IS NOT NULL THEN has_table_privilege(r.oid, "
+         "'spurwerk_records', 'INSERT') OR has_table_privilege(r.oid, 'spurwerk_records', "
+         "'UPDATE') OR has_table_privilege(r.oid, 'spurwerk_records', 'DELETE') ELSE false END "
+         "ORDER BY 1")
+            .constData()));
+    return found;
 }
 
 void PostgresStore::refreshStatistics()

@@ -31,6 +31,7 @@ public:
     {
         Read,  // a search: one snapshot for the whole run, nothing written
         Write, // the indexer: creates the tables when missing
+        Check, // the indexer's setup check: nothing written, a database without the index taken
     };
 
     // connection: a libpq connection string (passwords come from libpq's .pgpass, never from us).
@@ -79,6 +80,19 @@ public:
     };
     QList<Root> roots();
     void putRoot(const Root &root);
+    // What the indexer's setup check learns of the database and its roles, without writing.
+    struct Setup
+    {
+        QByteArray role;
+        qint64 layout = 0;      // 0: no index yet
+        bool mayCreate = false; // may make the tables in its schema (needed without them)
+        bool mayWrite = false;  // may read and write every table of the index there is
+        // other roles that may log in and read the records (once the indexer makes them, by
+        // the default rights), and those of them that may also write them
+        QByteArrayList readers;
+        QByteArrayList writers;
+    };
+    Setup setup();
     // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
     // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
     void refreshStatistics();
