@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
 #include <sys/mount.h>
 
@@ -31,6 +32,8 @@ private slots:
     void cleanupTestCase();
     void mappedRunGivesTheScansHits_data();
     void mappedRunGivesTheScansHits();
+    void statusTellsWhetherTheIndexerIsCurrent_data();
+    void statusTellsWhetherTheIndexerIsCurrent();
 
 private:
     Finished find(const QStringList &arguments, const QByteArray &map = {}) const;
@@ -175,6 +178,69 @@ void tst_IndexMap::mappedRunGivesTheScansHits()
     QVERIFY2(mapped.err.contains(filled(note).toLocal8Bit()), mapped.err);
     QCOMPARE(mapped.err.contains("without walking"), spared);
     QCOMPARE(mapped.exitCode, exitCode);
+}
+
+void tst_IndexMap::statusTellsWhetherTheIndexerIsCurrent_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QByteArray>("map");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("exitCode");
+    QTest::addRow("current, mapped")
+        << u"current"_s << QByteArray("{server}={local}") << u"{server} (here {local})"_s << 0;
+    QTest::addRow("a folder refused by the kernel")
+        << u"refused"_s << QByteArray() << u"the kernel refused to watch 1 folders"_s << 0;
+    QTest::addRow("the mapping refused") << u"current"_s << QByteArray("{server}={other}")
+                                         << u"folder mapping refused: mapping"_s << 2;
+    QTest::addRow("the mapping not valid")
+        << u"current"_s << QByteArray("{local}") << u"folder mapping not valid"_s << 2;
+    QTest::addRow("the server cannot be asked")
+        << u"no server"_s << QByteArray() << u"cannot be asked"_s << 2;
+    // last: the indexer takes a moment to say again that it runs
+    QTest::addRow("the indexer silent")
+        << u"stopped"_s << QByteArray() << u"(silent: stopped?)"_s << 1;
+}
+
+// spurwerk-index status: the office index's state, with this desktop's path for its folders,
+// and an exit status a script can act on.
+void tst_IndexMap::statusTellsWhetherTheIndexerIsCurrent()
+{
+    QFETCH(QString, state);
+    QFETCH(QByteArray, map);
+    QFETCH(QString, said);
+    QFETCH(int, exitCode);
+    const QByteArray database = m_connection.mid(m_connection.indexOf("dbname=") + 7);
+    QByteArray connection = m_connection;
+    if (state == u"stopped") {
+        // stopped where it was, as a hung indexer, and its last heartbeat aged; stopped again
+        // should it hold the row in a write of its own
+        bool aged = false;
+        for (int attempt = 0; attempt < 20 && !aged; ++attempt) {
+            ::kill(pid_t(m_indexer->processId()), SIGSTOP);
+            aged = m_server.execute(database, "SET lock_timeout = '500ms'; UPDATE spurwerk_watches "
+                                              "SET heartbeat = heartbeat - interval '1 minute'");
+            if (!aged)
+                ::kill(pid_t(m_indexer->processId()), SIGCONT);
+        }
+        QVERIFY2(aged, qPrintable(m_server.problem()));
+    } else if (state == u"refused") {
+        QVERIFY(m_server.execute(database, "UPDATE spurwerk_roots SET refused = "
+                                           "folder || '/a'::bytea || '\\x00'::bytea"));
+    } else if (state == u"no server") {
+        connection = "host=/nonexistent dbname=none";
+    }
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"SPURWERK_INDEX_MAP"_s, filled(QString::fromUtf8(map)));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SPURWERK_INDEX_PATH),
+                  {u"status"_s, u"--index-db"_s, QString::fromUtf8(connection)});
+    QVERIFY(process.waitForFinished(30000));
+    if (state == u"stopped")
+        ::kill(pid_t(m_indexer->processId()), SIGCONT);
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(out.contains(filled(said)), qPrintable(out));
+    QCOMPARE(process.exitCode(), exitCode);
 }
 
 QTEST_GUILESS_MAIN(tst_IndexMap)
