@@ -53,7 +53,8 @@ std::unique_ptr<IndexFilter> openIndex(const QByteArrayList &folders, IndexFilte
                                        const IndexMap &map)
 {
     report = {};
-    if (!server.isEmpty() && !folders.isEmpty() && !map.problem.isEmpty()) {
+    // a mapping not valid is said even without a server: the settings are wrong either way
+    if (!folders.isEmpty() && !map.problem.isEmpty()) {
         report.office.set = true;
         report.office.reason = IndexReport::Reason::BadMapping;
         report.office.detail = map.problem;
