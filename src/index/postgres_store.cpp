@@ -36,7 +36,8 @@ const char *const schema[] = {
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
     // names end with "/" and paths with NUL, which neither holds
     "CREATE TABLE spurwerk_roots(folder bytea PRIMARY KEY, top_names bytea NOT NULL, "
-    "swept bigint NOT NULL, sweep_ms bigint NOT NULL, refused bytea NOT NULL)",
+    "swept bigint NOT NULL, sweep_ms bigint NOT NULL, refused_count bigint NOT NULL, "
+    "refused bytea NOT NULL)",
 };
 
 const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
@@ -469,8 +470,8 @@ QList<PostgresStore::Watch> PostgresStore::watches()
 
 QList<PostgresStore::Root> PostgresStore::roots()
 {
-    const Result query =
-        execute("SELECT folder, top_names, swept, sweep_ms, refused FROM spurwerk_roots");
+    const Result query = execute(
+        "SELECT folder, top_names, swept, sweep_ms, refused_count, refused FROM spurwerk_roots");
     const auto split = [](const QByteArray &joined, char end) {
         QByteArrayList items = joined.split(end);
         items.removeLast();
@@ -479,7 +480,8 @@ QList<PostgresStore::Root> PostgresStore::roots()
     QList<Root> found;
     for (int row = 0; row < query.rows(); ++row) {
         found.append({query.bytes(row, 0), split(query.bytes(row, 1), '/'), query.integer(row, 2),
-                      query.integer(row, 3), split(query.bytes(row, 4), '\0')});
+                      query.integer(row, 3), query.integer(row, 4),
+                      split(query.bytes(row, 5), '\0')});
     }
     return found;
 }
@@ -492,14 +494,16 @@ void PostgresStore::putRoot(const Root &root)
             bytes += item + end;
         return bytes;
     };
-    execute("INSERT INTO spurwerk_roots(folder, top_names, swept, sweep_ms, refused) "
-            "VALUES($1, $2, $3, $4, $5) ON CONFLICT (folder) DO UPDATE SET "
+    execute("INSERT INTO spurwerk_roots(folder, top_names, swept, sweep_ms, refused_count, "
+            "refused) VALUES($1, $2, $3, $4, $5, $6) ON CONFLICT (folder) DO UPDATE SET "
             "top_names = EXCLUDED.top_names, swept = EXCLUDED.swept, "
-            "sweep_ms = EXCLUDED.sweep_ms, refused = EXCLUDED.refused",
+            "sweep_ms = EXCLUDED.sweep_ms, refused_count = EXCLUDED.refused_count, "
+            "refused = EXCLUDED.refused",
             {{root.folder},
              {joined(root.topNames, '/')},
              {number(root.sweptMs), false},
              {number(root.sweepMs), false},
+             {number(root.refusedCount), false},
              {joined(root.refused, '\0')}});
 }
 

@@ -76,7 +76,8 @@ public:
         QByteArrayList topNames; // a few names at its top, by which a desktop tells its own copy
         qint64 sweptMs = 0;      // when its last sweep ended (since the epoch); 0: never
         qint64 sweepMs = 0;      // how long that sweep took
-        QByteArrayList refused;  // folders the kernel refused to watch
+        qint64 refusedCount = 0; // folders the kernel refused to watch
+        QByteArrayList refused;  // the first of them
     };
     QList<Root> roots();
     void putRoot(const Root &root);

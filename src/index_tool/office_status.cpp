@@ -68,12 +68,14 @@ bool showFolder(const IndexedFolder &folder, const QList<PostgresStore::Watch> &
                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                  .arg(double(root->sweepMs) / 1000, 0, 'f', 1)
                  .arg(folder.complete ? QString() : QStringLiteral("; a sweep runs now")));
-        if (!root->refused.isEmpty()) {
+        if (root->refusedCount > 0) {
             line(QStringLiteral("  the kernel refused to watch %1 folders (kept current by the "
                                 "sweeps only; raise fs.inotify.max_user_watches):")
-                     .arg(root->refused.size()));
+                     .arg(root->refusedCount));
             for (const QByteArray &refused : root->refused)
                 line(QStringLiteral("    ") + shown(refused));
+            if (root->refusedCount > root->refused.size())
+                line(QStringLiteral("    ..."));
         }
     }
     return current;

@@ -224,8 +224,9 @@ void tst_IndexMap::statusTellsWhetherTheIndexerIsCurrent()
         }
         QVERIFY2(aged, qPrintable(m_server.problem()));
     } else if (state == u"refused") {
-        QVERIFY(m_server.execute(database, "UPDATE spurwerk_roots SET refused = "
-                                           "folder || '/a'::bytea || '\\x00'::bytea"));
+        QVERIFY(m_server.execute(database,
+                                 "UPDATE spurwerk_roots SET refused = "
+                                 "folder || '/a'::bytea || '\\x00'::bytea, refused_count = 1"));
     } else if (state == u"no server") {
         connection = "host=/nonexistent dbname=none";
     }
