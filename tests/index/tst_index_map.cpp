@@ -34,6 +34,8 @@ private slots:
     void mappedRunGivesTheScansHits();
     void statusTellsWhetherTheIndexerIsCurrent_data();
     void statusTellsWhetherTheIndexerIsCurrent();
+    void checkSaysWhetherTheSetupIsFit_data();
+    void checkSaysWhetherTheSetupIsFit();
 
 private:
     Finished find(const QStringList &arguments, const QByteArray &map = {}) const;
@@ -241,6 +243,54 @@ void tst_IndexMap::statusTellsWhetherTheIndexerIsCurrent()
         ::kill(pid_t(m_indexer->processId()), SIGCONT);
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
     QVERIFY2(out.contains(filled(said)), qPrintable(out));
+    QCOMPARE(process.exitCode(), exitCode);
+}
+
+void tst_IndexMap::checkSaysWhetherTheSetupIsFit_data()
+{
+    // run as the superuser in a new database that the role "ix" owns, before the check as "ix"
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("exitCode");
+    const QByteArray desktopsMayRead = "ALTER DEFAULT PRIVILEGES FOR ROLE ix IN SCHEMA public "
+                                       "GRANT SELECT ON TABLES TO desk";
+    QTest::addRow("fit") << desktopsMayRead
+                         << u"the desktops' roles that may read the index: desk: fit"_s << 0;
+    QTest::addRow("no role may read the tables to come")
+        << QByteArray() << u"no other role may read the index"_s << 1;
+    QTest::addRow("a desktop's role may write")
+        << QByteArray("SET ROLE ix; CREATE TABLE spurwerk_records(folder bytea); "
+                      "GRANT SELECT, UPDATE ON spurwerk_records TO desk")
+        << u"roles that may also write the index: desk"_s << 1;
+    QTest::addRow("the indexer's role may not make tables")
+        << desktopsMayRead + "; ALTER DATABASE {database} OWNER TO spurwerk"
+        << u"no index yet, and ix may not make tables"_s << 1;
+}
+
+// spurwerk-indexd --check: the roles' rights as the indexer and the desktops will need them.
+void tst_IndexMap::checkSaysWhetherTheSetupIsFit()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(QString, said);
+    QFETCH(int, exitCode);
+    // the roles are the server's, made once
+    m_server.execute("postgres", "CREATE ROLE ix LOGIN; CREATE ROLE desk LOGIN");
+    const QByteArray connection = m_server.newDatabase();
+    const QByteArray database = connection.mid(connection.indexOf("dbname=") + 7).split(' ')[0];
+    QVERIFY2(m_server.execute(database, "ALTER DATABASE " + database + " OWNER TO ix"),
+             qPrintable(m_server.problem()));
+    if (!setup.isEmpty()) {
+        QVERIFY2(m_server.execute(database, QByteArray(setup).replace("{database}", database)),
+                 qPrintable(m_server.problem()));
+    }
+    QProcess process;
+    process.start(QStringLiteral(SPURWERK_INDEXD_PATH),
+                  {u"--check"_s, u"--db"_s, QString::fromUtf8(m_server.connection(database, "ix")),
+                   QFile::decodeName(m_tree.root())});
+    QVERIFY(process.waitForFinished(30000));
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(out.contains(said), qPrintable(out));
+    QVERIFY2(out.contains(u"inotify: "_s), qPrintable(out));
     QCOMPARE(process.exitCode(), exitCode);
 }
 
