@@ -51,9 +51,9 @@ int main(int argc, char **argv)
     IndexReport report;
     std::unique_ptr<IndexFilter> index;
     if (request->index != FindRequest::IndexUse::Never) {
-        index = openIndex(search.folders,
-                          alone ? IndexFilter::Use::AnswerAlone : IndexFilter::Use::Search, report,
-                          officeIndexServer(request->indexServer));
+        index = openIndex(
+            search.folders, alone ? IndexFilter::Use::AnswerAlone : IndexFilter::Use::Search,
+            report, officeIndexServer(request->indexServer), officeIndexMap(request->indexMap));
     }
     if (alone && index && !IndexFilter::answersExactly(search.texts)) {
         report.reason = IndexReport::Reason::TextTooLoose;
@@ -91,8 +91,10 @@ int main(int argc, char **argv)
     if (!note.isEmpty())
         std::fprintf(stderr, "spurwerk-find: %s\n", note.toLocal8Bit().constData());
 
-    // an index that failed while answering alone leaves files unanswered: no "nothing found"
-    if (output.troubled() || (alone && index->report().reason != IndexReport::Reason::Answered))
+    // an index that failed while answering alone leaves files unanswered: no "nothing found";
+    // a mapping not valid is bad usage, even though the run went on without it
+    if (output.troubled() || (alone && index->report().reason != IndexReport::Reason::Answered) ||
+        report.office.reason == IndexReport::Reason::BadMapping)
         exitStatus = exitTrouble;
     else if (output.found())
         exitStatus = exitFound;

@@ -1,18 +1,22 @@
 // spurwerk-index: keeps the where-used index that spurwerk-find and the window search with.
 
+#include "index/index_connection.h"
 #include "index/index_location.h"
 #include "index_tool/index_commands.h"
+#include "index_tool/office_status.h"
+#include "platform/help_output.h"
 #include "settings/settings_store.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 const char helpText[] =
     "Usage: spurwerk-index update [--settle SECONDS] FOLDER...|--editor-list\n"
-    "       spurwerk-index status\n"
+    "       spurwerk-index status [--index-db CONN] [--index-map SERVER=LOCAL]...\n"
     "       spurwerk-index forget FOLDER\n"
     "\n"
     "Keeps an index of what the files in the FOLDERs hold, so that a search need not\n"
@@ -33,7 +37,15 @@ const char helpText[] =
     "           as the user timer spurwerk-index.timer does every hour:\n"
     "             systemctl --user enable --now spurwerk-index.timer\n"
     "  status   the indexed folders, their files and bytes, the last update of each,\n"
-    "           and the size of the index\n"
+    "           and the size of the index. With an office index set (--index-db,\n"
+    "           SPURWERK_INDEX_DB or the settings' [Index] Server), also its server,\n"
+    "           the folders its indexer watches (with this desktop's path for each,\n"
+    "           by --index-map, SPURWERK_INDEX_MAP or [Index] Map), their files and\n"
+    "           bytes, when the indexer last said it runs and caught up, its last\n"
+    "           sweep, the folders the kernel refused to watch, and the layout; exit\n"
+    "           status 0 when the indexer keeps every folder current, 1 when it is\n"
+    "           behind or silent, 2 when the server cannot be asked or the mapping\n"
+    "           is not valid or refused\n"
     "  forget   drops a FOLDER from the index\n"
     "\n"
     "The index is $XDG_CACHE_HOME/spurwerk/index.sqlite (~/.cache/spurwerk/), on the\n"
@@ -78,8 +90,7 @@ int main(int argc, char **argv)
         return badUsage("a command is needed: update, status or forget");
     const QByteArray command = arguments.takeFirst();
     if (command == "--help" || command == "-h") {
-        std::fputs(helpText, stdout);
-        return 0;
+        return platform::showHelp("spurwerk-index", helpText);
     }
     if (command == "update") {
         qint64 settleSeconds = 2;
@@ -95,8 +106,25 @@ int main(int argc, char **argv)
         if (!arguments.isEmpty())
             return updateFolders(indexFile(), arguments, settleSeconds);
     }
-    if (command == "status" && arguments.isEmpty())
-        return showStatus(indexFile());
+    if (command == "status") {
+        QByteArray server;
+        QByteArrayList map;
+        while (arguments.size() >= 2 &&
+               (arguments.first() == "--index-db" || arguments.first() == "--index-map")) {
+            if (arguments.first() == "--index-db")
+                server = arguments.at(1);
+            else
+                map.append(arguments.at(1));
+            arguments.remove(0, 2);
+        }
+        if (!arguments.isEmpty())
+            return badUsage("status takes only --index-db CONN and --index-map SERVER=LOCAL");
+        const int local = showStatus(indexFile());
+        server = officeIndexServer(server);
+        if (server.isEmpty())
+            return local;
+        return std::max(local, showOfficeStatus(server, officeIndexMap(map)));
+    }
     if (command == "forget" && arguments.size() == 1)
         return forgetFolder(indexFile(), arguments.first());
     return badUsage("unknown command or wrong number of FOLDERs");

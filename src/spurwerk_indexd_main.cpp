@@ -3,6 +3,8 @@
 #include "index/index_connection.h"
 #include "index/index_location.h"
 #include "indexd/office_indexer.h"
+#include "indexd/setup_check.h"
+#include "platform/help_output.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +17,7 @@ namespace {
 
 const char helpText[] =
     "Usage: spurwerk-indexd [--db CONN] [--sweep MINUTES] FOLDER...\n"
+    "       spurwerk-indexd --check [--db CONN] FOLDER...\n"
     "\n"
     "Indexes the FOLDERs into the office index in the PostgreSQL database CONN (a\n"
     "libpq connection string; without --db, SPURWERK_INDEX_DB's), then keeps it\n"
@@ -26,7 +29,13 @@ const char helpText[] =
     "\n"
     "Runs until it is ended (SIGTERM, SIGINT); says on standard error what it\n"
     "swept and when the server is away or back. The database role needs to create\n"
-    "the tables once and write them; desktops need only to read them.\n";
+    "the tables once and write them; desktops need only to read them.\n"
+    "\n"
+    "--check says, before the first start, whether the database can be asked, its\n"
+    "role may make or write the tables, other roles (the desktops') may read them\n"
+    "and not write them, and the kernel watches every folder under the FOLDERs\n"
+    "(fs.inotify.max_user_watches); one line each, writing nothing. Run it as the\n"
+    "indexer's user. Exit status 0 when all is fit, 1 when not, 2 on bad usage.\n";
 
 std::atomic<bool> stopRequested = false;
 
@@ -47,11 +56,13 @@ int main(int argc, char **argv)
 {
     OfficeIndexer::Options options;
     QByteArray connection;
+    bool check = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
         if (argument == "--help" || argument == "-h") {
-            std::fputs(helpText, stdout);
-            return 0;
+            return platform::showHelp("spurwerk-indexd", helpText);
+        } else if (argument == "--check") {
+            check = true;
         } else if (argument == "--db" && i + 1 < argc) {
             connection = argv[++i];
         } else if (argument == "--sweep" && i + 1 < argc) {
@@ -74,6 +85,8 @@ int main(int argc, char **argv)
         return badUsage("no database: give --db CONN or set SPURWERK_INDEX_DB");
     if (options.folders.isEmpty())
         return badUsage("no FOLDER to index");
+    if (check)
+        return checkSetup(options.connection, options.folders);
     options.log = [](const QString &line) {
         std::fprintf(stderr, "spurwerk-indexd: %s\n", line.toLocal8Bit().constData());
         std::fflush(stderr);

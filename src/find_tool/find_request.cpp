@@ -1,16 +1,17 @@
 #include "find_tool/find_request.h"
 
+#include "platform/help_output.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 const char helpText[] =
     "Usage: spurwerk-find [--type asm|drw|prt|*|TYPE] [--no-subfolders] [--levels N] [-0]\n"
-    "                     [--no-index | --from-index] [--index-db CONN] TEXT FOLDER...\n"
+    "                     [--no-index | --from-index] [--index-db CONN]\n"
+    "                     [--index-map SERVER=LOCAL]... TEXT FOLDER...\n"
     "\n"
     "Prints the full path of every file of the chosen type in the FOLDERs whose raw bytes\n"
     "contain TEXT, one per line.\n"
@@ -31,6 +32,11 @@ const char helpText[] =
     "                    connection string) instead of SPURWERK_INDEX_DB's or the\n"
     "                    settings' [Index] Server; when it cannot serve, the search\n"
     "                    falls back to this desktop's index or reads every file\n"
+    "  --index-map SERVER=LOCAL\n"
+    "                    the file server's folder SERVER is LOCAL on this desktop\n"
+    "                    (repeatable), instead of SPURWERK_INDEX_MAP's or the\n"
+    "                    settings' [Index] Map (pairs separated by \";\"); the office\n"
+    "                    index then serves the FOLDERs under LOCAL\n"
     "  --help            show this text\n"
     "\n"
     "The FOLDERs are walked in the order given, each folder's own entries before its\n"
@@ -70,19 +76,8 @@ const char helpText[] =
     "\n"
     "Exit status: 0 when a file was found (at level 1), 1 when none was, 2 on bad\n"
     "usage or when a folder (a FOLDER or one of its sub-folders) could not be listed or\n"
-    "a file could not be read (each is named once on standard error and the search\n"
-    "goes on).\n";
-
-// The help, or why it could not be written: a script that asked for it would take an empty
-// answer for the whole text.
-int showHelp()
-{
-    if (std::fputs(helpText, stdout) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "spurwerk-find: write error: %s\n", std::strerror(errno));
-        return exitTrouble;
-    }
-    return exitFound;
-}
+    "a file could not be read, or the office index's folder mapping is not valid (each\n"
+    "is named once on standard error and the search goes on).\n";
 
 int badUsage(const QByteArray &why)
 {
@@ -118,7 +113,7 @@ std::optional<FindRequest> parseRequest(int argc, char **argv, int &exitStatus)
         } else if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
-            exitStatus = showHelp();
+            exitStatus = platform::showHelp("spurwerk-find", helpText);
             return std::nullopt;
         } else if (argument == "--no-subfolders") {
             request.inclSubfolders = false;
@@ -130,6 +125,10 @@ std::optional<FindRequest> parseRequest(int argc, char **argv, int &exitStatus)
             request.indexServer = argv[++i];
         } else if (argument.startsWith("--index-db=")) {
             request.indexServer = argument.sliced(11);
+        } else if (argument == "--index-map" && i + 1 < argc) {
+            request.indexMap.append(argv[++i]);
+        } else if (argument.startsWith("--index-map=")) {
+            request.indexMap.append(argument.sliced(12));
         } else if (argument == "-0" || argument == "--null") {
             request.nullEnded = true;
         } else if (argument == "--type" && i + 1 < argc) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -27,6 +28,9 @@ struct FindRequest
     IndexUse index = IndexUse::WhenCovering;
     // the office index's libpq connection string; empty: the environment's or the settings'
     QByteArray indexServer;
+    // the desktop's folders for the server's ("SERVER=LOCAL"); none: the environment's or the
+    // settings'
+    QByteArrayList indexMap;
     QString text;
     QList<QByteArray> folders;
 };

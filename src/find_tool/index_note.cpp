@@ -25,6 +25,10 @@ QString reasonText(IndexReport::Reason reason)
     case IndexReport::Reason::TextTooLoose:
         return QStringLiteral("the text is too short or holds characters the index does not "
                               "keep");
+    case IndexReport::Reason::BadMapping:
+        return QStringLiteral("its folder mapping is not valid");
+    case IndexReport::Reason::MappingRefused:
+        return QStringLiteral("its folder mapping was refused");
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index/index_filter.h"
+#include "index/index_map.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -17,9 +18,11 @@ inline constexpr qint64 heartbeatLimitMs = 5000;
 // enough to answer without walking the folders.
 inline constexpr qint64 currentLagMs = 2000;
 
-// The index for a run over the folders: the office index when one is set and serves them, else
-// the desktop's own. report tells which, and why the office index was not used; a server that
-// fails later in the run makes the filter read every file from then on, as any store's fault.
+// The index for a run over the folders: the office index when one is set and serves them (through
+// the desktop's mapping of the server's folders), else the desktop's own. report tells which,
+// and why the office index was not used (a bad or refused mapping among the reasons); a server
+// that fails later in the run makes the filter read every file from then on, as any store's fault.
 std::unique_ptr<IndexFilter> openIndex(const QByteArrayList &folders, IndexFilter::Use use,
                                        IndexReport &report,
-                                       const QByteArray &server = officeIndexServer());
+                                       const QByteArray &server = officeIndexServer(),
+                                       const IndexMap &map = officeIndexMap());

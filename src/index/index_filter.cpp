@@ -66,15 +66,16 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
 
 std::unique_ptr<IndexFilter> IndexFilter::openOn(std::unique_ptr<IndexStore> store,
                                                  const QByteArrayList &folders, Use use,
-                                                 IndexReport &report)
+                                                 IndexReport &report, const QByteArrayList &keys)
 {
     try {
         const QList<IndexedFolder> indexed = store->folders();
         QList<Folder> runFolders;
         qint64 oldest = std::numeric_limits<qint64>::max();
         qint64 filesCovered = 0;
-        for (const QByteArray &folder : folders) {
-            const QByteArray canonical = canonicalFolder(folder);
+        for (qsizetype index = 0; index < folders.size(); ++index) {
+            const QByteArray &folder = folders.at(index);
+            const QByteArray canonical = keys.isEmpty() ? canonicalFolder(folder) : keys.at(index);
             const auto covering =
                 std::find_if(indexed.begin(), indexed.end(), [&](const IndexedFolder &entry) {
                     return !canonical.isEmpty() && isInside(canonical, entry.path);

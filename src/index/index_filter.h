@@ -25,9 +25,11 @@ struct IndexReport
         Locked,
         Newer,
         Failed,
-        NotCovered,   // a folder of the run lies outside every indexed folder
-        Unfinished,   // --from-index: the last update of a folder did not reach every file
-        TextTooLoose, // a text the runs cannot answer: too short, or bytes they do not keep
+        NotCovered,     // a folder of the run lies outside every indexed folder
+        Unfinished,     // --from-index: the last update of a folder did not reach every file
+        TextTooLoose,   // a text the runs cannot answer: too short, or bytes they do not keep
+        BadMapping,     // the office index's folder mapping is bad input
+        MappingRefused, // a mapped local folder is missing or holds another tree
     };
     Reason reason = Reason::NoIndex;
     // the oldest last update of the folders the run covers
@@ -69,10 +71,13 @@ public:
     // says why.
     static std::unique_ptr<IndexFilter>
     open(const QByteArray &indexFile, const QByteArrayList &folders, Use use, IndexReport &report);
-    // The same on a store already open; what report tells of the office index stays.
+    // The same on a store already open; what report tells of the office index stays. keys: the
+    // folders as the store keys them, one each (a mapped desktop's server paths); none: their
+    // canonical paths.
     static std::unique_ptr<IndexFilter> openOn(std::unique_ptr<IndexStore> store,
                                                const QByteArrayList &folders, Use use,
-                                               IndexReport &report);
+                                               IndexReport &report,
+                                               const QByteArrayList &keys = {});
 
     // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
     // with their paths as under the folders given: folder by folder in the order of the

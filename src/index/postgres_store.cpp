@@ -34,10 +34,15 @@ const char *const schema[] = {
     "CREATE INDEX spurwerk_files_grams ON spurwerk_files USING gin (grams)",
     // the few files every search reads, found without the grams
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
+    // names end with "/" and paths with NUL, which neither holds
+    "CREATE TABLE spurwerk_roots(folder bytea PRIMARY KEY, top_names bytea NOT NULL, "
+    "swept bigint NOT NULL, sweep_ms bigint NOT NULL, refused_count bigint NOT NULL, "
+    "refused bytea NOT NULL)",
 };
 
 const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
-                               "spurwerk_records, spurwerk_watches, spurwerk_files";
+                               "spurwerk_records, spurwerk_watches, spurwerk_files, "
+                               "spurwerk_roots";
 
 // SQLSTATE of a table that does not exist: a database without the index
 const QByteArray undefinedTable = "42P01";
@@ -170,6 +175,10 @@ void PostgresStore::connect(const QByteArray &connection)
 
 void PostgresStore::setUp(Mode mode)
 {
+    if (mode == Mode::Check) {
+        execute("BEGIN READ ONLY");
+        return;
+    }
     if (mode == Mode::Read) {
         // one snapshot for the whole search, as the indexer commits batch by batch
         execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
@@ -444,6 +453,7 @@ void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
     }
     execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
     execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
+    execute("DELETE FROM spurwerk_roots WHERE folder = $1", {{path}});
 }
 
 QList<PostgresStore::Watch> PostgresStore::watches()
@@ -455,6 +465,93 @@ QList<PostgresStore::Watch> PostgresStore::watches()
     QList<Watch> found;
     for (int row = 0; row < query.rows(); ++row)
         found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2)});
+    return found;
+}
+
+QList<PostgresStore::Root> PostgresStore::roots()
+{
+    const Result query = execute(
+        "SELECT folder, top_names, swept, sweep_ms, refused_count, refused FROM spurwerk_roots");
+    const auto split = [](const QByteArray &joined, char end) {
+        QByteArrayList items = joined.split(end);
+        items.removeLast();
+        return items;
+    };
+    QList<Root> found;
+    for (int row = 0; row < query.rows(); ++row) {
+        found.append({query.bytes(row, 0), split(query.bytes(row, 1), '/'), query.integer(row, 2),
+                      query.integer(row, 3), query.integer(row, 4),
+                      split(query.bytes(row, 5), '\0')});
+    }
+    return found;
+}
+
+void PostgresStore::putRoot(const Root &root)
+{
+    const auto joined = [](const QByteArrayList &items, char end) {
+        QByteArray bytes;
+        for (const QByteArray &item : items)
+            bytes += item + end;
+        return bytes;
+    };
+    execute("INSERT INTO spurwerk_roots(folder, top_names, swept, sweep_ms, refused_count, "
+            "refused) VALUES($1, $2, $3, $4, $5, $6) ON CONFLICT (folder) DO UPDATE SET "
+            "top_names = EXCLUDED.top_names, swept = EXCLUDED.swept, "
+            "sweep_ms = EXCLUDED.sweep_ms, refused_count = EXCLUDED.refused_count, "
+            "refused = EXCLUDED.refused",
+            {{root.folder},
+             {joined(root.topNames, '/')},
+             {number(root.sweptMs), false},
+             {number(root.sweepMs), false},
+             {number(root.refusedCount), false},
+             {joined(root.refused, '\0')}});
+}
+
+PostgresStore::Setup PostgresStore::setup()
+{
+    Setup found;
+    const auto textRows = [](const Result &query) {
+        QByteArrayList rows;
+        for (int row = 0; row < query.rows(); ++row)
+            rows.append(query.bytes(row, 0));
+        return rows;
+    };
+    const Result role = execute(
+        "SELECT current_user::text, coalesce(has_schema_privilege(current_schema(), 'CREATE'), "
+        "false), to_regclass('spurwerk_layout') IS NOT NULL, coalesce(bool_and("
+        "has_table_privilege(c.oid, 'SELECT') AND has_table_privilege(c.oid, 'INSERT') AND "
+        "has_table_privilege(c.oid, 'UPDATE') AND has_table_privilege(c.oid, 'DELETE')), true) "
+        "FROM pg_class c WHERE c.relkind = 'r' AND c.relname LIKE 'spurwerk\\_%' AND "
+        "pg_table_is_visible(c.oid)");
+    found.role = role.bytes(0, 0);
+    found.mayCreate = role.boolean(0, 1);
+    found.mayWrite = role.boolean(0, 3);
+    if (role.boolean(0, 2)) {
+        const Result layout =
+            execute("SELECT coalesce(max(version), 0)::bigint FROM spurwerk_layout");
+        found.layout = layout.rows() > 0 ? layout.integer(0, 0) : 0;
+    }
+    // roles that log in as desktops do: not the indexer's, not the superusers, who read anything
+    const char *const desktops =
+        "SELECT r.rolname::text FROM pg_roles r WHERE r.rolcanlogin AND NOT r.rolsuper AND "
+        "r.rolname <> current_user AND has_database_privilege(r.oid, current_database(), "
+        "'CONNECT') AND has_schema_privilege(r.oid, current_schema(), 'USAGE') AND ";
+    found.readers = textRows(execute(
+        (QByteArray(desktops) +
+         "CASE WHEN to_regclass('spurwerk_records') IS NOT NULL THEN "
+         "has_table_privilege(r.oid, 'spurwerk_records', 'SELECT') ELSE EXISTS (SELECT FROM "
+         "pg_default_acl d, aclexplode(d.defaclacl) a WHERE d.defaclrole = (SELECT oid FROM "
+         "pg_roles WHERE rolname = current_user) AND d.defaclobjtype = 'r' AND "
+         "a.privilege_type = 'SELECT' AND pg_has_role(r.oid, a.grantee, 'MEMBER')) END "
+         "ORDER BY 1")
+            .constData()));
+    found.writers = textRows(execute(
+        (QByteArray(desktops) +
+         "CASE WHEN to_regclass('spurwerk_records') IS NOT NULL THEN has_table_privilege(r.oid, "
+         "'spurwerk_records', 'INSERT') OR has_table_privilege(r.oid, 'spurwerk_records', "
+         "'UPDATE') OR has_table_privilege(r.oid, 'spurwerk_records', 'DELETE') ELSE false END "
+         "ORDER BY 1")
+            .constData()));
     return found;
 }
 

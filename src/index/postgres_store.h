@@ -24,13 +24,14 @@ class PostgresStore : public IndexStore, public StoreSelection
 public:
     // the layout this program writes; a search refuses another one, the indexer rebuilds an
     // older one
-    static constexpr int schemaVersion = 3;
+    static constexpr int schemaVersion = 4;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode
     {
         Read,  // a search: one snapshot for the whole run, nothing written
         Write, // the indexer: creates the tables when missing
+        Check, // the indexer's setup check: nothing written, a database without the index taken
     };
 
     // connection: a libpq connection string (passwords come from libpq's .pgpass, never from us).
@@ -68,6 +69,31 @@ public:
     QList<Watch> watches();
     // The indexer: it runs, and (when caughtUp) every change it was told of is written.
     void putWatch(const QByteArray &folder, bool caughtUp);
+    // What the indexer last found of a folder it watches, for desktops and administrators.
+    struct Root
+    {
+        QByteArray folder;
+        QByteArrayList topNames; // a few names at its top, by which a desktop tells its own copy
+        qint64 sweptMs = 0;      // when its last sweep ended (since the epoch); 0: never
+        qint64 sweepMs = 0;      // how long that sweep took
+        qint64 refusedCount = 0; // folders the kernel refused to watch
+        QByteArrayList refused;  // the first of them
+    };
+    QList<Root> roots();
+    void putRoot(const Root &root);
+    // What the indexer's setup check learns of the database and its roles, without writing.
+    struct Setup
+    {
+        QByteArray role;
+        qint64 layout = 0;      // 0: no index yet
+        bool mayCreate = false; // may make the tables in its schema (needed without them)
+        bool mayWrite = false;  // may read and write every table of the index there is
+        // other roles that may log in and read the records (once the indexer makes them, by
+        // the default rights), and those of them that may also write them
+        QByteArrayList readers;
+        QByteArrayList writers;
+    };
+    Setup setup();
     // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
     // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
     void refreshStatistics();

@@ -42,7 +42,7 @@ QByteArrayList FolderWatch::addTree(const QByteArray &folder)
                               ? -1
                               : inotify_add_watch(m_descriptor, current.constData(), watchedEvents);
         if (watch < 0) {
-            ++m_refused;
+            m_refused.append(current);
         } else {
             m_paths.insert(watch, current);
             m_watches.insert(current, watch);

@@ -22,7 +22,8 @@ public:
     // Watches the folder and every folder under it; returns them all (each ending without "/"),
     // and counts those the kernel refused (a full watch table) in refused().
     QByteArrayList addTree(const QByteArray &folder);
-    qint64 refused() const { return m_refused; }
+    qint64 refused() const { return m_refused.size(); }
+    const QByteArrayList &refusedFolders() const { return m_refused; }
 
     struct Changes
     {
@@ -42,5 +43,5 @@ private:
     int m_descriptor = -1;
     QHash<int, QByteArray> m_paths;
     QHash<QByteArray, int> m_watches;
-    qint64 m_refused = 0;
+    QByteArrayList m_refused;
 };

@@ -4,6 +4,7 @@
 #include "index/postgres_store.h"
 #include "indexd/folder_refresh.h"
 #include "indexd/folder_watch.h"
+#include "indexd/root_facts.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -138,7 +139,10 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
                     store->beginBatch();
                     store->putWatch(root, false);
                     store->commitBatch();
+                    QElapsedTimer sweep;
+                    sweep.start();
                     const UpdateResult result = IndexUpdate(*store, m_update).update(root);
+                    store->putRoot(rootFacts(root, sweep.elapsed(), watch.refusedFolders()));
                     say(QStringLiteral("swept %1: %2 files, %3 read, %4 gone%5")
                             .arg(QString::fromLocal8Bit(root))
                             .arg(result.progress.files)

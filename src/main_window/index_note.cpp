@@ -20,6 +20,10 @@ QString whyNotUsed(IndexReport::Reason reason)
         return QStringLiteral("letzte Aktualisierung unvollständig");
     case IndexReport::Reason::TextTooLoose:
         return QStringLiteral("Suchtext zu kurz oder mit Zeichen außerhalb des Index");
+    case IndexReport::Reason::BadMapping:
+        return QStringLiteral("Verzeichniszuordnung ungültig");
+    case IndexReport::Reason::MappingRefused:
+        return QStringLiteral("Verzeichniszuordnung abgelehnt");
     case IndexReport::Reason::Answered:
     case IndexReport::Reason::NoIndex:
     case IndexReport::Reason::Failed:

@@ -11,9 +11,7 @@ namespace {
 // a settings file is far smaller; a larger one is no settings file of ours
 constexpr qint64 largestReadableFile = 128 * 1024 * 1024;
 
-} // namespace
-
-QByteArray indexServerSetting()
+QByteArray indexSetting(const QString &key)
 {
     QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                QStringLiteral("/spurwerk/spurwerk.conf"));
@@ -23,7 +21,6 @@ QByteArray indexServerSetting()
     if (!read.problem.isEmpty())
         return {};
     const QString section = QStringLiteral("index");
-    const QString key = QStringLiteral("server");
     for (auto sections = read.sections.cbegin(); sections != read.sections.cend(); ++sections) {
         if (sections.key().toCaseFolded() != section)
             continue;
@@ -33,4 +30,16 @@ QByteArray indexServerSetting()
         }
     }
     return {};
+}
+
+} // namespace
+
+QByteArray indexServerSetting()
+{
+    return indexSetting(QStringLiteral("server"));
+}
+
+QByteArray indexMapSetting()
+{
+    return indexSetting(QStringLiteral("map"));
 }

@@ -425,11 +425,16 @@ void tst_Form1SearchRun::finderErrorIsShownAndTheRunEndsCleanly()
 void tst_Form1SearchRun::indexedRunLooksLikeAScan_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("map"); // SPURWERK_INDEX_MAP
     QTest::addColumn<QString>("note");
-    QTest::addRow("answered") << u"Hubwelle"_s << u"0 von 3 Dateien gelesen"_s;
+    QTest::addRow("answered") << u"Hubwelle"_s << QByteArray() << u"0 von 3 Dateien gelesen"_s;
     QTest::addRow("too short")
-        << u"Hub"_s
+        << u"Hub"_s << QByteArray()
         << u"Index nicht verwendet: Suchtext zu kurz oder mit Zeichen außerhalb des Index"_s;
+    QTest::addRow("an office index mapping not valid")
+        << u"Hubwelle"_s << QByteArray("/srv/cad")
+        << u"Büro-Index nicht verwendet: Verzeichniszuordnung ungültig (SPURWERK_INDEX_MAP: "
+           "\"/srv/cad\" is no SERVER=LOCAL pair: it has no \"=\"); Index vom"_s;
 }
 
 // With an index of the folders the window shows what a run that reads every file shows, but for
@@ -437,6 +442,7 @@ void tst_Form1SearchRun::indexedRunLooksLikeAScan_data()
 void tst_Form1SearchRun::indexedRunLooksLikeAScan()
 {
     QFETCH(QString, text);
+    QFETCH(QByteArray, map);
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     WindowFixture fixture;
@@ -461,11 +467,13 @@ void tst_Form1SearchRun::indexedRunLooksLikeAScan()
         options.unsettledMarginNs = 0;
         IndexUpdate(store, options).update(canonicalFolder(fixture.tree.root()));
     }
+    qputenv("SPURWERK_INDEX_MAP", map);
     fixture.pressEnterWith(text);
     QCOMPARE(shown(), scanned);
     QVERIFY(!scannedFolderLine.contains(u"Index"));
     QFETCH(QString, note);
-    QVERIFY2(textOf(&form, "lbl_aktpfad").endsWith(note), qPrintable(textOf(&form, "lbl_aktpfad")));
+    QVERIFY2(textOf(&form, "lbl_aktpfad").contains(note), qPrintable(textOf(&form, "lbl_aktpfad")));
+    qunsetenv("SPURWERK_INDEX_MAP");
     qunsetenv("XDG_CACHE_HOME");
 }
 

@@ -1,0 +1,121 @@
+#include "index_tool/office_status.h"
+
+#include "index/index_connection.h"
+#include "index/postgres_store.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+void line(const QString &text)
+{
+    std::printf("%s\n", text.toLocal8Bit().constData());
+}
+
+QString shown(const QByteArray &bytes)
+{
+    return QString::fromLocal8Bit(bytes);
+}
+
+// The connection string without a password in it, should one have been written there.
+QString withoutPassword(const QByteArray &connection)
+{
+    static const QRegularExpression password(QStringLiteral("password\\s*=\\s*('[^']*'|\\S+)"));
+    return QString::fromUtf8(connection).replace(password, QStringLiteral("password=..."));
+}
+
+QString secondsAgo(qint64 ms)
+{
+    return QStringLiteral("%1 s ago").arg(double(ms) / 1000, 0, 'f', 1);
+}
+
+// A folder's lines; whether its indexer keeps it current.
+bool showFolder(const IndexedFolder &folder, const QList<PostgresStore::Watch> &watches,
+                const QList<PostgresStore::Root> &roots, const IndexMap &map)
+{
+    const QByteArray local = localFolderOf(map, folder.path);
+    line(shown(folder.path) +
+         (local.isEmpty() ? QString() : QStringLiteral(" (here %1)").arg(shown(local))));
+    line(QStringLiteral("  %1 files, %2 MB")
+             .arg(folder.files)
+             .arg(double(folder.bytes) / 1e6, 0, 'f', 1));
+    const auto watch = std::find_if(watches.begin(), watches.end(),
+                                    [&](const auto &entry) { return entry.folder == folder.path; });
+    bool current = folder.complete;
+    if (watch == watches.end()) {
+        line(QStringLiteral("  indexer: has not caught up with it yet"));
+        current = false;
+    } else {
+        const bool runs = watch->heartbeatAgeMs <= heartbeatLimitMs;
+        const bool caughtUp = watch->caughtUpAgeMs <= currentLagMs;
+        line(QStringLiteral("  indexer: said it runs %1%2; caught up with every change %3%4")
+                 .arg(secondsAgo(watch->heartbeatAgeMs),
+                      runs ? QString() : QStringLiteral(" (silent: stopped?)"),
+                      secondsAgo(watch->caughtUpAgeMs),
+                      caughtUp ? QString() : QStringLiteral(" (behind)")));
+        current = current && runs && caughtUp;
+    }
+    const auto root = std::find_if(roots.begin(), roots.end(),
+                                   [&](const auto &entry) { return entry.folder == folder.path; });
+    if (root == roots.end() || root->sweptMs == 0) {
+        line(QStringLiteral("  last sweep: none finished yet"));
+    } else {
+        line(QStringLiteral("  last sweep: ended %1, took %2 s%3")
+                 .arg(QDateTime::fromMSecsSinceEpoch(root->sweptMs)
+                          .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                 .arg(double(root->sweepMs) / 1000, 0, 'f', 1)
+                 .arg(folder.complete ? QString() : QStringLiteral("; a sweep runs now")));
+        if (root->refusedCount > 0) {
+            line(QStringLiteral("  the kernel refused to watch %1 folders (kept current by the "
+                                "sweeps only; raise fs.inotify.max_user_watches):")
+                     .arg(root->refusedCount));
+            for (const QByteArray &refused : root->refused)
+                line(QStringLiteral("    ") + shown(refused));
+            if (root->refusedCount > root->refused.size())
+                line(QStringLiteral("    ..."));
+        }
+    }
+    return current;
+}
+
+} // namespace
+
+int showOfficeStatus(const QByteArray &server, const IndexMap &map)
+{
+    line(QStringLiteral("office index: %1").arg(withoutPassword(server)));
+    if (!map.problem.isEmpty()) {
+        line(QStringLiteral("  folder mapping not valid: ") + map.problem);
+        return 2;
+    }
+    try {
+        PostgresStore store(server, PostgresStore::Mode::Read);
+        const QList<PostgresStore::Root> roots = store.roots();
+        QList<RootNames> names;
+        for (const PostgresStore::Root &root : roots)
+            names.append({root.folder, root.topNames});
+        const QString refused = mapFolders(map, {}, names).refused;
+        line(QStringLiteral("  layout %1").arg(PostgresStore::schemaVersion));
+        const QList<PostgresStore::Watch> watches = store.watches();
+        bool current = true;
+        const QList<IndexedFolder> folders = store.folders();
+        for (const IndexedFolder &folder : folders)
+            current = showFolder(folder, watches, roots, map) && current;
+        if (!refused.isEmpty()) {
+            line(QStringLiteral("folder mapping refused: ") + refused);
+            return 2;
+        }
+        if (folders.isEmpty()) {
+            line(QStringLiteral("no folder indexed yet"));
+            return 1;
+        }
+        line(current ? QStringLiteral("office index current")
+                     : QStringLiteral("office index not current: desktops walk the folders"));
+        return current ? 0 : 1;
+    } catch (const IndexError &error) {
+        line(QStringLiteral("  cannot be asked: ") + error.detail);
+        return 2;
+    }
+}

@@ -1,0 +1,42 @@
+#include "indexd/root_facts.h"
+
+#include "index/index_location.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <dirent.h>
+
+namespace {
+
+// enough that a desktop's other tree shares none of them by chance
+constexpr qsizetype topNameCount = 8;
+// the refused folders named, of all counted: a kernel without notices refuses every folder
+constexpr qsizetype refusedNamed = 20;
+
+// The first names at the folder's top, by byte order, so that each sweep names the same ones.
+QByteArrayList topNames(const QByteArray &folder)
+{
+    QByteArrayList names;
+    DIR *entries = ::opendir(folder.constData());
+    if (!entries)
+        return names;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    ::closedir(entries);
+    std::sort(names.begin(), names.end());
+    return names.mid(0, topNameCount);
+}
+
+} // namespace
+
+PostgresStore::Root rootFacts(const QByteArray &root, qint64 sweepMs, const QByteArrayList &refused)
+{
+    QByteArrayList refusedHere;
+    std::copy_if(refused.begin(), refused.end(), std::back_inserter(refusedHere),
+                 [&](const QByteArray &folder) { return isInside(folder, root); });
+    return {root,    topNames(root),     QDateTime::currentMSecsSinceEpoch(),
+            sweepMs, refusedHere.size(), refusedHere.mid(0, refusedNamed)};
+}
