@@ -67,6 +67,11 @@ QString localNote(const IndexReport &report, bool alone)
         return alone ? QStringLiteral("cannot answer from the index: ") + reasonText(report.reason)
                      : QStringLiteral("index not used: ") + reasonText(report.reason);
     }
+    if (alone && report.office.used && !report.office.uncovered.isEmpty()) {
+        return QStringLiteral("answered from %1 alone, except for the folders named, whose "
+                              "changes its indexer is not told of")
+            .arg(whichIndex(report));
+    }
     if (alone)
         return report.office.used
                    ? QStringLiteral("answered from %1 alone").arg(whichIndex(report))

@@ -2,30 +2,58 @@
 
 #include "index/index_location.h"
 #include "index/postgres_store.h"
+#include "platform/long_path.h"
 #include "settings/index_server_setting.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
-// How long ago the office indexer caught up with every change under the folders, or -1 when
-// one of them has no indexer running now.
-qint64 lagOf(PostgresStore &store, const QByteArrayList &folders)
+// The indexer's state of the run's folders: how long ago it caught up with every change under
+// them, whether it is current, and the folders under them it is not told of (as the run names
+// them; those gone are no hole).
+void readIndexerState(PostgresStore &store, const QByteArrayList &folders,
+                      IndexReport::Office &office)
 {
-    const QList<PostgresStore::Watch> watches = store.watches();
-    qint64 lag = 0;
+    const QList<IndexerState> watches = store.watches();
+    QByteArrayList canonical;
+    office.lagMs = 0;
+    office.current = true;
     for (const QByteArray &folder : folders) {
-        const QByteArray canonical = canonicalFolder(folder);
+        canonical.append(canonicalFolder(folder));
         const auto watch =
-            std::find_if(watches.begin(), watches.end(), [&](const PostgresStore::Watch &entry) {
-                return !canonical.isEmpty() && isInside(canonical, entry.folder) &&
-                       entry.heartbeatAgeMs <= heartbeatLimitMs;
+            std::find_if(watches.begin(), watches.end(), [&](const IndexerState &entry) {
+                return !canonical.constLast().isEmpty() &&
+                       isInside(canonical.constLast(), entry.folder) &&
+                       currencyOf(entry) != IndexerCurrency::Silent;
             });
-        if (watch == watches.end())
-            return -1;
-        lag = std::max(lag, watch->caughtUpAgeMs);
+        if (watch == watches.end()) {
+            office.lagMs = -1;
+            office.current = false;
+            return;
+        }
+        office.lagMs = std::max(office.lagMs, watch->caughtUpAgeMs);
+        office.current = office.current && currencyOf(*watch) == IndexerCurrency::Current;
     }
-    return lag;
+    // a notice the indexer had not taken in when asked would not be in its state
+    office.current = office.current && store.indexerAnswered();
+    for (const UncoveredFolder &entry : store.uncovered()) {
+        for (qsizetype folder = 0; folder < folders.size(); ++folder) {
+            QByteArray given = folderKey(folders.at(folder));
+            if (isInside(entry.folder, canonical.at(folder)) &&
+                entry.folder != canonical.at(folder))
+                given = folderPrefix(given) +
+                        entry.folder.sliced(folderPrefix(canonical.at(folder)).size());
+            else if (!isInside(canonical.at(folder), entry.folder))
+                continue;
+            struct stat status;
+            if (platform::statPath(given, &status) != 0 && errno == ENOENT)
+                continue;
+            office.uncovered.append({given, entry.reason});
+        }
+    }
 }
 
 } // namespace
@@ -48,7 +76,7 @@ std::unique_ptr<IndexFilter> openIndex(const QByteArrayList &folders, IndexFilte
             auto store = std::make_unique<PostgresStore>(server, PostgresStore::Mode::Read);
             IndexReport office = report;
             office.office.used = true;
-            office.office.lagMs = lagOf(*store, folders);
+            readIndexerState(*store, folders, office.office);
             if (std::unique_ptr<IndexFilter> filter =
                     IndexFilter::openOn(std::move(store), folders, use, office)) {
                 report = office;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index/index_store.h"
+#include "index/indexer_state.h"
 #include "index/runs_matcher.h"
 #include "index/selected_answers.h"
 #include "platform/requests_in_flight.h"
@@ -48,6 +49,11 @@ struct IndexReport
         // since its indexer last caught up with every change, by the server's clock; -1 when no
         // indexer watches the run's folders now
         qint64 lagMs = -1;
+        // the indexer holds every change under the run's folders (indexer_state.h)
+        bool current = false;
+        // folders under the run's (as it names them) whose changes the indexer is not told of
+        // or cannot record: a run without the walk walks them
+        QList<UncoveredFolder> uncovered;
     };
     Office office;
 };
@@ -87,7 +93,7 @@ public:
     // the folders that the walk of a run would reach (with texts, only those that may hold one or
     // are marked to be read), in the order of recordedCandidates. The passes then read the files
     // that the index says may hold their texts, and pass over the rest.
-    std::optional<QList<QList<Candidate>>>
+    std::optional<QList<Listing>>
     candidatesWithoutWalk(const QByteArrayList &folders, const QByteArray &pattern,
                           bool inclSubfolders, const QList<QList<QByteArray>> &texts) override;
 
@@ -164,6 +170,9 @@ private:
     FolderRecord::File m_candidateFile;
     // AnswerAlone on a store that selects files itself, and Search without the walk
     std::unique_ptr<SelectedAnswers> m_selected;
+    // Search without the walk: the folders it walks all the same, with their "/"; their
+    // records are not used
+    QByteArrayList m_walkedAnyway;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

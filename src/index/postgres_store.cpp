@@ -7,6 +7,7 @@
 #include "platform/wildcard_pattern.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
 #include <cerrno>
@@ -24,8 +25,14 @@ const char *const schema[] = {
     "CREATE TABLE spurwerk_records(folder bytea PRIMARY KEY, files bytea NOT NULL)",
     // compressing every record written took most of the server's time when files changed
     "ALTER TABLE spurwerk_records ALTER COLUMN files SET STORAGE EXTERNAL",
+    // pending_since: when the first change not yet written was told of
     "CREATE TABLE spurwerk_watches(folder bytea PRIMARY KEY, heartbeat timestamptz NOT NULL, "
-    "caught_up timestamptz NOT NULL)",
+    "caught_up timestamptz NOT NULL, pending_since timestamptz, "
+    "overflowed boolean NOT NULL DEFAULT false)",
+    // folders the indexer is not told of ('watch') or whose records the server cannot hold
+    // ('store'): few rows, and paths too long for a key
+    "CREATE TABLE spurwerk_uncovered(folder bytea NOT NULL, cause text NOT NULL, "
+    "reason text NOT NULL)",
     // the files of the records again, one row each: runs hold name bytes and line ends only,
     // grams their keys (run_grams.h), which the server's own array index answers
     "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
@@ -37,10 +44,21 @@ const char *const schema[] = {
 };
 
 const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
-                               "spurwerk_records, spurwerk_watches, spurwerk_files";
+                               "spurwerk_records, spurwerk_watches, spurwerk_files, "
+                               "spurwerk_uncovered";
 
-// SQLSTATE of a table that does not exist: a database without the index
+// SQLSTATEs: a table that does not exist (a database without the index), a right the role
+// lacks, a value too large for the server's index of the table (a long path)
 const QByteArray undefinedTable = "42P01";
+const QByteArray insufficientPrivilege = "42501";
+const QByteArray programLimitExceeded = "54000";
+
+// A folder key this long or shorter always fits the server's index beside a file name (at most
+// a third of a page); a longer one fits only when it compresses.
+constexpr qsizetype longestSureKey = 2000;
+
+// How long a desktop waits for a running indexer to take in its notices; past it, the run walks.
+constexpr int indexerAnswerMs = 250;
 
 QByteArray number(qint64 value)
 {
@@ -126,6 +144,7 @@ private:
 PostgresStore::PostgresStore(const QByteArray &connection, Mode mode, int deadlineMs)
     : m_pq(libPq())
     , m_deadlineMs(deadlineMs)
+    , m_writing(mode == Mode::Write)
 {
     try {
         connect(connection);
@@ -171,6 +190,7 @@ void PostgresStore::connect(const QByteArray &connection)
 void PostgresStore::setUp(Mode mode)
 {
     if (mode == Mode::Read) {
+        m_indexerAnswered = askIndexer();
         // one snapshot for the whole search, as the indexer commits batch by batch
         execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }
@@ -193,6 +213,66 @@ void PostgresStore::setUp(Mode mode)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no layout recorded"));
     if (!found || *found < schemaVersion)
         createTables(found.has_value());
+    if (mode == Mode::Write)
+        execute("LISTEN spurwerk_asked");
+}
+
+// A change saved just before the question may have its notice still queued for the indexer:
+// the indexer, when one runs, answers once it took in every notice and recorded them pending.
+bool PostgresStore::askIndexer()
+{
+    // only an indexer whose state would let the run skip the walk is asked
+    try {
+        const QList<IndexerState> states = watches();
+        if (std::none_of(states.cbegin(), states.cend(), [](const IndexerState &state) {
+                return currencyOf(state) == IndexerCurrency::Current;
+            }))
+            return false;
+    } catch (const IndexError &error) {
+        if (error.problem != IndexError::Problem::Missing)
+            throw;
+        return false;
+    }
+    execute("LISTEN spurwerk_told");
+    const Result asked = execute(
+        "SELECT pg_backend_pid()::bigint, pg_notify('spurwerk_asked', pg_backend_pid()::text)");
+    const QByteArray question = number(asked.integer(0, 0));
+    const QDeadlineTimer deadline(indexerAnswerMs);
+    bool answered = false;
+    while (!answered) {
+        if (!m_pq.consumeInput(m_db))
+            fail(serverWords(m_pq.errorMessage(m_db)));
+        while (pgNotify *notice = m_pq.notifies(m_db)) {
+            answered = answered || question == notice->extra;
+            m_pq.freemem(notice);
+        }
+        if (!answered && !waitUntilReady(m_pq.socket(m_db), POLLIN, deadline))
+            break;
+    }
+    execute("UNLISTEN spurwerk_told");
+    return answered;
+}
+
+int PostgresStore::socket() const
+{
+    return m_pq.socket(m_db);
+}
+
+QByteArrayList PostgresStore::questions()
+{
+    if (!m_pq.consumeInput(m_db))
+        fail(serverWords(m_pq.errorMessage(m_db)));
+    QByteArrayList asked;
+    while (pgNotify *notice = m_pq.notifies(m_db)) {
+        asked.append(QByteArray(notice->extra));
+        m_pq.freemem(notice);
+    }
+    return asked;
+}
+
+void PostgresStore::answer(const QByteArray &question)
+{
+    execute("SELECT pg_notify('spurwerk_told', $1)", {{question, false}});
 }
 
 // An older layout goes whole: the indexer's sweep records every folder again.
@@ -271,8 +351,11 @@ PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param>
     const QString detail =
         serverWords(kept ? m_pq.resultErrorMessage(kept) : m_pq.errorMessage(m_db));
     const char *state = kept ? m_pq.resultErrorField(kept, PG_DIAG_SQLSTATE) : nullptr;
+    m_failedState = state;
     if (state && undefinedTable == state)
         throw IndexError(IndexError::Problem::Missing, detail);
+    if (state && insufficientPrivilege == state)
+        fail(missingRight(detail));
     fail(detail.isEmpty() ? serverWords(m_pq.errorMessage(m_db)) : detail);
 }
 
@@ -358,7 +441,57 @@ QByteArray PostgresStore::writtenRecord(const QByteArray &folder) const
     return staged != m_staged.cend() ? *staged : m_written.value(folder);
 }
 
+QString PostgresStore::missingRight(const QString &detail) const
+{
+    const QString role = QString::fromUtf8(m_pq.user(m_db));
+    QString grant = m_writing ? QStringLiteral("SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN "
+                                               "SCHEMA public")
+                              : QStringLiteral("SELECT ON ALL TABLES IN SCHEMA public");
+    // the indexer makes the tables the first time, in the schema the server named
+    static const QRegularExpression schemaRefused(QStringLiteral("for schema (\\S+)"));
+    if (const QRegularExpressionMatch refused = schemaRefused.match(detail); refused.hasMatch())
+        grant = QStringLiteral("CREATE ON SCHEMA ") + refused.captured(1);
+    return QStringLiteral("the role %1 lacks the right to %2 the office index (%3); the right is "
+                          "given with: GRANT %4 TO %1")
+        .arg(role, m_writing ? QStringLiteral("write") : QStringLiteral("read"), detail, grant);
+}
+
+// A folder whose path the server cannot hold is recorded as not covered, with the server's
+// words, and its files are read by every search: the batch goes on.
 void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)
+{
+    if (folder.size() <= longestSureKey) {
+        putFilesOf(folder, files);
+        return;
+    }
+    if (!m_inBatch) {
+        beginBatch();
+        putFilesIn(folder, files);
+        commitBatch();
+        return;
+    }
+    execute("SAVEPOINT long_path");
+    try {
+        putFilesOf(folder, files);
+        execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 AND cause = 'store'", {{folder}});
+    } catch (const IndexError &error) {
+        if (m_failedState != programLimitExceeded)
+            throw;
+        execute("ROLLBACK TO SAVEPOINT long_path");
+        m_staged.insert(folder, {});
+        execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 AND cause = 'store'", {{folder}});
+        execute("INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES($1, 'store', $2)",
+                {{folder},
+                 {QStringLiteral("the server cannot hold a path of %1 bytes (%2)")
+                      .arg(folder.size())
+                      .arg(error.detail)
+                      .toUtf8(),
+                  false}});
+    }
+    execute("RELEASE SAVEPOINT long_path");
+}
+
+void PostgresStore::putFilesOf(const QByteArray &folder, const QList<RecordedFile> &files)
 {
     if (files.isEmpty()) {
         execute("DELETE FROM spurwerk_records WHERE folder = $1", {{folder}});
@@ -444,18 +577,45 @@ void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
     }
     execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
     execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
+    execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 OR (folder >= $2 AND folder < $3)",
+            {{path}, {folderPrefix(path)}, {folderPrefixEnd(path)}});
 }
 
-QList<PostgresStore::Watch> PostgresStore::watches()
+QList<IndexerState> PostgresStore::watches()
 {
     const Result query = execute(
         "SELECT folder, (extract(epoch FROM clock_timestamp() - heartbeat) * 1000)::bigint, "
-        "(extract(epoch FROM clock_timestamp() - caught_up) * 1000)::bigint "
-        "FROM spurwerk_watches");
-    QList<Watch> found;
-    for (int row = 0; row < query.rows(); ++row)
-        found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2)});
+        "(extract(epoch FROM clock_timestamp() - caught_up) * 1000)::bigint, "
+        "pending_since IS NOT NULL, overflowed, coalesce(complete, false) "
+        "FROM spurwerk_watches LEFT JOIN spurwerk_folders ON path = folder");
+    QList<IndexerState> found;
+    for (int row = 0; row < query.rows(); ++row) {
+        found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2),
+                      query.boolean(row, 3), query.boolean(row, 4), query.boolean(row, 5)});
+    }
     return found;
+}
+
+QList<UncoveredFolder> PostgresStore::uncovered()
+{
+    const Result query = execute("SELECT folder, reason FROM spurwerk_uncovered ORDER BY folder");
+    QList<UncoveredFolder> found;
+    for (int row = 0; row < query.rows(); ++row)
+        found.append({query.bytes(row, 0), QString::fromUtf8(query.bytes(row, 1))});
+    return found;
+}
+
+void PostgresStore::putUnwatched(const QByteArrayList &roots, const QList<UncoveredFolder> &folders)
+{
+    for (const QByteArray &root : roots) {
+        execute("DELETE FROM spurwerk_uncovered WHERE cause = 'watch' AND "
+                "(folder = $1 OR (folder >= $2 AND folder < $3))",
+                {{root}, {folderPrefix(root)}, {folderPrefixEnd(root)}});
+    }
+    for (const UncoveredFolder &folder : folders) {
+        execute("INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES($1, 'watch', $2)",
+                {{folder.folder}, {folder.reason.toUtf8(), false}});
+    }
 }
 
 void PostgresStore::refreshStatistics()
@@ -471,7 +631,6 @@ void PostgresStore::refreshStatistics()
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
 {
-    // a folder the indexer has not caught up with yet gets no watch: it would claim it had
     if (!caughtUp) {
         execute("UPDATE spurwerk_watches SET heartbeat = clock_timestamp() WHERE folder = $1",
                 {{folder}});
@@ -479,8 +638,17 @@ void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
     }
     execute("INSERT INTO spurwerk_watches(folder, heartbeat, caught_up) "
             "VALUES($1, clock_timestamp(), clock_timestamp()) ON CONFLICT (folder) DO UPDATE SET "
-            "heartbeat = EXCLUDED.heartbeat, caught_up = EXCLUDED.caught_up",
+            "heartbeat = EXCLUDED.heartbeat, caught_up = EXCLUDED.caught_up, "
+            "pending_since = NULL, overflowed = false",
             {{folder}});
+}
+
+void PostgresStore::putPending(const QByteArray &folder, bool overflowed)
+{
+    execute("UPDATE spurwerk_watches SET heartbeat = clock_timestamp(), "
+            "pending_since = coalesce(pending_since, clock_timestamp()), "
+            "overflowed = overflowed OR $2 WHERE folder = $1",
+            {{folder}, {overflowed ? "t" : "f", false}});
 }
 
 QList<StoreSelection::File> PostgresStore::filesHolding(const QByteArray &folder, bool subfolders,

@@ -1,6 +1,7 @@
 #include "index/index_connection.h"
 #include "index/index_location.h"
 #include "index/index_update.h"
+#include "index/indexer_state.h"
 #include "index/postgres_store.h"
 #include "index/run_grams.h"
 #include "index_fixture.h"
@@ -8,6 +9,7 @@
 
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 #include <libpq-fe.h>
 #include <memory>
 #include <sys/stat.h>
@@ -64,6 +66,9 @@ private slots:
     void currentIndexerSparesTheWalkOfEveryRun();
     void answerAloneFailingIsTrouble();
     void watchTellsOnlyWhatTheIndexerCaughtUpWith();
+    void stoppedIndexerIsNotTrusted();
+    void fileSavedJustBeforeARunIsFound();
+    void longPathMadeWhileTheIndexerRunsIsRecorded();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -102,6 +107,8 @@ void tst_OfficeIndex::cleanup()
 {
     if (!m_indexer)
         return;
+    // a test may have stopped it
+    ::kill(pid_t(m_indexer->processId()), SIGCONT);
     // it ends on SIGTERM, as systemd stops it
     m_indexer->terminate();
     QVERIFY(m_indexer->waitForFinished(10000));
@@ -403,9 +410,9 @@ void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline()
     this->change(change);
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 2000);
     QCOMPARE(find({u"--no-index"_s}, u"WELLE_08151"_s).hits, hits);
-    const Finished spared = find({}, u"WELLE_08151"_s);
-    QCOMPARE(spared.hits, hits);
-    QVERIFY2(spared.err.contains("without walking"), spared.err);
+    // current once the last folder told of is written
+    QTRY_VERIFY_WITH_TIMEOUT(find({}, u"WELLE_08151"_s).err.contains("without walking"), 2000);
+    QCOMPARE(find({}, u"WELLE_08151"_s).hits, hits);
 }
 
 // With the server away, a run answers as before and says why it walked; back, the indexer
@@ -472,7 +479,7 @@ void tst_OfficeIndex::currentIndexerSparesTheWalk()
     QVERIFY2(!sweeping.err.contains("without walking"), sweeping.err);
     QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = true; "
                                        "UPDATE spurwerk_watches SET "
-                                       "caught_up = caught_up - interval '1 minute'"));
+                                       "pending_since = clock_timestamp()"));
     const Finished behind = find(typed, text);
     QCOMPARE(behind.hits, scanned.hits);
     QVERIFY2(!behind.err.contains("without walking"), behind.err);
@@ -539,6 +546,59 @@ void tst_OfficeIndex::watchTellsOnlyWhatTheIndexerCaughtUpWith()
     QTRY_VERIFY(store.watches().constFirst().caughtUpAgeMs > caughtUp);
     store.putWatch(root, false);
     QVERIFY(store.watches().constFirst().caughtUpAgeMs > caughtUp);
+}
+
+// An indexer that stops (hung, or held by a debugger) takes in no notice: a run walks at once,
+// as the indexer does not answer, and still once its heartbeat is old.
+void tst_OfficeIndex::stoppedIndexerIsNotTrusted()
+{
+    const QString text = u"WELLE_08151"_s;
+    startIndexer();
+    QCOMPARE(::kill(pid_t(m_indexer->processId()), SIGSTOP), 0);
+    m_fixture->tree.addFile("b/spaet.asm.1", "xx WELLE_08151 yy");
+    const Finished scanned = find({u"--no-index"_s}, text);
+    QVERIFY(scanned.hits.contains("b/spaet.asm.1"));
+    const Finished unanswered = find({}, text);
+    QCOMPARE(unanswered.hits, scanned.hits);
+    QVERIFY2(!unanswered.err.contains("without walking"), unanswered.err);
+    QTRY_VERIFY_WITH_TIMEOUT(find({}, text).err.contains("no indexer watches the folders now"),
+                             2 * heartbeatLimitMs);
+    QCOMPARE(find({}, text).hits, scanned.hits);
+}
+
+// A file saved a moment before a run: its notice has come, so the run answers with the file or
+// walks. Saved again and again, to meet the indexer at every step of its round.
+void tst_OfficeIndex::fileSavedJustBeforeARunIsFound()
+{
+    startIndexer();
+    for (int save = 0; save < 20; ++save) {
+        const QByteArray name = "c/neu_" + QByteArray::number(save) + ".asm.1";
+        m_fixture->tree.addFile(name, "xx WELLE_08151 yy");
+        IndexReport report;
+        const RunAnswer answer = m_fixture->run(u"WELLE_08151"_s, true, &report);
+        QVERIFY2(answer.hits.contains(name),
+                 (name + (report.withoutWalk ? " missed without walking" : " missed")).constData());
+    }
+}
+
+// A folder deeper than the kernel takes a path to, made while the indexer runs: watched through
+// its descriptor, recorded, and a later change to it seen.
+void tst_OfficeIndex::longPathMadeWhileTheIndexerRunsIsRecorded()
+{
+    const QString text = u"WELLE_08151"_s;
+    startIndexer();
+    const QByteArray deep = m_fixture->tree.addDeepFolder("a/tief");
+    const QByteArray file =
+        deep.sliced(m_fixture->tree.root().size() + 1) + '/' + QByteArray(200, 'z') + "/lang.asm.1";
+    m_fixture->tree.addFile(file, "xx WELLE_08151 yy");
+    QVERIFY(m_fixture->tree.path(file).size() > 4300);
+    QTRY_VERIFY_WITH_TIMEOUT(find({u"--from-index"_s}, text).hits.contains(file), 5000);
+    const Finished spared = find({}, text);
+    QVERIFY(spared.hits.contains(file));
+    QVERIFY2(spared.err.contains("without walking"), spared.err);
+    m_fixture->tree.addFile(file, "xx nichts yy");
+    QTRY_VERIFY_WITH_TIMEOUT(!find({u"--from-index"_s}, text).hits.contains(file), 5000);
+    QCOMPARE(find({}, text).hits, find({u"--no-index"_s}, text).hits);
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)
