@@ -355,7 +355,7 @@ PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param>
     if (state && undefinedTable == state)
         throw IndexError(IndexError::Problem::Missing, detail);
     if (state && insufficientPrivilege == state)
-        fail(missingRight(detail));
+        fail(missingRight(serverWords(m_pq.resultErrorField(kept, PG_DIAG_MESSAGE_PRIMARY))));
     fail(detail.isEmpty() ? serverWords(m_pq.errorMessage(m_db)) : detail);
 }
 
@@ -620,6 +620,11 @@ void PostgresStore::putUnwatched(const QByteArrayList &roots, const QList<Uncove
 
 void PostgresStore::refreshStatistics()
 {
+    // only the tables' owner may; another's are left to the server's own vacuum
+    const Result owned = execute("SELECT pg_has_role(relowner, 'USAGE') FROM pg_class WHERE oid = "
+                                 "'spurwerk_files'::regclass");
+    if (owned.rows() == 0 || !owned.boolean(0, 0))
+        return;
     execute("ANALYZE spurwerk_files");
     // Every question reads the gram index's list of rows not yet merged once per slot: 4 MB of
     // it (the default, which a sweep's many rows are written fastest with) made a question for a

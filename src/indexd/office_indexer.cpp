@@ -56,11 +56,11 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
             if (m_store)
                 m_asked += m_store->questions();
             takeNotices();
-            for (const QByteArray &question : std::exchange(m_asked, {}))
-                m_store->answer(question);
             if (!reconnect())
                 continue;
             writeUnwatched();
+            for (const QByteArray &question : std::exchange(m_asked, {}))
+                m_store->answer(question);
             sweepWhenDue();
             takeNotices();
             writeWhatIsDue();

@@ -5,14 +5,21 @@
 #include "index/postgres_store.h"
 #include "index/run_grams.h"
 #include "index_fixture.h"
+#include "indexd/office_indexer.h"
 #include "test_postgres.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <libpq-fe.h>
 #include <memory>
+#include <mutex>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +49,48 @@ struct Finished
     int exitCode = 0;
 };
 
+// The indexer in this process, on a thread of its own, with the kernel refusing to watch every
+// folder named "verboten".
+class IndexerThread
+{
+public:
+    IndexerThread(const QByteArray &server, const QByteArray &root, qint64 reconnectMs = 2000)
+    {
+        OfficeIndexer::Options options;
+        options.connection = server;
+        options.reconnectMs = reconnectMs;
+        options.folders = {canonicalFolder(root)};
+        options.addWatch = [](int descriptor, const char *path, uint32_t events) {
+            if (QByteArray(path).endsWith("/verboten")) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return inotify_add_watch(descriptor, path, events);
+        };
+        options.log = [this](const QString &line) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_log.append(line);
+        };
+        m_thread = std::thread([this, options] { OfficeIndexer(options).run(m_stop); });
+    }
+    ~IndexerThread()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    QStringList log() const
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_log;
+    }
+
+private:
+    std::atomic<bool> m_stop = false;
+    mutable std::mutex m_mutex;
+    QStringList m_log;
+    std::thread m_thread;
+};
+
 } // namespace
 
 class tst_OfficeIndex : public QObject
@@ -69,6 +118,10 @@ private slots:
     void stoppedIndexerIsNotTrusted();
     void fileSavedJustBeforeARunIsFound();
     void longPathMadeWhileTheIndexerRunsIsRecorded();
+    void folderNoNoticeCoversIsReadByEveryRun_data();
+    void folderNoNoticeCoversIsReadByEveryRun();
+    void indexerWithoutTheRightToWriteSaysSoOnce_data();
+    void indexerWithoutTheRightToWriteSaysSoOnce();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -599,6 +652,140 @@ void tst_OfficeIndex::longPathMadeWhileTheIndexerRunsIsRecorded()
     m_fixture->tree.addFile(file, "xx nichts yy");
     QTRY_VERIFY_WITH_TIMEOUT(!find({u"--from-index"_s}, text).hits.contains(file), 5000);
     QCOMPARE(find({}, text).hits, find({u"--no-index"_s}, text).hits);
+}
+
+void tst_OfficeIndex::folderNoNoticeCoversIsReadByEveryRun_data()
+{
+    // the folder, relative to the tree, and whether the indexer finds it at its start
+    QTest::addColumn<QByteArray>("folder");
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<QString>("reason");
+    QTest::addRow("the kernel refused to watch it")
+        << QByteArray("b/verboten") << true << u"refused to watch"_s;
+    QTest::addRow("reached through a link outside")
+        << QByteArray("a/draussen") << true << u"outside the watched"_s;
+    QTest::addRow("reached through a link made later")
+        << QByteArray("a/draussen") << false << u"outside the watched"_s;
+    // names that do not compress, to a path longer than the server's index takes
+    QRandomGenerator random(4711);
+    QByteArray unstorable = "c";
+    while (unstorable.size() < 3000) {
+        QByteArray name(240, Qt::Uninitialized);
+        for (char &byte : name)
+            byte = char('a' + random.bounded(26));
+        unstorable += '/' + name;
+    }
+    QTest::addRow("a path the server cannot hold") << unstorable << true << u"cannot hold"_s;
+}
+
+// A folder whose changes no notice tells of, or whose records the server cannot hold: changed
+// while desktops ask, their answer is the scan's, as they walk that folder (and only that one),
+// and the answer from the index alone names it and claims no more.
+void tst_OfficeIndex::folderNoNoticeCoversIsReadByEveryRun()
+{
+    QFETCH(QByteArray, folder);
+    QFETCH(bool, atStart);
+    QFETCH(QString, reason);
+    const QString text = u"WELLE_08151"_s;
+    const QTemporaryDir outside;
+    const QByteArray link = m_fixture->tree.path(folder);
+    const bool linked = folder.endsWith("draussen");
+    const QByteArray changed = linked ? outside.path().toLocal8Bit() : link;
+    const auto makeFolder = [&] {
+        if (linked)
+            QCOMPARE(::symlink(changed.constData(), link.constData()), 0);
+        else
+            m_fixture->tree.addFile(folder + "/alt.asm.1", "xx WELLE_08151 yy");
+    };
+    if (atStart)
+        makeFolder();
+    const IndexerThread indexer(m_fixture->server, m_fixture->tree.root());
+    const auto sorted = [](QByteArrayList hits) {
+        std::sort(hits.begin(), hits.end());
+        return hits;
+    };
+    IndexReport report;
+    QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(text, true, &report), report.withoutWalk), 20000);
+    if (!atStart)
+        makeFolder();
+
+    QFile added(QFile::decodeName(changed + "/neu.asm.1"));
+    QVERIFY(added.open(QIODevice::WriteOnly));
+    added.write("zz WELLE_08151 zz");
+    added.close();
+    const QByteArrayList asked = sorted(m_fixture->run(text, true, &report).hits);
+    const QByteArrayList scanned = sorted(m_fixture->run(text, false).hits);
+    QVERIFY(scanned.contains(folder + "/neu.asm.1"));
+    QCOMPARE(asked, scanned);
+    QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(text, true, &report), report.withoutWalk), 5000);
+    QCOMPARE(sorted(m_fixture->run(text, true, &report).hits), scanned);
+    QVERIFY(report.withoutWalk);
+
+    const Finished alone = find({u"--from-index"_s}, text);
+    QCOMPARE(alone.exitCode, 2);
+    QVERIFY2(alone.err.contains(m_fixture->tree.path(folder) + ": not answered from the index") &&
+                 alone.err.contains(reason.toUtf8()),
+             alone.err);
+    QVERIFY2(std::any_of(indexer.log().cbegin(), indexer.log().cend(),
+                         [&](const QString &line) { return line.contains(reason); }) ||
+                 !linked,
+             qPrintable(indexer.log().join(u'\n')));
+}
+
+void tst_OfficeIndex::indexerWithoutTheRightToWriteSaysSoOnce_data()
+{
+    QTest::addColumn<bool>("tablesMade");
+    QTest::addColumn<QString>("grant");
+    QTest::addRow("the tables made, not to be written")
+        << true
+        << u"GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+           "stranger"_s;
+    QTest::addRow("no tables, none to be made")
+        << false << u"GRANT CREATE ON SCHEMA public TO stranger"_s;
+}
+
+// A role that may not write: the indexer says once which right it lacks and how it is given,
+// tries again quietly, and goes on once an administrator gave the right as it said.
+void tst_OfficeIndex::indexerWithoutTheRightToWriteSaysSoOnce()
+{
+    QFETCH(bool, tablesMade);
+    QFETCH(QString, grant);
+    if (tablesMade)
+        m_fixture->update();
+    const QByteArray database =
+        m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
+    QVERIFY2(m_server.execute(database, "CREATE ROLE stranger LOGIN; GRANT SELECT ON ALL TABLES "
+                                        "IN SCHEMA public TO stranger"),
+             qPrintable(m_server.problem()));
+    // roles outlive the database
+    const auto dropRole = qScopeGuard(
+        [&] { m_server.execute(database, "DROP OWNED BY stranger; DROP ROLE stranger"); });
+    const auto sessions = [&] {
+        PGconn *db = PQconnectdb(m_fixture->server.constData());
+        PGresult *result =
+            PQexec(db, "SELECT sessions FROM pg_stat_database WHERE datname = current_database()");
+        const qint64 count = QByteArray(PQgetvalue(result, 0, 0)).toLongLong();
+        PQclear(result);
+        PQfinish(db);
+        return count;
+    };
+    const auto lacking = [](const QStringList &log) {
+        return log.filter(u"lacks the right to write"_s);
+    };
+    {
+        const IndexerThread indexer(m_server.connection(database, "stranger"),
+                                    m_fixture->tree.root(), 20);
+        QTRY_COMPARE(lacking(indexer.log()).size(), 1);
+        const QString said = lacking(indexer.log()).constFirst();
+        QVERIFY2(said.contains(grant), qPrintable(said));
+        const qint64 tried = sessions();
+        QTRY_VERIFY(sessions() > tried + 5);
+        QCOMPARE(lacking(indexer.log()).size(), 1);
+        QCOMPARE(indexer.log().constLast(), said);
+        QVERIFY2(m_server.execute(database, grant.toUtf8()), qPrintable(m_server.problem()));
+        QTRY_VERIFY_WITH_TIMEOUT(indexer.log().contains(u"the office index is written again"_s),
+                                 10000);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)
