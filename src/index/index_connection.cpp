@@ -35,10 +35,10 @@ void readIndexerState(PostgresStore &store, const QByteArrayList &folders,
             return;
         }
         office.lagMs = std::max(office.lagMs, watch->caughtUpAgeMs);
-        office.current = office.current && currencyOf(*watch) == IndexerCurrency::Current;
+        // a notice the indexer had not taken in when asked would not be in its state
+        office.current = office.current && currencyOf(*watch) == IndexerCurrency::Current &&
+                         store.answeredFolders().contains(watch->folder);
     }
-    // a notice the indexer had not taken in when asked would not be in its state
-    office.current = office.current && store.indexerAnswered();
     for (const UncoveredFolder &entry : store.uncovered()) {
         for (qsizetype folder = 0; folder < folders.size(); ++folder) {
             QByteArray given = folderKey(folders.at(folder));

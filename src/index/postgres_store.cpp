@@ -8,6 +8,7 @@
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QSet>
 #include <QtEndian>
 #include <algorithm>
 #include <cerrno>
@@ -190,7 +191,7 @@ void PostgresStore::connect(const QByteArray &connection)
 void PostgresStore::setUp(Mode mode)
 {
     if (mode == Mode::Read) {
-        m_indexerAnswered = askIndexer();
+        askIndexers();
         // one snapshot for the whole search, as the indexer commits batch by batch
         execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }
@@ -217,40 +218,44 @@ void PostgresStore::setUp(Mode mode)
         execute("LISTEN spurwerk_asked");
 }
 
-// A change saved just before the question may have its notice still queued for the indexer:
-// the indexer, when one runs, answers once it took in every notice and recorded them pending.
-bool PostgresStore::askIndexer()
+// A change saved just before the question may have its notice still queued for its indexer:
+// each indexer whose state would let a run skip the walk is asked, and answers for each of its
+// folders once it took in every notice and recorded them pending.
+void PostgresStore::askIndexers()
 {
-    // only an indexer whose state would let the run skip the walk is asked
+    QSet<QByteArray> unanswered;
     try {
-        const QList<IndexerState> states = watches();
-        if (std::none_of(states.cbegin(), states.cend(), [](const IndexerState &state) {
-                return currencyOf(state) == IndexerCurrency::Current;
-            }))
-            return false;
-    } catch (const IndexError &error) {
-        if (error.problem != IndexError::Problem::Missing)
-            throw;
-        return false;
+        for (const IndexerState &state : watches()) {
+            if (currencyOf(state) == IndexerCurrency::Current)
+                unanswered.insert(state.folder);
+        }
+    } catch (const IndexError &) {
+        // no state, or of another layout: the layout's check that follows tells
+        return;
     }
+    if (unanswered.isEmpty())
+        return;
     execute("LISTEN spurwerk_told");
     const Result asked = execute(
         "SELECT pg_backend_pid()::bigint, pg_notify('spurwerk_asked', pg_backend_pid()::text)");
-    const QByteArray question = number(asked.integer(0, 0));
+    const QByteArray question = number(asked.integer(0, 0)) + ' ';
     const QDeadlineTimer deadline(indexerAnswerMs);
-    bool answered = false;
-    while (!answered) {
+    while (!unanswered.isEmpty()) {
         if (!m_pq.consumeInput(m_db))
             fail(serverWords(m_pq.errorMessage(m_db)));
         while (pgNotify *notice = m_pq.notifies(m_db)) {
-            answered = answered || question == notice->extra;
+            const QByteArray answer(notice->extra);
             m_pq.freemem(notice);
+            if (!answer.startsWith(question))
+                continue;
+            const QByteArray folder = QByteArray::fromHex(answer.sliced(question.size()));
+            unanswered.remove(folder);
+            m_answeredFolders.append(folder);
         }
-        if (!answered && !waitUntilReady(m_pq.socket(m_db), POLLIN, deadline))
+        if (!unanswered.isEmpty() && !waitUntilReady(m_pq.socket(m_db), POLLIN, deadline))
             break;
     }
     execute("UNLISTEN spurwerk_told");
-    return answered;
 }
 
 int PostgresStore::socket() const
@@ -270,9 +275,13 @@ QByteArrayList PostgresStore::questions()
     return asked;
 }
 
-void PostgresStore::answer(const QByteArray &question)
+void PostgresStore::answer(const QByteArray &question, const QByteArrayList &folders)
 {
-    execute("SELECT pg_notify('spurwerk_told', $1)", {{question, false}});
+    // folder names may be any bytes, a notice's words only text
+    for (const QByteArray &folder : folders) {
+        execute("SELECT pg_notify('spurwerk_told', $1)",
+                {{question + ' ' + folder.toHex(), false}});
+    }
 }
 
 // An older layout goes whole: the indexer's sweep records every folder again.
@@ -480,13 +489,12 @@ void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFil
         execute("ROLLBACK TO SAVEPOINT long_path");
         m_staged.insert(folder, {});
         execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 AND cause = 'store'", {{folder}});
+        const QString reason = QStringLiteral("the server cannot hold a path of %1 bytes (%2)")
+                                   .arg(folder.size())
+                                   .arg(error.detail);
         execute("INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES($1, 'store', $2)",
-                {{folder},
-                 {QStringLiteral("the server cannot hold a path of %1 bytes (%2)")
-                      .arg(folder.size())
-                      .arg(error.detail)
-                      .toUtf8(),
-                  false}});
+                {{folder}, {reason.toUtf8(), false}});
+        m_unstored.append({folder, reason});
     }
     execute("RELEASE SAVEPOINT long_path");
 }

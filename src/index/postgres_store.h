@@ -72,14 +72,18 @@ public:
     void putUnwatched(const QByteArrayList &roots, const QList<UncoveredFolder> &folders);
     // Those, and the folders whose records the server could not hold.
     QList<UncoveredFolder> uncovered();
-    // Read: the indexer took in every notice the kernel had queued when this store was opened,
-    // and its state says so; false when no indexer answered in time.
-    bool indexerAnswered() const { return m_indexerAnswered; }
+    // The folders whose records the server could not hold since the last call, for the log.
+    QList<UncoveredFolder> takeUnstored() { return std::exchange(m_unstored, {}); }
+    // Read: the folders whose indexer took in every notice the kernel had queued when this store
+    // was opened, so that its state holds them; those of an indexer that did not answer in time
+    // are not among them.
+    const QByteArrayList &answeredFolders() const { return m_answeredFolders; }
     // Write: the desktops' questions whether the indexer took in every notice, taken from the
-    // connection (its socket to wait on); each is answered once the notices are in the state.
+    // connection (its socket to wait on); each is answered for the indexer's folders once the
+    // notices are in the state.
     int socket() const;
     QByteArrayList questions();
-    void answer(const QByteArray &question);
+    void answer(const QByteArray &question, const QByteArrayList &folders);
 
     // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
     // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
@@ -96,7 +100,7 @@ private:
 
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
-    bool askIndexer();
+    void askIndexers();
     void createTables(bool dropOlder);
     void putFilesOf(const QByteArray &folder, const QList<RecordedFile> &files);
     // a role without the right to write: what it lacks, and the statement that grants it
@@ -117,7 +121,8 @@ private:
     pg_conn *m_db = nullptr;
     int m_deadlineMs;
     bool m_writing;
-    bool m_indexerAnswered = false;
+    QByteArrayList m_answeredFolders;
+    QList<UncoveredFolder> m_unstored;
     bool m_inBatch = false;
     QByteArray m_failedState; // the SQLSTATE of the last statement that failed
     // Write: by folder, the records this connection committed, so that a folder written again

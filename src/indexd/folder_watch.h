@@ -42,10 +42,6 @@ public:
         QHash<QByteArray, QSet<QByteArray>> files; // by folder, the files a change was told of
         QSet<QByteArray> gone;   // folders removed or moved away, with all under them
         bool overflowed = false; // the kernel's queue ran over: changes were lost
-        bool any() const
-        {
-            return !changed.isEmpty() || !files.isEmpty() || !gone.isEmpty() || overflowed;
-        }
     };
     // The events waiting now; does not block.
     Changes read();

@@ -60,10 +60,12 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
                 continue;
             writeUnwatched();
             for (const QByteArray &question : std::exchange(m_asked, {}))
-                m_store->answer(question);
+                m_store->answer(question, m_options.folders);
             sweepWhenDue();
             takeNotices();
             writeWhatIsDue();
+            for (const UncoveredFolder &unstored : m_store->takeUnstored())
+                sayNotKeptCurrent(unstored);
             heartbeat();
             if (!m_trouble.isEmpty()) {
                 say(QStringLiteral("the office index is written again"));
@@ -183,10 +185,8 @@ void OfficeIndexer::writeUnwatched()
         folders.append({folder.key(), folder.value()});
         if (m_unwatchedWritten && m_unwatchedWritten->value(folder.key()) == folder.value())
             continue;
-        if (++told <= unwatchedNamed) {
-            say(QStringLiteral("not kept current, desktops read it themselves: %1: %2")
-                    .arg(QString::fromLocal8Bit(folder.key()), folder.value()));
-        }
+        if (++told <= unwatchedNamed)
+            sayNotKeptCurrent(folders.constLast());
     }
     if (told > unwatchedNamed)
         say(QStringLiteral("and %1 more folders not kept current").arg(told - unwatchedNamed));
@@ -194,6 +194,12 @@ void OfficeIndexer::writeUnwatched()
     m_store->putUnwatched(m_options.folders, folders);
     m_store->commitBatch();
     m_unwatchedWritten = unwatched;
+}
+
+void OfficeIndexer::sayNotKeptCurrent(const UncoveredFolder &folder)
+{
+    say(QStringLiteral("not kept current, desktops read it themselves: %1: %2")
+            .arg(QString::fromLocal8Bit(folder.folder), folder.reason));
 }
 
 void OfficeIndexer::sweepWhenDue()

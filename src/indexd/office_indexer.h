@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index/index_update.h"
+#include "index/indexer_state.h"
 #include "indexd/folder_watch.h"
 
 #include <QByteArray>
@@ -72,6 +73,7 @@ private:
     void heartbeat();
     // The folders no notice covers, written when they changed.
     void writeUnwatched();
+    void sayNotKeptCurrent(const UncoveredFolder &folder);
     // every change under the root told of is written, and no notice was lost since its sweep
     bool caughtUp(const QByteArray &root) const;
     QByteArray rootOf(const QByteArray &folder) const;
@@ -100,7 +102,7 @@ private:
     std::optional<QMap<QByteArray, QString>> m_unwatchedWritten;
     qint64 m_lastBeat = 0;
     qint64 m_lastTry = 0;
-    // the desktops' questions not answered yet (office_indexer.cpp's loop)
+    // the desktops' questions not answered yet
     QByteArrayList m_asked;
     // the server's last refusal, said once
     QString m_trouble;
