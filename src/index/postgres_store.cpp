@@ -235,10 +235,18 @@ void PostgresStore::askIndexers()
     }
     if (unanswered.isEmpty())
         return;
-    execute("LISTEN spurwerk_told");
-    const Result asked = execute(
-        "SELECT pg_backend_pid()::bigint, pg_notify('spurwerk_asked', pg_backend_pid()::text)");
-    const QByteArray question = number(asked.integer(0, 0)) + ' ';
+    QByteArray question;
+    try {
+        execute("LISTEN spurwerk_told");
+        const Result asked = execute("SELECT pg_backend_pid()::bigint, "
+                                     "pg_notify('spurwerk_asked', pg_backend_pid()::text)");
+        question = number(asked.integer(0, 0)) + ' ';
+    } catch (const IndexError &) {
+        // a server that takes no notices (a standby): no indexer answers, the runs walk
+        if (!m_db)
+            throw;
+        return;
+    }
     const QDeadlineTimer deadline(indexerAnswerMs);
     while (!unanswered.isEmpty()) {
         if (!m_pq.consumeInput(m_db))

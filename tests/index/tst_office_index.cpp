@@ -624,6 +624,15 @@ void tst_OfficeIndex::stoppedIndexerIsNotTrusted()
 void tst_OfficeIndex::fileSavedJustBeforeARunIsFound()
 {
     startIndexer();
+    // as a desktop asks: a role that may only read
+    const QByteArray database =
+        m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
+    QVERIFY2(m_server.execute(database, "CREATE ROLE desktop LOGIN; "
+                                        "GRANT SELECT ON ALL TABLES IN SCHEMA public TO desktop"),
+             qPrintable(m_server.problem()));
+    const auto dropRole = qScopeGuard(
+        [&] { m_server.execute(database, "DROP OWNED BY desktop; DROP ROLE desktop"); });
+    m_fixture->server = m_server.connection(database, "desktop");
     for (int save = 0; save < 20; ++save) {
         const QByteArray name = "c/neu_" + QByteArray::number(save) + ".asm.1";
         m_fixture->tree.addFile(name, "xx WELLE_08151 yy");
@@ -632,6 +641,10 @@ void tst_OfficeIndex::fileSavedJustBeforeARunIsFound()
         QVERIFY2(answer.hits.contains(name),
                  (name + (report.withoutWalk ? " missed without walking" : " missed")).constData());
     }
+    // and once every save is written, the indexer's answer spares the walk
+    IndexReport report;
+    QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(u"WELLE_08151"_s, true, &report), report.withoutWalk),
+                             5000);
 }
 
 // A folder deeper than the kernel takes a path to, made while the indexer runs: watched through
