@@ -59,7 +59,7 @@ const QByteArray programLimitExceeded = "54000";
 constexpr qsizetype longestSureKey = 2000;
 
 // How long a desktop waits for a running indexer to take in its notices; past it, the run walks.
-constexpr int indexerAnswerMs = 250;
+constexpr int indexerAnswerMs = 500;
 
 QByteArray number(qint64 value)
 {
@@ -628,9 +628,20 @@ void PostgresStore::putUnwatched(const QByteArrayList &roots, const QList<Uncove
                 "(folder = $1 OR (folder >= $2 AND folder < $3))",
                 {{root}, {folderPrefix(root)}, {folderPrefixEnd(root)}});
     }
-    for (const UncoveredFolder &folder : folders) {
-        execute("INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES($1, 'watch', $2)",
-                {{folder.folder}, {folder.reason.toUtf8(), false}});
+    // many rows a statement: a full table of watches leaves every folder after it unwatched
+    constexpr qsizetype rowsPerStatement = 1000;
+    for (qsizetype first = 0; first < folders.size(); first += rowsPerStatement) {
+        QList<Param> params;
+        QByteArrayList rows;
+        for (const UncoveredFolder &folder : folders.mid(first, rowsPerStatement)) {
+            params.append({folder.folder});
+            params.append({folder.reason.toUtf8(), false});
+            rows.append("($" + number(params.size() - 1) + ", 'watch', $" + number(params.size()) +
+                        ')');
+        }
+        const QByteArray sql =
+            "INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES " + rows.join(", ");
+        execute(sql.constData(), params);
     }
 }
 

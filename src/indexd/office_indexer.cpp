@@ -86,6 +86,15 @@ int OfficeIndexer::run(const std::atomic<bool> &stop)
             m_unwatchedWritten.reset();
         }
     }
+    // from now on no notice is taken in: desktops walk, without asking first
+    try {
+        for (const QByteArray &root : std::as_const(m_options.folders)) {
+            if (m_store)
+                m_store->putPending(root, false);
+        }
+    } catch (const IndexError &) {
+        // the server is away: the heartbeat grows old all the same
+    }
     return 0;
 }
 
