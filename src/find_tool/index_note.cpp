@@ -78,8 +78,13 @@ QString localNote(const IndexReport &report, bool alone)
                    : QStringLiteral("answered from the index alone, as of its update of ") +
                          updated(report.updatedMs);
     if (report.withoutWalk) {
-        return QStringLiteral("answered with %1 without walking the folders: %2 files read")
-            .arg(whichIndex(report))
+        const QString walked =
+            report.walkedAnyway == 0
+                ? QString()
+                : QStringLiteral(" (but %1 whose changes its indexer is not told of)")
+                      .arg(report.walkedAnyway);
+        return QStringLiteral("answered with %1 without walking the folders%2: %3 files read")
+            .arg(whichIndex(report), walked)
             .arg(report.read);
     }
     return QStringLiteral("answered with %1: %2 files read, %3 passed over")

@@ -37,6 +37,8 @@ struct IndexReport
     qint64 answered = 0; // candidates answered without reading
     // the office index named the files to read: the folders were not walked
     bool withoutWalk = false;
+    // without the walk, the folders walked all the same: their changes no notice tells of
+    qsizetype walkedAnyway = 0;
 
     // The office index, when the desktop has one set: whether it served the run, else why not
     // (before the desktop's own index was asked).

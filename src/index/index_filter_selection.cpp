@@ -116,6 +116,7 @@ IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArr
         m_selected = std::move(selected);
         m_walkedAnyway = walked;
         m_report.withoutWalk = true;
+        m_report.walkedAnyway = walked.size();
         return listings;
     } catch (const IndexError &) {
         // the walk asks the server again, and reads every file when it fails

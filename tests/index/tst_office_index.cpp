@@ -733,6 +733,7 @@ void tst_OfficeIndex::folderNoNoticeCoversIsReadByEveryRun()
     QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(text, true, &report), report.withoutWalk), 5000);
     QCOMPARE(sorted(m_fixture->run(text, true, &report).hits), scanned);
     QVERIFY(report.withoutWalk);
+    QCOMPARE(report.walkedAnyway, 1);
 
     const Finished alone = find({u"--from-index"_s}, text);
     QCOMPARE(alone.exitCode, 2);
