@@ -90,6 +90,15 @@ int main(int argc, char **argv)
     const QString note = indexNote(index ? index->report() : report, alone);
     if (!note.isEmpty())
         std::fprintf(stderr, "spurwerk-find: %s\n", note.toLocal8Bit().constData());
+    // the office index may be behind in folders its indexer is not told of: the answer does not
+    // claim them
+    if (alone) {
+        for (const UncoveredFolder &uncovered : index->report().office.uncovered) {
+            if (search.inclSubfolders || search.folders.contains(uncovered.folder))
+                output.complain(uncovered.folder,
+                                QStringLiteral("not answered from the index: ") + uncovered.reason);
+        }
+    }
 
     // an index that failed while answering alone leaves files unanswered: no "nothing found";
     // a mapping not valid is bad usage, even though the run went on without it

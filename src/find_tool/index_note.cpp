@@ -71,14 +71,24 @@ QString localNote(const IndexReport &report, bool alone)
         return alone ? QStringLiteral("cannot answer from the index: ") + reasonText(report.reason)
                      : QStringLiteral("index not used: ") + reasonText(report.reason);
     }
+    if (alone && report.office.used && !report.office.uncovered.isEmpty()) {
+        return QStringLiteral("answered from %1 alone, except for the folders named, whose "
+                              "changes its indexer is not told of")
+            .arg(whichIndex(report));
+    }
     if (alone)
         return report.office.used
                    ? QStringLiteral("answered from %1 alone").arg(whichIndex(report))
                    : QStringLiteral("answered from the index alone, as of its update of ") +
                          updated(report.updatedMs);
     if (report.withoutWalk) {
-        return QStringLiteral("answered with %1 without walking the folders: %2 files read")
-            .arg(whichIndex(report))
+        const QString walked =
+            report.walkedAnyway == 0
+                ? QString()
+                : QStringLiteral(" (but %1 whose changes its indexer is not told of)")
+                      .arg(report.walkedAnyway);
+        return QStringLiteral("answered with %1 without walking the folders%2: %3 files read")
+            .arg(whichIndex(report), walked)
             .arg(report.read);
     }
     return QStringLiteral("answered with %1: %2 files read, %3 passed over")

@@ -2,29 +2,58 @@
 
 #include "index/index_location.h"
 #include "index/postgres_store.h"
+#include "platform/long_path.h"
 #include "settings/index_server_setting.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
-// How long ago the office indexer caught up with every change under the folders (as the index
-// keys them), or -1 when one of them has no indexer running now.
-qint64 lagOf(PostgresStore &store, const QByteArrayList &keys)
+// The indexer's state of the run's folders (keys: as the index keys them): how long ago it
+// caught up with every change under them, whether it is current, and the folders under them it
+// is not told of (as the run names them; those gone are no hole).
+void readIndexerState(PostgresStore &store, const QByteArrayList &folders,
+                      const QByteArrayList &keys, IndexReport::Office &office)
 {
-    const QList<PostgresStore::Watch> watches = store.watches();
-    qint64 lag = 0;
-    for (const QByteArray &canonical : keys) {
+    const QList<IndexerState> watches = store.watches();
+    QByteArrayList canonical;
+    office.lagMs = 0;
+    office.current = true;
+    for (const QByteArray &key : keys) {
+        canonical.append(key);
         const auto watch =
-            std::find_if(watches.begin(), watches.end(), [&](const PostgresStore::Watch &entry) {
-                return !canonical.isEmpty() && isInside(canonical, entry.folder) &&
-                       entry.heartbeatAgeMs <= heartbeatLimitMs;
+            std::find_if(watches.begin(), watches.end(), [&](const IndexerState &entry) {
+                return !canonical.constLast().isEmpty() &&
+                       isInside(canonical.constLast(), entry.folder) &&
+                       currencyOf(entry) != IndexerCurrency::Silent;
             });
-        if (watch == watches.end())
-            return -1;
-        lag = std::max(lag, watch->caughtUpAgeMs);
+        if (watch == watches.end()) {
+            office.lagMs = -1;
+            office.current = false;
+            return;
+        }
+        office.lagMs = std::max(office.lagMs, watch->caughtUpAgeMs);
+        // a notice the indexer had not taken in when asked would not be in its state
+        office.current = office.current && currencyOf(*watch) == IndexerCurrency::Current &&
+                         store.answeredFolders().contains(watch->folder);
     }
-    return lag;
+    for (const UncoveredFolder &entry : store.uncovered()) {
+        for (qsizetype folder = 0; folder < folders.size(); ++folder) {
+            QByteArray given = folderKey(folders.at(folder));
+            if (isInside(entry.folder, canonical.at(folder)) &&
+                entry.folder != canonical.at(folder))
+                given = folderPrefix(given) +
+                        entry.folder.sliced(folderPrefix(canonical.at(folder)).size());
+            else if (!isInside(canonical.at(folder), entry.folder))
+                continue;
+            struct stat status;
+            if (platform::statPath(given, &status) != 0 && errno == ENOENT)
+                continue;
+            office.uncovered.append({given, entry.reason});
+        }
+    }
 }
 
 // The names the indexer found at the top of each folder it watches, when the desktop maps any.
@@ -70,7 +99,7 @@ std::unique_ptr<IndexFilter> openIndex(const QByteArrayList &folders, IndexFilte
             }
             IndexReport office = report;
             office.office.used = true;
-            office.office.lagMs = lagOf(*store, mapped.keys);
+            readIndexerState(*store, folders, mapped.keys, office.office);
             if (std::unique_ptr<IndexFilter> filter =
                     IndexFilter::openOn(std::move(store), folders, use, office, mapped.keys)) {
                 report = office;

@@ -12,12 +12,6 @@
 // empty: the desktop's own index.
 QByteArray officeIndexServer(const QByteArray &given = {});
 
-// An indexer that has not said it runs for this long has stopped.
-inline constexpr qint64 heartbeatLimitMs = 5000;
-// An indexer that caught up with every change at most this long ago keeps the index current
-// enough to answer without walking the folders.
-inline constexpr qint64 currentLagMs = 2000;
-
 // The index for a run over the folders: the office index when one is set and serves them (through
 // the desktop's mapping of the server's folders), else the desktop's own. report tells which,
 // and why the office index was not used (a bad or refused mapping among the reasons); a server

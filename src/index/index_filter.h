@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index/index_store.h"
+#include "index/indexer_state.h"
 #include "index/runs_matcher.h"
 #include "index/selected_answers.h"
 #include "platform/requests_in_flight.h"
@@ -38,6 +39,8 @@ struct IndexReport
     qint64 answered = 0; // candidates answered without reading
     // the office index named the files to read: the folders were not walked
     bool withoutWalk = false;
+    // without the walk, the folders walked all the same: their changes no notice tells of
+    qsizetype walkedAnyway = 0;
 
     // The office index, when the desktop has one set: whether it served the run, else why not
     // (before the desktop's own index was asked).
@@ -50,6 +53,11 @@ struct IndexReport
         // since its indexer last caught up with every change, by the server's clock; -1 when no
         // indexer watches the run's folders now
         qint64 lagMs = -1;
+        // the indexer holds every change under the run's folders (indexer_state.h)
+        bool current = false;
+        // folders under the run's (as it names them) whose changes the indexer is not told of
+        // or cannot record: a run without the walk walks them
+        QList<UncoveredFolder> uncovered;
     };
     Office office;
 };
@@ -92,7 +100,7 @@ public:
     // the folders that the walk of a run would reach (with texts, only those that may hold one or
     // are marked to be read), in the order of recordedCandidates. The passes then read the files
     // that the index says may hold their texts, and pass over the rest.
-    std::optional<QList<QList<Candidate>>>
+    std::optional<QList<Listing>>
     candidatesWithoutWalk(const QByteArrayList &folders, const QByteArray &pattern,
                           bool inclSubfolders, const QList<QList<QByteArray>> &texts) override;
 
@@ -169,6 +177,9 @@ private:
     FolderRecord::File m_candidateFile;
     // AnswerAlone on a store that selects files itself, and Search without the walk
     std::unique_ptr<SelectedAnswers> m_selected;
+    // Search without the walk: the folders it walks all the same, with their "/"; their
+    // records are not used
+    QByteArrayList m_walkedAnyway;
 };
 // Why a store could not be opened, as a report's reason.
 IndexReport::Reason reasonOf(IndexError::Problem problem);

@@ -1,6 +1,5 @@
 // The index filter's answers through a store that selects files itself.
 
-#include "index/index_connection.h"
 #include "index/index_filter.h"
 #include "index/index_location.h"
 #include "platform/wildcard_pattern.h"
@@ -59,33 +58,43 @@ QList<Candidate> IndexFilter::selectedCandidates(const QByteArray &pattern, bool
     }
 }
 
-std::optional<QList<QList<Candidate>>>
+std::optional<QList<CandidateFilter::Listing>>
 IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArray &pattern,
                                    bool inclSubfolders, const QList<QList<QByteArray>> &texts)
 {
     auto *selection = dynamic_cast<StoreSelection *>(m_store.get());
-    const qint64 lag = m_report.office.lagMs;
     // not for a text the runs cannot rule out anywhere, nor after a failure
-    if (m_use != Use::Search || !selection || lag < 0 || lag > currentLagMs ||
+    if (m_use != Use::Search || !selection || !m_report.office.current ||
         m_report.reason != IndexReport::Reason::Answered || folders.size() != m_folders.size())
         return std::nullopt;
     for (qsizetype folder = 0; folder < folders.size(); ++folder) {
         if (folderPrefix(folders.at(folder)) != m_folders.at(folder).given)
             return std::nullopt;
     }
-    try {
-        // while the indexer sweeps, the records of a folder may not hold every file yet
-        const QList<IndexedFolder> indexed = m_store->folders();
-        for (const Folder &folder : std::as_const(m_folders)) {
-            const QByteArray key = folderKey(folder.canonical);
-            if (std::none_of(indexed.begin(), indexed.end(), [&](const IndexedFolder &entry) {
-                    return entry.complete && isInside(key, entry.path);
-                }))
+    // the folders the indexer is not told of are walked, and only those
+    QList<Listing> listings(folders.size());
+    QByteArrayList walked;
+    for (const UncoveredFolder &uncovered : std::as_const(m_report.office.uncovered)) {
+        const QByteArray prefix = folderPrefix(uncovered.folder);
+        for (qsizetype folder = 0; folder < folders.size(); ++folder) {
+            const bool whole = prefix == m_folders.at(folder).given;
+            if (!whole && (!inclSubfolders || !prefix.startsWith(m_folders.at(folder).given)))
+                continue;
+            // a run's folder the indexer is not told of: the walk of it is the run
+            if (whole)
                 return std::nullopt;
+            listings[folder].toWalk.append(uncovered.folder);
+            walked.append(prefix);
         }
+    }
+    const auto isWalked = [&](const QByteArray &path) {
+        return std::any_of(walked.cbegin(), walked.cend(),
+                           [&](const QByteArray &folder) { return path.startsWith(folder); });
+    };
+    try {
         auto selected = std::make_unique<SelectedAnswers>(*selection);
         const RunsMatcher *byNeedles = !texts.isEmpty() && m_matcher ? &*m_matcher : nullptr;
-        QList<QList<Candidate>> candidates = candidatesOf(
+        const QList<QList<Candidate>> candidates = candidatesOf(
             pattern,
             [&](const QByteArray &folder) {
                 return selected->listFiles(folder, inclSubfolders, pattern, byNeedles);
@@ -96,11 +105,19 @@ IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArr
                 const RunsMatcher::Verdict verdict = byNeedles->verdictOn(file.needles);
                 return !verdict.held.isEmpty() || verdict.undecided;
             });
+        for (qsizetype folder = 0; folder < folders.size(); ++folder) {
+            for (const Candidate &candidate : candidates.at(folder)) {
+                if (!isWalked(candidate.path))
+                    listings[folder].candidates.append(candidate);
+            }
+        }
         if (m_matcher)
             selected->beginPass(*m_matcher);
         m_selected = std::move(selected);
+        m_walkedAnyway = walked;
         m_report.withoutWalk = true;
-        return candidates;
+        m_report.walkedAnyway = walked.size();
+        return listings;
     } catch (const IndexError &) {
         // the walk asks the server again, and reads every file when it fails
         return std::nullopt;
@@ -110,8 +127,11 @@ IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArr
 std::optional<CandidateFilter::Answer> IndexFilter::answerWithoutWalk(const Candidate &candidate)
 {
     const std::optional<QByteArray> key = keyOf(candidate.path);
+    const bool walkedAnyway =
+        std::any_of(m_walkedAnyway.cbegin(), m_walkedAnyway.cend(),
+                    [&](const QByteArray &folder) { return candidate.path.startsWith(folder); });
     const std::optional<SelectedAnswers::Known> known =
-        m_matcher && key ? m_selected->find(*key, *m_matcher) : std::nullopt;
+        m_matcher && key && !walkedAnyway ? m_selected->find(*key, *m_matcher) : std::nullopt;
     // what the index says a file holds, the file's bytes confirm: the indexer may be a moment
     // behind
     if (!known || known->state != FileState::Recorded || known->verdict.undecided ||

@@ -52,6 +52,9 @@ Loaded load()
     resolve(pq.getvalue, "PQgetvalue");
     resolve(pq.getlength, "PQgetlength");
     resolve(pq.clear, "PQclear");
+    resolve(pq.user, "PQuser");
+    resolve(pq.notifies, "PQnotifies");
+    resolve(pq.freemem, "PQfreemem");
     if (!missing.isEmpty()) {
         loaded.problem = QStringLiteral("%1 lacks %2")
                              .arg(library.fileName(), missing.join(QStringLiteral(", ")));

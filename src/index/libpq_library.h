@@ -29,6 +29,9 @@ struct LibPq
     decltype(&PQgetvalue) getvalue;
     decltype(&PQgetlength) getlength;
     decltype(&PQclear) clear;
+    decltype(&PQuser) user;
+    decltype(&PQnotifies) notifies;
+    decltype(&PQfreemem) freemem;
 };
 
 // Loads the library the first time; throws IndexError (Failed) with the loader's words when it

@@ -7,6 +7,8 @@
 #include "platform/wildcard_pattern.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QSet>
 #include <QtEndian>
 #include <algorithm>
 #include <cerrno>
@@ -24,8 +26,14 @@ const char *const schema[] = {
     "CREATE TABLE spurwerk_records(folder bytea PRIMARY KEY, files bytea NOT NULL)",
     // compressing every record written took most of the server's time when files changed
     "ALTER TABLE spurwerk_records ALTER COLUMN files SET STORAGE EXTERNAL",
+    // pending_since: when the first change not yet written was told of
     "CREATE TABLE spurwerk_watches(folder bytea PRIMARY KEY, heartbeat timestamptz NOT NULL, "
-    "caught_up timestamptz NOT NULL)",
+    "caught_up timestamptz NOT NULL, pending_since timestamptz, "
+    "overflowed boolean NOT NULL DEFAULT false)",
+    // folders the indexer is not told of ('watch') or whose records the server cannot hold
+    // ('store'): few rows, and paths too long for a key
+    "CREATE TABLE spurwerk_uncovered(folder bytea NOT NULL, cause text NOT NULL, "
+    "reason text NOT NULL)",
     // the files of the records again, one row each: runs hold name bytes and line ends only,
     // grams their keys (run_grams.h), which the server's own array index answers
     "CREATE TABLE spurwerk_files(folder bytea NOT NULL, name bytea NOT NULL, "
@@ -36,16 +44,25 @@ const char *const schema[] = {
     "CREATE INDEX spurwerk_files_unrecorded ON spurwerk_files(folder) WHERE state <> 0",
     // names end with "/" and paths with NUL, which neither holds
     "CREATE TABLE spurwerk_roots(folder bytea PRIMARY KEY, top_names bytea NOT NULL, "
-    "swept bigint NOT NULL, sweep_ms bigint NOT NULL, refused_count bigint NOT NULL, "
-    "refused bytea NOT NULL)",
+    "swept bigint NOT NULL, sweep_ms bigint NOT NULL)",
 };
 
 const char *const dropTables = "DROP TABLE IF EXISTS spurwerk_layout, spurwerk_folders, "
                                "spurwerk_records, spurwerk_watches, spurwerk_files, "
-                               "spurwerk_roots";
+                               "spurwerk_roots, spurwerk_uncovered";
 
-// SQLSTATE of a table that does not exist: a database without the index
+// SQLSTATEs: a table that does not exist (a database without the index), a right the role
+// lacks, a value too large for the server's index of the table (a long path)
 const QByteArray undefinedTable = "42P01";
+const QByteArray insufficientPrivilege = "42501";
+const QByteArray programLimitExceeded = "54000";
+
+// A folder key this long or shorter always fits the server's index beside a file name (at most
+// a third of a page); a longer one fits only when it compresses.
+constexpr qsizetype longestSureKey = 2000;
+
+// How long a desktop waits for a running indexer to take in its notices; past it, the run walks.
+constexpr int indexerAnswerMs = 500;
 
 QByteArray number(qint64 value)
 {
@@ -131,6 +148,7 @@ private:
 PostgresStore::PostgresStore(const QByteArray &connection, Mode mode, int deadlineMs)
     : m_pq(libPq())
     , m_deadlineMs(deadlineMs)
+    , m_writing(mode == Mode::Write)
 {
     try {
         connect(connection);
@@ -180,6 +198,7 @@ void PostgresStore::setUp(Mode mode)
         return;
     }
     if (mode == Mode::Read) {
+        askIndexers();
         // one snapshot for the whole search, as the indexer commits batch by batch
         execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }
@@ -202,6 +221,82 @@ void PostgresStore::setUp(Mode mode)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no layout recorded"));
     if (!found || *found < schemaVersion)
         createTables(found.has_value());
+    if (mode == Mode::Write)
+        execute("LISTEN spurwerk_asked");
+}
+
+// A change saved just before the question may have its notice still queued for its indexer:
+// each indexer whose state would let a run skip the walk is asked, and answers for each of its
+// folders once it took in every notice and recorded them pending.
+void PostgresStore::askIndexers()
+{
+    QSet<QByteArray> unanswered;
+    try {
+        for (const IndexerState &state : watches()) {
+            if (currencyOf(state) == IndexerCurrency::Current)
+                unanswered.insert(state.folder);
+        }
+    } catch (const IndexError &) {
+        // no state, or of another layout: the layout's check that follows tells
+        return;
+    }
+    if (unanswered.isEmpty())
+        return;
+    QByteArray question;
+    try {
+        execute("LISTEN spurwerk_told");
+        const Result asked = execute("SELECT pg_backend_pid()::bigint, "
+                                     "pg_notify('spurwerk_asked', pg_backend_pid()::text)");
+        question = number(asked.integer(0, 0)) + ' ';
+    } catch (const IndexError &) {
+        // a server that takes no notices (a standby): no indexer answers, the runs walk
+        if (!m_db)
+            throw;
+        return;
+    }
+    const QDeadlineTimer deadline(indexerAnswerMs);
+    while (!unanswered.isEmpty()) {
+        if (!m_pq.consumeInput(m_db))
+            fail(serverWords(m_pq.errorMessage(m_db)));
+        while (pgNotify *notice = m_pq.notifies(m_db)) {
+            const QByteArray answer(notice->extra);
+            m_pq.freemem(notice);
+            if (!answer.startsWith(question))
+                continue;
+            const QByteArray folder = QByteArray::fromHex(answer.sliced(question.size()));
+            unanswered.remove(folder);
+            m_answeredFolders.append(folder);
+        }
+        if (!unanswered.isEmpty() && !waitUntilReady(m_pq.socket(m_db), POLLIN, deadline))
+            break;
+    }
+    execute("UNLISTEN spurwerk_told");
+}
+
+int PostgresStore::socket() const
+{
+    return m_pq.socket(m_db);
+}
+
+QByteArrayList PostgresStore::questions()
+{
+    if (!m_pq.consumeInput(m_db))
+        fail(serverWords(m_pq.errorMessage(m_db)));
+    QByteArrayList asked;
+    while (pgNotify *notice = m_pq.notifies(m_db)) {
+        asked.append(QByteArray(notice->extra));
+        m_pq.freemem(notice);
+    }
+    return asked;
+}
+
+void PostgresStore::answer(const QByteArray &question, const QByteArrayList &folders)
+{
+    // folder names may be any bytes, a notice's words only text
+    for (const QByteArray &folder : folders) {
+        execute("SELECT pg_notify('spurwerk_told', $1)",
+                {{question + ' ' + folder.toHex(), false}});
+    }
 }
 
 // An older layout goes whole: the indexer's sweep records every folder again.
@@ -280,8 +375,11 @@ PostgresStore::Result PostgresStore::execute(const char *sql, const QList<Param>
     const QString detail =
         serverWords(kept ? m_pq.resultErrorMessage(kept) : m_pq.errorMessage(m_db));
     const char *state = kept ? m_pq.resultErrorField(kept, PG_DIAG_SQLSTATE) : nullptr;
+    m_failedState = state;
     if (state && undefinedTable == state)
         throw IndexError(IndexError::Problem::Missing, detail);
+    if (state && insufficientPrivilege == state)
+        fail(missingRight(serverWords(m_pq.resultErrorField(kept, PG_DIAG_MESSAGE_PRIMARY))));
     fail(detail.isEmpty() ? serverWords(m_pq.errorMessage(m_db)) : detail);
 }
 
@@ -367,7 +465,56 @@ QByteArray PostgresStore::writtenRecord(const QByteArray &folder) const
     return staged != m_staged.cend() ? *staged : m_written.value(folder);
 }
 
+QString PostgresStore::missingRight(const QString &detail) const
+{
+    const QString role = QString::fromUtf8(m_pq.user(m_db));
+    QString grant = m_writing ? QStringLiteral("SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN "
+                                               "SCHEMA public")
+                              : QStringLiteral("SELECT ON ALL TABLES IN SCHEMA public");
+    // the indexer makes the tables the first time, in the schema the server named
+    static const QRegularExpression schemaRefused(QStringLiteral("for schema (\\S+)"));
+    if (const QRegularExpressionMatch refused = schemaRefused.match(detail); refused.hasMatch())
+        grant = QStringLiteral("CREATE ON SCHEMA ") + refused.captured(1);
+    return QStringLiteral("the role %1 lacks the right to %2 the office index (%3); the right is "
+                          "given with: GRANT %4 TO %1")
+        .arg(role, m_writing ? QStringLiteral("write") : QStringLiteral("read"), detail, grant);
+}
+
+// A folder whose path the server cannot hold is recorded as not covered, with the server's
+// words, and its files are read by every search: the batch goes on.
 void PostgresStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files)
+{
+    if (folder.size() <= longestSureKey) {
+        putFilesOf(folder, files);
+        return;
+    }
+    if (!m_inBatch) {
+        beginBatch();
+        putFilesIn(folder, files);
+        commitBatch();
+        return;
+    }
+    execute("SAVEPOINT long_path");
+    try {
+        putFilesOf(folder, files);
+        execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 AND cause = 'store'", {{folder}});
+    } catch (const IndexError &error) {
+        if (m_failedState != programLimitExceeded)
+            throw;
+        execute("ROLLBACK TO SAVEPOINT long_path");
+        m_staged.insert(folder, {});
+        execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 AND cause = 'store'", {{folder}});
+        const QString reason = QStringLiteral("the server cannot hold a path of %1 bytes (%2)")
+                                   .arg(folder.size())
+                                   .arg(error.detail);
+        execute("INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES($1, 'store', $2)",
+                {{folder}, {reason.toUtf8(), false}});
+        m_unstored.append({folder, reason});
+    }
+    execute("RELEASE SAVEPOINT long_path");
+}
+
+void PostgresStore::putFilesOf(const QByteArray &folder, const QList<RecordedFile> &files)
 {
     if (files.isEmpty()) {
         execute("DELETE FROM spurwerk_records WHERE folder = $1", {{folder}});
@@ -454,57 +601,46 @@ void PostgresStore::removeFolder(const QByteArray &path, bool dropFiles)
     execute("DELETE FROM spurwerk_folders WHERE path = $1", {{path}});
     execute("DELETE FROM spurwerk_watches WHERE folder = $1", {{path}});
     execute("DELETE FROM spurwerk_roots WHERE folder = $1", {{path}});
+    execute("DELETE FROM spurwerk_uncovered WHERE folder = $1 OR (folder >= $2 AND folder < $3)",
+            {{path}, {folderPrefix(path)}, {folderPrefixEnd(path)}});
 }
 
-QList<PostgresStore::Watch> PostgresStore::watches()
+QList<IndexerState> PostgresStore::watches()
 {
     const Result query = execute(
         "SELECT folder, (extract(epoch FROM clock_timestamp() - heartbeat) * 1000)::bigint, "
-        "(extract(epoch FROM clock_timestamp() - caught_up) * 1000)::bigint "
-        "FROM spurwerk_watches");
-    QList<Watch> found;
-    for (int row = 0; row < query.rows(); ++row)
-        found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2)});
+        "(extract(epoch FROM clock_timestamp() - caught_up) * 1000)::bigint, "
+        "pending_since IS NOT NULL, overflowed, coalesce(complete, false) "
+        "FROM spurwerk_watches LEFT JOIN spurwerk_folders ON path = folder");
+    QList<IndexerState> found;
+    for (int row = 0; row < query.rows(); ++row) {
+        found.append({query.bytes(row, 0), query.integer(row, 1), query.integer(row, 2),
+                      query.boolean(row, 3), query.boolean(row, 4), query.boolean(row, 5)});
+    }
     return found;
 }
 
 QList<PostgresStore::Root> PostgresStore::roots()
 {
-    const Result query = execute(
-        "SELECT folder, top_names, swept, sweep_ms, refused_count, refused FROM spurwerk_roots");
-    const auto split = [](const QByteArray &joined, char end) {
-        QByteArrayList items = joined.split(end);
-        items.removeLast();
-        return items;
-    };
+    const Result query = execute("SELECT folder, top_names, swept, sweep_ms FROM spurwerk_roots");
     QList<Root> found;
     for (int row = 0; row < query.rows(); ++row) {
-        found.append({query.bytes(row, 0), split(query.bytes(row, 1), '/'), query.integer(row, 2),
-                      query.integer(row, 3), query.integer(row, 4),
-                      split(query.bytes(row, 5), '\0')});
+        QByteArrayList names = query.bytes(row, 1).split('/');
+        names.removeLast();
+        found.append({query.bytes(row, 0), names, query.integer(row, 2), query.integer(row, 3)});
     }
     return found;
 }
 
 void PostgresStore::putRoot(const Root &root)
 {
-    const auto joined = [](const QByteArrayList &items, char end) {
-        QByteArray bytes;
-        for (const QByteArray &item : items)
-            bytes += item + end;
-        return bytes;
-    };
-    execute("INSERT INTO spurwerk_roots(folder, top_names, swept, sweep_ms, refused_count, "
-            "refused) VALUES($1, $2, $3, $4, $5, $6) ON CONFLICT (folder) DO UPDATE SET "
-            "top_names = EXCLUDED.top_names, swept = EXCLUDED.swept, "
-            "sweep_ms = EXCLUDED.sweep_ms, refused_count = EXCLUDED.refused_count, "
-            "refused = EXCLUDED.refused",
-            {{root.folder},
-             {joined(root.topNames, '/')},
-             {number(root.sweptMs), false},
-             {number(root.sweepMs), false},
-             {number(root.refusedCount), false},
-             {joined(root.refused, '\0')}});
+    QByteArray names;
+    for (const QByteArray &name : root.topNames)
+        names += name + '/';
+    execute("INSERT INTO spurwerk_roots(folder, top_names, swept, sweep_ms) "
+            "VALUES($1, $2, $3, $4) ON CONFLICT (folder) DO UPDATE SET "
+            "top_names = EXCLUDED.top_names, swept = EXCLUDED.swept, sweep_ms = EXCLUDED.sweep_ms",
+            {{root.folder}, {names}, {number(root.sweptMs), false}, {number(root.sweepMs), false}});
 }
 
 PostgresStore::Setup PostgresStore::setup()
@@ -555,8 +691,46 @@ PostgresStore::Setup PostgresStore::setup()
     return found;
 }
 
+QList<UncoveredFolder> PostgresStore::uncovered()
+{
+    const Result query = execute("SELECT folder, reason FROM spurwerk_uncovered ORDER BY folder");
+    QList<UncoveredFolder> found;
+    for (int row = 0; row < query.rows(); ++row)
+        found.append({query.bytes(row, 0), QString::fromUtf8(query.bytes(row, 1))});
+    return found;
+}
+
+void PostgresStore::putUnwatched(const QByteArrayList &roots, const QList<UncoveredFolder> &folders)
+{
+    for (const QByteArray &root : roots) {
+        execute("DELETE FROM spurwerk_uncovered WHERE cause = 'watch' AND "
+                "(folder = $1 OR (folder >= $2 AND folder < $3))",
+                {{root}, {folderPrefix(root)}, {folderPrefixEnd(root)}});
+    }
+    // many rows a statement: a full table of watches leaves every folder after it unwatched
+    constexpr qsizetype rowsPerStatement = 1000;
+    for (qsizetype first = 0; first < folders.size(); first += rowsPerStatement) {
+        QList<Param> params;
+        QByteArrayList rows;
+        for (const UncoveredFolder &folder : folders.mid(first, rowsPerStatement)) {
+            params.append({folder.folder});
+            params.append({folder.reason.toUtf8(), false});
+            rows.append("($" + number(params.size() - 1) + ", 'watch', $" + number(params.size()) +
+                        ')');
+        }
+        const QByteArray sql =
+            "INSERT INTO spurwerk_uncovered(folder, cause, reason) VALUES " + rows.join(", ");
+        execute(sql.constData(), params);
+    }
+}
+
 void PostgresStore::refreshStatistics()
 {
+    // only the tables' owner may; another's are left to the server's own vacuum
+    const Result owned = execute("SELECT pg_has_role(relowner, 'USAGE') FROM pg_class WHERE oid = "
+                                 "'spurwerk_files'::regclass");
+    if (owned.rows() == 0 || !owned.boolean(0, 0))
+        return;
     execute("ANALYZE spurwerk_files");
     // Every question reads the gram index's list of rows not yet merged once per slot: the
     // default 4 MB (which a sweep's many rows are written fastest with) made a question for a
@@ -568,7 +742,6 @@ void PostgresStore::refreshStatistics()
 
 void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
 {
-    // a folder the indexer has not caught up with yet gets no watch: it would claim it had
     if (!caughtUp) {
         execute("UPDATE spurwerk_watches SET heartbeat = clock_timestamp() WHERE folder = $1",
                 {{folder}});
@@ -576,8 +749,17 @@ void PostgresStore::putWatch(const QByteArray &folder, bool caughtUp)
     }
     execute("INSERT INTO spurwerk_watches(folder, heartbeat, caught_up) "
             "VALUES($1, clock_timestamp(), clock_timestamp()) ON CONFLICT (folder) DO UPDATE SET "
-            "heartbeat = EXCLUDED.heartbeat, caught_up = EXCLUDED.caught_up",
+            "heartbeat = EXCLUDED.heartbeat, caught_up = EXCLUDED.caught_up, "
+            "pending_since = NULL, overflowed = false",
             {{folder}});
+}
+
+void PostgresStore::putPending(const QByteArray &folder, bool overflowed)
+{
+    execute("UPDATE spurwerk_watches SET heartbeat = clock_timestamp(), "
+            "pending_since = coalesce(pending_since, clock_timestamp()), "
+            "overflowed = overflowed OR $2 WHERE folder = $1",
+            {{folder}, {overflowed ? "t" : "f", false}});
 }
 
 QList<StoreSelection::File> PostgresStore::filesHolding(const QByteArray &folder, bool subfolders,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "index/index_store.h"
+#include "index/indexer_state.h"
 #include "index/store_selection.h"
 
 #include <QByteArray>
@@ -58,16 +59,11 @@ public:
     QList<File> everyFile(const QByteArray &folder, bool subfolders,
                           const QByteArray &namePattern) override;
 
-    // How current the indexer that watches a folder keeps its records, by the server's clock.
-    struct Watch
-    {
-        QByteArray folder;
-        qint64 heartbeatAgeMs = 0; // since the indexer last said it runs
-        qint64 caughtUpAgeMs = 0;  // since every change it was told of was written
-    };
-    // The folders an indexer watches or watched.
-    QList<Watch> watches();
-    // The indexer: it runs, and (when caughtUp) every change it was told of is written.
+    // How current the indexer keeps the records of each folder it watches or watched.
+    QList<IndexerState> watches();
+    // The indexer runs; caughtUp: every change it was told of is written, no notice was lost,
+    // and the folder is swept (a folder not caught up with yet gets no state: it would claim it
+    // had).
     void putWatch(const QByteArray &folder, bool caughtUp);
     // What the indexer last found of a folder it watches, for desktops and administrators.
     struct Root
@@ -76,8 +72,6 @@ public:
         QByteArrayList topNames; // a few names at its top, by which a desktop tells its own copy
         qint64 sweptMs = 0;      // when its last sweep ended (since the epoch); 0: never
         qint64 sweepMs = 0;      // how long that sweep took
-        qint64 refusedCount = 0; // folders the kernel refused to watch
-        QByteArrayList refused;  // the first of them
     };
     QList<Root> roots();
     void putRoot(const Root &root);
@@ -94,6 +88,27 @@ public:
         QByteArrayList writers;
     };
     Setup setup();
+    // The indexer was told of a change under the folder (or lost notices: overflowed), written
+    // at once so that desktops know it before the change is.
+    void putPending(const QByteArray &folder, bool overflowed);
+    // The folders under the roots whose changes the indexer is not told of, replacing those it
+    // named before.
+    void putUnwatched(const QByteArrayList &roots, const QList<UncoveredFolder> &folders);
+    // Those, and the folders whose records the server could not hold.
+    QList<UncoveredFolder> uncovered();
+    // The folders whose records the server could not hold since the last call, for the log.
+    QList<UncoveredFolder> takeUnstored() { return std::exchange(m_unstored, {}); }
+    // Read: the folders whose indexer took in every notice the kernel had queued when this store
+    // was opened, so that its state holds them; those of an indexer that did not answer in time
+    // are not among them.
+    const QByteArrayList &answeredFolders() const { return m_answeredFolders; }
+    // Write: the desktops' questions whether the indexer took in every notice, taken from the
+    // connection (its socket to wait on); each is answered for the indexer's folders once the
+    // notices are in the state.
+    int socket() const;
+    QByteArrayList questions();
+    void answer(const QByteArray &question, const QByteArrayList &folders);
+
     // After a sweep: the planner learns how many rows there are, so that it asks the grams, and
     // the gram index takes in what the sweep wrote; from then on it takes in each change soon.
     void refreshStatistics();
@@ -109,7 +124,11 @@ private:
 
     void connect(const QByteArray &connection);
     void setUp(Mode mode);
+    void askIndexers();
     void createTables(bool dropOlder);
+    void putFilesOf(const QByteArray &folder, const QList<RecordedFile> &files);
+    // a role without the right to write: what it lacks, and the statement that grants it
+    QString missingRight(const QString &detail) const;
     // the folder's record as last written by this connection (the open batch's included); none
     // when not known
     QByteArray writtenRecord(const QByteArray &folder) const;
@@ -125,7 +144,11 @@ private:
     const LibPq &m_pq;
     pg_conn *m_db = nullptr;
     int m_deadlineMs;
+    bool m_writing;
+    QByteArrayList m_answeredFolders;
+    QList<UncoveredFolder> m_unstored;
     bool m_inBatch = false;
+    QByteArray m_failedState; // the SQLSTATE of the last statement that failed
     // Write: by folder, the records this connection committed, so that a folder written again
     // sends only the files that changed; the open batch's, the last by folder (none: not known
     // any more)

@@ -1,6 +1,7 @@
 #include "index_tool/office_status.h"
 
 #include "index/index_connection.h"
+#include "index/index_location.h"
 #include "index/postgres_store.h"
 
 #include <QDateTime>
@@ -27,14 +28,35 @@ QString withoutPassword(const QByteArray &connection)
     return QString::fromUtf8(connection).replace(password, QStringLiteral("password=..."));
 }
 
+// the folders not kept current named, of all counted: a kernel without notices names every root
+constexpr qsizetype uncoveredShown = 20;
+
+// Why an indexer that runs does not keep the folder current now.
+QString currencyNote(IndexerCurrency currency)
+{
+    switch (currency) {
+    case IndexerCurrency::Sweeping:
+        return QStringLiteral(" (a sweep runs)");
+    case IndexerCurrency::Overflowed:
+        return QStringLiteral(" (notices were lost; a sweep finds the changes)");
+    case IndexerCurrency::Behind:
+        return QStringLiteral(" (behind)");
+    case IndexerCurrency::Current:
+    case IndexerCurrency::Silent:
+        break;
+    }
+    return {};
+}
+
 QString secondsAgo(qint64 ms)
 {
     return QStringLiteral("%1 s ago").arg(double(ms) / 1000, 0, 'f', 1);
 }
 
 // A folder's lines; whether its indexer keeps it current.
-bool showFolder(const IndexedFolder &folder, const QList<PostgresStore::Watch> &watches,
-                const QList<PostgresStore::Root> &roots, const IndexMap &map)
+bool showFolder(const IndexedFolder &folder, const QList<IndexerState> &watches,
+                const QList<PostgresStore::Root> &roots, const QList<UncoveredFolder> &uncovered,
+                const IndexMap &map)
 {
     const QByteArray local = localFolderOf(map, folder.path);
     line(shown(folder.path) +
@@ -49,14 +71,13 @@ bool showFolder(const IndexedFolder &folder, const QList<PostgresStore::Watch> &
         line(QStringLiteral("  indexer: has not caught up with it yet"));
         current = false;
     } else {
-        const bool runs = watch->heartbeatAgeMs <= heartbeatLimitMs;
-        const bool caughtUp = watch->caughtUpAgeMs <= currentLagMs;
+        const IndexerCurrency currency = currencyOf(*watch);
         line(QStringLiteral("  indexer: said it runs %1%2; caught up with every change %3%4")
                  .arg(secondsAgo(watch->heartbeatAgeMs),
-                      runs ? QString() : QStringLiteral(" (silent: stopped?)"),
-                      secondsAgo(watch->caughtUpAgeMs),
-                      caughtUp ? QString() : QStringLiteral(" (behind)")));
-        current = current && runs && caughtUp;
+                      currency == IndexerCurrency::Silent ? QStringLiteral(" (silent: stopped?)")
+                                                          : QString(),
+                      secondsAgo(watch->caughtUpAgeMs), currencyNote(currency)));
+        current = current && currency == IndexerCurrency::Current;
     }
     const auto root = std::find_if(roots.begin(), roots.end(),
                                    [&](const auto &entry) { return entry.folder == folder.path; });
@@ -68,15 +89,18 @@ bool showFolder(const IndexedFolder &folder, const QList<PostgresStore::Watch> &
                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                  .arg(double(root->sweepMs) / 1000, 0, 'f', 1)
                  .arg(folder.complete ? QString() : QStringLiteral("; a sweep runs now")));
-        if (root->refusedCount > 0) {
-            line(QStringLiteral("  the kernel refused to watch %1 folders (kept current by the "
-                                "sweeps only; raise fs.inotify.max_user_watches):")
-                     .arg(root->refusedCount));
-            for (const QByteArray &refused : root->refused)
-                line(QStringLiteral("    ") + shown(refused));
-            if (root->refusedCount > root->refused.size())
-                line(QStringLiteral("    ..."));
-        }
+    }
+    QList<UncoveredFolder> here;
+    std::copy_if(uncovered.begin(), uncovered.end(), std::back_inserter(here),
+                 [&](const UncoveredFolder &entry) { return isInside(entry.folder, folder.path); });
+    if (!here.isEmpty()) {
+        line(QStringLiteral("  %1 folders not kept current (desktops read them themselves):")
+                 .arg(here.size()));
+        for (qsizetype entry = 0; entry < std::min<qsizetype>(here.size(), uncoveredShown); ++entry)
+            line(QStringLiteral("    %1: %2")
+                     .arg(shown(here.at(entry).folder), here.at(entry).reason));
+        if (here.size() > uncoveredShown)
+            line(QStringLiteral("    ..."));
     }
     return current;
 }
@@ -98,11 +122,12 @@ int showOfficeStatus(const QByteArray &server, const IndexMap &map)
             names.append({root.folder, root.topNames});
         const QString refused = mapFolders(map, {}, names).refused;
         line(QStringLiteral("  layout %1").arg(PostgresStore::schemaVersion));
-        const QList<PostgresStore::Watch> watches = store.watches();
+        const QList<IndexerState> watches = store.watches();
+        const QList<UncoveredFolder> uncovered = store.uncovered();
         bool current = true;
         const QList<IndexedFolder> folders = store.folders();
         for (const IndexedFolder &folder : folders)
-            current = showFolder(folder, watches, roots, map) && current;
+            current = showFolder(folder, watches, roots, uncovered, map) && current;
         if (!refused.isEmpty()) {
             line(QStringLiteral("folder mapping refused: ") + refused);
             return 2;

@@ -3,11 +3,15 @@
 #include "index/folder_recording.h"
 #include "index/index_location.h"
 #include "platform/file_lookup.h"
+#include "platform/long_path.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 void dropFolderRecords(IndexStore &store, const QByteArray &folder)
 {
@@ -28,10 +32,14 @@ struct Listing
 // keeps them.
 std::optional<Listing> listFolder(IndexStore &store, const QByteArray &key)
 {
-    DIR *entries = ::opendir(key.constData());
+    // opened, not named: a folder deeper than the kernel takes a path to is listed all the same
+    const int open = platform::openPath(key, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *entries = open < 0 ? nullptr : ::fdopendir(open);
     if (!entries) {
         if (errno == ENOENT || errno == ENOTDIR)
             dropFolderRecords(store, key);
+        if (open >= 0)
+            ::close(open);
         return std::nullopt;
     }
     Listing listing;
@@ -51,7 +59,7 @@ std::optional<Listing> listFolder(IndexStore &store, const QByteArray &key)
 bool hasOtherNames(const QByteArray &key, const QByteArray &name)
 {
     struct stat status;
-    return ::lstat(platform::inFolder(key, name).constData(), &status) == 0 &&
+    return platform::statPath(platform::inFolder(key, name), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
            !S_ISDIR(status.st_mode) && status.st_nlink > 1;
 }
 

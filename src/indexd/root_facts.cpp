@@ -10,8 +10,6 @@ namespace {
 
 // enough that a desktop's other tree shares none of them by chance
 constexpr qsizetype topNameCount = 8;
-// the refused folders named, of all counted: a kernel without notices refuses every folder
-constexpr qsizetype refusedNamed = 20;
 
 // The first names at the folder's top, by byte order, so that each sweep names the same ones.
 QByteArrayList topNames(const QByteArray &folder)
@@ -32,11 +30,7 @@ QByteArrayList topNames(const QByteArray &folder)
 
 } // namespace
 
-PostgresStore::Root rootFacts(const QByteArray &root, qint64 sweepMs, const QByteArrayList &refused)
+PostgresStore::Root rootFacts(const QByteArray &root, qint64 sweepMs)
 {
-    QByteArrayList refusedHere;
-    std::copy_if(refused.begin(), refused.end(), std::back_inserter(refusedHere),
-                 [&](const QByteArray &folder) { return isInside(folder, root); });
-    return {root,    topNames(root),     QDateTime::currentMSecsSinceEpoch(),
-            sweepMs, refusedHere.size(), refusedHere.mid(0, refusedNamed)};
+    return {root, topNames(root), QDateTime::currentMSecsSinceEpoch(), sweepMs};
 }

@@ -7,6 +7,5 @@
 
 // What the indexer tells of a folder it watches after sweeping it: a few names at its top (a
 // desktop that maps the folder to its own compares them), when the sweep ended and how long it
-// took, and the folders under it the kernel refused to watch (of those refused).
-PostgresStore::Root rootFacts(const QByteArray &root, qint64 sweepMs,
-                              const QByteArrayList &refused);
+// took.
+PostgresStore::Root rootFacts(const QByteArray &root, qint64 sweepMs);

@@ -89,14 +89,18 @@ void checkWatchLimit(const QByteArrayList &folders, Verdicts &verdicts)
     QFile limitFile(QString::fromLatin1(inotifyLimitFile));
     const qint64 limit =
         limitFile.open(QIODevice::ReadOnly) ? limitFile.readAll().trimmed().toLongLong() : 0;
-    FolderWatch watch;
+    FolderWatch watch(folders);
     qint64 count = 0;
     for (const QByteArray &folder : folders)
         count += watch.addTree(folder).size();
+    const qint64 refused = std::count_if(
+        watch.unwatched().cbegin(), watch.unwatched().cend(), [](const QString &reason) {
+            return reason.startsWith(QStringLiteral("the kernel refused"));
+        });
     const QString finding = QStringLiteral("%1 folders to watch, fs.inotify.max_user_watches is %2")
                                 .arg(count)
                                 .arg(limit);
-    if (watch.refused() == 0) {
+    if (refused == 0) {
         verdicts.say(QStringLiteral("inotify"), finding, true);
         return;
     }
@@ -104,7 +108,7 @@ void checkWatchLimit(const QByteArrayList &folders, Verdicts &verdicts)
                  finding + QStringLiteral("; the kernel refused %1 of them (set "
                                           "fs.inotify.max_user_watches to at least %2 in "
                                           "/etc/sysctl.d/, then sysctl --system)")
-                               .arg(watch.refused())
+                               .arg(refused)
                                .arg(2 * count),
                  false);
 }

@@ -53,9 +53,17 @@ QString localNote(const IndexReport &report)
     if (report.reason != IndexReport::Reason::Answered)
         return QStringLiteral("Index nicht verwendet: ") + whyNotUsed(report.reason);
     // the file list came from the index: the folders were not gone through
+    QString listed;
+    if (report.withoutWalk)
+        listed = QStringLiteral(", Dateiliste aus dem Index");
+    // the folders whose changes the indexer is not told of were gone through all the same
+    if (report.walkedAnyway == 1)
+        listed += QStringLiteral(" außer einem Verzeichnis ohne Änderungsmeldung");
+    else if (report.walkedAnyway > 1)
+        listed += QStringLiteral(" außer %1 Verzeichnissen ohne Änderungsmeldung")
+                      .arg(report.walkedAnyway);
     return QStringLiteral("%1%2: %3 von %4 Dateien gelesen")
-        .arg(whichIndex(report),
-             report.withoutWalk ? QStringLiteral(", Dateiliste aus dem Index") : QString())
+        .arg(whichIndex(report), listed)
         .arg(report.read)
         .arg(report.read + report.answered);
 }

@@ -2,6 +2,7 @@
 
 #include "index/index_connection.h"
 #include "index/index_location.h"
+#include "index/index_map.h"
 #include "index/postgres_store.h"
 #include "main_window/notes_text.h"
 #include "path_editor/folder_list.h"
@@ -13,8 +14,9 @@
 
 namespace {
 
-// The folders the office index watches that hold the part's folder; none when no office index
-// is set or it cannot be asked, as the saved list then still covers the part.
+// The folders the office index watches that hold the part's folder, as this desktop names them;
+// none when no office index is set or it cannot be asked, as the saved list then still covers the
+// part.
 QByteArrayList watchedFoldersHolding(const QByteArray &partFolder)
 {
     const QByteArray server = officeIndexServer();
@@ -24,9 +26,13 @@ QByteArrayList watchedFoldersHolding(const QByteArray &partFolder)
     QByteArrayList watched;
     try {
         PostgresStore store(server, PostgresStore::Mode::Read);
-        for (const PostgresStore::Watch &watch : store.watches()) {
-            if (isInside(canonical, watch.folder) && !watched.contains(watch.folder))
-                watched.append(watch.folder);
+        const IndexMap map = officeIndexMap();
+        for (const IndexerState &watch : store.watches()) {
+            // the server's folder as this desktop mounts it
+            const QByteArray mapped = localFolderOf(map, watch.folder);
+            const QByteArray local = mapped.isEmpty() ? watch.folder : mapped;
+            if (isInside(canonical, local) && !watched.contains(local))
+                watched.append(local);
         }
     } catch (const IndexError &) {
         return {};

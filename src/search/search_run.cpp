@@ -49,7 +49,7 @@ RunOutcome SearchRun::run(const Request &request, SearchSink &sink)
         ~Ending() { run->end(); }
     } ending{this};
 
-    const std::optional<QList<QList<Candidate>>> listed =
+    const std::optional<QList<CandidateFilter::Listing>> listed =
         m_filter ? m_filter->candidatesWithoutWalk(
                        request.folders, request.pattern, m_inclSubfolders,
                        request.hitsAlone ? request.texts : QList<QList<QByteArray>>())
@@ -135,40 +135,50 @@ void SearchRun::walk(const Request &request)
 {
     // a folder inside another of the run's folders, or reached through links, is walked once
     const cFindFile::Run walkedOnce(m_finder);
-    m_walking = true;
-    struct WalkEnd
-    {
-        bool &walking;
-        ~WalkEnd() { walking = false; }
-    } walkEnd{m_walking};
     for (const QByteArray &folder : request.folders) {
         m_sink->folderStarted(folder);
-        m_finder.setSFileToFind(request.pattern);
-        m_finder.setSInclSubfolders(m_inclSubfolders);
-        m_finder.setSSearchpath(folder);
-        std::optional<FindFileError> failure;
-        try {
-            m_finder.sStartSearch();
-        } catch (const FindFileError &error) {
-            failure = error;
-        }
-        for (const cFindFile::UnlistedFolder &unlisted : m_finder.unlistedFolders()) {
-            if (unlisted.partly)
-                m_sink->folderListedPartly(unlisted.path, unlisted.reason);
-            else
-                m_sink->folderNotListed(unlisted.path, unlisted.reason);
-        }
+        const std::optional<FindFileError> failure = walkFolder(folder, request.pattern);
         m_sink->folderFinished(folder);
         if (failure)
             m_sink->walkFailed(folder, *failure);
     }
 }
 
-void SearchRun::listWithoutWalk(const Request &request, const QList<QList<Candidate>> &candidates)
+std::optional<FindFileError> SearchRun::walkFolder(const QByteArray &folder,
+                                                   const QByteArray &pattern)
 {
+    m_walking = true;
+    struct WalkEnd
+    {
+        bool &walking;
+        ~WalkEnd() { walking = false; }
+    } walkEnd{m_walking};
+    m_finder.setSFileToFind(pattern);
+    m_finder.setSInclSubfolders(m_inclSubfolders);
+    m_finder.setSSearchpath(folder);
+    std::optional<FindFileError> failure;
+    try {
+        m_finder.sStartSearch();
+    } catch (const FindFileError &error) {
+        failure = error;
+    }
+    for (const cFindFile::UnlistedFolder &unlisted : m_finder.unlistedFolders()) {
+        if (unlisted.partly)
+            m_sink->folderListedPartly(unlisted.path, unlisted.reason);
+        else
+            m_sink->folderNotListed(unlisted.path, unlisted.reason);
+    }
+    return failure;
+}
+
+void SearchRun::listWithoutWalk(const Request &request,
+                                const QList<CandidateFilter::Listing> &listings)
+{
+    const cFindFile::Run walkedOnce(m_finder);
     for (qsizetype folder = 0; folder < request.folders.size(); ++folder) {
-        m_sink->folderStarted(request.folders.at(folder));
-        for (const Candidate &candidate : candidates.at(folder)) {
+        const QByteArray &given = request.folders.at(folder);
+        m_sink->folderStarted(given);
+        for (const Candidate &candidate : listings.at(folder).candidates) {
             // a stop ends the listing as it ends the walk
             if (m_stop != RunStop::None) {
                 m_walkCutShort = true;
@@ -177,7 +187,14 @@ void SearchRun::listWithoutWalk(const Request &request, const QList<QList<Candid
             const qsizetype nameStart = candidate.path.lastIndexOf('/') + 1;
             found(candidate, candidate.path.sliced(nameStart), candidate.path.first(nameStart));
         }
-        m_sink->folderFinished(request.folders.at(folder));
+        std::optional<FindFileError> failure;
+        for (const QByteArray &unknown : listings.at(folder).toWalk) {
+            if (m_stop == RunStop::None && !failure)
+                failure = walkFolder(unknown, request.pattern);
+        }
+        m_sink->folderFinished(given);
+        if (failure)
+            m_sink->walkFailed(given, *failure);
     }
 }
 

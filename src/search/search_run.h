@@ -84,10 +84,17 @@ public:
     // None: the candidate is read and searched.
     virtual std::optional<Answer> answer(const Candidate &candidate) = 0;
 
+    // What walking one of a run's folders would find, as far as the filter knows it.
+    struct Listing
+    {
+        QList<Candidate> candidates;
+        // folders under it whose files the filter does not know: the run walks them
+        QByteArrayList toWalk;
+    };
     // The candidates that walking each of the folders would find, folder by folder, when the
     // filter knows them without the walk (an index that its indexer keeps current); none: the
     // run walks. With texts, those that cannot hold one may be left out.
-    virtual std::optional<QList<QList<Candidate>>>
+    virtual std::optional<QList<Listing>>
     candidatesWithoutWalk(const QByteArrayList & /*folders*/, const QByteArray & /*pattern*/,
                           bool /*inclSubfolders*/, const QList<QList<QByteArray>> & /*texts*/)
     {
@@ -146,8 +153,10 @@ public:
 
 private:
     void walk(const Request &request);
+    // The walk of one folder, its unlisted folders told; the error that ended it, if any.
+    std::optional<FindFileError> walkFolder(const QByteArray &folder, const QByteArray &pattern);
     // The filter's candidates instead of the walk's, the sink told as by a walk.
-    void listWithoutWalk(const Request &request, const QList<QList<Candidate>> &candidates);
+    void listWithoutWalk(const Request &request, const QList<CandidateFilter::Listing> &listings);
     void matchFound(const QByteArray &name, const QByteArray &folder);
     void found(Candidate candidate, const QByteArray &name, const QByteArray &folder);
     void stopQuestion(bool &answer);

@@ -1,4 +1,5 @@
 #include "index/index_connection.h"
+#include "index/indexer_state.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,8 @@ private slots:
     void officeIndexServerIsChosenByOneSetting();
     void officeIndexMapIsReadAndChecked_data();
     void officeIndexMapIsReadAndChecked();
+    void walkIsSkippedOnlyWhenTheIndexerHoldsEveryChange_data();
+    void walkIsSkippedOnlyWhenTheIndexerHoldsEveryChange();
 
 private:
     void writeSettings(const QByteArray &settings);
@@ -119,6 +122,47 @@ void tst_IndexChoice::officeIndexMapIsReadAndChecked()
         QVERIFY2(map.problem.startsWith(read), qPrintable(map.problem));
         QVERIFY(map.pairs.isEmpty());
     }
+}
+
+void tst_IndexChoice::walkIsSkippedOnlyWhenTheIndexerHoldsEveryChange_data()
+{
+    QTest::addColumn<qint64>("heartbeatAgeMs");
+    QTest::addColumn<bool>("pending");
+    QTest::addColumn<bool>("overflowed");
+    QTest::addColumn<bool>("swept");
+    QTest::addColumn<IndexerCurrency>("currency");
+    using C = IndexerCurrency;
+    const qint64 fresh = 300;
+    QTest::addRow("runs, swept, every notice written")
+        << fresh << false << false << true << C::Current;
+    QTest::addRow("the last beat just in time")
+        << heartbeatLimitMs << false << false << true << C::Current;
+    QTest::addRow("a beat missed: stopped")
+        << heartbeatLimitMs + 1 << false << false << true << C::Silent;
+    QTest::addRow("stopped with nothing pending, long ago")
+        << qint64(3600000) << false << false << true << C::Silent;
+    QTest::addRow("stopped while sweeping")
+        << heartbeatLimitMs + 1 << false << false << false << C::Silent;
+    QTest::addRow("a change told of, not written") << fresh << true << false << true << C::Behind;
+    QTest::addRow("notices lost") << fresh << false << true << true << C::Overflowed;
+    QTest::addRow("notices lost and a change pending")
+        << fresh << true << true << true << C::Overflowed;
+    QTest::addRow("a sweep under way") << fresh << false << false << false << C::Sweeping;
+    QTest::addRow("a sweep under way after lost notices")
+        << fresh << true << true << false << C::Sweeping;
+}
+
+// A desktop skips the walk only when the indexer runs and holds every change the kernel told it
+// of; each other state says what the note and the status tell.
+void tst_IndexChoice::walkIsSkippedOnlyWhenTheIndexerHoldsEveryChange()
+{
+    QFETCH(qint64, heartbeatAgeMs);
+    QFETCH(bool, pending);
+    QFETCH(bool, overflowed);
+    QFETCH(bool, swept);
+    QFETCH(IndexerCurrency, currency);
+    const IndexerState state{"/srv/cad", heartbeatAgeMs, 0, pending, overflowed, swept};
+    QCOMPARE(currencyOf(state), currency);
 }
 
 QTEST_GUILESS_MAIN(tst_IndexChoice)

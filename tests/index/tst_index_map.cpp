@@ -191,7 +191,7 @@ void tst_IndexMap::statusTellsWhetherTheIndexerIsCurrent_data()
     QTest::addRow("current, mapped")
         << u"current"_s << QByteArray("{server}={local}") << u"{server} (here {local})"_s << 0;
     QTest::addRow("a folder refused by the kernel")
-        << u"refused"_s << QByteArray() << u"the kernel refused to watch 1 folders"_s << 0;
+        << u"refused"_s << QByteArray() << u"1 folders not kept current"_s << 0;
     QTest::addRow("the mapping refused") << u"current"_s << QByteArray("{server}={other}")
                                          << u"folder mapping refused: mapping"_s << 2;
     QTest::addRow("the mapping not valid")
@@ -227,8 +227,8 @@ void tst_IndexMap::statusTellsWhetherTheIndexerIsCurrent()
         QVERIFY2(aged, qPrintable(m_server.problem()));
     } else if (state == u"refused") {
         QVERIFY(m_server.execute(database,
-                                 "UPDATE spurwerk_roots SET refused = "
-                                 "folder || '/a'::bytea || '\\x00'::bytea, refused_count = 1"));
+                                 "INSERT INTO spurwerk_uncovered SELECT folder || '/a'::bytea, "
+                                 "'watch', 'the kernel refused to watch it' FROM spurwerk_roots"));
     } else if (state == u"no server") {
         connection = "host=/nonexistent dbname=none";
     }

@@ -1,16 +1,25 @@
 #include "index/index_connection.h"
 #include "index/index_location.h"
 #include "index/index_update.h"
+#include "index/indexer_state.h"
 #include "index/postgres_store.h"
 #include "index/run_grams.h"
 #include "index_fixture.h"
+#include "indexd/office_indexer.h"
 #include "test_postgres.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <libpq-fe.h>
 #include <memory>
+#include <mutex>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +49,48 @@ struct Finished
     int exitCode = 0;
 };
 
+// The indexer in this process, on a thread of its own, with the kernel refusing to watch every
+// folder named "verboten".
+class IndexerThread
+{
+public:
+    IndexerThread(const QByteArray &server, const QByteArray &root, qint64 reconnectMs = 2000)
+    {
+        OfficeIndexer::Options options;
+        options.connection = server;
+        options.reconnectMs = reconnectMs;
+        options.folders = {canonicalFolder(root)};
+        options.addWatch = [](int descriptor, const char *path, uint32_t events) {
+            if (QByteArray(path).endsWith("/verboten")) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return inotify_add_watch(descriptor, path, events);
+        };
+        options.log = [this](const QString &line) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_log.append(line);
+        };
+        m_thread = std::thread([this, options] { OfficeIndexer(options).run(m_stop); });
+    }
+    ~IndexerThread()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    QStringList log() const
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_log;
+    }
+
+private:
+    std::atomic<bool> m_stop = false;
+    mutable std::mutex m_mutex;
+    QStringList m_log;
+    std::thread m_thread;
+};
+
 } // namespace
 
 class tst_OfficeIndex : public QObject
@@ -64,6 +115,13 @@ private slots:
     void currentIndexerSparesTheWalkOfEveryRun();
     void answerAloneFailingIsTrouble();
     void watchTellsOnlyWhatTheIndexerCaughtUpWith();
+    void stoppedIndexerIsNotTrusted();
+    void fileSavedJustBeforeARunIsFound();
+    void longPathMadeWhileTheIndexerRunsIsRecorded();
+    void folderNoNoticeCoversIsReadByEveryRun_data();
+    void folderNoNoticeCoversIsReadByEveryRun();
+    void indexerWithoutTheRightToWriteSaysSoOnce_data();
+    void indexerWithoutTheRightToWriteSaysSoOnce();
 
 private:
     Finished find(const QStringList &options, const QString &text) const;
@@ -102,6 +160,8 @@ void tst_OfficeIndex::cleanup()
 {
     if (!m_indexer)
         return;
+    // a test may have stopped it
+    ::kill(pid_t(m_indexer->processId()), SIGCONT);
     // it ends on SIGTERM, as systemd stops it
     m_indexer->terminate();
     QVERIFY(m_indexer->waitForFinished(10000));
@@ -403,9 +463,9 @@ void tst_OfficeIndex::indexerWritesEachChangeWithinTheDeadline()
     this->change(change);
     QTRY_COMPARE_WITH_TIMEOUT(find({u"--from-index"_s}, u"WELLE_08151"_s).hits, hits, 2000);
     QCOMPARE(find({u"--no-index"_s}, u"WELLE_08151"_s).hits, hits);
-    const Finished spared = find({}, u"WELLE_08151"_s);
-    QCOMPARE(spared.hits, hits);
-    QVERIFY2(spared.err.contains("without walking"), spared.err);
+    // current once the last folder told of is written
+    QTRY_VERIFY_WITH_TIMEOUT(find({}, u"WELLE_08151"_s).err.contains("without walking"), 2000);
+    QCOMPARE(find({}, u"WELLE_08151"_s).hits, hits);
 }
 
 // With the server away, a run answers as before and says why it walked; back, the indexer
@@ -472,7 +532,7 @@ void tst_OfficeIndex::currentIndexerSparesTheWalk()
     QVERIFY2(!sweeping.err.contains("without walking"), sweeping.err);
     QVERIFY(m_server.execute(database, "UPDATE spurwerk_folders SET complete = true; "
                                        "UPDATE spurwerk_watches SET "
-                                       "caught_up = caught_up - interval '1 minute'"));
+                                       "pending_since = clock_timestamp()"));
     const Finished behind = find(typed, text);
     QCOMPARE(behind.hits, scanned.hits);
     QVERIFY2(!behind.err.contains("without walking"), behind.err);
@@ -539,6 +599,204 @@ void tst_OfficeIndex::watchTellsOnlyWhatTheIndexerCaughtUpWith()
     QTRY_VERIFY(store.watches().constFirst().caughtUpAgeMs > caughtUp);
     store.putWatch(root, false);
     QVERIFY(store.watches().constFirst().caughtUpAgeMs > caughtUp);
+}
+
+// An indexer that stops (hung, or held by a debugger) takes in no notice: a run walks at once,
+// as the indexer does not answer, and still once its heartbeat is old.
+void tst_OfficeIndex::stoppedIndexerIsNotTrusted()
+{
+    const QString text = u"WELLE_08151"_s;
+    startIndexer();
+    QCOMPARE(::kill(pid_t(m_indexer->processId()), SIGSTOP), 0);
+    m_fixture->tree.addFile("b/spaet.asm.1", "xx WELLE_08151 yy");
+    const Finished scanned = find({u"--no-index"_s}, text);
+    QVERIFY(scanned.hits.contains("b/spaet.asm.1"));
+    const Finished unanswered = find({}, text);
+    QCOMPARE(unanswered.hits, scanned.hits);
+    QVERIFY2(!unanswered.err.contains("without walking"), unanswered.err);
+    QTRY_VERIFY_WITH_TIMEOUT(find({}, text).err.contains("no indexer watches the folders now"),
+                             2 * heartbeatLimitMs);
+    QCOMPARE(find({}, text).hits, scanned.hits);
+}
+
+// A file saved a moment before a run: its notice has come, so the run answers with the file or
+// walks. Saved again and again, to meet the indexer at every step of its round.
+void tst_OfficeIndex::fileSavedJustBeforeARunIsFound()
+{
+    startIndexer();
+    // as a desktop asks: a role that may only read
+    const QByteArray database =
+        m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
+    QVERIFY2(m_server.execute(database, "CREATE ROLE desktop LOGIN; "
+                                        "GRANT SELECT ON ALL TABLES IN SCHEMA public TO desktop"),
+             qPrintable(m_server.problem()));
+    const auto dropRole = qScopeGuard(
+        [&] { m_server.execute(database, "DROP OWNED BY desktop; DROP ROLE desktop"); });
+    m_fixture->server = m_server.connection(database, "desktop");
+    for (int save = 0; save < 20; ++save) {
+        const QByteArray name = "c/neu_" + QByteArray::number(save) + ".asm.1";
+        m_fixture->tree.addFile(name, "xx WELLE_08151 yy");
+        IndexReport report;
+        const RunAnswer answer = m_fixture->run(u"WELLE_08151"_s, true, &report);
+        QVERIFY2(answer.hits.contains(name),
+                 (name + (report.withoutWalk ? " missed without walking" : " missed")).constData());
+    }
+    // and once every save is written, the indexer's answer spares the walk
+    IndexReport report;
+    QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(u"WELLE_08151"_s, true, &report), report.withoutWalk),
+                             5000);
+}
+
+// A folder deeper than the kernel takes a path to, made while the indexer runs: watched through
+// its descriptor, recorded, and a later change to it seen.
+void tst_OfficeIndex::longPathMadeWhileTheIndexerRunsIsRecorded()
+{
+    const QString text = u"WELLE_08151"_s;
+    startIndexer();
+    const QByteArray deep = m_fixture->tree.addDeepFolder("a/tief");
+    const QByteArray file =
+        deep.sliced(m_fixture->tree.root().size() + 1) + '/' + QByteArray(200, 'z') + "/lang.asm.1";
+    m_fixture->tree.addFile(file, "xx WELLE_08151 yy");
+    QVERIFY(m_fixture->tree.path(file).size() > 4300);
+    QTRY_VERIFY_WITH_TIMEOUT(find({u"--from-index"_s}, text).hits.contains(file), 5000);
+    const Finished spared = find({}, text);
+    QVERIFY(spared.hits.contains(file));
+    QVERIFY2(spared.err.contains("without walking"), spared.err);
+    m_fixture->tree.addFile(file, "xx nichts yy");
+    QTRY_VERIFY_WITH_TIMEOUT(!find({u"--from-index"_s}, text).hits.contains(file), 5000);
+    QCOMPARE(find({}, text).hits, find({u"--no-index"_s}, text).hits);
+}
+
+void tst_OfficeIndex::folderNoNoticeCoversIsReadByEveryRun_data()
+{
+    // the folder, relative to the tree, and whether the indexer finds it at its start
+    QTest::addColumn<QByteArray>("folder");
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<QString>("reason");
+    QTest::addRow("the kernel refused to watch it")
+        << QByteArray("b/verboten") << true << u"refused to watch"_s;
+    QTest::addRow("reached through a link outside")
+        << QByteArray("a/draussen") << true << u"outside the watched"_s;
+    QTest::addRow("reached through a link made later")
+        << QByteArray("a/draussen") << false << u"outside the watched"_s;
+    // names that do not compress, to a path longer than the server's index takes
+    QRandomGenerator random(4711);
+    QByteArray unstorable = "c";
+    while (unstorable.size() < 3000) {
+        QByteArray name(240, Qt::Uninitialized);
+        for (char &byte : name)
+            byte = char('a' + random.bounded(26));
+        unstorable += '/' + name;
+    }
+    QTest::addRow("a path the server cannot hold") << unstorable << true << u"cannot hold"_s;
+}
+
+// A folder whose changes no notice tells of, or whose records the server cannot hold: changed
+// while desktops ask, their answer is the scan's, as they walk that folder (and only that one),
+// and the answer from the index alone names it and claims no more.
+void tst_OfficeIndex::folderNoNoticeCoversIsReadByEveryRun()
+{
+    QFETCH(QByteArray, folder);
+    QFETCH(bool, atStart);
+    QFETCH(QString, reason);
+    const QString text = u"WELLE_08151"_s;
+    const QTemporaryDir outside;
+    const QByteArray link = m_fixture->tree.path(folder);
+    const bool linked = folder.endsWith("draussen");
+    const QByteArray changed = linked ? outside.path().toLocal8Bit() : link;
+    const auto makeFolder = [&] {
+        if (linked)
+            QCOMPARE(::symlink(changed.constData(), link.constData()), 0);
+        else
+            m_fixture->tree.addFile(folder + "/alt.asm.1", "xx WELLE_08151 yy");
+    };
+    if (atStart)
+        makeFolder();
+    const IndexerThread indexer(m_fixture->server, m_fixture->tree.root());
+    const auto sorted = [](QByteArrayList hits) {
+        std::sort(hits.begin(), hits.end());
+        return hits;
+    };
+    IndexReport report;
+    QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(text, true, &report), report.withoutWalk), 20000);
+    if (!atStart)
+        makeFolder();
+
+    QFile added(QFile::decodeName(changed + "/neu.asm.1"));
+    QVERIFY(added.open(QIODevice::WriteOnly));
+    added.write("zz WELLE_08151 zz");
+    added.close();
+    const QByteArrayList asked = sorted(m_fixture->run(text, true, &report).hits);
+    const QByteArrayList scanned = sorted(m_fixture->run(text, false).hits);
+    QVERIFY(scanned.contains(folder + "/neu.asm.1"));
+    QCOMPARE(asked, scanned);
+    QTRY_VERIFY_WITH_TIMEOUT((m_fixture->run(text, true, &report), report.withoutWalk), 5000);
+    QCOMPARE(sorted(m_fixture->run(text, true, &report).hits), scanned);
+    QVERIFY(report.withoutWalk);
+    QCOMPARE(report.walkedAnyway, 1);
+
+    const Finished alone = find({u"--from-index"_s}, text);
+    QCOMPARE(alone.exitCode, 2);
+    QVERIFY2(alone.err.contains(m_fixture->tree.path(folder) + ": not answered from the index") &&
+                 alone.err.contains(reason.toUtf8()),
+             alone.err);
+    QVERIFY2(!indexer.log().filter(reason).isEmpty(), qPrintable(indexer.log().join(u'\n')));
+}
+
+void tst_OfficeIndex::indexerWithoutTheRightToWriteSaysSoOnce_data()
+{
+    QTest::addColumn<bool>("tablesMade");
+    QTest::addColumn<QString>("grant");
+    QTest::addRow("the tables made, not to be written")
+        << true
+        << u"GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+           "stranger"_s;
+    QTest::addRow("no tables, none to be made")
+        << false << u"GRANT CREATE ON SCHEMA public TO stranger"_s;
+}
+
+// A role that may not write: the indexer says once which right it lacks and how it is given,
+// tries again quietly, and goes on once an administrator gave the right as it said.
+void tst_OfficeIndex::indexerWithoutTheRightToWriteSaysSoOnce()
+{
+    QFETCH(bool, tablesMade);
+    QFETCH(QString, grant);
+    if (tablesMade)
+        m_fixture->update();
+    const QByteArray database =
+        m_fixture->server.mid(m_fixture->server.indexOf("dbname=") + 7).split(' ').constFirst();
+    QVERIFY2(m_server.execute(database, "CREATE ROLE stranger LOGIN; GRANT SELECT ON ALL TABLES "
+                                        "IN SCHEMA public TO stranger"),
+             qPrintable(m_server.problem()));
+    // roles outlive the database
+    const auto dropRole = qScopeGuard(
+        [&] { m_server.execute(database, "DROP OWNED BY stranger; DROP ROLE stranger"); });
+    const auto sessions = [&] {
+        PGconn *db = PQconnectdb(m_fixture->server.constData());
+        PGresult *result =
+            PQexec(db, "SELECT sessions FROM pg_stat_database WHERE datname = current_database()");
+        const qint64 count = QByteArray(PQgetvalue(result, 0, 0)).toLongLong();
+        PQclear(result);
+        PQfinish(db);
+        return count;
+    };
+    const auto lacking = [](const QStringList &log) {
+        return log.filter(u"lacks the right to write"_s);
+    };
+    {
+        const IndexerThread indexer(m_server.connection(database, "stranger"),
+                                    m_fixture->tree.root(), 20);
+        QTRY_COMPARE(lacking(indexer.log()).size(), 1);
+        const QString said = lacking(indexer.log()).constFirst();
+        QVERIFY2(said.contains(grant), qPrintable(said));
+        const qint64 tried = sessions();
+        QTRY_VERIFY(sessions() > tried + 5);
+        QCOMPARE(lacking(indexer.log()).size(), 1);
+        QCOMPARE(indexer.log().constLast(), said);
+        QVERIFY2(m_server.execute(database, grant.toUtf8()), qPrintable(m_server.problem()));
+        QTRY_VERIFY_WITH_TIMEOUT(indexer.log().contains(u"the office index is written again"_s),
+                                 10000);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_OfficeIndex)
