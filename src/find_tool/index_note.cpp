@@ -87,7 +87,12 @@ QString localNote(const IndexReport &report, bool alone)
 
 QString indexNote(const IndexReport &report, bool alone)
 {
-    const QString local = localNote(report, alone);
+    QString local = localNote(report, alone);
+    if (report.damagedFolders > 0) {
+        local += QStringLiteral("; the records of %1 folders were damaged, their files were read "
+                                "('spurwerk-index update' rewrites them)")
+                     .arg(report.damagedFolders);
+    }
     if (!report.office.set || report.office.used)
         return local;
     QString office = QStringLiteral("office index not used: ") + reasonText(report.office.reason);

@@ -3,12 +3,23 @@
 #include "index/index_store.h"
 
 #include <algorithm>
+#include <xxhash.h>
 
 // Numbers go in as variable-length integers, the times and inodes as differences from the file
-// before, which in one folder are mostly small.
+// before, which in one folder are mostly small. After the layout byte comes a checksum of the rest,
+// seeded with the folder's path: bytes changed, a record cut short, or one of another folder
+// put in its place fail it, where the store's own checks see nothing wrong.
 namespace {
 
-constexpr char layout = 1;
+constexpr char layout = 2;
+constexpr qsizetype checksumSize = 8;
+constexpr qsizetype headerSize = 1 + checksumSize;
+
+quint64 checksumOf(QByteArrayView folder, QByteArrayView body)
+{
+    const XXH64_hash_t seed = XXH3_64bits(folder.data(), size_t(folder.size()));
+    return XXH3_64bits_withSeed(body.data(), size_t(body.size()), seed);
+}
 
 void putNumber(QByteArray &out, quint64 value)
 {
@@ -82,10 +93,10 @@ private:
 
 } // namespace
 
-QByteArray FolderRecord::encode(const QList<RecordedFile> &files)
+QByteArray FolderRecord::encode(QByteArrayView folder, const QList<RecordedFile> &files)
 {
-    QByteArray out;
-    out.append(layout);
+    QByteArray out(headerSize, '\0');
+    out[0] = layout;
     putNumber(out, quint64(files.size()));
     FileSignature before;
     for (const RecordedFile &file : files) {
@@ -99,15 +110,23 @@ QByteArray FolderRecord::encode(const QList<RecordedFile> &files)
             putBytes(out, file.runs);
         before = file.signature;
     }
+    const quint64 checksum = checksumOf(folder, QByteArrayView(out).sliced(headerSize));
+    for (qsizetype i = 0; i < checksumSize; ++i)
+        out[1 + i] = char(checksum >> (8 * i));
     return out;
 }
 
-FolderRecord::FolderRecord(const QByteArray &bytes)
+FolderRecord::FolderRecord(const QByteArray &bytes, QByteArrayView folder)
     : m_bytes(bytes)
 {
-    Reader reader(m_bytes);
-    if (reader.next() != layout)
+    if (m_bytes.size() < headerSize || m_bytes[0] != layout)
         Reader::damaged();
+    quint64 checksum = 0;
+    for (qsizetype i = 0; i < checksumSize; ++i)
+        checksum |= quint64(quint8(m_bytes[1 + i])) << (8 * i);
+    if (checksum != checksumOf(folder, QByteArrayView(m_bytes).sliced(headerSize)))
+        Reader::damaged();
+    Reader reader(QByteArrayView(m_bytes).sliced(headerSize));
     const quint64 count = reader.number();
     if (count > quint64(m_bytes.size()))
         Reader::damaged();

@@ -3,6 +3,7 @@
 #include "index/file_record.h"
 #include "index/index_location.h"
 #include "index/sqlite_store.h"
+#include "platform/folder_listing.h"
 #include "platform/wildcard_pattern.h"
 
 #include <QFile>
@@ -22,6 +23,19 @@ CandidateFilter::Answer notAnswered(bool textAnswerable)
 {
     return {{ContentSearchOutcome::Unreadable, 0, textAnswerable ? notRecorded : notAnswerable, {}},
             0};
+}
+
+// The files a folder holds now, by name, as a walk would take them.
+QByteArrayList filesHeldBy(const QByteArray &folder)
+{
+    QByteArrayList names;
+    platform::FolderListing listing(folder);
+    while (listing.next()) {
+        if (!listing.name().startsWith('.') && listing.kind().kind == platform::FileKind::Ordinary)
+            names.append(listing.name().toByteArray());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace
@@ -55,8 +69,6 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
         return nullptr;
     try {
         auto store = std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Read);
-        if (use == Use::AnswerAlone)
-            store->mapIntoMemory();
         return openOn(std::move(store), folders, use, report);
     } catch (const IndexError &error) {
         report.reason = reasonOf(error.problem);
@@ -133,11 +145,10 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
     try {
-        // room for the most the index can name, reserved, not touched: growing them step by
-        // step would touch their memory twice
-        candidates.reserve(m_filesCovered);
-        m_candidates.reserve(m_filesCovered);
-        m_candidateRuns.reserve(m_store->sizeOnDisk());
+        // every file the index names: room reserved, not touched, so that growing the list step
+        // by step does not touch its memory twice
+        if (!matcher)
+            candidates.reserve(m_filesCovered);
         for (const Folder &folder : m_folders) {
             const QByteArray root = folderKey(folder.canonical);
             for (const QByteArray &recorded : m_store->foldersUnder(root)) {
@@ -149,8 +160,15 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                 listed.insert(recorded);
                 const QByteArray given =
                     folder.given + folderPrefix(recorded).sliced(folder.canonical.size());
-                const FolderRecord record = m_store->filesIn(recorded);
-                for (const FolderRecord::File &file : record.files()) {
+                const std::optional<FolderRecord> record = checkedRecord(recorded, given);
+                if (!record) {
+                    for (const QByteArray &name : filesHeldBy(given)) {
+                        if (names.matches(name))
+                            candidates.append({given + name, {}});
+                    }
+                    continue;
+                }
+                for (const FolderRecord::File &file : record->files()) {
                     if (!names.matches(file.name))
                         continue;
                     if (matcher && file.state == FileState::Recorded) {
@@ -158,9 +176,6 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                             continue;
                     }
                     candidates.append({given + file.name.toByteArray(), {}});
-                    m_candidates.push_back({candidates.constLast().path, file.signature.size,
-                                            file.state, m_candidateRuns.size(), file.runs.size()});
-                    m_candidateRuns.append(file.runs);
                 }
             }
         }
@@ -171,20 +186,20 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     return candidates;
 }
 
-const FolderRecord::File *IndexFilter::recordedCandidate(const QByteArray &path)
+std::optional<FolderRecord> IndexFilter::checkedRecord(const QByteArray &key,
+                                                       const QByteArray &given)
 {
-    while (m_nextCandidate < qsizetype(m_candidates.size())) {
-        const RecordedCandidate &candidate = m_candidates[m_nextCandidate++];
-        if (candidate.path == path) {
-            m_candidateFile = {
-                {},
-                {candidate.size},
-                candidate.state,
-                QByteArrayView(m_candidateRuns).sliced(candidate.runsStart, candidate.runsSize)};
-            return &m_candidateFile;
-        }
+    if (m_damaged.contains(given))
+        return std::nullopt;
+    try {
+        return m_store->filesIn(key);
+    } catch (const IndexError &error) {
+        if (error.problem != IndexError::Problem::Damaged)
+            throw;
+        m_damaged.insert(given);
+        m_report.damagedFolders = m_damaged.size();
+        return std::nullopt;
     }
-    return recordOf(path);
 }
 
 void IndexFilter::stopAnswering(IndexReport::Reason reason)
@@ -197,7 +212,6 @@ void IndexFilter::stopAnswering(IndexReport::Reason reason)
 void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
     m_matcher.emplace(texts);
-    m_nextCandidate = 0;
     m_lookUps.clear();
     m_lookUp.reset();
     const bool answerable =
@@ -232,7 +246,9 @@ const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
         if (!key)
             return nullptr;
         m_recordFolder.clear();
-        m_record = m_store->filesIn(folderKey(*key));
+        const std::optional<FolderRecord> record =
+            checkedRecord(folderKey(*key), folder.toByteArray());
+        m_record = record.value_or(FolderRecord());
         m_recordFolder = folder.toByteArray();
     }
     return m_record.find(QByteArrayView(path).sliced(nameStart));
@@ -281,13 +297,18 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {
-            recorded = m_use == Use::AnswerAlone ? recordedCandidate(candidate.path)
-                                                 : recordOf(candidate.path);
+            recorded = recordOf(candidate.path);
         } catch (const IndexError &error) {
             stopAnswering(reasonOf(error.problem));
         }
     }
     if (m_use == Use::AnswerAlone) {
+        // a record that failed its check answers nothing: the file is read, as a scan would
+        if (m_matcher && !m_damaged.isEmpty() &&
+            m_damaged.contains(candidate.path.first(platform::nameStart(candidate.path)))) {
+            ++m_report.read;
+            return std::nullopt;
+        }
         if (!recorded || recorded->state != FileState::Recorded)
             return notAnswered(m_matcher.has_value());
     } else if (!recorded || recorded->state != FileState::Recorded ||

@@ -60,7 +60,12 @@ QString localNote(const IndexReport &report)
 
 QString indexNote(const IndexReport &report)
 {
-    const QString local = localNote(report);
+    QString local = localNote(report);
+    if (report.damagedFolders > 0) {
+        local +=
+            QStringLiteral("; Index für %1 Verzeichnisse beschädigt, dort alle Dateien gelesen")
+                .arg(report.damagedFolders);
+    }
     if (!report.office.set || report.office.used)
         return local;
     QString office = QStringLiteral("Büro-Index nicht verwendet: ") +
