@@ -3,7 +3,12 @@
 #include "index/index_store.h"
 
 #include <algorithm>
+#if defined(__x86_64__)
+// the widest vector unit the processor has, chosen when first used
+#include <xxh_x86dispatch.h>
+#else
 #include <xxhash.h>
+#endif
 
 // Numbers go in as variable-length integers, the times and inodes as differences from the file
 // before, which in one folder are mostly small. After the layout byte comes a checksum of the rest,
@@ -119,14 +124,16 @@ QByteArray FolderRecord::encode(QByteArrayView folder, const QList<RecordedFile>
 FolderRecord::FolderRecord(const QByteArray &bytes, QByteArrayView folder)
     : m_bytes(bytes)
 {
-    if (m_bytes.size() < headerSize || m_bytes[0] != layout)
+    // read through a view: the bytes stay shared with the caller's, not copied
+    const QByteArrayView record(m_bytes);
+    if (record.size() < headerSize || record[0] != layout)
         Reader::damaged();
     quint64 checksum = 0;
     for (qsizetype i = 0; i < checksumSize; ++i)
-        checksum |= quint64(quint8(m_bytes[1 + i])) << (8 * i);
-    if (checksum != checksumOf(folder, QByteArrayView(m_bytes).sliced(headerSize)))
+        checksum |= quint64(quint8(record[1 + i])) << (8 * i);
+    if (checksum != checksumOf(folder, record.sliced(headerSize)))
         Reader::damaged();
-    Reader reader(QByteArrayView(m_bytes).sliced(headerSize));
+    Reader reader(record.sliced(headerSize));
     const quint64 count = reader.number();
     if (count > quint64(m_bytes.size()))
         Reader::damaged();

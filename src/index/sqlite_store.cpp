@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <sqlite3.h>
 
 namespace {
@@ -208,10 +209,9 @@ FolderRecord SqliteStore::filesIn(const QByteArray &folder)
     query.bindBlob(1, folder);
     if (!query.step())
         return {};
-    // the query ends before the check, which may throw
-    const QByteArray bytes = query.blob(0);
-    query.reset();
-    return FolderRecord(bytes, folder);
+    // the query ends whatever the record's check finds
+    const auto reset = qScopeGuard([&query] { query.reset(); });
+    return FolderRecord(query.blob(0), folder);
 }
 
 QByteArrayList SqliteStore::foldersUnder(const QByteArray &root)
