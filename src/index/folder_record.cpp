@@ -1,14 +1,9 @@
 #include "index/folder_record.h"
 
 #include "index/index_store.h"
+#include "index/record_checksum.h"
 
 #include <algorithm>
-#if defined(__x86_64__)
-// the widest vector unit the processor has, chosen when first used
-#include <xxh_x86dispatch.h>
-#else
-#include <xxhash.h>
-#endif
 
 // Numbers go in as variable-length integers, the times and inodes as differences from the file
 // before, which in one folder are mostly small. After the layout byte comes a checksum of the rest,
@@ -19,12 +14,6 @@ namespace {
 constexpr char layout = 2;
 constexpr qsizetype checksumSize = 8;
 constexpr qsizetype headerSize = 1 + checksumSize;
-
-quint64 checksumOf(QByteArrayView folder, QByteArrayView body)
-{
-    const XXH64_hash_t seed = XXH3_64bits(folder.data(), size_t(folder.size()));
-    return XXH3_64bits_withSeed(body.data(), size_t(body.size()), seed);
-}
 
 void putNumber(QByteArray &out, quint64 value)
 {
@@ -115,7 +104,7 @@ QByteArray FolderRecord::encode(QByteArrayView folder, const QList<RecordedFile>
             putBytes(out, file.runs);
         before = file.signature;
     }
-    const quint64 checksum = checksumOf(folder, QByteArrayView(out).sliced(headerSize));
+    const std::uint64_t checksum = recordChecksum(folder, QByteArrayView(out).sliced(headerSize));
     for (qsizetype i = 0; i < checksumSize; ++i)
         out[1 + i] = char(checksum >> (8 * i));
     return out;
@@ -128,10 +117,10 @@ FolderRecord::FolderRecord(const QByteArray &bytes, QByteArrayView folder)
     const QByteArrayView record(m_bytes);
     if (record.size() < headerSize || record[0] != layout)
         Reader::damaged();
-    quint64 checksum = 0;
+    std::uint64_t checksum = 0;
     for (qsizetype i = 0; i < checksumSize; ++i)
-        checksum |= quint64(quint8(record[1 + i])) << (8 * i);
-    if (checksum != checksumOf(folder, record.sliced(headerSize)))
+        checksum |= std::uint64_t(quint8(record[1 + i])) << (8 * i);
+    if (checksum != recordChecksum(folder, record.sliced(headerSize)))
         Reader::damaged();
     Reader reader(record.sliced(headerSize));
     const quint64 count = reader.number();
