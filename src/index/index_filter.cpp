@@ -144,6 +144,8 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
         matcher.reset();
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
+    m_known.clear();
+    m_knownTexts = matcher ? texts : QList<QList<QByteArray>>();
     try {
         // every file the index names: room reserved, not touched, so that growing the list step
         // by step does not touch its memory twice
@@ -171,11 +173,17 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                 for (const FolderRecord::File &file : record->files()) {
                     if (!names.matches(file.name))
                         continue;
+                    RunsMatcher::Verdict verdict;
                     if (matcher && file.state == FileState::Recorded) {
-                        if (matcher->match(file.runs).held.isEmpty())
+                        verdict = matcher->match(file.runs);
+                        if (verdict.held.isEmpty())
                             continue;
                     }
                     candidates.append({given + file.name.toByteArray(), {}});
+                    if (matcher) {
+                        m_known.push_back({candidates.constLast().path, file.signature.size,
+                                           file.state, std::move(verdict)});
+                    }
                 }
             }
         }
@@ -184,6 +192,16 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
         return {};
     }
     return candidates;
+}
+
+const IndexFilter::KnownAnswer *IndexFilter::knownAnswer(const QByteArray &path)
+{
+    while (m_useKnown && m_nextKnown < m_known.size()) {
+        const KnownAnswer &known = m_known[m_nextKnown++];
+        if (known.path == path)
+            return &known;
+    }
+    return nullptr;
 }
 
 std::optional<FolderRecord> IndexFilter::checkedRecord(const QByteArray &key,
@@ -212,6 +230,8 @@ void IndexFilter::stopAnswering(IndexReport::Reason reason)
 void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
     m_matcher.emplace(texts);
+    m_useKnown = !m_known.empty() && texts == m_knownTexts;
+    m_nextKnown = 0;
     m_lookUps.clear();
     m_lookUp.reset();
     const bool answerable =
@@ -246,9 +266,8 @@ const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
         if (!key)
             return nullptr;
         m_recordFolder.clear();
-        const std::optional<FolderRecord> record =
-            checkedRecord(folderKey(*key), folder.toByteArray());
-        m_record = record.value_or(FolderRecord());
+        std::optional<FolderRecord> record = checkedRecord(folderKey(*key), folder.toByteArray());
+        m_record = record ? std::move(*record) : FolderRecord();
         m_recordFolder = folder.toByteArray();
     }
     return m_record.find(QByteArrayView(path).sliced(nameStart));
@@ -294,6 +313,13 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
         return std::nullopt;
     if (m_selected)
         return m_use == Use::AnswerAlone ? answerSelected(candidate) : answerWithoutWalk(candidate);
+    if (m_use == Use::AnswerAlone && m_matcher) {
+        if (const KnownAnswer *known = knownAnswer(candidate.path)) {
+            if (known->state != FileState::Recorded)
+                return notAnswered(true);
+            return answerFrom(known->verdict, known->size);
+        }
+    }
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {

@@ -81,7 +81,8 @@ public:
     // with their paths as under the folders given: folder by folder in the order of the
     // folders' paths, the files of each by name. A folder whose record fails its check gives the
     // files it holds now, which the passes read. No record is kept: each pass asks the store for
-    // one folder's record at a time, so memory does not grow with the index.
+    // one folder's record at a time, so memory does not grow with the index; what the texts
+    // found in the files listed is kept for the pass for the same texts.
     // With texts, those a pass for the texts would miss may be left out (not for the where-used
     // levels, which search the missed again).
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
@@ -105,6 +106,14 @@ public:
     static bool answersExactly(const QList<QList<QByteArray>> &texts);
 
 private:
+    // what the listing for texts found of one candidate
+    struct KnownAnswer
+    {
+        QByteArray path;
+        qint64 size = 0;
+        FileState state = FileState::AlwaysRead;
+        RunsMatcher::Verdict verdict; // only when Recorded
+    };
     struct Folder
     {
         QByteArray given;     // as the run names it, ending with "/"
@@ -118,6 +127,8 @@ private:
     // The folder's record (key: as the store keys it; given: as the run names it), checked; none
     // when it failed its check, which the report then counts once.
     std::optional<FolderRecord> checkedRecord(const QByteArray &key, const QByteArray &given);
+    // What the listing found of the candidate, when the pass is for its texts; none else.
+    const KnownAnswer *knownAnswer(const QByteArray &path);
     QList<Candidate> selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                         const QList<QList<QByteArray>> &texts);
     // The files select gives for each folder of the run that keep holds, as candidates.
@@ -155,6 +166,13 @@ private:
     qint64 m_filesCovered = 0;
     // the folders (as the run names them, with their "/") whose records failed their check
     QSet<QByteArray> m_damaged;
+    // AnswerAlone: what the listing for texts found of the candidates it kept, in their order, so
+    // that the pass for the same texts asks the store for no record again; and the one the pass
+    // comes to next
+    std::vector<KnownAnswer> m_known;
+    QList<QList<QByteArray>> m_knownTexts;
+    bool m_useKnown = false;
+    size_t m_nextKnown = 0;
     // AnswerAlone on a store that selects files itself, and Search without the walk
     std::unique_ptr<SelectedAnswers> m_selected;
 };
