@@ -314,6 +314,12 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
     if (m_selected)
         return m_use == Use::AnswerAlone ? answerSelected(candidate) : answerWithoutWalk(candidate);
     if (m_use == Use::AnswerAlone && m_matcher) {
+        // a record that failed its check answers nothing: the file is read, as a scan would
+        if (!m_damaged.isEmpty() &&
+            m_damaged.contains(candidate.path.first(platform::nameStart(candidate.path)))) {
+            ++m_report.read;
+            return std::nullopt;
+        }
         if (const KnownAnswer *known = knownAnswer(candidate.path)) {
             if (known->state != FileState::Recorded)
                 return notAnswered(true);
@@ -329,12 +335,6 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
         }
     }
     if (m_use == Use::AnswerAlone) {
-        // a record that failed its check answers nothing: the file is read, as a scan would
-        if (m_matcher && !m_damaged.isEmpty() &&
-            m_damaged.contains(candidate.path.first(platform::nameStart(candidate.path)))) {
-            ++m_report.read;
-            return std::nullopt;
-        }
         if (!recorded || recorded->state != FileState::Recorded)
             return notAnswered(m_matcher.has_value());
     } else if (!recorded || recorded->state != FileState::Recorded ||
