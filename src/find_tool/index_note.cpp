@@ -89,9 +89,11 @@ QString indexNote(const IndexReport &report, bool alone)
 {
     QString local = localNote(report, alone);
     if (report.damagedFolders > 0) {
-        local += QStringLiteral("; the records of %1 folders were damaged, their files were read "
-                                "('spurwerk-index update' rewrites them)")
-                     .arg(report.damagedFolders);
+        local += QStringLiteral("; damaged records: the files of %1 read instead ('spurwerk-index "
+                                "update' rewrites them)")
+                     .arg(report.damagedFolders == 1
+                              ? QStringLiteral("1 folder")
+                              : QStringLiteral("%1 folders").arg(report.damagedFolders));
     }
     if (!report.office.set || report.office.used)
         return local;

@@ -62,9 +62,10 @@ QString indexNote(const IndexReport &report)
 {
     QString local = localNote(report);
     if (report.damagedFolders > 0) {
-        local +=
-            QStringLiteral("; Index für %1 Verzeichnisse beschädigt, dort alle Dateien gelesen")
-                .arg(report.damagedFolders);
+        local += QStringLiteral("; Index beschädigt für %1, dort alle Dateien gelesen")
+                     .arg(report.damagedFolders == 1
+                              ? QStringLiteral("1 Verzeichnis")
+                              : QStringLiteral("%1 Verzeichnisse").arg(report.damagedFolders));
     }
     if (!report.office.set || report.office.used)
         return local;

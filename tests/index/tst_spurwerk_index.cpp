@@ -7,6 +7,7 @@
 #include <QTest>
 #include <algorithm>
 #include <optional>
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -49,6 +50,7 @@ private slots:
     void killedUpdateLeavesTheScansAnswer();
     void secondUpdateWaitsForTheFirst();
     void longPathThroughUpdatesAndFromIndex();
+    void damagedRecordIsToldOnce();
 
 private:
     QProcessEnvironment environment() const;
@@ -218,6 +220,41 @@ void tst_SpurwerkIndex::longPathThroughUpdatesAndFromIndex()
         QCOMPARE(indexed.out, scanned.out);
         QVERIFY2(indexed.err.contains("0 files read, 2 passed over"), indexed.err);
     }
+}
+
+// A folder's record cut short: spurwerk-find reads that folder's files, gives the scan's answer
+// (from the index alone too) and says once that a record was damaged, until the next update.
+void tst_SpurwerkIndex::damagedRecordIsToldOnce()
+{
+    fillTree(200, 300);
+    const QString root = QString::fromLocal8Bit(m_tree->root());
+    QCOMPARE(run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s, root}).exitCode, 0);
+    sqlite3 *db = nullptr;
+    sqlite3_open((QFile::encodeName(m_cache->path()) + "/spurwerk/index.sqlite").constData(), &db);
+    QCOMPARE(sqlite3_exec(db,
+                          "UPDATE records SET files = substr(files, 1, length(files) - 1) "
+                          "WHERE CAST(folder AS TEXT) LIKE '%/d3'",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+
+    const Finished scanned = run(SPURWERK_FIND_PATH, {u"--no-index"_s, u"WELLE_0815"_s, root});
+    const Finished indexed = run(SPURWERK_FIND_PATH, {u"WELLE_0815"_s, root});
+    QCOMPARE(indexed.out, scanned.out);
+    QCOMPARE(indexed.exitCode, 0);
+    QVERIFY2(indexed.err.count("damaged") == 1 && indexed.err.contains("20 files read"),
+             indexed.err);
+    const Finished alone = run(SPURWERK_FIND_PATH, {u"--from-index"_s, u"WELLE_0815"_s, root});
+    QCOMPARE(sortedLines(alone.out), sortedLines(scanned.out));
+    QCOMPARE(alone.exitCode, 0);
+    QVERIFY2(alone.err.count("damaged") == 1, alone.err);
+
+    QCOMPARE(run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s, root}).exitCode, 0);
+    const Finished repaired = run(SPURWERK_FIND_PATH, {u"WELLE_0815"_s, root});
+    QCOMPARE(repaired.out, scanned.out);
+    QVERIFY2(!repaired.err.contains("damaged") && repaired.err.contains(": 0 files read"),
+             repaired.err);
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkIndex)
