@@ -1,7 +1,12 @@
 // recordChecksum with AVX2. A file of its own: all code compiled here may use AVX2, so it holds
-// nothing but xxHash's functions, which are all its own (static), and this one.
+// nothing but xxHash's functions, which are all its own (static), and this one. The system's
+// headers xxHash takes come first, so that none of their inline functions is built for AVX2.
+#include <cassert>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #pragma GCC target("avx2")
 #define XXH_INLINE_ALL
