@@ -196,12 +196,20 @@ void put(std::string &bytes, std::size_t position, std::string_view text)
 }
 
 // Random bytes with the text records a CAD file keeps between them: other parts' names,
-// feature lines. None of them can form the searched name.
-void fillBackground(Random &random, std::string &bytes)
+// feature lines. None of them can form the searched name. Text-like: letters, digits and line
+// ends instead of random bytes, so that the whole file is one run of the bytes names are made of.
+void fillBackground(Random &random, std::string &bytes, bool textLike)
 {
+    static constexpr std::string_view nameBytes =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+        "0123456789\n";
     for (std::size_t i = 0; i < bytes.size(); i += 8) {
         const std::uint64_t word = random.next();
         std::memcpy(bytes.data() + i, &word, std::min<std::size_t>(8, bytes.size() - i));
+    }
+    if (textLike) {
+        for (char &byte : bytes)
+            byte = nameBytes[static_cast<unsigned char>(byte) % nameBytes.size()];
     }
     static constexpr std::array<const char *, 6> records = {
         "\nPART PRT_%04d REV %d\n",
@@ -282,17 +290,17 @@ unsigned partChance(Kind kind)
 }
 
 // Everything but the searched name: background, records and decoys.
-std::string makeFiller(Random &random, std::size_t size)
+std::string makeFiller(Random &random, std::size_t size, bool textLike = false)
 {
     std::string bytes(size, '\0');
-    fillBackground(random, bytes);
+    fillBackground(random, bytes, textLike);
     addDecoys(random, bytes);
     return bytes;
 }
 
-std::string makeContent(Random &random, Kind kind, std::size_t size)
+std::string makeContent(Random &random, Kind kind, std::size_t size, bool textLike)
 {
-    std::string bytes = makeFiller(random, size);
+    std::string bytes = makeFiller(random, size, textLike);
     // The real occurrences last, so no decoy overwrites one.
     if (random.percent(partChance(kind))) {
         const auto occurrences = random.percent(20) ? 2 : 1;
@@ -502,7 +510,9 @@ void writeWhereUsedTree(Random &random, const std::vector<Folder> &folders, int 
 int main(int argc, char **argv)
 {
     const std::string_view kind = argc > 1 ? argv[1] : "";
-    const bool small = kind == "--small";
+    // --text: the share of small files, with text-like bytes
+    const bool textLike = kind == "--text";
+    const bool small = kind == "--small" || textLike;
     const bool whereUsed = kind == "--levels";
     const int firstOperand = small || whereUsed ? 2 : 1;
     int fileCount = small ? defaultSmallFileCount : defaultFileCount;
@@ -510,11 +520,13 @@ int main(int argc, char **argv)
     if (operands < 1 || operands > 2 ||
         (operands == 2 && !parseCount(argv[firstOperand + 1], fileCount))) {
         std::fprintf(stderr,
-                     "usage: make-cad-tree [--small|--levels] FOLDER [FILES]\n"
+                     "usage: make-cad-tree [--small|--text|--levels] FOLDER [FILES]\n"
                      "Writes FILES (default %d) CAD-like files into the new FOLDER, in nested\n"
                      "folders up to %d deep; the same arguments always give the same bytes.\n"
                      "--small: a share of many small files instead, FILES (default %d) of %zu\n"
                      "to %zu bytes, %d to a folder.\n"
+                     "--text: as --small, with letters, digits and line ends between the\n"
+                     "records instead of random bytes.\n"
                      "--levels: assemblies that hold the upper-case names of other assemblies,\n"
                      "over %d levels and a few circles, for a where-used search.\n",
                      defaultFileCount, maxDepth, defaultSmallFileCount, smallFileMinSize,
@@ -544,7 +556,7 @@ int main(int argc, char **argv)
             const std::string name = fileName(random, kind, index);
             const std::size_t size =
                 small ? random.between(smallFileMinSize, smallFileMaxSize) : pickSize(random);
-            writeFile(folder / name, makeContent(random, kind, size), kind, totals);
+            writeFile(folder / name, makeContent(random, kind, size, textLike), kind, totals);
         }
         std::printf("%d files in %zu folders, %.0f MB; %d assemblies (%.0f MB), %d of them "
                     "contain %.*s\n",

@@ -9,6 +9,7 @@ packages=(
     libgl-dev fonts-dejavu-core fonts-liberation2
     pkg-config libgraphviz-dev
     libsqlite3-dev
+    libxxhash-dev  # a checksum in every record of the indexes (its header alone)
     liburing-dev  # small files opened, read and closed many at a time
     libpq-dev postgresql  # the office index; its tests start a server of their own
     xvfb xauth

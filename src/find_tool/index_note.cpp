@@ -101,7 +101,14 @@ QString localNote(const IndexReport &report, bool alone)
 
 QString indexNote(const IndexReport &report, bool alone)
 {
-    const QString local = localNote(report, alone);
+    QString local = localNote(report, alone);
+    if (report.damagedFolders > 0) {
+        local += QStringLiteral("; damaged records: the files of %1 read instead ('spurwerk-index "
+                                "update' rewrites them)")
+                     .arg(report.damagedFolders == 1
+                              ? QStringLiteral("1 folder")
+                              : QStringLiteral("%1 folders").arg(report.damagedFolders));
+    }
     if (!report.office.set || report.office.used)
         return local;
     QString office = QStringLiteral("office index not used: ") + reasonText(report.office.reason);

@@ -202,6 +202,14 @@ FileRecord recordFile(const QByteArray &path, qsizetype runLimit,
     if (!file.open(path, folder))
         return record;
     record.signature = signatureOf(file.statusAtOpen());
+    // A file that reports no length (as those in /proc do) may hold bytes all the same, which
+    // change without a sign in its signature: every search reads it.
+    if (file.size() == 0) {
+        char byte;
+        if (file.readAt(0, &byte, 1) == 0)
+            record.state = FileState::Recorded;
+        return record;
+    }
     RunCollector collector(runLimit);
     const std::unique_ptr<char[]> buffer(new char[chunkSize]);
     qint64 offset = 0;

@@ -1,6 +1,7 @@
 #include "index/file_signature.h"
 
 #include "platform/file_lookup.h"
+#include "platform/long_path.h"
 #include "search/content_search.h"
 
 #include <fcntl.h>
@@ -34,7 +35,12 @@ FileSignature signatureOf(const struct stat &status)
 
 std::optional<FileSignature> signatureOf(const QByteArray &path)
 {
-    return signatureOf(AT_FDCWD, path.constData());
+    struct stat status
+    {
+    };
+    if (platform::statPath(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return signatureOf(status);
 }
 
 std::optional<FileSignature> signatureOf(const platform::OpenFolder &folder, const char *name)

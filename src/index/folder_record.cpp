@@ -1,14 +1,19 @@
 #include "index/folder_record.h"
 
 #include "index/index_store.h"
+#include "index/record_checksum.h"
 
 #include <algorithm>
 
 // Numbers go in as variable-length integers, the times and inodes as differences from the file
-// before, which in one folder are mostly small.
+// before, which in one folder are mostly small. After the layout byte comes a checksum of the rest,
+// seeded with the folder's path: bytes changed, a record cut short, or one of another folder
+// put in its place fail it, where the store's own checks see nothing wrong.
 namespace {
 
-constexpr char layout = 1;
+constexpr char layout = 2;
+constexpr qsizetype checksumSize = 8;
+constexpr qsizetype headerSize = 1 + checksumSize;
 
 void putNumber(QByteArray &out, quint64 value)
 {
@@ -82,10 +87,10 @@ private:
 
 } // namespace
 
-QByteArray FolderRecord::encode(const QList<RecordedFile> &files)
+QByteArray FolderRecord::encode(QByteArrayView folder, const QList<RecordedFile> &files)
 {
-    QByteArray out;
-    out.append(layout);
+    QByteArray out(headerSize, '\0');
+    out[0] = layout;
     putNumber(out, quint64(files.size()));
     FileSignature before;
     for (const RecordedFile &file : files) {
@@ -99,15 +104,25 @@ QByteArray FolderRecord::encode(const QList<RecordedFile> &files)
             putBytes(out, file.runs);
         before = file.signature;
     }
+    const std::uint64_t checksum = recordChecksum(folder, QByteArrayView(out).sliced(headerSize));
+    for (qsizetype i = 0; i < checksumSize; ++i)
+        out[1 + i] = char(checksum >> (8 * i));
     return out;
 }
 
-FolderRecord::FolderRecord(const QByteArray &bytes)
+FolderRecord::FolderRecord(const QByteArray &bytes, QByteArrayView folder)
     : m_bytes(bytes)
 {
-    Reader reader(m_bytes);
-    if (reader.next() != layout)
+    // read through a view: the bytes stay shared with the caller's, not copied
+    const QByteArrayView record(m_bytes);
+    if (record.size() < headerSize || record[0] != layout)
         Reader::damaged();
+    std::uint64_t checksum = 0;
+    for (qsizetype i = 0; i < checksumSize; ++i)
+        checksum |= std::uint64_t(quint8(record[1 + i])) << (8 * i);
+    if (checksum != recordChecksum(folder, record.sliced(headerSize)))
+        Reader::damaged();
+    Reader reader(record.sliced(headerSize));
     const quint64 count = reader.number();
     if (count > quint64(m_bytes.size()))
         Reader::damaged();

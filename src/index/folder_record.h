@@ -35,11 +35,12 @@ public:
     };
 
     FolderRecord() = default;
-    // Throws IndexError (Damaged) when the bytes are no record this program writes.
-    explicit FolderRecord(const QByteArray &bytes);
+    // folder: the path the store keys the record by. Throws IndexError (Damaged) when the bytes
+    // are no record this program wrote for that folder: nothing of such a record can be used.
+    FolderRecord(const QByteArray &bytes, QByteArrayView folder);
 
     // files: sorted by name, each name once
-    static QByteArray encode(const QList<RecordedFile> &files);
+    static QByteArray encode(QByteArrayView folder, const QList<RecordedFile> &files);
 
     // sorted by name
     const std::vector<File> &files() const { return m_files; }

@@ -3,6 +3,7 @@
 #include "index/file_record.h"
 #include "index/index_location.h"
 #include "platform/file_lookup.h"
+#include "platform/long_path.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,7 +27,7 @@ FolderRecording::FolderRecording(IndexStore &store, const QByteArray &folder,
         // made anew from the files
         m_changed = true;
     }
-    const int descriptor = ::open(m_key.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int descriptor = platform::openPath(m_key, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor >= 0)
         m_open = std::make_unique<platform::OpenFolder>(descriptor);
 }

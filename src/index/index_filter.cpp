@@ -3,6 +3,7 @@
 #include "index/file_record.h"
 #include "index/index_location.h"
 #include "index/sqlite_store.h"
+#include "platform/folder_listing.h"
 #include "platform/wildcard_pattern.h"
 
 #include <QFile>
@@ -22,6 +23,19 @@ CandidateFilter::Answer notAnswered(bool textAnswerable)
 {
     return {{ContentSearchOutcome::Unreadable, 0, textAnswerable ? notRecorded : notAnswerable, {}},
             0};
+}
+
+// The files a folder holds now, by name, as a walk would take them.
+QByteArrayList filesHeldBy(const QByteArray &folder)
+{
+    QByteArrayList names;
+    platform::FolderListing listing(folder);
+    while (listing.next()) {
+        if (!listing.name().startsWith('.') && listing.kind().kind == platform::FileKind::Ordinary)
+            names.append(listing.name().toByteArray());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace
@@ -55,8 +69,6 @@ std::unique_ptr<IndexFilter> IndexFilter::open(const QByteArray &indexFile,
         return nullptr;
     try {
         auto store = std::make_unique<SqliteStore>(indexFile, SqliteStore::Mode::Read);
-        if (use == Use::AnswerAlone)
-            store->mapIntoMemory();
         return openOn(std::move(store), folders, use, report);
     } catch (const IndexError &error) {
         report.reason = reasonOf(error.problem);
@@ -133,12 +145,13 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
         matcher.reset();
     QList<Candidate> candidates;
     QSet<QByteArray> listed;
+    m_known.clear();
+    m_knownTexts = matcher ? texts : QList<QList<QByteArray>>();
     try {
-        // room for the most the index can name, reserved, not touched: growing them step by
-        // step would touch their memory twice
-        candidates.reserve(m_filesCovered);
-        m_candidates.reserve(m_filesCovered);
-        m_candidateRuns.reserve(m_store->sizeOnDisk());
+        // every file the index names: room reserved, not touched, so that growing the list step
+        // by step does not touch its memory twice
+        if (!matcher)
+            candidates.reserve(m_filesCovered);
         for (const Folder &folder : m_folders) {
             const QByteArray root = folderKey(folder.canonical);
             for (const QByteArray &recorded : m_store->foldersUnder(root)) {
@@ -150,18 +163,28 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
                 listed.insert(recorded);
                 const QByteArray given =
                     folder.given + folderPrefix(recorded).sliced(folder.canonical.size());
-                const FolderRecord record = m_store->filesIn(recorded);
-                for (const FolderRecord::File &file : record.files()) {
+                const std::optional<FolderRecord> record = checkedRecord(recorded, given);
+                if (!record) {
+                    for (const QByteArray &name : filesHeldBy(given)) {
+                        if (names.matches(name))
+                            candidates.append({given + name, {}});
+                    }
+                    continue;
+                }
+                for (const FolderRecord::File &file : record->files()) {
                     if (!names.matches(file.name))
                         continue;
+                    RunsMatcher::Verdict verdict;
                     if (matcher && file.state == FileState::Recorded) {
-                        if (matcher->match(file.runs).held.isEmpty())
+                        verdict = matcher->match(file.runs);
+                        if (verdict.held.isEmpty())
                             continue;
                     }
                     candidates.append({given + file.name.toByteArray(), {}});
-                    m_candidates.push_back({candidates.constLast().path, file.signature.size,
-                                            file.state, m_candidateRuns.size(), file.runs.size()});
-                    m_candidateRuns.append(file.runs);
+                    if (matcher) {
+                        m_known.push_back({candidates.constLast().path, file.signature.size,
+                                           file.state, std::move(verdict)});
+                    }
                 }
             }
         }
@@ -172,20 +195,30 @@ QList<Candidate> IndexFilter::recordedCandidates(const QByteArray &pattern, bool
     return candidates;
 }
 
-const FolderRecord::File *IndexFilter::recordedCandidate(const QByteArray &path)
+const IndexFilter::KnownAnswer *IndexFilter::knownAnswer(const QByteArray &path)
 {
-    while (m_nextCandidate < qsizetype(m_candidates.size())) {
-        const RecordedCandidate &candidate = m_candidates[m_nextCandidate++];
-        if (candidate.path == path) {
-            m_candidateFile = {
-                {},
-                {candidate.size},
-                candidate.state,
-                QByteArrayView(m_candidateRuns).sliced(candidate.runsStart, candidate.runsSize)};
-            return &m_candidateFile;
-        }
+    while (m_useKnown && m_nextKnown < m_known.size()) {
+        const KnownAnswer &known = m_known[m_nextKnown++];
+        if (known.path == path)
+            return &known;
     }
-    return recordOf(path);
+    return nullptr;
+}
+
+std::optional<FolderRecord> IndexFilter::checkedRecord(const QByteArray &key,
+                                                       const QByteArray &given)
+{
+    if (m_damaged.contains(given))
+        return std::nullopt;
+    try {
+        return m_store->filesIn(key);
+    } catch (const IndexError &error) {
+        if (error.problem != IndexError::Problem::Damaged)
+            throw;
+        m_damaged.insert(given);
+        m_report.damagedFolders = m_damaged.size();
+        return std::nullopt;
+    }
 }
 
 void IndexFilter::stopAnswering(IndexReport::Reason reason)
@@ -198,7 +231,8 @@ void IndexFilter::stopAnswering(IndexReport::Reason reason)
 void IndexFilter::begin(const QList<QList<QByteArray>> &texts)
 {
     m_matcher.emplace(texts);
-    m_nextCandidate = 0;
+    m_useKnown = !m_known.empty() && texts == m_knownTexts;
+    m_nextKnown = 0;
     m_lookUps.clear();
     m_lookUp.reset();
     const bool answerable =
@@ -233,7 +267,8 @@ const FolderRecord::File *IndexFilter::recordOf(const QByteArray &path)
         if (!key)
             return nullptr;
         m_recordFolder.clear();
-        m_record = m_store->filesIn(folderKey(*key));
+        std::optional<FolderRecord> record = checkedRecord(folderKey(*key), folder.toByteArray());
+        m_record = record ? std::move(*record) : FolderRecord();
         m_recordFolder = folder.toByteArray();
     }
     return m_record.find(QByteArrayView(path).sliced(nameStart));
@@ -279,11 +314,23 @@ std::optional<CandidateFilter::Answer> IndexFilter::answer(const Candidate &cand
         return std::nullopt;
     if (m_selected)
         return m_use == Use::AnswerAlone ? answerSelected(candidate) : answerWithoutWalk(candidate);
+    if (m_use == Use::AnswerAlone && m_matcher) {
+        // a record that failed its check answers nothing: the file is read, as a scan would
+        if (!m_damaged.isEmpty() &&
+            m_damaged.contains(candidate.path.first(platform::nameStart(candidate.path)))) {
+            ++m_report.read;
+            return std::nullopt;
+        }
+        if (const KnownAnswer *known = knownAnswer(candidate.path)) {
+            if (known->state != FileState::Recorded)
+                return notAnswered(true);
+            return answerFrom(known->verdict, known->size);
+        }
+    }
     const FolderRecord::File *recorded = nullptr;
     if (m_matcher) {
         try {
-            recorded = m_use == Use::AnswerAlone ? recordedCandidate(candidate.path)
-                                                 : recordOf(candidate.path);
+            recorded = recordOf(candidate.path);
         } catch (const IndexError &error) {
             stopAnswering(reasonOf(error.problem));
         }

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
+#include <QSet>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -41,6 +42,8 @@ struct IndexReport
     bool withoutWalk = false;
     // without the walk, the folders walked all the same: their changes no notice tells of
     qsizetype walkedAnyway = 0;
+    // folders whose records failed their check: their files were read
+    qint64 damagedFolders = 0;
 
     // The office index, when the desktop has one set: whether it served the run, else why not
     // (before the desktop's own index was asked).
@@ -89,8 +92,10 @@ public:
 
     // AnswerAlone: the recorded files under the folders that the walk of a run would reach,
     // with their paths as under the folders given: folder by folder in the order of the
-    // folders' paths, the files of each by name. Their records are kept, so that the passes
-    // that follow (each level of a where-used search) answer them without asking the store.
+    // folders' paths, the files of each by name. A folder whose record fails its check gives the
+    // files it holds now, which the passes read. No record is kept: each pass asks the store for
+    // one folder's record at a time, so memory does not grow with the index; what the texts
+    // found in the files listed is kept for the pass for the same texts.
     // With texts, those a pass for the texts would miss may be left out (not for the where-used
     // levels, which search the missed again).
     QList<Candidate> recordedCandidates(const QByteArray &pattern, bool inclSubfolders,
@@ -114,6 +119,14 @@ public:
     static bool answersExactly(const QList<QList<QByteArray>> &texts);
 
 private:
+    // what the listing for texts found of one candidate
+    struct KnownAnswer
+    {
+        QByteArray path;
+        qint64 size = 0;
+        FileState state = FileState::AlwaysRead;
+        RunsMatcher::Verdict verdict; // only when Recorded
+    };
     struct Folder
     {
         QByteArray given;     // as the run names it, ending with "/"
@@ -124,8 +137,11 @@ private:
                 const IndexReport &report);
     std::optional<QByteArray> keyOf(const QByteArray &path) const;
     const FolderRecord::File *recordOf(const QByteArray &path);
-    // Of the recorded candidates, which the passes ask for in their order, some left out.
-    const FolderRecord::File *recordedCandidate(const QByteArray &path);
+    // The folder's record (key: as the store keys it; given: as the run names it), checked; none
+    // when it failed its check, which the report then counts once.
+    std::optional<FolderRecord> checkedRecord(const QByteArray &key, const QByteArray &given);
+    // What the listing found of the candidate, when the pass is for its texts; none else.
+    const KnownAnswer *knownAnswer(const QByteArray &path);
     QList<Candidate> selectedCandidates(const QByteArray &pattern, bool inclSubfolders,
                                         const QList<QList<QByteArray>> &texts);
     // The files select gives for each folder of the run that keep holds, as candidates.
@@ -159,22 +175,17 @@ private:
     std::deque<LookUp> m_lookUps;
     std::optional<LookUp> m_lookUp;
     platform::Lookahead m_lookahead;
-    // AnswerAlone: what the passes need of the recorded candidates (their runs in one piece of
-    // memory), and the one the pass under way comes to next
-    struct RecordedCandidate
-    {
-        QByteArray path;
-        qint64 size; // all a pass asks of its signature
-        FileState state;
-        qsizetype runsStart;
-        qsizetype runsSize;
-    };
-    std::vector<RecordedCandidate> m_candidates;
     // the files the index recorded in the folders that cover the run's
     qint64 m_filesCovered = 0;
-    QByteArray m_candidateRuns;
-    qsizetype m_nextCandidate = 0;
-    FolderRecord::File m_candidateFile;
+    // the folders (as the run names them, with their "/") whose records failed their check
+    QSet<QByteArray> m_damaged;
+    // AnswerAlone: what the listing for texts found of the candidates it kept, in their order, so
+    // that the pass for the same texts asks the store for no record again; and the one the pass
+    // comes to next
+    std::vector<KnownAnswer> m_known;
+    QList<QList<QByteArray>> m_knownTexts;
+    bool m_useKnown = false;
+    size_t m_nextKnown = 0;
     // AnswerAlone on a store that selects files itself, and Search without the walk
     std::unique_ptr<SelectedAnswers> m_selected;
     // Search without the walk: the folders it walks all the same, with their "/"; their

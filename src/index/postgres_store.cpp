@@ -399,12 +399,12 @@ FolderRecord PostgresStore::filesIn(const QByteArray &folder)
 {
     // the indexer is the only writer: what this connection wrote is what the server holds
     if (const QByteArray written = writtenRecord(folder); !written.isNull())
-        return FolderRecord(written);
+        return FolderRecord(written, folder);
     const Result query =
         execute("SELECT files FROM spurwerk_records WHERE folder = $1", {{folder}});
     if (query.rows() == 0)
         return {};
-    return FolderRecord(query.bytes(0, 0));
+    return FolderRecord(query.bytes(0, 0), folder);
 }
 
 QByteArrayList PostgresStore::foldersUnder(const QByteArray &root)
@@ -522,7 +522,7 @@ void PostgresStore::putFilesOf(const QByteArray &folder, const QList<RecordedFil
         stage(folder, {});
         return;
     }
-    const QByteArray record = FolderRecord::encode(files);
+    const QByteArray record = FolderRecord::encode(folder, files);
     execute("INSERT INTO spurwerk_records(folder, files) VALUES($1, $2) "
             "ON CONFLICT (folder) DO UPDATE SET files = EXCLUDED.files",
             {{folder}, {record}});
@@ -546,7 +546,7 @@ void PostgresStore::putFilesOf(const QByteArray &folder, const QList<RecordedFil
         return;
     }
     // This connection wrote the folder's rows: only what changed since is sent.
-    const FileRows rows = changedFileRows(FolderRecord(before), files);
+    const FileRows rows = changedFileRows(FolderRecord(before, folder), files);
     if (rows.goneCount > 0) {
         execute("DELETE FROM spurwerk_files WHERE folder = $1 AND "
                 "name IN (SELECT decode(n, 'hex') FROM unnest($2::text[]) AS n)",

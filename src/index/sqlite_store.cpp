@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <sqlite3.h>
 
 namespace {
@@ -140,7 +141,7 @@ void SqliteStore::setUp(Mode mode)
         if (found == 0) {
             execute("BEGIN IMMEDIATE");
             execute(schema);
-            execute("PRAGMA user_version=2");
+            execute(("PRAGMA user_version=" + QByteArray::number(schemaVersion)).constData());
             execute("COMMIT");
         }
     }
@@ -180,11 +181,6 @@ SqliteStore::Statement &SqliteStore::cached(std::unique_ptr<Statement> &statemen
     return *statement;
 }
 
-void SqliteStore::mapIntoMemory()
-{
-    execute("PRAGMA mmap_size=4294967296");
-}
-
 void SqliteStore::checkWhole()
 {
     Statement check(*this, "PRAGMA quick_check");
@@ -213,9 +209,9 @@ FolderRecord SqliteStore::filesIn(const QByteArray &folder)
     query.bindBlob(1, folder);
     if (!query.step())
         return {};
-    FolderRecord files(query.blob(0));
-    query.reset();
-    return files;
+    // the query ends whatever the record's check finds
+    const auto reset = qScopeGuard([&query] { query.reset(); });
+    return FolderRecord(query.blob(0), folder);
 }
 
 QByteArrayList SqliteStore::foldersUnder(const QByteArray &root)
@@ -255,7 +251,7 @@ void SqliteStore::putFilesIn(const QByteArray &folder, const QList<RecordedFile>
     }
     cached(m_putFiles, "INSERT OR REPLACE INTO records(folder, files) VALUES(?1, ?2)")
         .bindBlob(1, folder)
-        .bindBlob(2, FolderRecord::encode(files))
+        .bindBlob(2, FolderRecord::encode(folder, files))
         .run();
 }
 

@@ -15,7 +15,7 @@ class SqliteStore : public IndexStore
 {
 public:
     // the layout this program writes; a file with a higher one is refused
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
 
     enum class Mode
     {
@@ -28,10 +28,6 @@ public:
     ~SqliteStore() override;
     SqliteStore(const SqliteStore &) = delete;
     SqliteStore &operator=(const SqliteStore &) = delete;
-
-    // For a reader that goes through every record: the file is mapped, not copied page by page.
-    // Its pages then count as the process's memory, so a search that walks does without.
-    void mapIntoMemory();
 
     // Checks every page; throws IndexError when the file is damaged.
     void checkWhole();

@@ -72,7 +72,13 @@ QString localNote(const IndexReport &report)
 
 QString indexNote(const IndexReport &report)
 {
-    const QString local = localNote(report);
+    QString local = localNote(report);
+    if (report.damagedFolders > 0) {
+        local += QStringLiteral("; Index beschädigt für %1, dort alle Dateien gelesen")
+                     .arg(report.damagedFolders == 1
+                              ? QStringLiteral("1 Verzeichnis")
+                              : QStringLiteral("%1 Verzeichnisse").arg(report.damagedFolders));
+    }
     if (!report.office.set || report.office.used)
         return local;
     QString office = QStringLiteral("Büro-Index nicht verwendet: ") +

@@ -15,6 +15,9 @@ namespace {
 constexpr qint64 blockSize = 4096;
 // One system call per block would cost about as much as copying the block; read 16 at a time.
 constexpr qint64 chunkSize = 16 * blockSize;
+// what a file that reports no length may bring at most: some such files (a process's page map)
+// read as gigabytes of numbers
+constexpr qint64 unknownLengthLimit = 16 * 1024 * 1024;
 // The kernel copies several times faster into a target on a cache-line boundary.
 constexpr qint64 readAlignment = 64;
 // Read by a request in flight: the small files whole, and enough of a large one to find the
@@ -144,6 +147,8 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
         return opened;
     }
     opened.start = std::max<qint64>(startPosition - 1, 0);
+    if (file.size() == 0)
+        return opened;
     if (opened.start >= file.size()) {
         opened.ended = ContentSearchResult{};
         return opened;
@@ -176,7 +181,7 @@ OpenedCandidate openCandidate(const Candidate &candidate, qint64 startPosition,
 OpenedCandidate openAndReadAhead(const Candidate &candidate)
 {
     OpenedCandidate opened = openCandidate(candidate);
-    if (opened.ended || opened.stretch.hole)
+    if (opened.ended || opened.stretch.hole || opened.file->size() == 0)
         return opened;
     platform::RawFile &file = *opened.file;
     file.readAhead(opened.start, readAheadOnDisk);
@@ -256,6 +261,8 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
     platform::RawFile &file = *opened.file;
     const qint64 size = file.size();
     const qint64 start = opened.start;
+    if (size == 0)
+        return searchToEnd(file, start, stopRequested);
 
     const qint64 length = m_longest;
     const qint64 carryCapacity = length - 1;
@@ -316,6 +323,36 @@ ContentSearchResult ContentSearch::search(OpenedCandidate opened, const StatusSi
             return stopped();
 
         carried = std::min(carryCapacity, windowSize);
+        std::memmove(target - carried, window + windowSize - carried, size_t(carried));
+        offset += got;
+    }
+    return findings.first >= 0 ? found(findings) : ContentSearchResult{};
+}
+
+ContentSearchResult ContentSearch::searchToEnd(platform::RawFile &file, qint64 start,
+                                               const StopRequest &stopRequested)
+{
+    Findings findings = noFindings();
+    char *const target = m_buffer.get() + m_carryRoom;
+    qint64 carried = 0;
+    for (qint64 offset = start;;) {
+        if (offset - start >= unknownLengthLimit) {
+            return unreadable(QStringLiteral("its size is reported as 0, yet it holds more than "
+                                             "%1 MB")
+                                  .arg(unknownLengthLimit / (1024 * 1024)));
+        }
+        const qint64 got = file.readAt(offset, target, chunkSize);
+        if (got < 0)
+            return unreadable(file.errorText());
+        if (got == 0)
+            break;
+        const char *window = target - carried;
+        const qint64 windowSize = carried + got;
+        if (scan(window, windowSize, offset - carried, findings) >= 0)
+            return found(findings);
+        if (stopRequested && stopRequested())
+            return stopped();
+        carried = std::min(m_longest - 1, windowSize);
         std::memmove(target - carried, window + windowSize - carried, size_t(carried));
         offset += got;
     }

@@ -135,6 +135,10 @@ private:
     // on.
     qint64 scan(const char *window, qint64 size, qint64 start, Findings &findings) const;
     ContentSearchResult found(const Findings &findings) const;
+    // A file that reports no length (as those in /proc do) may still hold bytes: it is read
+    // chunk by chunk from start until a read brings nothing, up to a bound.
+    ContentSearchResult searchToEnd(platform::RawFile &file, qint64 start,
+                                    const StopRequest &stopRequested);
     Findings noFindings() const;
     // Built for the first file read: for the many names of a where-used level it takes a while,
     // and a pass whose candidates the index answers reads none.

@@ -161,7 +161,8 @@ RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *repo
     return answer;
 }
 
-RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool selecting) const
+RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool selecting,
+                                    IndexReport *report) const
 {
     std::unique_ptr<IndexStore> store =
         server.isEmpty()
@@ -169,9 +170,9 @@ RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool select
             : std::make_unique<PostgresStore>(server, PostgresStore::Mode::Read);
     if (!selecting)
         store = std::make_unique<RecordsOnly>(std::move(store));
-    IndexReport report;
+    IndexReport opened;
     const std::unique_ptr<IndexFilter> filter =
-        IndexFilter::openOn(std::move(store), {tree.root()}, IndexFilter::Use::AnswerAlone, report);
+        IndexFilter::openOn(std::move(store), {tree.root()}, IndexFilter::Use::AnswerAlone, opened);
     RunAnswer answer;
     if (!filter) {
         answer.notRead.append("the index was not opened");
@@ -189,5 +190,7 @@ RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool select
         filter->recordedCandidates("*", true, levels > 1 ? QList<QList<QByteArray>>() : texts),
         texts, ContentSearch::Goal::FirstOccurrence, sink);
     searchLevels(run, sink, whereUsed, levels, answer);
+    if (report)
+        *report = filter->report();
     return answer;
 }

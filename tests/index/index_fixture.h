@@ -47,7 +47,8 @@ public:
     // As `spurwerk-find --from-index --levels LEVELS` over the tree's root; hits of the levels
     // after the first as "LEVEL path NAMES". Not selecting: a store that selects files itself
     // is asked only for its records.
-    RunAnswer answerAlone(const QString &text, int levels, bool selecting) const;
+    RunAnswer answerAlone(const QString &text, int levels, bool selecting,
+                          IndexReport *report = nullptr) const;
 
 private:
     QTemporaryDir m_cache;

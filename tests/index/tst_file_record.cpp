@@ -160,8 +160,8 @@ void tst_FileRecord::folderRecordKeepsEverySignature()
         {"a.asm", {10, 2'000'000'000'000'000'000, 1'000, 900'000}, FileState::Recorded, "HUB_4\n"},
         {"b.asm", {0, 5, 7, 12}, FileState::AlwaysRead, {}},
         {"c.asm", {1LL << 40, -3, 2'000'000'000'000'000'001, ~0ULL}, FileState::Unsettled, {}}};
-    const QByteArray bytes = FolderRecord::encode(files);
-    const FolderRecord record(bytes);
+    const QByteArray bytes = FolderRecord::encode("/f", files);
+    const FolderRecord record(bytes, "/f");
     QCOMPARE(record.files().size(), files.size());
     for (qsizetype i = 0; i < files.size(); ++i) {
         const RecordedFile back = record.files().at(i).toRecordedFile();
@@ -172,10 +172,10 @@ void tst_FileRecord::folderRecordKeepsEverySignature()
     }
     QVERIFY(record.find("b.asm") == &record.files().at(1));
     QVERIFY(!record.find("b.as"));
-    QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord(bytes.chopped(1)));
+    QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord(bytes.chopped(1), "/f"));
     QByteArray wrongState = bytes;
     wrongState[bytes.indexOf("HUB_4") - 2] = char(7);
-    QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord{wrongState});
+    QVERIFY_THROWS_EXCEPTION(IndexError, FolderRecord(wrongState, "/f"));
 }
 
 void tst_FileRecord::gramKeysPassEveryRunHoldingANeedle_data()

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <algorithm>
 #include <optional>
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -48,6 +49,8 @@ private slots:
     void findUsesTheIndexAndAnswersFromItAlone();
     void killedUpdateLeavesTheScansAnswer();
     void secondUpdateWaitsForTheFirst();
+    void longPathThroughUpdatesAndFromIndex();
+    void damagedRecordIsToldOnce();
 
 private:
     QProcessEnvironment environment() const;
@@ -191,6 +194,67 @@ void tst_SpurwerkIndex::secondUpdateWaitsForTheFirst()
     first.reset();
     QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitCode(), 0);
+}
+
+// A file under a path longer than the kernel takes at once keeps its record through every
+// update, and the index answers for it as for any other.
+void tst_SpurwerkIndex::longPathThroughUpdatesAndFromIndex()
+{
+    const QByteArray deep = m_tree->addDeepFolder("tief");
+    m_tree->addFile(deep + "/teil.asm", "\1WELLE_0815\2");
+    m_tree->addFile("flach.asm", "WELLE_0815");
+    QVERIFY(m_tree->path(deep).size() > 4096);
+    const QString root = QString::fromLocal8Bit(m_tree->root());
+    const Finished scanned = run(SPURWERK_FIND_PATH, {u"--no-index"_s, u"WELLE_0815"_s, root});
+    QCOMPARE(scanned.out.count('\n'), 2);
+    for (int update = 1; update <= 2; ++update) {
+        const Finished updated =
+            run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s, root});
+        QCOMPARE(updated.exitCode, 0);
+        QVERIFY2(updated.err.contains(": 2 files,") && updated.err.contains(" 0 records of"),
+                 updated.err);
+        const Finished alone = run(SPURWERK_FIND_PATH, {u"--from-index"_s, u"WELLE_0815"_s, root});
+        QCOMPARE(sortedLines(alone.out), sortedLines(scanned.out));
+        QCOMPARE(alone.exitCode, 0);
+        const Finished indexed = run(SPURWERK_FIND_PATH, {u"WELLE_0815"_s, root});
+        QCOMPARE(indexed.out, scanned.out);
+        QVERIFY2(indexed.err.contains("0 files read, 2 passed over"), indexed.err);
+    }
+}
+
+// A folder's record cut short: spurwerk-find reads that folder's files, gives the scan's answer
+// (from the index alone too) and says once that a record was damaged, until the next update.
+void tst_SpurwerkIndex::damagedRecordIsToldOnce()
+{
+    fillTree(200, 300);
+    const QString root = QString::fromLocal8Bit(m_tree->root());
+    QCOMPARE(run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s, root}).exitCode, 0);
+    sqlite3 *db = nullptr;
+    sqlite3_open((QFile::encodeName(m_cache->path()) + "/spurwerk/index.sqlite").constData(), &db);
+    QCOMPARE(sqlite3_exec(db,
+                          "UPDATE records SET files = substr(files, 1, length(files) - 1) "
+                          "WHERE CAST(folder AS TEXT) LIKE '%/d3'",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+
+    const Finished scanned = run(SPURWERK_FIND_PATH, {u"--no-index"_s, u"WELLE_0815"_s, root});
+    const Finished indexed = run(SPURWERK_FIND_PATH, {u"WELLE_0815"_s, root});
+    QCOMPARE(indexed.out, scanned.out);
+    QCOMPARE(indexed.exitCode, 0);
+    QVERIFY2(indexed.err.count("damaged") == 1 && indexed.err.contains("20 files read"),
+             indexed.err);
+    const Finished alone = run(SPURWERK_FIND_PATH, {u"--from-index"_s, u"WELLE_0815"_s, root});
+    QCOMPARE(sortedLines(alone.out), sortedLines(scanned.out));
+    QCOMPARE(alone.exitCode, 0);
+    QVERIFY2(alone.err.count("damaged") == 1, alone.err);
+
+    QCOMPARE(run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s, root}).exitCode, 0);
+    const Finished repaired = run(SPURWERK_FIND_PATH, {u"WELLE_0815"_s, root});
+    QCOMPARE(repaired.out, scanned.out);
+    QVERIFY2(!repaired.err.contains("damaged") && repaired.err.contains(": 0 files read"),
+             repaired.err);
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkIndex)

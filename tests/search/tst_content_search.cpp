@@ -75,6 +75,8 @@ private Q_SLOTS:
     void statusAfterEveryBlock();
     void notSearchedByDesign_data();
     void notSearchedByDesign();
+    void fileThatReportsNoLengthIsReadToItsEnd_data();
+    void fileThatReportsNoLengthIsReadToItsEnd();
     void linksAndNamesThatAreNotUtf8AreSearched();
     void positionsPast2GiB_data();
     void positionsPast2GiB();
@@ -249,6 +251,45 @@ void tst_ContentSearch::statusAfterEveryBlock()
         expected.append(status(percent));
     QCOMPARE(done.statuses, expected);
     QCOMPARE(done.pendingEventCalls, expected.size());
+}
+
+void tst_ContentSearch::fileThatReportsNoLengthIsReadToItsEnd_data()
+{
+    QTest::addColumn<QByteArray>("path"); // empty: an empty file
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("found");
+    QTest::addRow("its first bytes")
+        << QByteArray("/proc/self/status") << QByteArray("Name:") << true;
+    QTest::addRow("its last bytes")
+        << QByteArray("/proc/self/cmdline") << QByteArray("tst_content_search") << true;
+    QTest::addRow("not there") << QByteArray("/proc/self/status") << partName << false;
+    QTest::addRow("an empty file") << QByteArray() << partName << false;
+}
+
+// A file whose size is reported as 0 while it holds bytes, as files in /proc do, is searched as
+// reading it to its end shows.
+void tst_ContentSearch::fileThatReportsNoLengthIsReadToItsEnd()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, found);
+    TestTree tree;
+    if (path.isEmpty())
+        path = tree.addFile("leer.asm");
+    struct stat status
+    {
+    };
+    QCOMPARE(::stat(path.constData(), &status), 0);
+    QCOMPARE(status.st_size, 0);
+    QFile file(QFile::decodeName(path));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const qint64 expected = found ? file.readAll().indexOf(text) + 1 : 0;
+
+    const Search done = search(path, text);
+
+    QCOMPARE(done.result.outcome,
+             found ? ContentSearchOutcome::Found : ContentSearchOutcome::NotFound);
+    QCOMPARE(done.result.position, expected);
 }
 
 void tst_ContentSearch::notSearchedByDesign_data()
