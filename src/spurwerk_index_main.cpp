@@ -2,6 +2,7 @@
 
 #include "index/index_location.h"
 #include "index_tool/index_commands.h"
+#include "platform/standard_output.h"
 #include "settings/settings_store.h"
 
 #include <QByteArray>
@@ -11,7 +12,7 @@
 namespace {
 
 const char helpText[] =
-    "Usage: spurwerk-index update [--settle SECONDS] FOLDER...|--editor-list\n"
+    "Usage: spurwerk-index update [--settle SECONDS] [FOLDER...|--editor-list]\n"
     "       spurwerk-index status\n"
     "       spurwerk-index forget FOLDER\n"
     "\n"
@@ -29,9 +30,12 @@ const char helpText[] =
     "           read again by the next update and by every search until then: clocks\n"
     "           tick coarsely, and a share's server stamps files with its own clock.\n"
     "           0 suits a local disk.\n"
-    "           --editor-list updates the folders of the path editor's saved list,\n"
-    "           as the user timer spurwerk-index.timer does every hour:\n"
+    "           Without FOLDERs it updates the folders indexed before, as the user\n"
+    "           timer spurwerk-index.timer does every hour once it is turned on:\n"
     "             systemctl --user enable --now spurwerk-index.timer\n"
+    "           --editor-list updates the folders of the path editor's saved list\n"
+    "           but \"/\" and the roots of other file systems (mount points): a\n"
+    "           whole disk or share is indexed only when named as a FOLDER.\n"
     "  status   the indexed folders, their files and bytes, the last update of each,\n"
     "           and the size of the index\n"
     "  forget   drops a FOLDER from the index\n"
@@ -67,9 +71,7 @@ int badUsage(const char *why)
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
@@ -90,14 +92,23 @@ int main(int argc, char **argv)
                 return badUsage("--settle needs a whole number of seconds from 0");
             arguments.remove(0, 2);
         }
+        if (arguments.isEmpty())
+            return updateIndexedFolders(indexFile(), settleSeconds);
         if (arguments == QByteArrayList{"--editor-list"})
-            return updateFolders(indexFile(), editorFolders(), settleSeconds);
-        if (!arguments.isEmpty())
-            return updateFolders(indexFile(), arguments, settleSeconds);
+            return updateEditorFolders(indexFile(), editorFolders(), settleSeconds);
+        return updateFolders(indexFile(), arguments, settleSeconds);
     }
     if (command == "status" && arguments.isEmpty())
         return showStatus(indexFile());
     if (command == "forget" && arguments.size() == 1)
         return forgetFolder(indexFile(), arguments.first());
     return badUsage("unknown command or wrong number of FOLDERs");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int status = run(argc, argv);
+    return platform::standardOutputWritten("spurwerk-index") ? status : 2;
 }

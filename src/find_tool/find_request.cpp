@@ -1,10 +1,10 @@
 #include "find_tool/find_request.h"
 
+#include "platform/standard_output.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -73,15 +73,10 @@ const char helpText[] =
     "a file could not be read (each is named once on standard error and the search\n"
     "goes on).\n";
 
-// The help, or why it could not be written: a script that asked for it would take an empty
-// answer for the whole text.
 int showHelp()
 {
-    if (std::fputs(helpText, stdout) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "spurwerk-find: write error: %s\n", std::strerror(errno));
-        return exitTrouble;
-    }
-    return exitFound;
+    std::fputs(helpText, stdout);
+    return platform::standardOutputWritten("spurwerk-find") ? exitFound : exitTrouble;
 }
 
 int badUsage(const QByteArray &why)
