@@ -52,8 +52,9 @@ const char helpText[] =
     "next update rebuilds it. spurwerk-find\n"
     "--from-index answers from the index alone, as of its last update.\n"
     "\n"
-    "Exit status: 0 when done, 2 on bad usage or when a folder could not be listed or\n"
-    "the index could not be written (each is named on standard error).\n";
+    "Exit status: 0 when done, 2 on bad usage or when a folder could not be listed,\n"
+    "the index or standard output could not be written (each is named on standard\n"
+    "error).\n";
 
 // The folders of the path editor's list, as it was saved.
 QByteArrayList editorFolders()
