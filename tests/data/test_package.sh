@@ -8,14 +8,30 @@ trap 'rm -rf "$work"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 
+# The install script is run as on a machine that never had the package, with stand-ins for
+# systemd's helpers that log what they are asked; as the real one, the stand-in takes a unit it
+# knows nothing of for one that was enabled, and so enables it unless told not to.
 dpkg-deb --control "$package" "$work/control"
-# debhelper writes "deb-systemd-helper [--user] enable UNIT" for a unit it enables
-for script in "$work"/control/{preinst,postinst,prerm,postrm}; do
-    [ -f "$script" ] || continue
-    if enabling=$(grep -E 'deb-systemd-helper( --[a-z]+)* enable ' "$script"); then
-        fail "$(basename "$script") enables a unit: $enabling"
-    fi
-done
+mkdir "$work/bin"
+cat >"$work/bin/deb-systemd-helper" <<'STANDIN'
+#!/bin/sh
+echo "$(basename "$0") $*" >>"$HELPER_LOG"
+case " $* " in
+*" debian-installed "*) exit 1 ;;
+esac
+exit 0
+STANDIN
+chmod +x "$work/bin/deb-systemd-helper"
+ln -s deb-systemd-helper "$work/bin/deb-systemd-invoke"
+ln -s deb-systemd-helper "$work/bin/systemctl"
+touch "$work/helper.log"
+if [ -f "$work/control/postinst" ]; then
+    env -u DPKG_ROOT PATH="$work/bin:$PATH" HELPER_LOG="$work/helper.log" \
+        sh "$work/control/postinst" configure
+fi
+if turned_on=$(grep -E ' (enable|start|restart)( |$)' "$work/helper.log"); then
+    fail "installing turns on a unit: $turned_on"
+fi
 contents=$(dpkg-deb --contents "$package" | awk '{print $6}')
 if grep -E '^\./etc/systemd/' <<<"$contents"; then
     fail "the package links units into /etc/systemd"
