@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package dist/spurwerk_<version>_<arch>.deb with Debian's own tools from the
 # files of this work tree (those git does not ignore), installing what the build needs when it is
-# missing, and shows what lintian says of the package. DEB_BUILD_OPTIONS=nocheck leaves the tests
-# out of the build.
+# missing, checks what installing it would turn on (tests/data/test_package.sh) and shows what
+# lintian says of the package. DEB_BUILD_OPTIONS=nocheck leaves the tests out of the build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,5 +43,6 @@ mkdir -p dist
 package=dist/spurwerk_${version}_$(dpkg --print-architecture).deb
 mv "$work"/*.deb dist/
 echo "Built $package"
+tests/data/test_package.sh "$package"
 echo "lintian:"
 lintian "$package" && echo "no error"

@@ -4,7 +4,7 @@
 #include "index/index_location.h"
 #include "index_tool/index_commands.h"
 #include "index_tool/office_status.h"
-#include "platform/help_output.h"
+#include "platform/standard_output.h"
 #include "settings/settings_store.h"
 
 #include <QByteArray>
@@ -15,7 +15,7 @@
 namespace {
 
 const char helpText[] =
-    "Usage: spurwerk-index update [--settle SECONDS] FOLDER...|--editor-list\n"
+    "Usage: spurwerk-index update [--settle SECONDS] [FOLDER...|--editor-list]\n"
     "       spurwerk-index status [--index-db CONN] [--index-map SERVER=LOCAL]...\n"
     "       spurwerk-index forget FOLDER\n"
     "\n"
@@ -33,16 +33,19 @@ const char helpText[] =
     "           read again by the next update and by every search until then: clocks\n"
     "           tick coarsely, and a share's server stamps files with its own clock.\n"
     "           0 suits a local disk.\n"
-    "           --editor-list updates the folders of the path editor's saved list,\n"
-    "           as the user timer spurwerk-index.timer does every hour:\n"
+    "           Without FOLDERs it updates the folders indexed before, as the user\n"
+    "           timer spurwerk-index.timer does every hour once it is turned on:\n"
     "             systemctl --user enable --now spurwerk-index.timer\n"
+    "           --editor-list updates the folders of the path editor's saved list\n"
+    "           but \"/\" and the roots of other file systems (mount points): a\n"
+    "           whole disk or share is indexed only when named as a FOLDER.\n"
     "  status   the indexed folders, their files and bytes, the last update of each,\n"
     "           and the size of the index. With an office index set (--index-db,\n"
     "           SPURWERK_INDEX_DB or the settings' [Index] Server), also its server,\n"
     "           the folders its indexer watches (with this desktop's path for each,\n"
     "           by --index-map, SPURWERK_INDEX_MAP or [Index] Map), their files and\n"
     "           bytes, when the indexer last said it runs and caught up, its last\n"
-    "           sweep, the folders the kernel refused to watch, and the layout; exit\n"
+    "           sweep, the folders no notice covers, and the layout; exit\n"
     "           status 0 when the indexer keeps every folder current, 1 when it is\n"
     "           behind or silent, 2 when the server cannot be asked or the mapping\n"
     "           is not valid or refused\n"
@@ -60,8 +63,9 @@ const char helpText[] =
     "next update rebuilds it. spurwerk-find\n"
     "--from-index answers from the index alone, as of its last update.\n"
     "\n"
-    "Exit status: 0 when done, 2 on bad usage or when a folder could not be listed or\n"
-    "the index could not be written (each is named on standard error).\n";
+    "Exit status: 0 when done, 2 on bad usage or when a folder could not be listed,\n"
+    "the index or standard output could not be written (each is named on standard\n"
+    "error).\n";
 
 // The folders of the path editor's list, as it was saved.
 QByteArrayList editorFolders()
@@ -79,9 +83,7 @@ int badUsage(const char *why)
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
@@ -90,7 +92,8 @@ int main(int argc, char **argv)
         return badUsage("a command is needed: update, status or forget");
     const QByteArray command = arguments.takeFirst();
     if (command == "--help" || command == "-h") {
-        return platform::showHelp("spurwerk-index", helpText);
+        std::fputs(helpText, stdout);
+        return 0;
     }
     if (command == "update") {
         qint64 settleSeconds = 2;
@@ -101,10 +104,11 @@ int main(int argc, char **argv)
                 return badUsage("--settle needs a whole number of seconds from 0");
             arguments.remove(0, 2);
         }
+        if (arguments.isEmpty())
+            return updateIndexedFolders(indexFile(), settleSeconds);
         if (arguments == QByteArrayList{"--editor-list"})
-            return updateFolders(indexFile(), editorFolders(), settleSeconds);
-        if (!arguments.isEmpty())
-            return updateFolders(indexFile(), arguments, settleSeconds);
+            return updateEditorFolders(indexFile(), editorFolders(), settleSeconds);
+        return updateFolders(indexFile(), arguments, settleSeconds);
     }
     if (command == "status") {
         QByteArray server;
@@ -128,4 +132,12 @@ int main(int argc, char **argv)
     if (command == "forget" && arguments.size() == 1)
         return forgetFolder(indexFile(), arguments.first());
     return badUsage("unknown command or wrong number of FOLDERs");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int status = run(argc, argv);
+    return platform::standardOutputWritten("spurwerk-index") ? status : 2;
 }

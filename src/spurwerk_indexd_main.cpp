@@ -4,7 +4,7 @@
 #include "index/index_location.h"
 #include "indexd/office_indexer.h"
 #include "indexd/setup_check.h"
-#include "platform/help_output.h"
+#include "platform/standard_output.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -60,7 +60,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
         if (argument == "--help" || argument == "-h") {
-            return platform::showHelp("spurwerk-indexd", helpText);
+            std::fputs(helpText, stdout);
+            return platform::standardOutputWritten("spurwerk-indexd") ? 0 : 2;
         } else if (argument == "--check") {
             check = true;
         } else if (argument == "--db" && i + 1 < argc) {

@@ -1,6 +1,6 @@
 #include "find_tool/find_request.h"
 
-#include "platform/help_output.h"
+#include "platform/standard_output.h"
 
 #include <algorithm>
 #include <climits>
@@ -79,6 +79,12 @@ const char helpText[] =
     "a file could not be read, or the office index's folder mapping is not valid (each\n"
     "is named once on standard error and the search goes on).\n";
 
+int showHelp()
+{
+    std::fputs(helpText, stdout);
+    return platform::standardOutputWritten("spurwerk-find") ? exitFound : exitTrouble;
+}
+
 int badUsage(const QByteArray &why)
 {
     std::fprintf(stderr, "spurwerk-find: %s\nTry 'spurwerk-find --help'.\n", why.constData());
@@ -113,7 +119,7 @@ std::optional<FindRequest> parseRequest(int argc, char **argv, int &exitStatus)
         } else if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
-            exitStatus = platform::showHelp("spurwerk-find", helpText);
+            exitStatus = showHelp();
             return std::nullopt;
         } else if (argument == "--no-subfolders") {
             request.inclSubfolders = false;

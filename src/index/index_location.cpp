@@ -1,8 +1,10 @@
 #include "index/index_location.h"
 
-#include <QDir>
+#include "platform/text_file.h"
+#include "platform/user_folders.h"
+
 #include <QFile>
-#include <QStandardPaths>
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,9 +12,7 @@
 
 QByteArray indexFile()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                           QStringLiteral("/spurwerk");
-    return QFile::encodeName(folder) + "/index.sqlite";
+    return QFile::encodeName(platform::cacheHome()) + "/spurwerk/index.sqlite";
 }
 
 QByteArray canonicalFolder(const QByteArray &folder)
@@ -52,8 +52,12 @@ bool isInside(const QByteArray &path, const QByteArray &folder)
 UpdateLock::UpdateLock(const QByteArray &indexFile)
 {
     const QByteArray lockFile = indexFile + ".lock";
-    QDir().mkpath(QFile::decodeName(lockFile.left(lockFile.lastIndexOf('/'))));
+    m_error = platform::makeFolders(lockFile.left(lockFile.lastIndexOf('/')));
+    if (m_error != 0)
+        return;
     m_descriptor = ::open(lockFile.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_descriptor < 0)
+        m_error = errno;
 }
 
 UpdateLock::~UpdateLock()

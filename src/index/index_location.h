@@ -29,6 +29,8 @@ public:
     UpdateLock(const UpdateLock &) = delete;
     UpdateLock &operator=(const UpdateLock &) = delete;
 
+    // 0, or why the lock file cannot be made (an errno): then the index's folder cannot be written.
+    int error() const { return m_error; }
     // False when another update holds the lock (or the lock file cannot be made).
     bool tryLock();
     // Waits until the other update has ended; false when the lock file cannot be made.
@@ -36,4 +38,5 @@ public:
 
 private:
     int m_descriptor = -1;
+    int m_error = 0;
 };

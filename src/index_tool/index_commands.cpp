@@ -3,6 +3,8 @@
 #include "index/index_location.h"
 #include "index/index_update.h"
 #include "index/sqlite_store.h"
+#include "platform/system_error.h"
+#include "platform/volumes.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -78,10 +81,13 @@ public:
         : m_filesBefore(filesBefore)
         , m_shown(isatty(STDERR_FILENO) != 0)
     {}
-    ~ProgressLine()
+    ~ProgressLine() { clear(); }
+
+    // Before a message, which would otherwise be glued onto the line.
+    void clear()
     {
-        if (m_drawn)
-            std::fputs("\n", stderr);
+        if (std::exchange(m_drawn, false))
+            std::fputs("\r\033[K", stderr);
     }
 
     void show(const UpdateProgress &progress)
@@ -113,6 +119,18 @@ private:
     qint64 m_lastMs = 0;
 };
 
+// Whether the lock file could be made; if not, says why: a read-only file system, say, and not
+// another update, holds the update back.
+bool lockable(const UpdateLock &lock, const QByteArray &indexFile)
+{
+    if (lock.error() == 0)
+        return true;
+    complain(indexFile.left(indexFile.lastIndexOf('/')),
+             QStringLiteral("the index's folder cannot be written: ") +
+                 platform::systemErrorText(lock.error()));
+    return false;
+}
+
 qint64 filesBefore(IndexStore &store, const QByteArray &folder)
 {
     for (const IndexedFolder &known : store.folders()) {
@@ -131,6 +149,8 @@ int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders, qi
         return exitDone;
     }
     UpdateLock lock(indexFile);
+    if (!lockable(lock, indexFile))
+        return exitTrouble;
     if (!lock.tryLock()) {
         say(QStringLiteral("another update is running; waiting for it to end"));
         if (!lock.lock()) {
@@ -160,6 +180,7 @@ int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders, qi
             options.stopRequested = [] { return stopRequested.load(); };
             IndexUpdate update(*store, options);
             const UpdateResult result = update.update(folder);
+            line.clear();
             if (result.previousUnfinished)
                 say(QString::fromLocal8Bit(folder) +
                     QStringLiteral(": the update before did not finish; this one went on from "
@@ -186,6 +207,44 @@ int updateFolders(const QByteArray &indexFile, const QByteArrayList &folders, qi
         return exitTrouble;
     }
     return status;
+}
+
+int updateIndexedFolders(const QByteArray &indexFile, qint64 settleSeconds)
+{
+    QByteArrayList folders;
+    if (QFile::exists(QFile::decodeName(indexFile))) {
+        try {
+            SqliteStore store(indexFile, SqliteStore::Mode::Read);
+            for (const IndexedFolder &folder : store.folders())
+                folders.append(folder.path);
+        } catch (const IndexError &error) {
+            complain(indexFile,
+                     problemText(error.problem) + QStringLiteral(" (") + error.detail +
+                         QStringLiteral("); 'spurwerk-index update FOLDER' rebuilds it"));
+            return exitTrouble;
+        }
+    }
+    if (folders.isEmpty()) {
+        say(QStringLiteral("no folder is indexed yet; 'spurwerk-index update FOLDER' indexes one"));
+        return exitDone;
+    }
+    return updateFolders(indexFile, folders, settleSeconds);
+}
+
+int updateEditorFolders(const QByteArray &indexFile, const QByteArrayList &savedFolders,
+                        qint64 settleSeconds)
+{
+    QByteArrayList folders;
+    for (const QByteArray &saved : savedFolders) {
+        if (platform::isFileSystemRoot(canonicalFolder(saved))) {
+            complain(saved, QStringLiteral("left out, as the root of a file system is indexed only "
+                                           "when named: spurwerk-index update ") +
+                                QString::fromLocal8Bit(saved));
+        } else {
+            folders.append(saved);
+        }
+    }
+    return updateFolders(indexFile, folders, settleSeconds);
 }
 
 int showStatus(const QByteArray &indexFile)
@@ -224,6 +283,8 @@ int forgetFolder(const QByteArray &indexFile, const QByteArray &given)
         return exitTrouble;
     }
     UpdateLock lock(indexFile);
+    if (!lockable(lock, indexFile))
+        return exitTrouble;
     lock.lock();
     try {
         SqliteStore store(indexFile, SqliteStore::Mode::Write);

@@ -15,6 +15,25 @@ QStringList argumentsAfterProgramName(int argc, const char *const *argv);
 // the program's name, without the double quotes that may still enclose it. Empty: no such start.
 QString fileArgumentFromCommandLine(const QStringList &argumentsAfterProgramName);
 
+// What the command line asks for. Options come before the file argument ("--" ends them, so that
+// a file name may begin with "-"); a start with "--verwendung" as the first argument is left to
+// whereUsedFileArgument.
+struct StartRequest
+{
+    enum class Kind
+    {
+        Window, // the main window, with the file argument when there is one
+        WhereUsed,
+        Help,
+        Version,
+        BadUsage
+    };
+    Kind kind = Kind::Window;
+    QString fileArgument; // Window: as fileArgumentFromCommandLine gives it
+    QString problem;      // BadUsage: why, in a sentence
+};
+StartRequest startRequest(int argc, const char *const *argv);
+
 // The file of the start "spurwerk --verwendung FILE", as the bytes the system gave: a name that
 // is not valid UTF-8 must still open. None for any other start.
 std::optional<QByteArray> whereUsedFileArgument(int argc, const char *const *argv);

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -85,6 +86,17 @@ QByteArray volumeOf(const QByteArray &folder, const QByteArrayList &volumes)
             found = volume;
     }
     return found;
+}
+
+bool isFileSystemRoot(const QByteArray &folder)
+{
+    struct stat own;
+    struct stat above;
+    const QByteArray parent = (folder.endsWith('/') ? folder : folder + '/') + "..";
+    if (::stat(folder.constData(), &own) != 0 || ::stat(parent.constData(), &above) != 0)
+        return false;
+    // the root's ".." is itself
+    return own.st_dev != above.st_dev || own.st_ino == above.st_ino;
 }
 
 } // namespace platform

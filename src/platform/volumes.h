@@ -17,4 +17,8 @@ QByteArrayList volumesFromMounts(QByteArrayView mounts);
 // above it; "/" when none is.
 QByteArray volumeOf(const QByteArray &folder, const QByteArrayList &volumes);
 
+// Whether the folder is "/" or the root of a file system mounted there (one of any kind: /proc is
+// one too); false when it cannot be looked at.
+bool isFileSystemRoot(const QByteArray &folder);
+
 } // namespace platform

@@ -1,10 +1,10 @@
 #include "settings/index_server_setting.h"
 
+#include "platform/user_folders.h"
 #include "settings/ini_document.h"
 #include "settings/ini_syntax.h"
 
 #include <QFile>
-#include <QStandardPaths>
 
 namespace {
 
@@ -13,8 +13,7 @@ constexpr qint64 largestReadableFile = 128 * 1024 * 1024;
 
 QByteArray indexSetting(const QString &key)
 {
-    QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-               QStringLiteral("/spurwerk/spurwerk.conf"));
+    QFile file(platform::configHome() + QStringLiteral("/spurwerk/spurwerk.conf"));
     if (!file.open(QIODevice::ReadOnly) || file.size() > largestReadableFile)
         return {};
     const ini::ReadResult read = ini::read(file.readAll());

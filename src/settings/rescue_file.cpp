@@ -2,9 +2,9 @@
 
 #include "platform/system_error.h"
 #include "platform/text_file.h"
+#include "platform/user_folders.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -14,11 +14,7 @@ namespace {
 
 QString stateFolder()
 {
-    // A relative path in the variable counts as unset, as for the other XDG folders.
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    const QString base =
-        QDir::isAbsolutePath(state) ? state : QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/spurwerk");
+    return platform::stateHome() + QStringLiteral("/spurwerk");
 }
 
 // The notes as comment lines, after a heading. Control characters other than tabs would make a

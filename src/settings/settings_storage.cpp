@@ -3,12 +3,12 @@
 #include "platform/raw_file.h"
 #include "platform/system_error.h"
 #include "platform/text_file.h"
+#include "platform/user_folders.h"
 #include "settings/ini_syntax.h"
 
 #include <QFile>
 #include <QLockFile>
 #include <QSet>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,8 +41,7 @@ bool isFolderListKey(const QString &foldedKey)
 } // namespace
 
 SettingsStore::Storage::Storage()
-    : m_fileName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                 QStringLiteral("/spurwerk/spurwerk.conf"))
+    : m_fileName(platform::configHome() + QStringLiteral("/spurwerk/spurwerk.conf"))
     , m_path(QFile::encodeName(m_fileName))
 {
     const FileContents file = readFile();

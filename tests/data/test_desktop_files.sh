@@ -34,9 +34,11 @@ if have man; then
         same "$(man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)" "" "man $page"
     done
     # every option that --help names is described on the manual page
-    page=$(man -l "$share/man/man1/spurwerk-find.1" 2>/dev/null | sed 's/.\x08//g')
-    for option in $(spurwerk-find --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-        if grep -q -e "$option" <<<"$page"; then ok; else fail "spurwerk-find(1) lacks $option"; fi
+    for program in spurwerk spurwerk-find spurwerk-index; do
+        page=$(man -l "$share/man/man1/$program.1" 2>/dev/null | sed 's/.\x08//g')
+        for option in $("$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+            if grep -q -e "$option" <<<"$page"; then ok; else fail "$program(1) lacks $option"; fi
+        done
     done
 fi
 

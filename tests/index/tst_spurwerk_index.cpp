@@ -1,4 +1,5 @@
 #include "index/index_location.h"
+#include "settings/settings_store.h"
 #include "test_tree.h"
 
 #include <QProcess>
@@ -51,6 +52,8 @@ private slots:
     void secondUpdateWaitsForTheFirst();
     void longPathThroughUpdatesAndFromIndex();
     void damagedRecordIsToldOnce();
+    void timerUpdatesOnlyTheFoldersIndexedBefore();
+    void unwritableCacheIsNamedAsSuch();
 
 private:
     QProcessEnvironment environment() const;
@@ -255,6 +258,52 @@ void tst_SpurwerkIndex::damagedRecordIsToldOnce()
     QCOMPARE(repaired.out, scanned.out);
     QVERIFY2(!repaired.err.contains("damaged") && repaired.err.contains(": 0 files read"),
              repaired.err);
+}
+
+// The user timer's plain update indexes nothing on its own, and the path editor's default entry
+// "/" is never taken from its saved list; a folder indexed by name is kept up to date.
+void tst_SpurwerkIndex::timerUpdatesOnlyTheFoldersIndexedBefore()
+{
+    fillTree(10, 100);
+    const QString index = m_cache->path() + u"/spurwerk/index.sqlite"_s;
+    const Finished nothingIndexed = run(SPURWERK_INDEX_PATH, {u"update"_s});
+    QCOMPARE(nothingIndexed.exitCode, 0);
+    QVERIFY2(nothingIndexed.err.contains("no folder is indexed yet"), nothingIndexed.err);
+
+    SettingsStore settings;
+    settings.setFolderEntry(0, "/");
+    settings.setValue(SettingsStore::Key::FolderLastIndex, u"0"_s);
+    QVERIFY(settings.sync().saved());
+    const Finished rootOnly = run(SPURWERK_INDEX_PATH, {u"update"_s, u"--editor-list"_s});
+    QCOMPARE(rootOnly.exitCode, 0);
+    QVERIFY2(rootOnly.err.contains("spurwerk-index: /: left out"), rootOnly.err);
+    QVERIFY(!QFile::exists(index));
+
+    const QString root = QString::fromLocal8Bit(m_tree->root());
+    QCOMPARE(run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s, root}).exitCode, 0);
+    m_tree->addFile("d0/neu.asm", "WELLE_0815");
+    const Finished timer = run(SPURWERK_INDEX_PATH, {u"update"_s, u"--settle"_s, u"0"_s});
+    QCOMPARE(timer.exitCode, 0);
+    QVERIFY2(timer.err.contains(canonicalFolder(m_tree->root()) + ": 15 files, 1 read"), timer.err);
+}
+
+// A cache folder that cannot be written is no other update to wait for.
+void tst_SpurwerkIndex::unwritableCacheIsNamedAsSuch()
+{
+    fillTree(1, 100);
+    const QString notAFolder = m_cache->filePath(u"datei"_s);
+    QVERIFY(QFile(notAFolder).open(QIODevice::WriteOnly));
+    QProcess update;
+    QProcessEnvironment environment = this->environment();
+    environment.insert(u"XDG_CACHE_HOME"_s, notAFolder);
+    update.setProcessEnvironment(environment);
+    update.start(QStringLiteral(SPURWERK_INDEX_PATH),
+                 {u"update"_s, QString::fromLocal8Bit(m_tree->root())});
+    QVERIFY(update.waitForFinished(60000));
+    QCOMPARE(update.exitCode(), 2);
+    QCOMPARE(update.readAllStandardError(),
+             "spurwerk-index: " + QFile::encodeName(notAFolder) +
+                 "/spurwerk: the index's folder cannot be written: Not a directory\n");
 }
 
 QTEST_GUILESS_MAIN(tst_SpurwerkIndex)
