@@ -6,11 +6,15 @@
 #include "index/postgres_store.h"
 #include "main_window/notes_text.h"
 #include "path_editor/folder_list.h"
+#include "platform/file_lookup.h"
 #include "platform/windows/message_box.h"
 #include "settings/settings_store.h"
 #include "where_used/searched_folders.h"
 #include "where_used/where_used_question.h"
 #include "where_used/where_used_window.h"
+
+#include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -44,7 +48,11 @@ QByteArrayList watchedFoldersHolding(const QByteArray &partFolder)
 
 WhereUsedWindow *showWhereUsedAlone(const QByteArray &file, SettingsStore &store)
 {
-    QuestionCheck check = questionForFile(file);
+    // the folder line and the saved list name folders whole, wherever the program was started
+    const QByteArray whole = file.isEmpty() || file.startsWith('/')
+                                 ? file
+                                 : platform::inFolder(QFile::encodeName(QDir::currentPath()), file);
+    QuestionCheck check = questionForFile(whole);
     if (!check.problem.isEmpty()) {
         platform::showMessage(nullptr, check.problem);
         return nullptr;
