@@ -23,9 +23,6 @@ struct pg_result;
 class PostgresStore : public IndexStore, public StoreSelection
 {
 public:
-    // the layout this program writes; a search refuses another one, the indexer rebuilds an
-    // older one
-    static constexpr int schemaVersion = 4;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode

@@ -14,9 +14,6 @@ struct sqlite3_stmt;
 class SqliteStore : public IndexStore
 {
 public:
-    // the layout this program writes; a file with a higher one is refused
-    static constexpr int schemaVersion = 3;
-
     enum class Mode
     {
         Read,  // a search: the file must exist
