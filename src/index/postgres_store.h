@@ -44,6 +44,7 @@ public:
     FolderRecord filesIn(const QByteArray &folder) override;
     QByteArrayList foldersUnder(const QByteArray &root) override;
     qint64 sizeOnDisk() override;
+    StoreSelection *selection() override { return this; }
 
     void beginBatch() override;
     void commitBatch() override;

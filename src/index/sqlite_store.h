@@ -37,6 +37,7 @@ public:
     FolderRecord filesIn(const QByteArray &folder) override;
     QByteArrayList foldersUnder(const QByteArray &root) override;
     qint64 sizeOnDisk() override;
+    StoreSelection *selection() override { return nullptr; }
 
     void beginBatch() override;
     void commitBatch() override;
