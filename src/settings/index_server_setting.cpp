@@ -2,20 +2,16 @@
 
 #include "settings/ini_document.h"
 #include "settings/ini_syntax.h"
+#include "settings/settings_location.h"
 
 #include <QFile>
-#include <QStandardPaths>
 
 namespace {
 
-// a settings file is far smaller; a larger one is no settings file of ours
-constexpr qint64 largestReadableFile = 128 * 1024 * 1024;
-
 QByteArray indexSetting(const QString &key)
 {
-    QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-               QStringLiteral("/spurwerk/spurwerk.conf"));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > largestReadableFile)
+    QFile file(settingsFilePath());
+    if (!file.open(QIODevice::ReadOnly) || file.size() > largestSettingsFile)
         return {};
     const ini::ReadResult read = ini::read(file.readAll());
     if (!read.problem.isEmpty())
