@@ -32,7 +32,7 @@ void FindOutput::folderListedPartly(const QByteArray &folder, const QString &rea
 
 void FindOutput::walkFailed(const QByteArray &folder, const FindFileError &error)
 {
-    complain(folder, error.description);
+    complain(folder, error.description + QStringLiteral(": ") + error.cause);
 }
 
 // A hit printed before a large file must not wait for that file's end; a look at the clock

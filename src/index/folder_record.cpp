@@ -1,5 +1,6 @@
 #include "index/folder_record.h"
 
+#include "index/index_format.h"
 #include "index/index_store.h"
 #include "index/record_checksum.h"
 
@@ -11,7 +12,6 @@
 // put in its place fail it, where the store's own checks see nothing wrong.
 namespace {
 
-constexpr char layout = 2;
 constexpr qsizetype checksumSize = 8;
 constexpr qsizetype headerSize = 1 + checksumSize;
 
@@ -90,7 +90,7 @@ private:
 QByteArray FolderRecord::encode(QByteArrayView folder, const QList<RecordedFile> &files)
 {
     QByteArray out(headerSize, '\0');
-    out[0] = layout;
+    out[0] = IndexFormat::recordLayout;
     putNumber(out, quint64(files.size()));
     FileSignature before;
     for (const RecordedFile &file : files) {
@@ -115,7 +115,7 @@ FolderRecord::FolderRecord(const QByteArray &bytes, QByteArrayView folder)
 {
     // read through a view: the bytes stay shared with the caller's, not copied
     const QByteArrayView record(m_bytes);
-    if (record.size() < headerSize || record[0] != layout)
+    if (record.size() < headerSize || record[0] != IndexFormat::recordLayout)
         Reader::damaged();
     std::uint64_t checksum = 0;
     for (qsizetype i = 0; i < checksumSize; ++i)

@@ -125,7 +125,7 @@ IndexFilter::IndexFilter(std::unique_ptr<IndexStore> store, QList<Folder> folder
     , m_lookahead(lookUpsAhead)
 {
     if (use == Use::AnswerAlone) {
-        if (auto *selection = dynamic_cast<StoreSelection *>(m_store.get()))
+        if (StoreSelection *selection = m_store->selection())
             m_selected = std::make_unique<SelectedAnswers>(*selection);
     }
 }

@@ -62,7 +62,7 @@ std::optional<QList<CandidateFilter::Listing>>
 IndexFilter::candidatesWithoutWalk(const QByteArrayList &folders, const QByteArray &pattern,
                                    bool inclSubfolders, const QList<QList<QByteArray>> &texts)
 {
-    auto *selection = dynamic_cast<StoreSelection *>(m_store.get());
+    StoreSelection *selection = m_store->selection();
     // not for a text the runs cannot rule out anywhere, nor after a failure
     if (m_use != Use::Search || !selection || !m_report.office.current ||
         m_report.reason != IndexReport::Reason::Answered || folders.size() != m_folders.size())

@@ -8,6 +8,8 @@
 #include <QString>
 #include <stdexcept>
 
+class StoreSelection;
+
 // Why the index cannot be used or written; detail is the store's own words, for a log.
 class IndexError : public std::runtime_error
 {
@@ -59,6 +61,8 @@ public:
     virtual QByteArrayList foldersUnder(const QByteArray &root) = 0;
     // Bytes the index takes on the disk.
     virtual qint64 sizeOnDisk() = 0;
+    // The store's own choice of the files that may hold a text, or none when it cannot choose.
+    virtual StoreSelection *selection() = 0;
 
     virtual void beginBatch() = 0;
     virtual void commitBatch() = 0;

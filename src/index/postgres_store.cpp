@@ -1,5 +1,6 @@
 #include "index/postgres_store.h"
 
+#include "index/index_format.h"
 #include "index/index_location.h"
 #include "index/libpq_library.h"
 #include "index/postgres_file_rows.h"
@@ -211,15 +212,15 @@ void PostgresStore::setUp(Mode mode)
         if (error.problem != IndexError::Problem::Missing || mode == Mode::Read)
             throw;
     }
-    if (found && *found > schemaVersion)
+    if (found && *found > IndexFormat::postgresLayout)
         throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(*found));
-    if (found && *found < schemaVersion && mode == Mode::Read) {
+    if (found && *found < IndexFormat::postgresLayoutLowestRead && mode == Mode::Read) {
         throw IndexError(IndexError::Problem::Damaged,
                          QStringLiteral("layout %1 of an older version").arg(*found));
     }
     if (!found && mode == Mode::Read)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no layout recorded"));
-    if (!found || *found < schemaVersion)
+    if (!found || *found < IndexFormat::postgresLayout)
         createTables(found.has_value());
     if (mode == Mode::Write)
         execute("LISTEN spurwerk_asked");
@@ -307,7 +308,8 @@ void PostgresStore::createTables(bool dropOlder)
         execute(dropTables);
     for (const char *statement : schema)
         execute(statement);
-    execute("INSERT INTO spurwerk_layout(version) VALUES($1)", {{number(schemaVersion), false}});
+    execute("INSERT INTO spurwerk_layout(version) VALUES($1)",
+            {{number(IndexFormat::postgresLayout), false}});
     execute("COMMIT");
 }
 

@@ -23,9 +23,6 @@ struct pg_result;
 class PostgresStore : public IndexStore, public StoreSelection
 {
 public:
-    // the layout this program writes; a search refuses another one, the indexer rebuilds an
-    // older one
-    static constexpr int schemaVersion = 4;
     static constexpr int defaultDeadlineMs = 2000;
 
     enum class Mode
@@ -47,6 +44,7 @@ public:
     FolderRecord filesIn(const QByteArray &folder) override;
     QByteArrayList foldersUnder(const QByteArray &root) override;
     qint64 sizeOnDisk() override;
+    StoreSelection *selection() override { return this; }
 
     void beginBatch() override;
     void commitBatch() override;

@@ -1,5 +1,6 @@
 #include "index/sqlite_store.h"
 
+#include "index/index_format.h"
 #include "index/index_location.h"
 
 #include <QDir>
@@ -118,12 +119,12 @@ void SqliteStore::setUp(Mode mode)
     version.step();
     const qint64 found = version.integer(0);
     version.reset();
-    if (found > schemaVersion)
+    if (found > IndexFormat::sqliteSchema)
         throw IndexError(IndexError::Problem::Newer, QStringLiteral("layout %1").arg(found));
     if (found == 0 && mode == Mode::Read)
         throw IndexError(IndexError::Problem::Damaged, QStringLiteral("no tables"));
     // an older layout is of no use: the update builds the index anew
-    if (found != 0 && found < schemaVersion) {
+    if (found != 0 && found < IndexFormat::sqliteSchemaLowestRead) {
         throw IndexError(IndexError::Problem::Damaged,
                          QStringLiteral("layout %1 of an older version").arg(found));
     }
@@ -141,7 +142,8 @@ void SqliteStore::setUp(Mode mode)
         if (found == 0) {
             execute("BEGIN IMMEDIATE");
             execute(schema);
-            execute(("PRAGMA user_version=" + QByteArray::number(schemaVersion)).constData());
+            execute(("PRAGMA user_version=" + QByteArray::number(IndexFormat::sqliteSchema))
+                        .constData());
             execute("COMMIT");
         }
     }

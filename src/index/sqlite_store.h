@@ -14,9 +14,6 @@ struct sqlite3_stmt;
 class SqliteStore : public IndexStore
 {
 public:
-    // the layout this program writes; a file with a higher one is refused
-    static constexpr int schemaVersion = 3;
-
     enum class Mode
     {
         Read,  // a search: the file must exist
@@ -40,6 +37,7 @@ public:
     FolderRecord filesIn(const QByteArray &folder) override;
     QByteArrayList foldersUnder(const QByteArray &root) override;
     qint64 sizeOnDisk() override;
+    StoreSelection *selection() override { return nullptr; }
 
     void beginBatch() override;
     void commitBatch() override;

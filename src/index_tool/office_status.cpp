@@ -1,6 +1,7 @@
 #include "index_tool/office_status.h"
 
 #include "index/index_connection.h"
+#include "index/index_format.h"
 #include "index/index_location.h"
 #include "index/postgres_store.h"
 
@@ -121,7 +122,7 @@ int showOfficeStatus(const QByteArray &server, const IndexMap &map)
         for (const PostgresStore::Root &root : roots)
             names.append({root.folder, root.topNames});
         const QString refused = mapFolders(map, {}, names).refused;
-        line(QStringLiteral("  layout %1").arg(PostgresStore::schemaVersion));
+        line(QStringLiteral("  layout %1").arg(IndexFormat::postgresLayout));
         const QList<IndexerState> watches = store.watches();
         const QList<UncoveredFolder> uncovered = store.uncovered();
         bool current = true;

@@ -2,16 +2,15 @@
 
 #include "index/folder_recording.h"
 #include "index/index_location.h"
-#include "platform/file_lookup.h"
+#include "platform/folder_listing.h"
 #include "platform/long_path.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 void dropFolderRecords(IndexStore &store, const QByteArray &folder)
 {
@@ -27,32 +26,33 @@ struct Listing
     bool hasLinks = false;
 };
 
-// None when the folder cannot be listed; one that is gone, or no longer a folder, loses its
-// records, and one that cannot be listed keeps them for the searches to check, as an update
-// keeps them.
-std::optional<Listing> listFolder(IndexStore &store, const QByteArray &key)
+// None when the folder cannot be listed to its end, with why in refresh; one that is gone, or no
+// longer a folder, loses its records, and one that cannot be listed keeps them for the searches to
+// check, as an update keeps them.
+std::optional<Listing> listFolder(IndexStore &store, const QByteArray &key, FolderRefresh &refresh)
 {
     // opened, not named: a folder deeper than the kernel takes a path to is listed all the same
-    const int open = platform::openPath(key, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *entries = open < 0 ? nullptr : ::fdopendir(open);
-    if (!entries) {
-        if (errno == ENOENT || errno == ENOTDIR)
+    platform::FolderListing entries(key);
+    if (!entries.isOpen()) {
+        if (entries.openError() == ENOENT || entries.openError() == ENOTDIR)
             dropFolderRecords(store, key);
-        if (open >= 0)
-            ::close(open);
+        else
+            refresh.unlisted = platform::systemErrorText(entries.openError());
         return std::nullopt;
     }
     Listing listing;
-    while (const dirent *entry = ::readdir(entries)) {
+    while (entries.next()) {
         // hidden files are never searched, and "." and ".." are hidden
-        if (entry->d_name[0] == '.')
+        if (entries.name().startsWith('.'))
             continue;
-        listing.names.append(QByteArray(entry->d_name));
+        listing.names.append(entries.name().toByteArray());
         // a file system that does not tell an entry's kind may hide links among them
-        listing.hasLinks =
-            listing.hasLinks || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        listing.hasLinks = listing.hasLinks || entries.mayBeLink();
     }
-    ::closedir(entries);
+    if (entries.listError() != 0) {
+        refresh.unlisted = platform::systemErrorText(entries.listError());
+        return std::nullopt;
+    }
     return listing;
 }
 
@@ -78,28 +78,35 @@ bool record(IndexStore &store, const QByteArray &key, const QByteArrayList &name
 
 } // namespace
 
-bool refreshFolder(IndexStore &store, const QByteArray &folder, const IndexUpdate::Options &options)
+FolderRefresh refreshFolder(IndexStore &store, const QByteArray &folder,
+                            const IndexUpdate::Options &options)
 {
     const QByteArray key = folderKey(folder);
-    const std::optional<Listing> listing = listFolder(store, key);
-    return listing && record(store, key, listing->names, options, nullptr);
+    FolderRefresh refresh;
+    if (const std::optional<Listing> listing = listFolder(store, key, refresh))
+        refresh.unsettled = record(store, key, listing->names, options, nullptr);
+    return refresh;
 }
 
-bool refreshFiles(IndexStore &store, const QByteArray &folder, const QSet<QByteArray> &names,
-                  const IndexUpdate::Options &options)
+FolderRefresh refreshFiles(IndexStore &store, const QByteArray &folder,
+                           const QSet<QByteArray> &names, const IndexUpdate::Options &options)
 {
     const QByteArray key = folderKey(folder);
-    const std::optional<Listing> listing = listFolder(store, key);
+    FolderRefresh refresh;
+    const std::optional<Listing> listing = listFolder(store, key, refresh);
     if (!listing)
-        return false;
+        return refresh;
     QByteArrayList named;
     for (const QByteArray &name : names) {
         if (!name.startsWith('.'))
             named.append(name);
     }
     const auto linked = [&](const QByteArray &name) { return hasOtherNames(key, name); };
-    if (listing->hasLinks || std::any_of(named.cbegin(), named.cend(), linked))
-        return record(store, key, listing->names, options, nullptr);
-    std::sort(named.begin(), named.end());
-    return record(store, key, named, options, &names);
+    if (listing->hasLinks || std::any_of(named.cbegin(), named.cend(), linked)) {
+        refresh.unsettled = record(store, key, listing->names, options, nullptr);
+    } else {
+        std::sort(named.begin(), named.end());
+        refresh.unsettled = record(store, key, named, options, &names);
+    }
+    return refresh;
 }

@@ -271,9 +271,15 @@ void OfficeIndexer::writeWhatIsDue()
         dropFolderRecords(*m_store, folder);
     QByteArrayList unsettled;
     for (const auto &[folder, change] : ready) {
-        if (change.whole ? refreshFolder(*m_store, folder, m_update)
-                         : refreshFiles(*m_store, folder, change.names, m_update))
+        const FolderRefresh refresh = change.whole
+                                          ? refreshFolder(*m_store, folder, m_update)
+                                          : refreshFiles(*m_store, folder, change.names, m_update);
+        if (refresh.unsettled)
             unsettled.append(folder);
+        if (!refresh.unlisted.isEmpty()) {
+            say(QStringLiteral("cannot be listed, its records kept: %1: %2")
+                    .arg(QString::fromLocal8Bit(folder), refresh.unlisted));
+        }
     }
     m_store->commitBatch();
     m_gone.clear();

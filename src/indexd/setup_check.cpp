@@ -1,5 +1,6 @@
 #include "indexd/setup_check.h"
 
+#include "index/index_format.h"
 #include "index/postgres_store.h"
 #include "indexd/folder_watch.h"
 
@@ -52,14 +53,14 @@ void checkDatabase(const QByteArray &connection, Verdicts &verdicts)
                                .arg(role),
                      setup.mayCreate);
     } else {
-        const bool known = setup.layout <= PostgresStore::schemaVersion;
+        const bool known = setup.layout <= IndexFormat::postgresLayout;
         verdicts.say(QStringLiteral("database"),
                      known ? QStringLiteral("an index of layout %1 (the indexer makes an older "
                                             "one anew)")
                                  .arg(setup.layout)
                            : QStringLiteral("an index of layout %1, newer than this indexer's %2")
                                  .arg(setup.layout)
-                                 .arg(PostgresStore::schemaVersion),
+                                 .arg(IndexFormat::postgresLayout),
                      known);
     }
     verdicts.say(QStringLiteral("rights"),

@@ -158,6 +158,11 @@ FileLookup FolderListing::kind() const
     }
 }
 
+bool FolderListing::mayBeLink() const
+{
+    return m_type == DT_LNK || m_type == DT_UNKNOWN;
+}
+
 bool canList(const QByteArray &folder)
 {
     return FolderListing(folder).isOpen();

@@ -78,6 +78,8 @@ public:
     // Inaccessible, following a symbolic link; asks the file system only when the listing does
     // not tell.
     FileLookup kind() const;
+    // The current entry may be a symbolic link: the listing says so, or does not tell its kind.
+    bool mayBeLink() const;
 
 private:
     void opened(int descriptor);

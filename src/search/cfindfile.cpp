@@ -7,6 +7,7 @@
 #include "search/find_file_error.h"
 
 #include <chrono>
+#include <new>
 #include <utility>
 
 enum class cFindFile::Member
@@ -96,19 +97,25 @@ cFindFile::cFindFile(QObject *parent)
     : QObject(parent)
 {}
 
-void cFindFile::RaiseError(Member member)
+void cFindFile::RaiseError(Member member, const QString &cause)
 {
     const ErrorTexts &texts = errorTexts[static_cast<int>(member)];
     throw FindFileError(findFileErrorNumber, QString::fromLatin1(texts.source),
-                        QString::fromLatin1(texts.description));
+                        QString::fromLatin1(texts.description), cause);
 }
 
 template<typename Action> auto cFindFile::trapped(Member member, Action action)
 {
     try {
         return action();
+    } catch (const FindFileError &error) {
+        RaiseError(member, error.cause);
+    } catch (const std::bad_alloc &) {
+        RaiseError(member, QStringLiteral("out of memory"));
+    } catch (const std::exception &error) {
+        RaiseError(member, QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        RaiseError(member);
+        RaiseError(member, QStringLiteral("an unknown error"));
     }
 }
 

@@ -75,7 +75,7 @@ Q_SIGNALS:
 
 private:
     enum class Member;
-    [[noreturn]] static void RaiseError(Member member);
+    [[noreturn]] static void RaiseError(Member member, const QString &cause);
     template<typename Action> static auto trapped(Member member, Action action);
 
     // One of the listings the walk may hold ahead, given back when the listing is taken or let go.

@@ -4,6 +4,7 @@
 #include "search/content_pass.h"
 #include "search/find_file_error.h"
 
+#include <QScopeGuard>
 #include <utility>
 
 namespace {
@@ -43,11 +44,7 @@ RunOutcome SearchRun::run(const Request &request, SearchSink &sink)
     m_searchWhileWalking = request.searchWhileWalking;
     begin(sink, request.texts, request.goal);
     // whatever ends the run, an error included, leaves it ended
-    struct Ending
-    {
-        SearchRun *run;
-        ~Ending() { run->end(); }
-    } ending{this};
+    const auto ending = qScopeGuard([this] { end(); });
 
     const std::optional<QList<CandidateFilter::Listing>> listed =
         m_filter ? m_filter->candidatesWithoutWalk(
@@ -76,11 +73,7 @@ RunOutcome SearchRun::searchAgain(const QList<Candidate> &candidates,
                                   SearchSink &sink)
 {
     begin(sink, texts, goal);
-    struct Ending
-    {
-        SearchRun *run;
-        ~Ending() { run->end(); }
-    } ending{this};
+    const auto ending = qScopeGuard([this] { end(); });
 
     m_count = candidates.size();
     for (const Candidate &candidate : candidates) {
@@ -148,11 +141,7 @@ std::optional<FindFileError> SearchRun::walkFolder(const QByteArray &folder,
                                                    const QByteArray &pattern)
 {
     m_walking = true;
-    struct WalkEnd
-    {
-        bool &walking;
-        ~WalkEnd() { walking = false; }
-    } walkEnd{m_walking};
+    const auto walkEnd = qScopeGuard([this] { m_walking = false; });
     m_finder.setSFileToFind(pattern);
     m_finder.setSInclSubfolders(m_inclSubfolders);
     m_finder.setSSearchpath(folder);

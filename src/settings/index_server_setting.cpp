@@ -1,20 +1,17 @@
 #include "settings/index_server_setting.h"
 
-#include "platform/user_folders.h"
 #include "settings/ini_document.h"
 #include "settings/ini_syntax.h"
+#include "settings/settings_location.h"
 
 #include <QFile>
 
 namespace {
 
-// a settings file is far smaller; a larger one is no settings file of ours
-constexpr qint64 largestReadableFile = 128 * 1024 * 1024;
-
 QByteArray indexSetting(const QString &key)
 {
-    QFile file(platform::configHome() + QStringLiteral("/spurwerk/spurwerk.conf"));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > largestReadableFile)
+    QFile file(settingsFilePath());
+    if (!file.open(QIODevice::ReadOnly) || file.size() > largestSettingsFile)
         return {};
     const ini::ReadResult read = ini::read(file.readAll());
     if (!read.problem.isEmpty())

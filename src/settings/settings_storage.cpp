@@ -3,8 +3,8 @@
 #include "platform/raw_file.h"
 #include "platform/system_error.h"
 #include "platform/text_file.h"
-#include "platform/user_folders.h"
 #include "settings/ini_syntax.h"
+#include "settings/settings_location.h"
 
 #include <QFile>
 #include <QLockFile>
@@ -23,10 +23,6 @@ QString folded(const QString &name)
     return name.toCaseFolded();
 }
 
-// Larger than any settings file the program writes (ten megabytes of notes make eleven) by far,
-// and small enough to be read in a moment: a larger file is refused unread.
-constexpr qint64 largestReadableFile = 128 * 1024 * 1024;
-
 // How long a save waits for another copy's save of the same file to end.
 constexpr int lockWaitMilliseconds = 10000;
 
@@ -41,7 +37,7 @@ bool isFolderListKey(const QString &foldedKey)
 } // namespace
 
 SettingsStore::Storage::Storage()
-    : m_fileName(platform::configHome() + QStringLiteral("/spurwerk/spurwerk.conf"))
+    : m_fileName(settingsFilePath())
     , m_path(QFile::encodeName(m_fileName))
 {
     const FileContents file = readFile();
@@ -236,18 +232,18 @@ SettingsStore::Storage::FileContents SettingsStore::Storage::readFile() const
     if (!S_ISREG(status.st_mode))
         return {std::nullopt, QStringLiteral("sie ist keine gewöhnliche Datei")};
 
-    if (status.st_size > largestReadableFile)
+    if (status.st_size > largestSettingsFile)
         return {std::nullopt,
                 QStringLiteral("sie ist mit %1 MB zu groß für eine Einstellungsdatei (höchstens "
                                "%2 MB)")
                     .arg(status.st_size / (1024 * 1024))
-                    .arg(largestReadableFile / (1024 * 1024))};
+                    .arg(largestSettingsFile / (1024 * 1024))};
 
     platform::RawFile file;
     if (!file.open(m_path))
         return {std::nullopt, file.errorText()};
     // The size as opened, which may have grown since the look above.
-    if (file.size() > largestReadableFile)
+    if (file.size() > largestSettingsFile)
         return {std::nullopt, QStringLiteral("sie ist zu groß für eine Einstellungsdatei")};
     QByteArray data(file.size(), Qt::Uninitialized);
     const qint64 length = file.readAt(0, data.data(), data.size());

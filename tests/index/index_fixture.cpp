@@ -78,6 +78,7 @@ public:
         return m_store->foldersUnder(root);
     }
     qint64 sizeOnDisk() override { return m_store->sizeOnDisk(); }
+    StoreSelection *selection() override { return nullptr; }
     void beginBatch() override { m_store->beginBatch(); }
     void commitBatch() override { m_store->commitBatch(); }
     void putFilesIn(const QByteArray &folder, const QList<RecordedFile> &files) override

@@ -1,3 +1,4 @@
+#include "index/index_format.h"
 #include "index/index_location.h"
 #include "index/index_update.h"
 #include "index/sqlite_store.h"
@@ -201,11 +202,11 @@ void tst_BrokenIndex::scanAnswersAndUpdateRepairs_data()
     }) << IndexReport::Reason::Damaged
                                << true;
     QTest::addRow("from a newer version") << Breaking([](const QByteArray &file) {
-        setVersion(file, SqliteStore::schemaVersion + 1);
+        setVersion(file, IndexFormat::sqliteSchema + 1);
         return nullptr;
     }) << IndexReport::Reason::Newer << true;
     QTest::addRow("from an older version") << Breaking([](const QByteArray &file) {
-        setVersion(file, SqliteStore::schemaVersion - 1);
+        setVersion(file, IndexFormat::sqliteSchemaLowestRead - 1);
         return nullptr;
     }) << IndexReport::Reason::Damaged << true;
     QTest::addRow("locked") << Breaking([](const QByteArray &file) {

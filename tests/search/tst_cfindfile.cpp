@@ -20,6 +20,9 @@
 
 namespace {
 
+// What fails inside the walk, thrown from its pump
+using Failure = std::function<void()>;
+
 // Records a walk's events as "match <folder><name>" and "stop", folders relative to the tree.
 class WalkRecorder
 {
@@ -85,6 +88,8 @@ QByteArrayList sortedWithinFolders(QByteArrayList events)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Failure)
 
 class tst_cFindFile : public QObject
 {
@@ -369,21 +374,30 @@ void tst_cFindFile::pendingEventsAfterEveryFurtherEntry()
 void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing_data()
 {
     QTest::addColumn<int>("failingCall");
-    QTest::addRow("first entry of the top level") << 1;
-    QTest::addRow("midway through pass 1") << 3;
-    QTest::addRow("midway through pass 2") << 6;
-    QTest::addRow("deep in the walk") << 13;
+    QTest::addColumn<Failure>("fail");
+    QTest::addColumn<QString>("cause");
+    const Failure injected = [] { throw std::runtime_error("injected"); };
+    QTest::addRow("first entry of the top level") << 1 << injected << QStringLiteral("injected");
+    QTest::addRow("midway through pass 1") << 3 << injected << QStringLiteral("injected");
+    QTest::addRow("midway through pass 2") << 6 << injected << QStringLiteral("injected");
+    QTest::addRow("deep in the walk") << 13 << injected << QStringLiteral("injected");
+    QTest::addRow("out of memory")
+        << 6 << Failure([] { throw std::bad_alloc(); }) << QStringLiteral("out of memory");
+    QTest::addRow("not an exception")
+        << 6 << Failure([] { throw 1; }) << QStringLiteral("an unknown error");
 }
 
 void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing()
 {
     QFETCH(int, failingCall);
+    QFETCH(Failure, fail);
+    QFETCH(QString, cause);
     TestTree tree;
     tree.add({"top/a.asm", "top/b.asm", "top/sub/c.asm", "top/sub/d.asm", "top/sub/deeper/e.asm"});
     int calls = 0;
-    platform::setPendingEventsHandler([&calls, failingCall] {
+    platform::setPendingEventsHandler([&calls, failingCall, fail] {
         if (++calls == failingCall)
-            throw std::runtime_error("injected");
+            fail();
     });
     cFindFile finder;
     prepare(finder, tree.path("top"), "*.asm*");
@@ -396,6 +410,7 @@ void tst_cFindFile::errorsArriveAsOne9999AndCloseTheListing()
         QCOMPARE(error.number, 9999);
         QCOMPARE(error.source, QStringLiteral("cFindFile:sStartSearch Method"));
         QCOMPARE(error.description, QStringLiteral("Fehler bei sStartSearch"));
+        QCOMPARE(error.cause, cause);
     }
     QCOMPARE(calls, failingCall);
     QCOMPARE(openDescriptorCount(), descriptorsBefore);
