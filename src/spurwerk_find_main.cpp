@@ -75,16 +75,9 @@ int main(int argc, char **argv)
         run.run(search, output);
     }
 
-    for (int level = 2; level <= request->levels; ++level) {
-        // what the levels before found is shown while this one is searched
-        printer.flush();
-        const QByteArray levelText = QByteArray::number(level);
-        const auto print = [&](const QByteArray &path, const QStringList &names) {
-            printer.print({levelText, path, names.join(u',').toLocal8Bit()});
-            printer.flushWhenDue();
-        };
-        if (whereUsed.searchNextLevel(run, output, print) == 0)
-            break;
+    if (byLevels) {
+        output.levelDone(1);
+        whereUsed.searchLevels(run, output, output, 2, request->levels);
     }
 
     const QString note = indexNote(index ? index->report() : report, alone);

@@ -5,16 +5,17 @@
 #include "search/name_analysis.h"
 #include "search/text_forms.h"
 
+#include <functional>
 #include <utility>
 
 namespace {
 
 // What a level's search tells: the found files and those left go to the levels, the rest to the
 // front end's sink.
-class LevelSink : public SearchSink
+class LevelPass : public SearchSink
 {
 public:
-    LevelSink(SearchSink &frontEnd,
+    LevelPass(SearchSink &frontEnd,
               std::function<void(const Candidate &, const QList<qsizetype> &)> found,
               QList<Candidate> &left)
         : m_frontEnd(frontEnd)
@@ -78,7 +79,19 @@ void WhereUsed::addName(const QString &name)
     m_names.append(name);
 }
 
-qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, const Found &found)
+int WhereUsed::searchLevels(SearchRun &run, SearchSink &sink, LevelSink &levels, int first,
+                            int last)
+{
+    int level = first;
+    for (; last == 0 || level <= last; ++level) {
+        if (searchNextLevel(run, sink, levels, level) == 0)
+            break;
+        levels.levelDone(level);
+    }
+    return level;
+}
+
+qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, LevelSink &levels, int level)
 {
     const QStringList names = std::exchange(m_names, {});
     if (names.isEmpty())
@@ -91,19 +104,19 @@ qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, const Fou
     QList<Candidate> left;
     left.reserve(m_candidates.size());
     qsizetype reported = 0;
-    LevelSink levelSink(
+    LevelPass levelPass(
         sink,
         [&](const Candidate &candidate, const QList<qsizetype> &held) {
             QStringList heldNames;
             for (const qsizetype text : held)
                 heldNames.append(names.at(text));
-            found(candidate.path, heldNames);
+            levels.found(level, candidate.path, heldNames);
             addReported(candidate.path);
             ++reported;
         },
         left);
     const QList<Candidate> candidates = std::exchange(m_candidates, {});
-    if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelSink) ==
+    if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelPass) ==
         RunOutcome::Stopped)
         return 0;
     m_candidates = std::move(left);

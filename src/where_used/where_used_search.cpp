@@ -27,6 +27,7 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     m_named.clear();
     m_answers.reset();
     m_run = &run;
+    m_levelDone = levelDone;
     if (!question.name.isEmpty()) {
         m_names.append(question.name);
         m_named.insert(question.name);
@@ -51,7 +52,8 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     const bool readStopped = readOnce(run, namesAtOnce) && run.stopRequest() == RunStop::Everything;
     if (readStopped)
         run.requestStop(RunStop::None);
-    const int level = searchAssemblies(run, question, levelDone);
+    m_assemblies->addName(question.name);
+    const int level = m_assemblies->searchLevels(run, *this, *this, 1, question.maxLevels);
     if (readStopped)
         run.requestStop(RunStop::Everything);
     if (run.stopRequest() == RunStop::Everything)
@@ -62,11 +64,7 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     m_drawings->addName(question.name);
     for (qsizetype file = 0; file < m_graph.fileCount(); ++file)
         m_drawings->addName(m_graph.file(file).name);
-    const auto drawn = [&](const QByteArray &path, const QStringList &names) {
-        m_graph.addFile(path, level, names);
-    };
-    if (m_drawings->searchNextLevel(run, *this, drawn) > 0)
-        levelDone(level);
+    m_drawings->searchLevels(run, *this, *this, level, level);
     return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : walked;
 }
 
@@ -83,22 +81,6 @@ bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
     run.searchAgain(assemblies, texts, ContentSearch::Goal::EveryText, *this);
     run.setCandidateFilter(m_answers.get());
     return true;
-}
-
-int WhereUsedSearch::searchAssemblies(SearchRun &run, const WhereUsedQuestion &question,
-                                      const std::function<void(int level)> &levelDone)
-{
-    m_assemblies->addName(question.name);
-    int level = 1;
-    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
-        const auto found = [&](const QByteArray &path, const QStringList &names) {
-            m_graph.addFile(path, level, names);
-        };
-        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
-            break;
-        levelDone(level);
-    }
-    return level;
 }
 
 void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &folder)
@@ -151,4 +133,14 @@ void WhereUsedSearch::fileNotRead(const QByteArray &path, const QString &reason)
 void WhereUsedSearch::idle()
 {
     m_frontEnd.idle();
+}
+
+void WhereUsedSearch::found(int level, const QByteArray &path, const QStringList &names)
+{
+    m_graph.addFile(path, level, names);
+}
+
+void WhereUsedSearch::levelDone(int level)
+{
+    m_levelDone(level);
 }
