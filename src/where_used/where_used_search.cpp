@@ -5,6 +5,7 @@
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_question.h"
 
+#include <QScopeGuard>
 #include <utility>
 
 WhereUsedSearch::WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd,
@@ -32,12 +33,8 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
         m_names.append(question.name);
         m_named.insert(question.name);
     }
-    run.setCandidateFilter(m_index);
-    struct FilterInUse
-    {
-        SearchRun &run;
-        ~FilterInUse() { run.setCandidateFilter(nullptr); }
-    } filterInUse{run};
+    // the one pass's answers stand in for the run's filter while the levels are searched
+    const auto filterBack = qScopeGuard([&] { run.setCandidateFilter(m_index); });
 
     SearchRun::Request walk;
     walk.folders = question.folders;

@@ -29,7 +29,7 @@ public:
     // takes level by level, one for its name and one for the names of level 1 (bench/README.md).
     static constexpr qsizetype namesInOnePass = 5000;
 
-    // index: the one that serves the folders, if any, consulted by every level
+    // index: the run's filter, the one that serves the folders, if any, consulted by every level
     WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd, CandidateFilter *index = nullptr);
     ~WhereUsedSearch() override;
 
