@@ -1,7 +1,7 @@
 #include "main_window/form1.h"
 
 #include "index/index_in_use.h"
-#include "main_window/index_note.h"
+#include "index/index_note.h"
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
@@ -116,7 +116,7 @@ void Form1::RunSearch()
 
     const IndexInUse index(*m_run, request.folders, !request.texts.isEmpty());
     m_runOutcome = m_run->run(request, *this);
-    m_indexNote = indexNote(index.report());
+    m_indexNote = indexNote(index.report(), NoteLanguage::German);
     if (!request.texts.isEmpty() && nCount == 0)
         PBar->setValue(0);
     showRunLabels();
