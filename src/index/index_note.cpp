@@ -2,20 +2,19 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <iterator>
 
 namespace {
 
+// Silent: there is no index at all; AnsweredInPart: some passes (a where-used level) and not
+// others; AnsweredAlone: the files named from the records alone, none read.
 enum class Use
 {
-    // there is no index at all: nothing to tell
     Silent,
-    // the report's reason tells why
     NotUsed,
-    // some passes (a where-used level) and not others
     AnsweredInPart,
-    // the files named from the records alone, none read
     AnsweredAlone,
-    Answered,
+    Answered
 };
 
 Use indexUse(const IndexReport &report, bool alone)
@@ -27,49 +26,27 @@ Use indexUse(const IndexReport &report, bool alone)
     return alone ? Use::AnsweredAlone : Use::Answered;
 }
 
-QString inLanguage(NoteLanguage language, const QString &german, const QString &english)
-{
-    return language == NoteLanguage::German ? german : english;
-}
+// Why the index was not used: a row for each IndexReport::Reason in its order, a column for each
+// NoteLanguage.
+constexpr const char *whyNotUsedWords[][2] = {
+    {"nicht lesbar", "there is no index"},
+    {"nicht lesbar", "there is no index"},
+    {"beschädigt", "the index is damaged ('spurwerk-index update' rebuilds it)"},
+    {"gesperrt", "the index is locked"},
+    {"von einer neueren Version", "the index was written by a newer version"},
+    {"nicht lesbar", "the index cannot be read"},
+    {"Verzeichnis nicht im Index", "a folder is not indexed"},
+    {"letzte Aktualisierung unvollständig", "the last update of a folder did not finish"},
+    {"Suchtext zu kurz oder mit Zeichen außerhalb des Index",
+     "the text is too short or holds characters the index does not keep"},
+    {"Verzeichniszuordnung ungültig", "its folder mapping is not valid"},
+    {"Verzeichniszuordnung abgelehnt", "its folder mapping was refused"},
+};
+static_assert(std::size(whyNotUsedWords) == qsizetype(IndexReport::Reason::MappingRefused) + 1);
 
 QString whyNotUsed(IndexReport::Reason reason, NoteLanguage language)
 {
-    switch (reason) {
-    case IndexReport::Reason::Answered:
-    case IndexReport::Reason::NoIndex:
-        return inLanguage(language, QStringLiteral("nicht lesbar"),
-                          QStringLiteral("there is no index"));
-    case IndexReport::Reason::Damaged:
-        return inLanguage(
-            language, QStringLiteral("beschädigt"),
-            QStringLiteral("the index is damaged ('spurwerk-index update' rebuilds it)"));
-    case IndexReport::Reason::Locked:
-        return inLanguage(language, QStringLiteral("gesperrt"),
-                          QStringLiteral("the index is locked"));
-    case IndexReport::Reason::Newer:
-        return inLanguage(language, QStringLiteral("von einer neueren Version"),
-                          QStringLiteral("the index was written by a newer version"));
-    case IndexReport::Reason::Failed:
-        return inLanguage(language, QStringLiteral("nicht lesbar"),
-                          QStringLiteral("the index cannot be read"));
-    case IndexReport::Reason::NotCovered:
-        return inLanguage(language, QStringLiteral("Verzeichnis nicht im Index"),
-                          QStringLiteral("a folder is not indexed"));
-    case IndexReport::Reason::Unfinished:
-        return inLanguage(language, QStringLiteral("letzte Aktualisierung unvollständig"),
-                          QStringLiteral("the last update of a folder did not finish"));
-    case IndexReport::Reason::TextTooLoose:
-        return inLanguage(
-            language, QStringLiteral("Suchtext zu kurz oder mit Zeichen außerhalb des Index"),
-            QStringLiteral("the text is too short or holds characters the index does not keep"));
-    case IndexReport::Reason::BadMapping:
-        return inLanguage(language, QStringLiteral("Verzeichniszuordnung ungültig"),
-                          QStringLiteral("its folder mapping is not valid"));
-    case IndexReport::Reason::MappingRefused:
-        return inLanguage(language, QStringLiteral("Verzeichniszuordnung abgelehnt"),
-                          QStringLiteral("its folder mapping was refused"));
-    }
-    return {};
+    return QString::fromUtf8(whyNotUsedWords[qsizetype(reason)][qsizetype(language)]);
 }
 
 QString updated(qint64 ms)
@@ -196,8 +173,8 @@ QString indexNote(const IndexReport &report, NoteLanguage language, bool alone)
     }
     if (!report.office.set || report.office.used)
         return local;
-    QString office = inLanguage(language, QStringLiteral("Büro-Index nicht verwendet: "),
-                                QStringLiteral("office index not used: ")) +
+    QString office = (german ? QStringLiteral("Büro-Index nicht verwendet: ")
+                             : QStringLiteral("office index not used: ")) +
                      (german && report.office.reason == IndexReport::Reason::NoIndex
                           ? QStringLiteral("kein Index auf dem Server")
                           : whyNotUsed(report.office.reason, language));

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// The main window's note is German, spurwerk-find's English.
+// The main window's note is German, spurwerk-find's English; the order of the tables' columns.
 enum class NoteLanguage
 {
     German,
@@ -12,6 +12,6 @@ enum class NoteLanguage
 };
 
 // What a front end tells of the index's part in a run: that it answered and how many files were
-// read, or why it was not used; empty when there is no index at all. The decision is one, the
-// words are each front end's own. alone: the index was to answer alone, without reading files.
+// read, or why it was not used; empty when there is no index at all. One decision, worded in the
+// front end's language. alone: the index was to answer alone, without reading files.
 QString indexNote(const IndexReport &report, NoteLanguage language, bool alone = false);

@@ -1,6 +1,6 @@
 #include "main_window/form1.h"
 
-#include "index/index_in_use.h"
+#include "index/index_connection.h"
 #include "index/index_note.h"
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"

@@ -84,41 +84,36 @@ int WhereUsed::searchLevels(SearchRun &run, SearchSink &sink, LevelSink &levels,
 {
     int level = first;
     for (; last == 0 || level <= last; ++level) {
-        if (searchNextLevel(run, sink, levels, level) == 0)
+        const QStringList names = std::exchange(m_names, {});
+        if (names.isEmpty())
+            break;
+        QList<QList<QByteArray>> texts;
+        for (const QString &name : names)
+            texts.append(textForms(name));
+
+        // most of them miss: room for all, taken once
+        QList<Candidate> left;
+        left.reserve(m_candidates.size());
+        qsizetype reported = 0;
+        LevelPass levelPass(
+            sink,
+            [&](const Candidate &candidate, const QList<qsizetype> &held) {
+                QStringList heldNames;
+                for (const qsizetype text : held)
+                    heldNames.append(names.at(text));
+                levels.found(level, candidate.path, heldNames);
+                addReported(candidate.path);
+                ++reported;
+            },
+            left);
+        const QList<Candidate> candidates = std::exchange(m_candidates, {});
+        if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelPass) ==
+            RunOutcome::Stopped)
+            break;
+        m_candidates = std::move(left);
+        if (reported == 0)
             break;
         levels.levelDone(level);
     }
     return level;
-}
-
-qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, LevelSink &levels, int level)
-{
-    const QStringList names = std::exchange(m_names, {});
-    if (names.isEmpty())
-        return 0;
-    QList<QList<QByteArray>> texts;
-    for (const QString &name : names)
-        texts.append(textForms(name));
-
-    // most of them miss: room for all, taken once
-    QList<Candidate> left;
-    left.reserve(m_candidates.size());
-    qsizetype reported = 0;
-    LevelPass levelPass(
-        sink,
-        [&](const Candidate &candidate, const QList<qsizetype> &held) {
-            QStringList heldNames;
-            for (const qsizetype text : held)
-                heldNames.append(names.at(text));
-            levels.found(level, candidate.path, heldNames);
-            addReported(candidate.path);
-            ++reported;
-        },
-        left);
-    const QList<Candidate> candidates = std::exchange(m_candidates, {});
-    if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelPass) ==
-        RunOutcome::Stopped)
-        return 0;
-    m_candidates = std::move(left);
-    return reported;
 }

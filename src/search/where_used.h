@@ -54,9 +54,6 @@ public:
     int searchLevels(SearchRun &run, SearchSink &sink, LevelSink &levels, int first, int last);
 
 private:
-    // Returns how many files the level found.
-    qsizetype searchNextLevel(SearchRun &run, SearchSink &sink, LevelSink &levels, int level);
-
     QList<Candidate> m_candidates;
     // of the files the last level reported, in their order, each once
     QStringList m_names;

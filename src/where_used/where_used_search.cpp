@@ -136,8 +136,3 @@ void WhereUsedSearch::found(int level, const QByteArray &path, const QStringList
 {
     m_graph.addFile(path, level, names);
 }
-
-void WhereUsedSearch::levelDone(int level)
-{
-    m_levelDone(level);
-}

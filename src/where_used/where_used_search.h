@@ -52,7 +52,7 @@ private:
     void fileNotRead(const QByteArray &path, const QString &reason) override;
     void idle() override;
     void found(int level, const QByteArray &path, const QStringList &names) override;
-    void levelDone(int level) override;
+    void levelDone(int level) override { m_levelDone(level); }
 
     WhereUsedGraph &m_graph;
     SearchSink &m_frontEnd;

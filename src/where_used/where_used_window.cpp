@@ -1,6 +1,6 @@
 #include "where_used/where_used_window.h"
 
-#include "index/index_in_use.h"
+#include "index/index_connection.h"
 #include "platform/display_text.h"
 #include "platform/event_pump.h"
 #include "platform/text_file.h"
