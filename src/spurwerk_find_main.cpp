@@ -3,8 +3,8 @@
 #include "find_tool/find_output.h"
 #include "find_tool/find_request.h"
 #include "find_tool/hit_printer.h"
-#include "find_tool/index_note.h"
 #include "index/index_connection.h"
+#include "index/index_note.h"
 #include "platform/system_error.h"
 #include "search/cfindfile.h"
 #include "search/name_analysis.h"
@@ -60,7 +60,7 @@ int main(int argc, char **argv)
         index.reset();
     }
     if (alone && !index) {
-        output.complain("--from-index", indexNote(report, alone));
+        output.complain("--from-index", indexNote(report, NoteLanguage::English, alone));
         return exitTrouble;
     }
     // with the office indexer current, its index names the files to read and the walk is spared
@@ -75,19 +75,12 @@ int main(int argc, char **argv)
         run.run(search, output);
     }
 
-    for (int level = 2; level <= request->levels; ++level) {
-        // what the levels before found is shown while this one is searched
-        printer.flush();
-        const QByteArray levelText = QByteArray::number(level);
-        const auto print = [&](const QByteArray &path, const QStringList &names) {
-            printer.print({levelText, path, names.join(u',').toLocal8Bit()});
-            printer.flushWhenDue();
-        };
-        if (whereUsed.searchNextLevel(run, output, print) == 0)
-            break;
+    if (byLevels) {
+        output.levelDone(1);
+        whereUsed.searchLevels(run, output, output, 2, request->levels);
     }
 
-    const QString note = indexNote(index ? index->report() : report, alone);
+    const QString note = indexNote(index ? index->report() : report, NoteLanguage::English, alone);
     if (!note.isEmpty())
         std::fprintf(stderr, "spurwerk-find: %s\n", note.toLocal8Bit().constData());
     // the office index may be behind in folders its indexer is not told of: the answer does not

@@ -1,7 +1,6 @@
 #include "find_tool/find_output.h"
 
 #include "search/find_file_error.h"
-#include "search/where_used.h"
 
 #include <cstdio>
 
@@ -65,5 +64,11 @@ void FindOutput::missed(const Candidate &candidate)
 void FindOutput::fileNotRead(const QByteArray &path, const QString &reason)
 {
     complain(path, reason);
+    m_printer.flushWhenDue();
+}
+
+void FindOutput::found(int level, const QByteArray &path, const QStringList &names)
+{
+    m_printer.print({QByteArray::number(level), path, names.join(u',').toLocal8Bit()});
     m_printer.flushWhenDue();
 }

@@ -2,15 +2,15 @@
 
 #include "find_tool/hit_printer.h"
 #include "search/search_run.h"
+#include "search/where_used.h"
 
 #include <QByteArray>
 #include <QString>
 
-class WhereUsed;
-
 // What spurwerk-find makes of a run's reports: the hits on standard output as they come, each
-// folder that could not be listed and each file that could not be read on standard error.
-class FindOutput : public SearchSink
+// folder that could not be listed and each file that could not be read on standard error; the
+// levels above the first each with its number and the names its file holds.
+class FindOutput : public SearchSink, public LevelSink
 {
 public:
     // whereUsed: given for the levels above the first, which the hits of level 1 lead to
@@ -28,6 +28,10 @@ public:
     void hit(const Candidate &candidate, const QList<qsizetype> &texts) override;
     void missed(const Candidate &candidate) override;
     void fileNotRead(const QByteArray &path, const QString &reason) override;
+
+    void found(int level, const QByteArray &path, const QStringList &names) override;
+    // what the levels before found is shown while the next one is searched
+    void levelDone(int) override { m_printer.flush(); }
 
 private:
     HitPrinter &m_printer;

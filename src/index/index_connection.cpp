@@ -113,3 +113,15 @@ std::unique_ptr<IndexFilter> openIndex(const QByteArrayList &folders, IndexFilte
     }
     return IndexFilter::open(indexFile(), folders, use, report);
 }
+
+IndexInUse::IndexInUse(SearchRun &run, const QByteArrayList &folders, bool open)
+    : m_run(run)
+    , m_index(open ? openIndex(folders, IndexFilter::Use::Search, m_opened) : nullptr)
+{
+    m_run.setCandidateFilter(m_index.get());
+}
+
+IndexInUse::~IndexInUse()
+{
+    m_run.setCandidateFilter(nullptr);
+}

@@ -1,8 +1,7 @@
 #include "main_window/form1.h"
 
 #include "index/index_connection.h"
-#include "index/index_filter.h"
-#include "main_window/index_note.h"
+#include "index/index_note.h"
 #include "main_window/path_list_model.h"
 #include "notices/frmsplash.h"
 #include "path_editor/folder_list.h"
@@ -14,7 +13,6 @@
 #include "platform/windows/deferred_label_text.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/picture_button.h"
-#include "search/find_file_error.h"
 #include "search/name_analysis.h"
 #include "search/search_pattern.h"
 #include "search/text_forms.h"
@@ -46,15 +44,6 @@ QString notReadSummary(qsizetype count, const char *one, const char *many)
     return QStringLiteral("%1 %2 nicht lesbar")
         .arg(count)
         .arg(QString::fromUtf8(count == 1 ? one : many));
-}
-
-// QProgressBar repaints the window at once on every visible step; leave the painting to the
-// next pass of the event loop, like every other control of the run.
-void setProgressPaintedLater(QProgressBar *bar, int value)
-{
-    bar->setUpdatesEnabled(false);
-    bar->setValue(value);
-    bar->setUpdatesEnabled(true);
 }
 
 // The folders first, each with why it could not be listed, then the files.
@@ -125,18 +114,9 @@ void Form1::RunSearch()
     if (!request.folders.isEmpty() && !txt_textfind->text().isEmpty())
         request.texts = {textForms(txt_textfind->text())};
 
-    IndexReport indexReport;
-    const std::unique_ptr<IndexFilter> index =
-        request.texts.isEmpty() ? nullptr
-                                : openIndex(request.folders, IndexFilter::Use::Search, indexReport);
-    struct FilterInUse
-    {
-        SearchRun &run;
-        ~FilterInUse() { run.setCandidateFilter(nullptr); }
-    } filterInUse{*m_run};
-    m_run->setCandidateFilter(index.get());
+    const IndexInUse index(*m_run, request.folders, !request.texts.isEmpty());
     m_runOutcome = m_run->run(request, *this);
-    m_indexNote = indexNote(index ? index->report() : indexReport);
+    m_indexNote = indexNote(index.report(), NoteLanguage::German);
     if (!request.texts.isEmpty() && nCount == 0)
         PBar->setValue(0);
     showRunLabels();
@@ -168,7 +148,7 @@ void Form1::folderListedPartly(const QByteArray &folder, const QString &reason)
 
 void Form1::searching(const QByteArray &path, qint64 index, qint64 count)
 {
-    setProgressPaintedLater(PBar, static_cast<int>((index + 1) * 100 / count));
+    controls::setProgressPaintedLater(PBar, index, count);
     m_runPath->setText(platform::displayText(path));
 }
 
@@ -333,11 +313,5 @@ void Form1::requestStopForClose()
 
 void Form1::runSearchFromHandler()
 {
-    try {
-        RunSearch();
-    } catch (const FindFileError &error) {
-        platform::showMessage(this, error.description);
-    } catch (const std::exception &error) {
-        platform::showMessage(this, QString::fromLocal8Bit(error.what()));
-    }
+    platform::runTellingErrors(this, [this] { RunSearch(); });
 }

@@ -5,16 +5,17 @@
 #include "search/name_analysis.h"
 #include "search/text_forms.h"
 
+#include <functional>
 #include <utility>
 
 namespace {
 
 // What a level's search tells: the found files and those left go to the levels, the rest to the
 // front end's sink.
-class LevelSink : public SearchSink
+class LevelPass : public SearchSink
 {
 public:
-    LevelSink(SearchSink &frontEnd,
+    LevelPass(SearchSink &frontEnd,
               std::function<void(const Candidate &, const QList<qsizetype> &)> found,
               QList<Candidate> &left)
         : m_frontEnd(frontEnd)
@@ -78,34 +79,41 @@ void WhereUsed::addName(const QString &name)
     m_names.append(name);
 }
 
-qsizetype WhereUsed::searchNextLevel(SearchRun &run, SearchSink &sink, const Found &found)
+int WhereUsed::searchLevels(SearchRun &run, SearchSink &sink, LevelSink &levels, int first,
+                            int last)
 {
-    const QStringList names = std::exchange(m_names, {});
-    if (names.isEmpty())
-        return 0;
-    QList<QList<QByteArray>> texts;
-    for (const QString &name : names)
-        texts.append(textForms(name));
+    int level = first;
+    for (; last == 0 || level <= last; ++level) {
+        const QStringList names = std::exchange(m_names, {});
+        if (names.isEmpty())
+            break;
+        QList<QList<QByteArray>> texts;
+        for (const QString &name : names)
+            texts.append(textForms(name));
 
-    // most of them miss: room for all, taken once
-    QList<Candidate> left;
-    left.reserve(m_candidates.size());
-    qsizetype reported = 0;
-    LevelSink levelSink(
-        sink,
-        [&](const Candidate &candidate, const QList<qsizetype> &held) {
-            QStringList heldNames;
-            for (const qsizetype text : held)
-                heldNames.append(names.at(text));
-            found(candidate.path, heldNames);
-            addReported(candidate.path);
-            ++reported;
-        },
-        left);
-    const QList<Candidate> candidates = std::exchange(m_candidates, {});
-    if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelSink) ==
-        RunOutcome::Stopped)
-        return 0;
-    m_candidates = std::move(left);
-    return reported;
+        // most of them miss: room for all, taken once
+        QList<Candidate> left;
+        left.reserve(m_candidates.size());
+        qsizetype reported = 0;
+        LevelPass levelPass(
+            sink,
+            [&](const Candidate &candidate, const QList<qsizetype> &held) {
+                QStringList heldNames;
+                for (const qsizetype text : held)
+                    heldNames.append(names.at(text));
+                levels.found(level, candidate.path, heldNames);
+                addReported(candidate.path);
+                ++reported;
+            },
+            left);
+        const QList<Candidate> candidates = std::exchange(m_candidates, {});
+        if (run.searchAgain(candidates, texts, ContentSearch::Goal::EveryText, levelPass) ==
+            RunOutcome::Stopped)
+            break;
+        m_candidates = std::move(left);
+        if (reported == 0)
+            break;
+        levels.levelDone(level);
+    }
+    return level;
 }

@@ -8,7 +8,18 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <functional>
+
+// What the walk up the where-used levels reports, level by level.
+class LevelSink
+{
+public:
+    virtual ~LevelSink() = default;
+    // path holds names: the names of the level before that it holds, in the order their files
+    // were reported
+    virtual void found(int level, const QByteArray &path, const QStringList &names) = 0;
+    // After each level that found files.
+    virtual void levelDone(int) {}
+};
 
 // The name by which other files hold a file: its base name in upper case, as the start with a
 // file argument turns a part file into a search text.
@@ -34,15 +45,13 @@ public:
     // the levels take the text this way, and level 1 is searched as the levels after it are.
     void addName(const QString &name);
 
-    // names: the names of the level before that the file holds, in the order their files were
-    // reported
-    using Found = std::function<void(const QByteArray &path, const QStringList &names)>;
-    // Searches the candidates left through the run, in the walk's order, for the names of the
-    // files the last level reported, and reports those that hold one to found; the sink hears
-    // the rest but for the candidates missed. A file that cannot be read is reported once, and
-    // searched no more. Returns how many files it found: none ends the walk up the levels, as
-    // does a level without names that were not searched before, or a stop.
-    qsizetype searchNextLevel(SearchRun &run, SearchSink &sink, const Found &found);
+    // Searches the levels from first on, up to last (0: no end), through the run: each level the
+    // candidates left, in the walk's order, for the names of the files the level before reported.
+    // The sink hears the rest but for the candidates missed; a file that cannot be read is
+    // reported once, and searched no more. A level that finds nothing ends the walk up the levels,
+    // as does a level without names that were not searched before, or a stop. Returns the level
+    // after the last that found files.
+    int searchLevels(SearchRun &run, SearchSink &sink, LevelSink &levels, int first, int last);
 
 private:
     QList<Candidate> m_candidates;

@@ -5,6 +5,7 @@
 #include "where_used/where_used_graph.h"
 #include "where_used/where_used_question.h"
 
+#include <QScopeGuard>
 #include <utility>
 
 WhereUsedSearch::WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd,
@@ -27,16 +28,13 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     m_named.clear();
     m_answers.reset();
     m_run = &run;
+    m_levelDone = levelDone;
     if (!question.name.isEmpty()) {
         m_names.append(question.name);
         m_named.insert(question.name);
     }
-    run.setCandidateFilter(m_index);
-    struct FilterInUse
-    {
-        SearchRun &run;
-        ~FilterInUse() { run.setCandidateFilter(nullptr); }
-    } filterInUse{run};
+    // the one pass's answers stand in for the run's filter while the levels are searched
+    const auto filterBack = qScopeGuard([&] { run.setCandidateFilter(m_index); });
 
     SearchRun::Request walk;
     walk.folders = question.folders;
@@ -51,7 +49,8 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     const bool readStopped = readOnce(run, namesAtOnce) && run.stopRequest() == RunStop::Everything;
     if (readStopped)
         run.requestStop(RunStop::None);
-    const int level = searchAssemblies(run, question, levelDone);
+    m_assemblies->addName(question.name);
+    const int level = m_assemblies->searchLevels(run, *this, *this, 1, question.maxLevels);
     if (readStopped)
         run.requestStop(RunStop::Everything);
     if (run.stopRequest() == RunStop::Everything)
@@ -62,11 +61,7 @@ RunOutcome WhereUsedSearch::run(SearchRun &run, const WhereUsedQuestion &questio
     m_drawings->addName(question.name);
     for (qsizetype file = 0; file < m_graph.fileCount(); ++file)
         m_drawings->addName(m_graph.file(file).name);
-    const auto drawn = [&](const QByteArray &path, const QStringList &names) {
-        m_graph.addFile(path, level, names);
-    };
-    if (m_drawings->searchNextLevel(run, *this, drawn) > 0)
-        levelDone(level);
+    m_drawings->searchLevels(run, *this, *this, level, level);
     return run.stopRequest() == RunStop::Everything ? RunOutcome::Stopped : walked;
 }
 
@@ -83,22 +78,6 @@ bool WhereUsedSearch::readOnce(SearchRun &run, qsizetype namesAtOnce)
     run.searchAgain(assemblies, texts, ContentSearch::Goal::EveryText, *this);
     run.setCandidateFilter(m_answers.get());
     return true;
-}
-
-int WhereUsedSearch::searchAssemblies(SearchRun &run, const WhereUsedQuestion &question,
-                                      const std::function<void(int level)> &levelDone)
-{
-    m_assemblies->addName(question.name);
-    int level = 1;
-    for (; question.maxLevels == 0 || level <= question.maxLevels; ++level) {
-        const auto found = [&](const QByteArray &path, const QStringList &names) {
-            m_graph.addFile(path, level, names);
-        };
-        if (m_assemblies->searchNextLevel(run, *this, found) == 0)
-            break;
-        levelDone(level);
-    }
-    return level;
 }
 
 void WhereUsedSearch::candidateFound(const QByteArray &name, const QByteArray &folder)
@@ -151,4 +130,9 @@ void WhereUsedSearch::fileNotRead(const QByteArray &path, const QString &reason)
 void WhereUsedSearch::idle()
 {
     m_frontEnd.idle();
+}
+
+void WhereUsedSearch::found(int level, const QByteArray &path, const QStringList &names)
+{
+    m_graph.addFile(path, level, names);
 }

@@ -21,7 +21,7 @@ struct WhereUsedQuestion;
 // them, and the levels are answered from what it found, instead of reading the assemblies again
 // at every level. The front end's sink hears the walk, the progress, the files
 // and folders that could not be read, and the idle calls.
-class WhereUsedSearch : private SearchSink
+class WhereUsedSearch : private SearchSink, private LevelSink
 {
 public:
     // Up to this many names, the part's and the assemblies', one pass looks for all of them: up
@@ -29,7 +29,7 @@ public:
     // takes level by level, one for its name and one for the names of level 1 (bench/README.md).
     static constexpr qsizetype namesInOnePass = 5000;
 
-    // index: the one that serves the folders, if any, consulted by every level
+    // index: the run's filter, the one that serves the folders, if any, consulted by every level
     WhereUsedSearch(WhereUsedGraph &graph, SearchSink &frontEnd, CandidateFilter *index = nullptr);
     ~WhereUsedSearch() override;
 
@@ -42,9 +42,6 @@ public:
 private:
     // Reads every assembly once for every name, to answer the levels; false: it does not.
     bool readOnce(SearchRun &run, qsizetype namesAtOnce);
-    // Returns the level after the last.
-    int searchAssemblies(SearchRun &run, const WhereUsedQuestion &question,
-                         const std::function<void(int level)> &levelDone);
 
     void candidateFound(const QByteArray &name, const QByteArray &folder) override;
     void folderNotListed(const QByteArray &folder, const QString &reason) override;
@@ -54,6 +51,8 @@ private:
     void hit(const Candidate &candidate, const QList<qsizetype> &texts) override;
     void fileNotRead(const QByteArray &path, const QString &reason) override;
     void idle() override;
+    void found(int level, const QByteArray &path, const QStringList &names) override;
+    void levelDone(int level) override { m_levelDone(level); }
 
     WhereUsedGraph &m_graph;
     SearchSink &m_frontEnd;
@@ -66,4 +65,5 @@ private:
     QStringList m_names;
     QSet<QString> m_named;
     std::unique_ptr<RecordedAnswers> m_answers;
+    std::function<void(int level)> m_levelDone;
 };

@@ -1,7 +1,6 @@
 #include "where_used/where_used_window.h"
 
 #include "index/index_connection.h"
-#include "index/index_filter.h"
 #include "platform/display_text.h"
 #include "platform/event_pump.h"
 #include "platform/text_file.h"
@@ -16,7 +15,6 @@
 #include "platform/windows/window_geometry.h"
 #include "platform/working_folder.h"
 #include "search/cfindfile.h"
-#include "search/find_file_error.h"
 #include "where_used/folder_choice_dialog.h"
 #include "where_used/where_used_export.h"
 #include "where_used/where_used_graph.h"
@@ -292,24 +290,17 @@ void WhereUsedWindow::runSearch()
     m_level = 1;
     stop->show();
 
-    // The index, where it covers the folders, spares each level the files that cannot hold its
-    // names; the answer stays the scan's.
-    IndexReport indexReport;
     WhereUsedQuestion searched = m_question;
     searched.folders = m_searched.folders;
-    const std::unique_ptr<IndexFilter> index =
-        openIndex(searched.folders, IndexFilter::Use::Search, indexReport);
-
     RunOutcome outcome = RunOutcome::Stopped;
-    try {
+    platform::runTellingErrors(this, [&] {
+        // The index, where it covers the folders, spares each level the files that cannot hold
+        // its names; the answer stays the scan's.
+        const IndexInUse index(*m_run, searched.folders);
         const BusyPointer busy;
-        WhereUsedSearch search(*m_graph, *this, index.get());
+        WhereUsedSearch search(*m_graph, *this, index.filter());
         outcome = search.run(*m_run, searched, [this](int level) { levelDone(level); });
-    } catch (const FindFileError &error) {
-        platform::showMessage(this, error.description);
-    } catch (const std::exception &error) {
-        platform::showMessage(this, QString::fromLocal8Bit(error.what()));
-    }
+    });
     if (isUnloaded())
         return;
     showOutcome(outcome);
@@ -535,12 +526,7 @@ void WhereUsedWindow::searching(const QByteArray &path, qint64 index, qint64 cou
 {
     if (index == 0)
         m_status->setText(QStringLiteral("Ebene %1 wird gesucht …").arg(m_level));
-    if (count > 0) {
-        // painted with the next pass of the event loop, like the labels
-        progressBar->setUpdatesEnabled(false);
-        progressBar->setValue(static_cast<int>((index + 1) * 100 / count));
-        progressBar->setUpdatesEnabled(true);
-    }
+    controls::setProgressPaintedLater(progressBar, index, count);
     m_path->setText(platform::displayText(path));
 }
 

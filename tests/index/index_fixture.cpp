@@ -13,7 +13,7 @@
 
 namespace {
 
-class RecordingSink : public SearchSink
+class RecordingSink : public SearchSink, public LevelSink
 {
 public:
     RecordingSink(const QByteArray &root, RunAnswer &answer)
@@ -49,6 +49,11 @@ public:
     void fileNotRead(const QByteArray &path, const QString &) override
     {
         m_answer.notRead.append(relative(path));
+    }
+    void found(int level, const QByteArray &path, const QStringList &names) override
+    {
+        m_answer.hits.append(QByteArray::number(level) + ' ' + relative(path) + ' ' +
+                             names.join(u',').toUtf8());
     }
     QByteArray relative(const QByteArray &path) const
     {
@@ -94,19 +99,6 @@ public:
 private:
     std::unique_ptr<IndexStore> m_store;
 };
-
-void searchLevels(SearchRun &run, RecordingSink &sink, WhereUsed &whereUsed, int levels,
-                  RunAnswer &answer)
-{
-    for (int level = 2; level <= levels; ++level) {
-        const auto found = [&](const QByteArray &path, const QStringList &names) {
-            answer.hits.append(QByteArray::number(level) + ' ' + sink.relative(path) + ' ' +
-                               names.join(u',').toUtf8());
-        };
-        if (whereUsed.searchNextLevel(run, sink, found) == 0)
-            break;
-    }
-}
 
 } // namespace
 
@@ -156,7 +148,7 @@ RunAnswer IndexFixture::run(const QString &text, bool indexed, IndexReport *repo
     if (levels > 1)
         sink.whereUsed = &whereUsed;
     run.run(request, sink);
-    searchLevels(run, sink, whereUsed, levels, answer);
+    whereUsed.searchLevels(run, sink, sink, 2, levels);
     if (report)
         *report = filter ? filter->report() : opened;
     return answer;
@@ -190,7 +182,7 @@ RunAnswer IndexFixture::answerAlone(const QString &text, int levels, bool select
     run.searchAgain(
         filter->recordedCandidates("*", true, levels > 1 ? QList<QList<QByteArray>>() : texts),
         texts, ContentSearch::Goal::FirstOccurrence, sink);
-    searchLevels(run, sink, whereUsed, levels, answer);
+    whereUsed.searchLevels(run, sink, sink, 2, levels);
     if (report)
         *report = filter->report();
     return answer;

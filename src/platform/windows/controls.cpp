@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QPalette>
+#include <QProgressBar>
 #include <QWidget>
 
 #include <initializer_list>
@@ -91,6 +92,15 @@ QFont serifFont(double pointSize, bool bold)
     return font({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
                  QStringLiteral("DejaVu Serif")},
                 pointSize, bold);
+}
+
+void setProgressPaintedLater(QProgressBar *bar, qint64 index, qint64 count)
+{
+    if (count <= 0)
+        return;
+    bar->setUpdatesEnabled(false);
+    bar->setValue(static_cast<int>((index + 1) * 100 / count));
+    bar->setUpdatesEnabled(true);
 }
 
 } // namespace controls

@@ -5,6 +5,7 @@
 
 class QColor;
 class QFrame;
+class QProgressBar;
 class QWidget;
 
 namespace controls {
@@ -21,6 +22,10 @@ void setAreaColour(QWidget *area, const QColor &colour);
 // A horizontal or vertical line of one pixel from (x1, y1) to (x2, y2), in twips.
 QFrame *line(QWidget *parent, const char *name, int x1, int y1, int x2, int y2);
 void setTextColour(QWidget *control, const QColor &colour);
+// Shows file index of count on the bar. QProgressBar repaints the window at once on every visible
+// step; the painting is left to the next pass of the event loop, like every other control of a
+// run.
+void setProgressPaintedLater(QProgressBar *bar, qint64 index, qint64 count);
 
 // The classic desktop faces the windows were laid out for, with metric-compatible stand-ins.
 QFont sansFont(double pointSize = 8.25, bool bold = false);
