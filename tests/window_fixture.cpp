@@ -3,11 +3,11 @@
 #include "main_window/form1.h"
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
-#include "platform/windows/desktop_opener.h"
-#include "platform/windows/throttled_event_pump.h"
 #include "platform/working_folder.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
+#include "widgets/desktop_opener.h"
+#include "widgets/throttled_event_pump.h"
 
 #include <QAbstractButton>
 #include <QDir>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "path_editor/main_window_link.h"
-#include "platform/windows/busy_pointer.h"
-#include "platform/windows/window_slot.h"
 #include "search/cfindfile.h"
 #include "search/search_run.h"
+#include "widgets/busy_pointer.h"
+#include "widgets/window_slot.h"
 
 #include <QByteArrayList>
 #include <QWidget>

@@ -3,9 +3,9 @@
 #include "main_window/height_layout.h"
 #include "main_window/notes_text.h"
 #include "main_window/path_list_model.h"
-#include "platform/windows/clickable_label.h"
-#include "platform/windows/window_geometry.h"
 #include "settings/settings_store.h"
+#include "widgets/clickable_label.h"
+#include "widgets/window_geometry.h"
 
 #include <QListView>
 #include <QPlainTextEdit>

@@ -5,9 +5,9 @@
 #include "platform/display_text.h"
 #include "platform/file_lookup.h"
 #include "platform/text_file.h"
-#include "platform/windows/clickable_label.h"
-#include "platform/windows/desktop_opener.h"
-#include "platform/windows/message_box.h"
+#include "widgets/clickable_label.h"
+#include "widgets/desktop_opener.h"
+#include "widgets/message_box.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -8,14 +8,14 @@
 #include "path_editor/form2.h"
 #include "platform/display_text.h"
 #include "platform/event_pump.h"
-#include "platform/windows/clickable_label.h"
-#include "platform/windows/controls.h"
-#include "platform/windows/deferred_label_text.h"
-#include "platform/windows/message_box.h"
-#include "platform/windows/picture_button.h"
 #include "search/name_analysis.h"
 #include "search/search_pattern.h"
 #include "search/text_forms.h"
+#include "widgets/clickable_label.h"
+#include "widgets/controls.h"
+#include "widgets/deferred_label_text.h"
+#include "widgets/message_box.h"
+#include "widgets/picture_button.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,11 +2,11 @@
 
 #include "main_window/path_list_model.h"
 #include "path_editor/folder_list.h"
-#include "platform/windows/message_box.h"
 #include "search/where_used.h"
 #include "where_used/searched_folders.h"
 #include "where_used/where_used_question.h"
 #include "where_used/where_used_window.h"
+#include "widgets/message_box.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -7,11 +7,11 @@
 #include "main_window/notes_text.h"
 #include "path_editor/folder_list.h"
 #include "platform/file_lookup.h"
-#include "platform/windows/message_box.h"
 #include "settings/settings_store.h"
 #include "where_used/searched_folders.h"
 #include "where_used/where_used_question.h"
 #include "where_used/where_used_window.h"
+#include "widgets/message_box.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "notices/frm_info.h"
 
-#include "platform/windows/clickable_label.h"
-#include "platform/windows/controls.h"
-#include "platform/windows/desktop_opener.h"
-#include "platform/windows/picture_button.h"
-#include "platform/windows/twips.h"
+#include "widgets/clickable_label.h"
+#include "widgets/controls.h"
+#include "widgets/desktop_opener.h"
+#include "widgets/picture_button.h"
+#include "widgets/twips.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,8 +1,8 @@
 #include "notices/frmsplash.h"
 
-#include "platform/windows/controls.h"
-#include "platform/windows/twips.h"
-#include "platform/windows/window_geometry.h"
+#include "widgets/controls.h"
+#include "widgets/twips.h"
+#include "widgets/window_geometry.h"
 
 #include <QKeyEvent>
 #include <QLabel>

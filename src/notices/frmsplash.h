@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/windows/form.h"
+#include "widgets/form.h"
 
 class QLabel;
 class QTimer;

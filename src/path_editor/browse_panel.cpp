@@ -4,9 +4,9 @@
 #include "platform/display_text.h"
 #include "platform/folder_listing.h"
 #include "platform/volumes.h"
-#include "platform/windows/clickable_label.h"
-#include "platform/windows/controls.h"
 #include "platform/working_folder.h"
+#include "widgets/clickable_label.h"
+#include "widgets/controls.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -5,10 +5,10 @@
 #include "path_editor/main_window_link.h"
 #include "path_editor/side_by_side.h"
 #include "platform/display_text.h"
-#include "platform/windows/controls.h"
-#include "platform/windows/message_box.h"
-#include "platform/windows/twips.h"
-#include "platform/windows/window_geometry.h"
+#include "widgets/controls.h"
+#include "widgets/message_box.h"
+#include "widgets/twips.h"
+#include "widgets/window_geometry.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "where_used/where_used_picture_view.h"
 
-#include "platform/windows/controls.h"
+#include "widgets/controls.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -2,8 +2,8 @@
 
 #include "platform/display_text.h"
 #include "platform/file_lookup.h"
-#include "platform/windows/desktop_opener.h"
 #include "where_used/where_used_model.h"
+#include "widgets/desktop_opener.h"
 
 #include <QApplication>
 #include <QClipboard>

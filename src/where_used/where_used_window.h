@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/windows/form.h"
 #include "search/search_run.h"
 #include "where_used/searched_folders.h"
 #include "where_used/where_used_question.h"
+#include "widgets/form.h"
 
 #include <QByteArrayList>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "main_window/form1.h"
 #include "main_window/height_layout.h"
-#include "platform/windows/twips.h"
-#include "platform/windows/window_geometry.h"
 #include "settings/settings_store.h"
+#include "widgets/twips.h"
+#include "widgets/window_geometry.h"
 #include "window_fixture.h"
 
 #include <QComboBox>

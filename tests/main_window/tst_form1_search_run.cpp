@@ -7,11 +7,11 @@
 #include "path_editor/folder_list.h"
 #include "path_editor/form2.h"
 #include "platform/event_pump.h"
-#include "platform/windows/throttled_event_pump.h"
 #include "search/cfindfile.h"
 #include "settings/settings_store.h"
 #include "test_tree.h"
 #include "unprivileged_user.h"
+#include "widgets/throttled_event_pump.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>

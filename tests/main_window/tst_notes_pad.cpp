@@ -1,6 +1,6 @@
 #include "main_window/form1.h"
-#include "platform/windows/window_geometry.h"
 #include "settings/settings_store.h"
+#include "widgets/window_geometry.h"
 #include "window_fixture.h"
 
 #include <QListView>

@@ -1,7 +1,7 @@
 #include "main_window/form1.h"
 #include "platform/display_text.h"
-#include "platform/windows/desktop_opener.h"
 #include "unprivileged_user.h"
+#include "widgets/desktop_opener.h"
 #include "window_fixture.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #include "notices/frmsplash.h"
-#include "platform/windows/window_slot.h"
+#include "widgets/window_slot.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -5,11 +5,11 @@
 #include "path_editor/side_by_side.h"
 #include "platform/event_pump.h"
 #include "platform/volumes.h"
-#include "platform/windows/window_geometry.h"
 #include "search/content_search.h"
 #include "settings/failing_folder.h"
 #include "settings/settings_file.h"
 #include "settings/settings_store.h"
+#include "widgets/window_geometry.h"
 #include "window_fixture.h"
 
 #include <QComboBox>

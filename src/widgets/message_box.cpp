@@ -1,4 +1,4 @@
-#include "platform/windows/message_box.h"
+#include "widgets/message_box.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "platform/windows/deferred_label_text.h"
+#include "widgets/deferred_label_text.h"
 
 #include <QLabel>
 #include <QTest>

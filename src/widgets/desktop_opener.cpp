@@ -1,8 +1,8 @@
-#include "platform/windows/desktop_opener.h"
+#include "widgets/desktop_opener.h"
 
 #include "platform/display_text.h"
-#include "platform/windows/message_box.h"
 #include "platform/working_folder.h"
+#include "widgets/message_box.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

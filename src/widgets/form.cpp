@@ -1,4 +1,4 @@
-#include "platform/windows/form.h"
+#include "widgets/form.h"
 
 #include <QCloseEvent>
 

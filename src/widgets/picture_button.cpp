@@ -1,4 +1,4 @@
-#include "platform/windows/picture_button.h"
+#include "widgets/picture_button.h"
 
 PictureButton::PictureButton(const QString &iconResource, const QString &toolTip, QWidget *parent)
     : QToolButton(parent)

@@ -1,4 +1,4 @@
-#include "platform/windows/busy_pointer.h"
+#include "widgets/busy_pointer.h"
 
 #include <QCursor>
 #include <QGuiApplication>

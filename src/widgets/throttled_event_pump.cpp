@@ -1,4 +1,4 @@
-#include "platform/windows/throttled_event_pump.h"
+#include "widgets/throttled_event_pump.h"
 
 #include "platform/coarse_clock.h"
 #include "platform/event_pump.h"

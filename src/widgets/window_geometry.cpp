@@ -1,6 +1,6 @@
-#include "platform/windows/window_geometry.h"
+#include "widgets/window_geometry.h"
 
-#include "platform/windows/twips.h"
+#include "widgets/twips.h"
 
 #include <QEvent>
 #include <QGuiApplication>

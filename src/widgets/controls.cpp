@@ -1,6 +1,6 @@
-#include "platform/windows/controls.h"
+#include "widgets/controls.h"
 
-#include "platform/windows/twips.h"
+#include "widgets/twips.h"
 
 #include <QColor>
 #include <QFrame>
