@@ -27,6 +27,7 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -73,18 +74,13 @@ void Form1::RunSearch()
     if (m_runInProgress)
         return;
     m_runInProgress = true;
-    struct RunEnd
-    {
-        Form1 *form;
-        ~RunEnd()
-        {
-            form->showRunLabels();
-            form->img_stop->hide();
-            form->m_runInProgress = false;
-            if (form->m_closeAfterRun)
-                QTimer::singleShot(0, form, &QWidget::close);
-        }
-    } runEnd{this};
+    const auto runEnd = qScopeGuard([this] {
+        showRunLabels();
+        img_stop->hide();
+        m_runInProgress = false;
+        if (m_closeAfterRun)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
 
     Label8->hide();
     Label10->hide();

@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 using controls::place;
@@ -237,17 +238,12 @@ bool WhereUsedWindow::ask(const WhereUsedQuestion &question)
 void WhereUsedWindow::runSearch()
 {
     const HandlerScope scope(this);
-    struct SearchEnd
-    {
-        WhereUsedWindow *window;
-        ~SearchEnd()
-        {
-            window->m_status->flush();
-            window->m_path->flush();
-            window->stop->hide();
-            window->m_searching = false;
-        }
-    } searchEnd{this};
+    const auto searchEnd = qScopeGuard([this] {
+        m_status->flush();
+        m_path->flush();
+        stop->hide();
+        m_searching = false;
+    });
 
     lblPart->setText(QStringLiteral("Wo wird %1 verwendet?").arg(m_question.name));
     setWindowTitle(QStringLiteral("Verwendungsnachweis – ") + m_question.name);
