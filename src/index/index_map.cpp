@@ -1,6 +1,7 @@
 #include "index/index_map.h"
 
 #include "index/index_location.h"
+#include "platform/display_text.h"
 #include "settings/index_server_setting.h"
 
 #include <algorithm>
@@ -8,14 +9,9 @@
 
 namespace {
 
-QString shown(const QByteArray &bytes)
-{
-    return QString::fromLocal8Bit(bytes);
-}
-
 QString pairText(const IndexMap::Pair &pair)
 {
-    return shown(pair.server + '=' + pair.local);
+    return platform::displayText(pair.server + '=' + pair.local);
 }
 
 IndexMap bad(const QString &from, const QString &why)
@@ -64,21 +60,21 @@ IndexMap parseIndexMap(const QByteArrayList &pairs, const QString &from)
         const qsizetype equals = given.indexOf('=');
         if (equals < 0) {
             return bad(from, QStringLiteral("\"%1\" is no SERVER=LOCAL pair: it has no \"=\"")
-                                 .arg(shown(given)));
+                                 .arg(platform::displayText(given)));
         }
         const IndexMap::Pair pair{folderKey(given.first(equals)),
                                   folderKey(given.sliced(equals + 1))};
         for (const QByteArray &side : {pair.server, pair.local}) {
             if (!side.startsWith('/')) {
-                return bad(from, QStringLiteral("\"%1\" is not an absolute path (in \"%2\")")
-                                     .arg(shown(side), shown(given)));
+                return bad(from,
+                           QStringLiteral("\"%1\" is not an absolute path (in \"%2\")")
+                               .arg(platform::displayText(side), platform::displayText(given)));
             }
         }
         for (const IndexMap::Pair &earlier : std::as_const(map.pairs)) {
             if (earlier.server == pair.server) {
-                return bad(
-                    from,
-                    QStringLiteral("the server folder %1 is given twice").arg(shown(pair.server)));
+                return bad(from, QStringLiteral("the server folder %1 is given twice")
+                                     .arg(platform::displayText(pair.server)));
             }
         }
         map.pairs.append(pair);
@@ -128,7 +124,7 @@ MappedFolders mapFolders(const IndexMap &map, const QByteArrayList &folders,
         const QByteArray local = canonicalFolder(pair.local);
         if (local.isEmpty()) {
             mapped.refused = QStringLiteral("mapping %1: the local folder %2 does not exist")
-                                 .arg(pairText(pair), shown(pair.local));
+                                 .arg(pairText(pair), platform::displayText(pair.local));
             return mapped;
         }
         for (const RootNames &root : roots) {
@@ -138,7 +134,8 @@ MappedFolders mapFolders(const IndexMap &map, const QByteArrayList &folders,
             if (!holdsTree(localRoot, root.names)) {
                 mapped.refused =
                     QStringLiteral("mapping %1: %2 holds another tree than %3 on the server")
-                        .arg(pairText(pair), shown(localRoot), shown(root.root));
+                        .arg(pairText(pair), platform::displayText(localRoot),
+                             platform::displayText(root.root));
                 return mapped;
             }
         }

@@ -4,6 +4,7 @@
 #include "index/index_format.h"
 #include "index/index_location.h"
 #include "index/postgres_store.h"
+#include "platform/display_text.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -15,11 +16,6 @@ namespace {
 void line(const QString &text)
 {
     std::printf("%s\n", text.toLocal8Bit().constData());
-}
-
-QString shown(const QByteArray &bytes)
-{
-    return QString::fromLocal8Bit(bytes);
 }
 
 // The connection string without a password in it, should one have been written there.
@@ -60,8 +56,9 @@ bool showFolder(const IndexedFolder &folder, const QList<IndexerState> &watches,
                 const IndexMap &map)
 {
     const QByteArray local = localFolderOf(map, folder.path);
-    line(shown(folder.path) +
-         (local.isEmpty() ? QString() : QStringLiteral(" (here %1)").arg(shown(local))));
+    line(platform::displayText(folder.path) +
+         (local.isEmpty() ? QString()
+                          : QStringLiteral(" (here %1)").arg(platform::displayText(local))));
     line(QStringLiteral("  %1 files, %2 MB")
              .arg(folder.files)
              .arg(double(folder.bytes) / 1e6, 0, 'f', 1));
@@ -99,7 +96,7 @@ bool showFolder(const IndexedFolder &folder, const QList<IndexerState> &watches,
                  .arg(here.size()));
         for (qsizetype entry = 0; entry < std::min<qsizetype>(here.size(), uncoveredShown); ++entry)
             line(QStringLiteral("    %1: %2")
-                     .arg(shown(here.at(entry).folder), here.at(entry).reason));
+                     .arg(platform::displayText(here.at(entry).folder), here.at(entry).reason));
         if (here.size() > uncoveredShown)
             line(QStringLiteral("    ..."));
     }

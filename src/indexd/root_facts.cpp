@@ -1,10 +1,9 @@
 #include "indexd/root_facts.h"
 
-#include "index/index_location.h"
+#include "platform/folder_listing.h"
 
 #include <QDateTime>
 #include <algorithm>
-#include <dirent.h>
 
 namespace {
 
@@ -15,15 +14,11 @@ constexpr qsizetype topNameCount = 8;
 QByteArrayList topNames(const QByteArray &folder)
 {
     QByteArrayList names;
-    DIR *entries = ::opendir(folder.constData());
-    if (!entries)
-        return names;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names.append(name);
+    platform::FolderListing listing(folder);
+    while (listing.next()) {
+        if (listing.name() != "." && listing.name() != "..")
+            names.append(listing.name().toByteArray());
     }
-    ::closedir(entries);
     std::sort(names.begin(), names.end());
     return names.mid(0, topNameCount);
 }
