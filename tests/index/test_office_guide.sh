@@ -29,6 +29,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# postgres and nobody must reach the programs and their working folder, wherever the checkout lies
+mkdir "$work/bin"
+cp "$programs/spurwerk-find" "$programs/spurwerk-index" "$programs/spurwerk-indexd" "$work/bin/"
+programs=$work/bin
+cd "$work"
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 mkdir -p "$work/pg" "$work/sock" "$work/home" "$work/srv/cad/baugruppen" "$work/mnt/cad"
